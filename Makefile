@@ -1,0 +1,47 @@
+# Velmora: build, run and test from a fresh Debian 12 machine.
+BUILD_DIR ?= build
+BUILD_TYPE ?= RelWithDebInfo
+
+# Everything the build, the tests and the program need, from Debian.
+PACKAGES := \
+	cmake ninja-build g++ pkg-config \
+	qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-image-formats-plugins libqt6svg6 \
+	libsdl2-image-dev libsane-dev libsane1 sane-utils \
+	libgtest-dev libgmock-dev googletest libbenchmark-dev \
+	netpbm imagemagick libjpeg-turbo-progs img2pdf poppler-utils \
+	cups cups-client cups-bsd printer-driver-cups-pdf \
+	xvfb xauth fonts-dejavu-core clang libclang-rt-14-dev
+
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+.PHONY: deps build run test bench clean
+
+deps:
+	@missing=$$(for p in $(PACKAGES); do \
+		dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed$$' || echo $$p; \
+	done); \
+	if [ -n "$$missing" ]; then \
+		echo "Installing:" $$missing; \
+		$(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get update -q && \
+		$(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $$missing; \
+	else echo "All packages present."; fi
+
+$(BUILD_DIR)/build.ninja:
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+
+build: deps $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR)
+
+run: build
+	./$(BUILD_DIR)/app/velmora
+
+test: build
+	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 600
+
+bench: deps
+	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMORA_BENCHMARKS=ON
+	cmake --build build-bench --target velmora-bench
+	./build-bench/bench/velmora-bench
+
+clean:
+	rm -rf $(BUILD_DIR)

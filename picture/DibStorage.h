@@ -1,0 +1,38 @@
+// Inside the picture library: the memory behind a PictureRecord, reached through Reserved1.
+#pragma once
+
+#include "GrafikRW.h"
+
+#include <QImage>
+#include <QList>
+
+#include <memory>
+
+struct DibStorage
+{
+    static constexpr uint32_t kMagic = 0x56444942; // marks a live storage block
+    uint32_t magic = kMagic;
+    BITMAPINFO info = {};
+    uint8_t* bits = nullptr; // calloc'ed, biSizeImage bytes
+    uint8_t pixelsChanged = 0; // set by setpixel and DIBChanged; the view is refreshed then
+
+    // A QImage over the rows (the 4-bit picture through an expanded 8-bit copy), made at the
+    // first drawing and kept for the picture's life.
+    QImage view;
+    QList<QRgb> viewColours;
+    std::unique_ptr<uint8_t[]> expanded;
+
+    ~DibStorage();
+};
+
+inline DibStorage* StorageOf(const PictureRecord& picture)
+{
+    auto* s = static_cast<DibStorage*>(picture.Reserved1);
+    return (s && s->magic == DibStorage::kMagic) ? s : nullptr;
+}
+
+// The picture as a QImage whose row 0 is the bottom row; null for a record without a picture.
+const QImage& DibView(const PictureRecord& picture);
+
+// Copies the colour table into LogPalette and remakes Palette (the palette invariant).
+void SyncPaletteFromColourTable(PictureRecord& picture);

@@ -1,0 +1,215 @@
+#include "DibStorage.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <new>
+
+HPALETTE CreatePalette(const LOGPALETTE* logPalette)
+{
+    if (!logPalette)
+        return nullptr;
+    auto* palette = new (std::nothrow) PaletteObject;
+    if (!palette)
+        return nullptr;
+    palette->count = logPalette->palNumEntries > 256 ? 256 : logPalette->palNumEntries;
+    std::memcpy(palette->entries, logPalette->palPalEntry, sizeof(palette->entries));
+    return palette;
+}
+
+void DeleteObject(HPALETTE palette) { delete palette; }
+
+int ColourTableSize(int bitCount)
+{
+    switch (bitCount) {
+    case 1:
+        return 2;
+    case 4:
+        return 16;
+    case 8:
+        return 256;
+    default:
+        return 0;
+    }
+}
+
+int32_t zweihoch(int32_t n)
+{
+    int64_t value = 1;
+    for (int32_t i = 0; i < n; ++i) {
+        value *= 2;
+        if (value > std::numeric_limits<int32_t>::max())
+            return std::numeric_limits<int32_t>::max();
+    }
+    return static_cast<int32_t>(value);
+}
+
+int32_t DIBWidth(const PictureRecord& picture)
+{
+    return picture.Info ? picture.Info->bmiHeader.biWidth : 0;
+}
+
+int32_t DIBHeight(const PictureRecord& picture)
+{
+    return picture.Info ? picture.Info->bmiHeader.biHeight : 0;
+}
+
+int64_t DIBRowBytes(int32_t width, int32_t bitCount)
+{
+    if (width <= 0 || bitCount <= 0)
+        return -1;
+    const int64_t bytes = ((int64_t(width) * bitCount + 31) / 32) * 4;
+    return bytes > std::numeric_limits<int32_t>::max() ? -1 : bytes;
+}
+
+DibStorage::~DibStorage()
+{
+    magic = 0;
+    std::free(bits);
+}
+
+void SyncPaletteFromColourTable(PictureRecord& picture)
+{
+    const int n = ColourTableSize(picture.Info->bmiHeader.biBitCount);
+    if (n == 0) {
+        picture.HasPalette = 0;
+        return;
+    }
+    picture.LogPalette.palVersion = 0x300;
+    picture.LogPalette.palNumEntries = static_cast<uint16_t>(n);
+    for (int i = 0; i < n; ++i) {
+        const RGBQUAD& c = picture.Info->bmiColors[i];
+        picture.LogPalette.palPalEntry[i] = {c.rgbRed, c.rgbGreen, c.rgbBlue, 0};
+    }
+    DeleteObject(picture.Palette);
+    picture.Palette = CreatePalette(&picture.LogPalette);
+    picture.HasPalette = picture.Palette ? 1 : 0;
+}
+
+PictureRecord newdib(int32_t width, int32_t height, int32_t bitCount,
+                     const BITMAPINFO* colourSource, int32_t colourCount)
+{
+    PictureRecord picture;
+    if (width <= 0 || height <= 0)
+        return picture;
+    if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 24)
+        return picture;
+    const int64_t rowBytes = DIBRowBytes(width, bitCount);
+    if (rowBytes < 0)
+        return picture;
+    const int64_t imageBytes = rowBytes * height;
+    if (imageBytes > std::numeric_limits<uint32_t>::max())
+        return picture;
+
+    try {
+        auto storage = std::make_unique<DibStorage>();
+        storage->bits = static_cast<uint8_t*>(std::calloc(size_t(imageBytes), 1));
+        if (!storage->bits)
+            return picture;
+
+        BITMAPINFOHEADER& h = storage->info.bmiHeader;
+        h.biSize = sizeof(BITMAPINFOHEADER);
+        h.biWidth = width;
+        h.biHeight = height;
+        h.biPlanes = 1;
+        h.biBitCount = static_cast<uint16_t>(bitCount);
+        h.biCompression = 0;
+        h.biSizeImage = static_cast<uint32_t>(imageBytes);
+        h.biXPelsPerMeter = h.biYPelsPerMeter = 3780; // 96 dpi
+        const int tableSize = ColourTableSize(bitCount);
+        h.biClrUsed = static_cast<uint32_t>(tableSize);
+
+        // Without a colour source a paletted picture gets a grey ramp from black to white.
+        for (int i = 0; i < tableSize; ++i) {
+            const auto g = static_cast<uint8_t>(tableSize > 1 ? i * 255 / (tableSize - 1) : 0);
+            storage->info.bmiColors[i] = {g, g, g, 0};
+        }
+        if (colourSource && colourCount > 0) {
+            const int n = colourCount < tableSize ? colourCount : tableSize;
+            std::memcpy(storage->info.bmiColors, colourSource->bmiColors, size_t(n) * 4);
+        }
+
+        picture.Info = &storage->info;
+        picture.Bits = storage->bits;
+        picture.BytesPerLine = static_cast<int32_t>(rowBytes);
+        picture.Reserved2 = &storage->pixelsChanged;
+        picture.Reserved1 = storage.release();
+        SyncPaletteFromColourTable(picture);
+        return picture;
+    } catch (const std::bad_alloc&) {
+        return PictureRecord{};
+    }
+}
+
+void deldib(const PictureRecord& picture)
+{
+    DibStorage* storage = StorageOf(picture);
+    if (!storage)
+        return;
+    DeleteObject(picture.Palette);
+    delete storage;
+}
+
+void DIBChanged(const PictureRecord& picture)
+{
+    if (DibStorage* storage = StorageOf(picture))
+        storage->pixelsChanged = 1;
+}
+
+int32_t getpixel(const PictureRecord& picture, int32_t x, int32_t y)
+{
+    const BITMAPINFOHEADER* h = picture.Info ? &picture.Info->bmiHeader : nullptr;
+    if (!h || !picture.Bits || x < 0 || y < 0 || x >= h->biWidth || y >= h->biHeight)
+        return 0;
+    const uint8_t* row = picture.Bits + int64_t(h->biHeight - 1 - y) * picture.BytesPerLine;
+    switch (h->biBitCount) {
+    case 24: {
+        const uint8_t* p = row + int64_t(x) * 3;
+        return p[0] | (p[1] << 8) | (p[2] << 16);
+    }
+    case 8:
+        return row[x];
+    case 4:
+        return (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
+    case 1:
+        return (row[x >> 3] >> (7 - (x & 7))) & 1;
+    default:
+        return 0;
+    }
+}
+
+void setpixel(const PictureRecord& picture, int32_t x, int32_t y, int32_t value)
+{
+    const BITMAPINFOHEADER* h = picture.Info ? &picture.Info->bmiHeader : nullptr;
+    if (!h || !picture.Bits || x < 0 || y < 0 || x >= h->biWidth || y >= h->biHeight)
+        return;
+    uint8_t* row = picture.Bits + int64_t(h->biHeight - 1 - y) * picture.BytesPerLine;
+    switch (h->biBitCount) {
+    case 24: {
+        uint8_t* p = row + int64_t(x) * 3;
+        p[0] = uint8_t(value);
+        p[1] = uint8_t(value >> 8);
+        p[2] = uint8_t(value >> 16);
+        return;
+    }
+    case 8:
+        row[x] = uint8_t(value);
+        return;
+    case 4: {
+        uint8_t& b = row[x >> 1];
+        b = (x & 1) ? uint8_t((b & 0xF0) | (value & 0x0F)) : uint8_t((b & 0x0F) | (value << 4));
+        break;
+    }
+    case 1: {
+        const uint8_t mask = uint8_t(0x80 >> (x & 7));
+        uint8_t& b = row[x >> 3];
+        b = (value & 1) ? uint8_t(b | mask) : uint8_t(b & ~mask);
+        break;
+    }
+    default:
+        return;
+    }
+    // Only the expanded view of 4-bit pictures copies pixels; 1-bit views read the rows.
+    if (picture.Reserved2)
+        *static_cast<uint8_t*>(picture.Reserved2) = 1;
+}

@@ -1,0 +1,152 @@
+// The picture record and the operations of the picture library.
+//
+// A picture is a device-independent bitmap: a 40-byte BITMAPINFOHEADER followed by its colour
+// table, and pixel rows stored bottom-up, each padded to a multiple of 4 bytes. Pictures of 1, 4,
+// 8 and 24 bits per pixel are supported. A PictureRecord is a small value: copies share the
+// pixel memory, the header and the palette, and exactly one copy is released with deldib().
+// Every operation that yields a record reports failure by a null Bits.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+class QPainter;
+
+struct BITMAPINFOHEADER
+{
+    uint32_t biSize;
+    int32_t biWidth;
+    int32_t biHeight;
+    uint16_t biPlanes;
+    uint16_t biBitCount;
+    uint32_t biCompression;
+    uint32_t biSizeImage;
+    int32_t biXPelsPerMeter;
+    int32_t biYPelsPerMeter;
+    uint32_t biClrUsed;
+    uint32_t biClrImportant;
+};
+static_assert(sizeof(BITMAPINFOHEADER) == 40);
+
+struct RGBQUAD
+{
+    uint8_t rgbBlue;
+    uint8_t rgbGreen;
+    uint8_t rgbRed;
+    uint8_t rgbReserved;
+};
+
+// The header and, directly behind it, up to 256 colour-table entries.
+struct BITMAPINFO
+{
+    BITMAPINFOHEADER bmiHeader;
+    RGBQUAD bmiColors[256];
+};
+static_assert(offsetof(BITMAPINFO, bmiColors) == 40);
+
+struct PALETTEENTRY
+{
+    uint8_t peRed;
+    uint8_t peGreen;
+    uint8_t peBlue;
+    uint8_t peFlags;
+};
+
+struct LOGPALETTE
+{
+    uint16_t palVersion;
+    uint16_t palNumEntries;
+    PALETTEENTRY palPalEntry[256];
+};
+static_assert(sizeof(LOGPALETTE) == 1028);
+
+// A logical palette of the library's own, made from a LOGPALETTE. There is no palette hardware
+// here: drawing always takes the colours from the colour table behind Info, and the palette is
+// kept so that a changed colour table and its palette stay one (see the palette invariant).
+struct PaletteObject
+{
+    uint16_t count = 0;
+    PALETTEENTRY entries[256] = {};
+};
+using HPALETTE = PaletteObject*;
+
+HPALETTE CreatePalette(const LOGPALETTE* logPalette);
+void DeleteObject(HPALETTE palette);
+
+struct PictureRecord
+{
+    BITMAPINFO* Info = nullptr; // header and colour table
+    void* Reserved1 = nullptr;  // the library's own: the storage that owns this picture
+    void* Reserved2 = nullptr;  // the library's own
+    uint8_t* Bits = nullptr;    // pixel rows, bottom-up; null: no picture
+    int32_t BytesPerLine = 0;
+    uint8_t HasPalette = 0; // 1 when LogPalette and Palette are valid
+    LOGPALETTE LogPalette = {};
+    HPALETTE Palette = nullptr;
+    uint8_t Reserved3[28] = {}; // the library's own
+};
+
+// Number of colour-table entries for a depth: 2, 16, 256, or 0 for any other depth.
+int ColourTableSize(int bitCount);
+
+// 2 to the power n by doubling; 1 for n <= 0. Depths above 30 bits saturate at INT32_MAX.
+int32_t zweihoch(int32_t n);
+
+int32_t DIBWidth(const PictureRecord& picture);
+int32_t DIBHeight(const PictureRecord& picture);
+
+// Bytes from one pixel row to the next for a width and depth, rows padded to 4 bytes;
+// -1 when the row would not fit an int32.
+int64_t DIBRowBytes(int32_t width, int32_t bitCount);
+
+// A new picture of that size and depth. With colourCount > 0 the first colourCount entries of
+// the colour table of colourSource become its colour table, LogPalette and Palette. Paletted
+// pictures made without a colour source get a grey ramp. Pixels start at 0 (black for 24 bits).
+// Bits is null when the picture can't be made (bad size or depth, or not enough memory).
+PictureRecord newdib(int32_t width, int32_t height, int32_t bitCount, const BITMAPINFO* colourSource,
+                     int32_t colourCount);
+
+// Releases everything the record owns. A record with null Bits owns nothing.
+void deldib(const PictureRecord& picture);
+
+// Reads a picture file; format code 0 detects the type from the contents.
+PictureRecord OpenDib(const char* fileName, int32_t formatCode);
+
+// Writes the picture; format code 3 is the first entry of GetDIBSaveFilter(), 4 the second, ...
+// Returns false when the file could not be written.
+bool SaveDib(const PictureRecord& picture, const char* fileName, int32_t formatCode);
+
+// The writable file types, "description|patterns|description|patterns|...".
+const char* GetDIBSaveFilter();
+
+// Pixel value at column x from the left and row y from the top: a colour index for paletted
+// pictures, 0xRRGGBB for 24 bits. Outside the picture: 0 (getpixel) and nothing (setpixel).
+int32_t getpixel(const PictureRecord& picture, int32_t x, int32_t y);
+void setpixel(const PictureRecord& picture, int32_t x, int32_t y, int32_t value);
+
+// A paletted, halftoned copy of a 24-bit picture, of the same size or scaled to width x height.
+PictureRecord DIBHalftoneDIB(const PictureRecord& picture);
+PictureRecord DIBHalftoneDIBXY(const PictureRecord& picture, int32_t width, int32_t height);
+
+// Must be called after pixels or colours were written directly through Bits or Info, so that the
+// next drawing shows them (getpixel/setpixel and the library's own operations need not).
+void DIBChanged(const PictureRecord& picture);
+
+// Raster operation that copies the source; the only one drawing supports.
+constexpr uint32_t SRCCOPY = 0x00CC0020;
+
+// Draws the source rectangle of the picture stretched onto the destination rectangle, dropping
+// rows and columns (nearest neighbour). srcY counts from the picture's bottom row. The source is
+// clipped at the picture's right and bottom edges with the destination shrunk in proportion;
+// parts of the source left of or above the picture leave their destination unpainted.
+void StretchDrawDIB(QPainter* dc, int32_t destX, int32_t destY, int32_t destWidth,
+                    int32_t destHeight, const PictureRecord& picture, int32_t srcX, int32_t srcY,
+                    int32_t srcWidth, int32_t srcHeight, bool halftone, uint32_t rop);
+
+// Bits per pixel of the display in use.
+int ScreenColorDepth();
+
+// Replaces the display probe behind ScreenColorDepth (tests use it to pretend an 8-bit screen);
+// nullptr restores the real probe.
+using ScreenDepthProbe = int (*)();
+void SetScreenColorDepthProbe(ScreenDepthProbe probe);

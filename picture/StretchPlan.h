@@ -1,0 +1,36 @@
+// The arithmetic of stretched drawing, apart from any device: clipping the source rectangle at
+// the picture's right and bottom edges, and choosing between the picture's own pixels and a
+// halftoned copy.
+#pragma once
+
+#include <cstdint>
+
+struct StretchRects
+{
+    int32_t destX = 0, destY = 0, destWidth = 0, destHeight = 0;
+    int32_t srcX = 0, srcY = 0, srcWidth = 0, srcHeight = 0; // srcY counts from the bottom row
+
+    bool operator==(const StretchRects&) const = default;
+};
+
+// Clips at the right edge (srcX + srcWidth beyond the picture width) and at the bottom edge
+// (negative srcY), shrinking the destination in proportion; destX and destY stay.
+StretchRects ClipStretchRects(StretchRects r, int32_t pictureWidth);
+
+struct StretchPlan
+{
+    bool halftoned = false; // draw from a halftoned copy instead of the picture
+    bool reduced = false;   // the copy is scaled to copyWidth x copyHeight first
+    int32_t copyWidth = 0, copyHeight = 0;
+    StretchRects draw;      // what is drawn, from the picture or from the copy
+};
+
+// With the rectangles already clipped. The screen depth is asked for only when a 24-bit
+// picture may be halftoned.
+StretchPlan PlanStretchDraw(const StretchRects& clipped, int32_t pictureWidth,
+                            int32_t pictureHeight, int bitCount, bool halftone,
+                            int (*screenDepth)());
+
+// Source and destination of the reduced halftoned drawing, once the copy's real size is known.
+StretchRects ReducedCopyRects(const StretchRects& clipped, int32_t pictureWidth,
+                              int32_t pictureHeight, int32_t copyWidth, int32_t copyHeight);

@@ -1,0 +1,67 @@
+#include "TestSupport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+QString g_testDir;
+}
+
+namespace testsupport {
+
+QString TestDir() { return g_testDir; }
+
+QString ArtifactDir()
+{
+    const QByteArray dir = qgetenv("VELMORA_TEST_BINARY_DIR");
+    const QString path = (dir.isEmpty() ? QDir::currentPath() : QString::fromLocal8Bit(dir)) +
+                         QStringLiteral("/test-artifacts");
+    QDir().mkpath(path);
+    return path;
+}
+
+bool Run(const QString& commandLine)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), commandLine});
+    if (!process.waitForFinished(300000))
+        return false;
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+bool HaveProgram(const QString& name)
+{
+    return !QStandardPaths::findExecutable(name).isEmpty();
+}
+
+} // namespace testsupport
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+
+    // Each test process works in a folder of its own, which is also its home, so that nothing a
+    // test writes can meet another test's files or the developer's own.
+    QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/velmora-test-XXXXXX"));
+    if (!dir.isValid())
+        return 2;
+    g_testDir = dir.path();
+    QDir::setCurrent(g_testDir);
+    qputenv("HOME", g_testDir.toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (g_testDir + "/.config").toLocal8Bit());
+    qputenv("XDG_RUNTIME_DIR", g_testDir.toLocal8Bit());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,20 @@
+// Helpers shared by the test programs.
+#pragma once
+
+#include <QString>
+
+namespace testsupport {
+
+// The temporary folder in which the current test runs (also the current directory).
+QString TestDir();
+
+// The build folder, for files that people may want to look at after the run (screenshots).
+QString ArtifactDir();
+
+// Runs a command line through the shell; true when it exited with status 0.
+bool Run(const QString& commandLine);
+
+// True when the named program is on the PATH.
+bool HaveProgram(const QString& name);
+
+} // namespace testsupport
