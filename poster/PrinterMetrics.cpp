@@ -1,6 +1,5 @@
 #include "PrinterMetrics.h"
 
-#include <QPageLayout>
 #include <QPrinter>
 
 #include "Rounding.h"
@@ -8,19 +7,23 @@
 PrinterMetrics MetricsOf(const QPrinter& printer)
 {
     PrinterMetrics m;
-    const int dpi = printer.resolution();
-    if (dpi <= 0)
+    if (!printer.isValid())
         return m;
-    const QPageLayout layout = printer.pageLayout();
-    const QRect paper = layout.fullRectPixels(dpi);
-    const QRect printable = layout.paintRectPixels(dpi);
-    m.paperWidth = paper.width();
-    m.paperHeight = paper.height();
-    m.offsetX = printable.x();
-    m.offsetY = printable.y();
-    m.pageWidth = printable.width();
-    m.pageHeight = printable.height();
-    m.dpiX = dpi;
-    m.dpiY = dpi;
+    const int dpiX = printer.logicalDpiX();
+    const int dpiY = printer.logicalDpiY();
+    if (dpiX <= 0 || dpiY <= 0)
+        return m;
+    // The rectangles the painter really works in: the paper, and the printable page within
+    // it, whose top-left corner is the physical offset.
+    const QRectF paper = printer.paperRect(QPrinter::DevicePixel);
+    const QRectF page = printer.pageRect(QPrinter::DevicePixel);
+    m.paperWidth = RoundHalfEven(paper.width());
+    m.paperHeight = RoundHalfEven(paper.height());
+    m.offsetX = RoundHalfEven(page.x() - paper.x());
+    m.offsetY = RoundHalfEven(page.y() - paper.y());
+    m.pageWidth = RoundHalfEven(page.width());
+    m.pageHeight = RoundHalfEven(page.height());
+    m.dpiX = dpiX;
+    m.dpiY = dpiY;
     return m;
 }

@@ -7,7 +7,7 @@ class QPrinter;
 
 struct PrinterMetrics
 {
-    int32_t paperWidth = 0;  // the physical sheet
+    int32_t paperWidth = 0; // the physical sheet
     int32_t paperHeight = 0;
     int32_t offsetX = 0; // left and top unprintable margins
     int32_t offsetY = 0;
@@ -24,6 +24,6 @@ struct PrinterMetrics
     bool operator==(const PrinterMetrics&) const = default;
 };
 
-// The metrics of a printer as configured (paper, orientation, resolution), read from its page
-// layout at the printer's resolution.
+// The metrics of a printer as configured (paper, orientation, resolution), in the device pixels
+// its painter works in. Invalid when the printer is not usable.
 PrinterMetrics MetricsOf(const QPrinter& printer);

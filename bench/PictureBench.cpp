@@ -1,0 +1,120 @@
+// Timings of the picture library on a camera-sized picture.
+#include "GrafikRW.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr int kWidth = 6000;
+constexpr int kHeight = 4000;
+const char* const kJpegFile = "/tmp/velmora-bench-6000x4000.jpg";
+
+void MakeJpeg()
+{
+    static bool made = false;
+    if (made)
+        return;
+    const std::string command = "convert -size " + std::to_string(kWidth) + "x" +
+                                std::to_string(kHeight) +
+                                " gradient:red-blue -attenuate 0.3 +noise Gaussian -quality 90 " +
+                                kJpegFile;
+    made = std::system(command.c_str()) == 0;
+}
+
+void BM_OpenDibJpeg(benchmark::State& state)
+{
+    MakeJpeg();
+    for (auto _ : state) {
+        const PictureRecord p = OpenDib(kJpegFile, 0);
+        if (!p.Bits) {
+            state.SkipWithError("OpenDib failed");
+            return;
+        }
+        deldib(p);
+    }
+}
+BENCHMARK(BM_OpenDibJpeg)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_DjpegSameFile(benchmark::State& state)
+{
+    MakeJpeg();
+    const std::string command = std::string("djpeg -outfile /dev/null ") + kJpegFile;
+    for (auto _ : state)
+        if (std::system(command.c_str()) != 0)
+            state.SkipWithError("djpeg failed");
+}
+BENCHMARK(BM_DjpegSameFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+PictureRecord BigPicture()
+{
+    PictureRecord p = newdib(kWidth, kHeight, 24, nullptr, 0);
+    for (int64_t i = 0; p.Bits && i < int64_t(p.Info->bmiHeader.biSizeImage); ++i)
+        p.Bits[i] = uint8_t(i * 31);
+    return p;
+}
+
+// Destination width; the height keeps the 100 x 140 proportion of a page cell.
+void BM_StretchDrawDIB(benchmark::State& state)
+{
+    const int destWidth = int(state.range(0));
+    const int destHeight = destWidth * 14 / 10;
+    const PictureRecord p = BigPicture();
+    QImage target(destWidth, destHeight, QImage::Format_RGB32);
+    for (auto _ : state) {
+        QPainter painter(&target);
+        StretchDrawDIB(&painter, 0, 0, destWidth, destHeight, p, 0, 0, kWidth, kHeight, false,
+                       SRCCOPY);
+    }
+    deldib(p);
+}
+BENCHMARK(BM_StretchDrawDIB)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
+void BM_GetSetPixelCopy(benchmark::State& state)
+{
+    const PictureRecord from = BigPicture();
+    const PictureRecord to = newdib(kWidth, kHeight, 24, nullptr, 0);
+    for (auto _ : state) {
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x)
+                setpixel(to, x, y, getpixel(from, x, y));
+        benchmark::ClobberMemory();
+    }
+    deldib(from);
+    deldib(to);
+}
+BENCHMARK(BM_GetSetPixelCopy)->Unit(benchmark::kMillisecond);
+
+void BM_MemcpySameBytes(benchmark::State& state)
+{
+    const PictureRecord from = BigPicture();
+    const PictureRecord to = newdib(kWidth, kHeight, 24, nullptr, 0);
+    for (auto _ : state) {
+        std::memcpy(to.Bits, from.Bits, from.Info->bmiHeader.biSizeImage);
+        benchmark::ClobberMemory();
+    }
+    deldib(from);
+    deldib(to);
+}
+BENCHMARK(BM_MemcpySameBytes)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Runs without a display; QPainter on a QImage needs only the application object.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,34 @@
+// Inside the picture library: what the file reader and writer share with their tests.
+#pragma once
+
+#include "GrafikRW.h"
+
+#include <QByteArray>
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+// Largest picture, in pixels, that a file may describe; bigger ones are refused before decoding,
+// so that a few hostile header bytes cannot make the decoder claim gigabytes.
+constexpr int64_t kMaxFilePixels = int64_t(1) << 28;
+
+struct PictureSize
+{
+    int64_t width = 0;
+    int64_t height = 0;
+    bool operator==(const PictureSize&) const = default;
+};
+
+// The size that the header of a picture file claims, for the types whose header is simple to
+// read (BMP, PNG, GIF, JPEG, PCX, IFF/LBM, PNM, TIFF, QOI, XCF and, when none of these matches,
+// TGA). nullopt when the type is not recognised or its header is cut short; the decoder then has
+// the final word. A recognised header may claim sizes of 0 or below.
+std::optional<PictureSize> ProbePictureSize(const uint8_t* data, size_t size);
+
+// True when a picture of that size may be decoded.
+bool AcceptablePictureSize(const PictureSize& size);
+
+// The picture as a complete BMP file of its own depth and colour table, uncompressed; empty when
+// the record holds no valid picture.
+QByteArray EncodeBmp(const PictureRecord& picture);

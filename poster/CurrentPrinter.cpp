@@ -1,0 +1,72 @@
+#include "CurrentPrinter.h"
+
+#include <QDir>
+#include <QPageSize>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QStandardPaths>
+
+CurrentPrinter::CurrentPrinter(Start start)
+    : printer_(std::make_unique<QPrinter>(QPrinter::HighResolution))
+{
+    if (start == Start::SystemDefault) {
+        QPrinterInfo info = QPrinterInfo::defaultPrinter();
+        if (info.isNull()) {
+            const QList<QPrinterInfo> all = QPrinterInfo::availablePrinters();
+            if (!all.isEmpty())
+                info = all.first();
+        }
+        if (!info.isNull()) {
+            printer_->setPrinterName(info.printerName());
+            if (printer_->outputFormat() == QPrinter::NativeFormat && printer_->isValid())
+                return;
+        }
+    }
+    UsePdfFile();
+}
+
+CurrentPrinter::~CurrentPrinter() = default;
+
+void CurrentPrinter::UsePdfFile()
+{
+    printer_->setOutputFormat(QPrinter::PdfFormat);
+    printer_->setPageSize(QPageSize(QPageSize::A4));
+    printer_->setPageOrientation(QPageLayout::Portrait);
+    printer_->setOutputFileName(DefaultPdfPath());
+    printer_->setDocName(QString::fromLatin1(kPosterDocumentName));
+}
+
+QString CurrentPrinter::DefaultPdfPath()
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    // A documents folder that is only a name would make the print job fail at its first page.
+    if (folder.isEmpty() || !QDir(folder).exists())
+        folder = QDir::homePath();
+    return QDir(folder).filePath(QString::fromLatin1(kPosterDocumentName) + QStringLiteral(".pdf"));
+}
+
+bool CurrentPrinter::isUsable() const
+{
+    return printer_->isValid();
+}
+
+bool CurrentPrinter::isPdfFile() const
+{
+    return printer_->outputFormat() == QPrinter::PdfFormat;
+}
+
+PrinterMetrics CurrentPrinter::metrics() const
+{
+    if (!isUsable())
+        return {};
+    return MetricsOf(*printer_);
+}
+
+QString CurrentPrinter::description() const
+{
+    if (!isUsable())
+        return QStringLiteral("No printer available");
+    if (isPdfFile())
+        return QStringLiteral("PDF file: ") + QDir::toNativeSeparators(printer_->outputFileName());
+    return QStringLiteral("Printer: ") + printer_->printerName();
+}

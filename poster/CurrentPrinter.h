@@ -1,0 +1,52 @@
+// The printer every part of the program prints to and measures: the system's default printer,
+// or a PDF file when the system has none.
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+#include "PrinterMetrics.h"
+
+class QPrinter;
+
+// Document and file name of the poster when it goes to a PDF file.
+inline constexpr const char* kPosterDocumentName = "Kantelberg Poster";
+
+class CurrentPrinter
+{
+public:
+    enum class Start
+    {
+        SystemDefault, // the default printer, else the first one, else the PDF file
+        PdfFile        // the PDF file, whatever the system offers
+    };
+
+    explicit CurrentPrinter(Start start = Start::SystemDefault);
+    ~CurrentPrinter();
+    CurrentPrinter(const CurrentPrinter&) = delete;
+    CurrentPrinter& operator=(const CurrentPrinter&) = delete;
+
+    // For the printer set-up dialog and the print job; changes made there stay in force.
+    QPrinter& printer() { return *printer_; }
+    const QPrinter& printer() const { return *printer_; }
+
+    // False when not even the PDF file could be set up.
+    bool isUsable() const;
+    bool isPdfFile() const;
+
+    // Read fresh on every call; invalid when the printer is not usable.
+    PrinterMetrics metrics() const;
+
+    // The line on the "Options" page naming where the poster goes.
+    QString description() const;
+
+    // Where the PDF file goes by default: the user's documents folder, or the home folder when
+    // there is none.
+    static QString DefaultPdfPath();
+
+private:
+    void UsePdfFile();
+
+    std::unique_ptr<QPrinter> printer_;
+};

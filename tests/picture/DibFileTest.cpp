@@ -1,0 +1,345 @@
+#include "DibFileFormats.h"
+#include "GrafikRW.h"
+#include "TestSupport.h"
+
+#include <QFile>
+#include <QString>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+bool Sh(const char* command) { return testsupport::Run(QString::fromUtf8(command)); }
+
+// 0xRRGGBB of the pixel, through the colour table for paletted pictures.
+int32_t ColourAt(const PictureRecord& p, int x, int y)
+{
+    const int32_t v = getpixel(p, x, y);
+    if (p.Info->bmiHeader.biBitCount == 24)
+        return v;
+    const RGBQUAD& c = p.Info->bmiColors[v];
+    return (c.rgbRed << 16) | (c.rgbGreen << 8) | c.rgbBlue;
+}
+
+bool Near(int32_t a, int32_t b, int tolerance)
+{
+    for (int shift = 0; shift < 24; shift += 8)
+        if (std::abs(((a >> shift) & 0xFF) - ((b >> shift) & 0xFF)) > tolerance)
+            return false;
+    return true;
+}
+
+void WriteBytes(const char* name, const std::vector<uint8_t>& bytes)
+{
+    QFile f(name);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+}
+
+// A 4 x 2 source: red, green, blue, white over black, yellow, cyan, magenta.
+const char* const kFourColoursPpm = "P3 4 2 255\n"
+                                    "255 0 0  0 255 0  0 0 255  255 255 255\n"
+                                    "0 0 0  255 255 0  0 255 255  255 0 255\n";
+const int32_t kFourColours[2][4] = {{0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF},
+                                    {0x000000, 0xFFFF00, 0x00FFFF, 0xFF00FF}};
+
+struct LoadCase
+{
+    const char* file;
+    const char* command; // makes the file from src.ppm
+    int depth;
+    int tolerance; // per channel, for lossy types; -1: pixels not checked
+};
+
+TEST(OpenDib, ReadsEveryTypeOfTheLoadList)
+{
+    {
+        QFile f("src.ppm");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(kFourColoursPpm);
+    }
+    const LoadCase cases[] = {
+        {"a.bmp", "convert src.ppm bmp3:a.bmp", 24, 0},
+        {"a4.bmp", "convert src.ppm -type palette bmp3:a4.bmp", 4, 0},
+        {"rle8.bmp", "convert src.ppm -type palette -compress RLE bmp3:rle8.bmp", 8, 0},
+        {"a.dib", "convert src.ppm bmp3:a.dib", 24, 0},
+        {"mono.bmp", "convert src.ppm -monochrome bmp3:mono.bmp", 1, -1},
+        {"a.lbm", "ppmtoilbm <src.ppm >a.lbm 2>/dev/null", 4, 0},
+        {"a.iff", "ppmtoilbm -24force <src.ppm >a.iff 2>/dev/null", 24, 0},
+        {"a.jpg", "convert src.ppm -quality 100 -sampling-factor 1x1 a.jpg", 24, 40},
+        {"a.jif", "convert src.ppm -quality 100 -sampling-factor 1x1 jpg:a.jif", 24, 40},
+        {"a.gif", "convert src.ppm a.gif", 8, 0},
+        {"a.pcx", "convert src.ppm a.pcx", 24, 0},
+        {"a.tga", "ppmtotga -rgb -norle src.ppm >a.tga 2>/dev/null", 24, 0},
+        {"rle.tga", "ppmtotga -rgb src.ppm >rle.tga 2>/dev/null", 24, 0},
+        {"map.tga", "ppmtotga -cmap -norle src.ppm >map.tga 2>/dev/null", 4, 0},
+        {"maprle.tga", "ppmtotga -cmap src.ppm >maprle.tga 2>/dev/null", 4, 0},
+        {"a.tif", "convert src.ppm -compress LZW a.tif", 24, 0},
+        {"a16.tif", "convert src.ppm -depth 16 a16.tif", 24, 0},
+        {"a.png", "convert src.ppm png24:a.png", 24, 0},
+        {"a16.png", "convert src.ppm -depth 16 png48:a16.png", 24, 0},
+        {"pal.png", "convert src.ppm png8:pal.png", 4, 0},
+        {"a.ppm", "cp src.ppm a.ppm", 24, 0},
+    };
+    for (const LoadCase& c : cases) {
+        SCOPED_TRACE(c.file);
+        ASSERT_TRUE(Sh(c.command));
+        const PictureRecord p = OpenDib(c.file, 0);
+        ASSERT_NE(p.Bits, nullptr);
+        EXPECT_EQ(DIBWidth(p), 4);
+        EXPECT_EQ(DIBHeight(p), 2);
+        EXPECT_EQ(p.Info->bmiHeader.biBitCount, c.depth);
+        EXPECT_EQ(zweihoch(p.Info->bmiHeader.biBitCount), 1 << c.depth);
+        EXPECT_EQ(p.HasPalette, c.depth <= 8 ? 1 : 0);
+        EXPECT_EQ(int64_t(p.Info->bmiHeader.biSizeImage), int64_t(p.BytesPerLine) * 2);
+        if (c.tolerance >= 0) {
+            for (int y = 0; y < 2; ++y) {
+                for (int x = 0; x < 4; ++x)
+                    EXPECT_TRUE(Near(ColourAt(p, x, y), kFourColours[y][x], c.tolerance))
+                        << std::hex << ColourAt(p, x, y) << " at " << x << "," << y;
+            }
+        }
+        deldib(p);
+    }
+}
+
+TEST(OpenDib, GreyAlphaAndMonoPictures)
+{
+    // Grey pictures keep 8 bits with a grey table; alpha is laid over white.
+    ASSERT_TRUE(Sh("convert -size 16x4 gradient:black-white -depth 8 -colorspace Gray grey.png"));
+    ASSERT_TRUE(Sh("convert -size 16x4 gradient:black-white -depth 8 -colorspace Gray grey.pgm"));
+    ASSERT_TRUE(Sh("convert -size 16x4 gradient:black-white -depth 16 -colorspace Gray g16.png"));
+    for (const char* name : {"grey.png", "grey.pgm", "g16.png"}) {
+        SCOPED_TRACE(name);
+        const PictureRecord p = OpenDib(name, 0);
+        ASSERT_NE(p.Bits, nullptr);
+        EXPECT_EQ(p.Info->bmiHeader.biBitCount, 8);
+        for (int i = 0; i < 256; ++i) {
+            const RGBQUAD& c = p.Info->bmiColors[i];
+            EXPECT_TRUE(c.rgbRed == c.rgbGreen && c.rgbGreen == c.rgbBlue) << i;
+        }
+        EXPECT_LT(ColourAt(p, 0, 0), 0x101010);
+        EXPECT_GT(ColourAt(p, 15, 3), 0xEEEEEE);
+        deldib(p);
+    }
+
+    // Half-transparent black over white is mid grey; fully transparent red is white.
+    ASSERT_TRUE(Sh("convert -size 1x1 xc:'rgba(0,0,0,0.5)' png32:alpha.png"));
+    ASSERT_TRUE(Sh("convert -size 1x1 xc:'rgba(255,0,0,0)' png32:clear.png"));
+    const PictureRecord a = OpenDib("alpha.png", 0);
+    ASSERT_NE(a.Bits, nullptr);
+    EXPECT_EQ(a.Info->bmiHeader.biBitCount, 24);
+    EXPECT_TRUE(Near(getpixel(a, 0, 0), 0x808080, 2)) << std::hex << getpixel(a, 0, 0);
+    deldib(a);
+    const PictureRecord clear = OpenDib("clear.png", 0);
+    ASSERT_NE(clear.Bits, nullptr);
+    EXPECT_EQ(getpixel(clear, 0, 0), 0xFFFFFF);
+    deldib(clear);
+
+    ASSERT_TRUE(Sh("pbmmake -g 9 3 > mono.pbm"));
+    const PictureRecord m = OpenDib("mono.pbm", 0);
+    ASSERT_NE(m.Bits, nullptr);
+    EXPECT_EQ(m.Info->bmiHeader.biBitCount, 1);
+    EXPECT_EQ(zweihoch(m.Info->bmiHeader.biBitCount), 2);
+    deldib(m);
+}
+
+// ImageMagick writes no RLE4, so this one is made by hand: 4 x 2 pixels, two runs per row.
+TEST(OpenDib, ReadsRunLengthEncodedFourBitBmp)
+{
+    const std::vector<uint8_t> runs = {4, 0x01, 0, 0, 4, 0x23, 0, 1};
+    const uint32_t offset = 14 + 40 + 16 * 4;
+    std::vector<uint8_t> f(offset, 0);
+    auto le32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            f[at + i] = uint8_t(v >> (8 * i));
+    };
+    f[0] = 'B', f[1] = 'M';
+    le32(2, uint32_t(offset + runs.size())), le32(10, offset), le32(14, 40);
+    le32(18, 4), le32(22, 2), f[26] = 1, f[28] = 4;
+    le32(30, 2), le32(34, uint32_t(runs.size())), le32(46, 16);
+    const uint32_t colours[4] = {0x102030, 0x405060, 0x708090, 0xA0B0C0};
+    for (int i = 0; i < 4; ++i)
+        le32(54 + 4 * i, colours[i]);
+    f.insert(f.end(), runs.begin(), runs.end());
+    WriteBytes("rle4.bmp", f);
+
+    const PictureRecord p = OpenDib("rle4.bmp", 0);
+    ASSERT_NE(p.Bits, nullptr);
+    EXPECT_EQ(p.Info->bmiHeader.biBitCount, 4);
+    const int32_t expected[2][4] = {{0x708090, 0xA0B0C0, 0x708090, 0xA0B0C0},
+                                    {0x102030, 0x405060, 0x102030, 0x405060}};
+    for (int y = 0; y < 2; ++y) {
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(ColourAt(p, x, y), expected[y][x]) << x << "," << y;
+    }
+    deldib(p);
+}
+
+TEST(OpenDib, BadInputGivesNoPicture)
+{
+    WriteBytes("empty.bmp", {});
+    WriteBytes("garbage.bmp", {0x13, 0x37, 0x00, 0xFF, 0x42, 0x42, 0x42, 0x99, 0x01, 0x02});
+    ASSERT_TRUE(Sh("convert -size 64x64 plasma: big.png && head -c 200 big.png > cut.png"));
+    ASSERT_TRUE(Sh("convert -size 64x64 plasma: big.jpg && head -c 300 big.jpg > cut.jpg"));
+    ASSERT_TRUE(Sh("mkdir folder.bmp"));
+
+    // A 24-bit BMP header claiming 100000 x 100000 pixels, with no pixels behind it.
+    std::vector<uint8_t> huge(54, 0);
+    auto le32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            huge[at + i] = uint8_t(v >> (8 * i));
+    };
+    huge[0] = 'B', huge[1] = 'M';
+    le32(2, 54), le32(10, 54), le32(14, 40), le32(18, 100000), le32(22, 100000);
+    huge[26] = 1, huge[28] = 24;
+    WriteBytes("huge.bmp", huge);
+
+    // A PNG whose IHDR claims 2^31 - 1 rows.
+    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13,
+                                'I', 'H', 'D', 'R', 0, 0, 0, 1, 0x7F, 0xFF, 0xFF, 0xFF,
+                                8, 2, 0, 0, 0, 0, 0, 0, 0};
+    WriteBytes("huge.png", png);
+
+    for (const char* name : {"missing.bmp", "empty.bmp", "garbage.bmp", "cut.png", "cut.jpg",
+                             "folder.bmp", "huge.bmp", "huge.png"}) {
+        const PictureRecord p = OpenDib(name, 0);
+        EXPECT_EQ(p.Bits, nullptr) << name;
+        EXPECT_EQ(p.Info, nullptr) << name;
+    }
+    EXPECT_EQ(OpenDib(nullptr, 0).Bits, nullptr);
+}
+
+TEST(ProbePictureSize, ReadsTheClaimedSize)
+{
+    struct Case
+    {
+        std::vector<uint8_t> bytes;
+        std::optional<PictureSize> size;
+    };
+    const Case cases[] = {
+        // BMP with a negative (top-down) height
+        {{'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 40, 0, 0, 0, 7, 0, 0, 0, 0xFD, 0xFF, 0xFF,
+          0xFF},
+         PictureSize{7, 3}},
+        {{'G', 'I', 'F', '8', '9', 'a', 10, 0, 10, 0, 0, 0, 0, 0x2C, 0, 0, 0, 0, 0x00, 0x10, 0x00,
+          0x20},
+         PictureSize{0x1000, 0x2000}}, // the frame, not the screen
+        {{0xFF, 0xD8, 0xFF, 0xE0, 0, 4, 0, 0, 0xFF, 0xC2, 0, 11, 8, 0x01, 0x00, 0x02, 0x00},
+         PictureSize{512, 256}},
+        {{'P', '6', ' ', '#', 'c', '\n', '1', '2', '\n', '3', '4', ' '}, PictureSize{12, 34}},
+        {{'M', 'M', 0, '*', 0, 0, 0, 8, 0, 2, 1, 0, 0, 3, 0, 0, 0, 1, 0, 9, 0, 0, 1, 1, 0, 4, 0, 0,
+          0, 1, 0, 1, 0, 0},
+         PictureSize{9, 65536}},
+        {{'P', 'N'}, std::nullopt},
+        {{'B', 'M', 0}, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        const auto got = ProbePictureSize(c.bytes.data(), c.bytes.size());
+        ASSERT_EQ(got.has_value(), c.size.has_value());
+        if (got) {
+            EXPECT_EQ(*got, *c.size) << got->width << " x " << got->height;
+        }
+    }
+    EXPECT_TRUE(AcceptablePictureSize({16384, 16384}));
+    EXPECT_FALSE(AcceptablePictureSize({16385, 16384}));
+    EXPECT_FALSE(AcceptablePictureSize({0, 5}));
+    EXPECT_FALSE(AcceptablePictureSize({kMaxFilePixels + 1, 1}));
+}
+
+// A picture with every pixel distinct enough to catch row order and nibble order faults.
+PictureRecord Sample(int depth, int width, int height)
+{
+    BITMAPINFO colours = {};
+    for (int i = 0; i < 256; ++i)
+        colours.bmiColors[i] = {uint8_t(i * 7), uint8_t(255 - i), uint8_t(i * 3 + 1), 0};
+    const int n = ColourTableSize(depth);
+    PictureRecord p = newdib(width, height, depth, n ? &colours : nullptr, n);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            setpixel(p, x, y, depth == 24 ? (x * 40503 + y * 977) & 0xFFFFFF : x + 3 * y);
+    return p;
+}
+
+TEST(SaveDib, LosslessTypesReadBackTheSamePicture)
+{
+    struct Case
+    {
+        int code;
+        const char* name;
+        bool keepsDepth; // else only the colours survive (TIFF is read back as 24 bits)
+    };
+    const Case cases[] = {{3, "out.bmp", true}, {4, "out.png", true}, {6, "out.tif", false}};
+    for (const int depth : {1, 4, 8, 24}) {
+        const PictureRecord original = Sample(depth, 13, 5);
+        ASSERT_NE(original.Bits, nullptr);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + " at " + std::to_string(depth) + " bits");
+            ASSERT_TRUE(SaveDib(original, c.name, c.code));
+            const PictureRecord back = OpenDib(c.name, 0);
+            ASSERT_NE(back.Bits, nullptr);
+            ASSERT_EQ(DIBWidth(back), 13);
+            ASSERT_EQ(DIBHeight(back), 5);
+            if (c.keepsDepth) {
+                EXPECT_EQ(back.Info->bmiHeader.biBitCount, depth);
+                const int n = ColourTableSize(depth);
+                EXPECT_EQ(std::memcmp(back.Info->bmiColors, original.Info->bmiColors, 4 * n), 0);
+            }
+            for (int y = 0; y < 5; ++y) {
+                for (int x = 0; x < 13; ++x) {
+                    if (c.keepsDepth) {
+                        EXPECT_EQ(getpixel(back, x, y), getpixel(original, x, y));
+                    }
+                    EXPECT_EQ(ColourAt(back, x, y), ColourAt(original, x, y));
+                }
+            }
+            deldib(back);
+        }
+        deldib(original);
+    }
+}
+
+TEST(SaveDib, BmpIsExactlyTheRecord)
+{
+    const PictureRecord p = Sample(4, 7, 3);
+    const QByteArray bmp = EncodeBmp(p);
+    ASSERT_EQ(bmp.size(), 14 + 40 + 16 * 4 + 4 * 3);
+    EXPECT_EQ(bmp.left(2), "BM");
+    EXPECT_EQ(std::memcmp(bmp.constData() + 14 + 40 + 64, p.Bits, 12), 0);
+    EXPECT_EQ(uint8_t(bmp[14 + 14]), 4); // bits per pixel
+    deldib(p);
+}
+
+TEST(SaveDib, JpegAndFailures)
+{
+    const PictureRecord p = Sample(24, 16, 16);
+    ASSERT_TRUE(SaveDib(p, "out.jpg", 5));
+    const PictureRecord back = OpenDib("out.jpg", 0);
+    ASSERT_NE(back.Bits, nullptr);
+    EXPECT_EQ(DIBWidth(back), 16);
+    deldib(back);
+    const PictureRecord grey = Sample(8, 16, 16);
+    EXPECT_TRUE(SaveDib(grey, "grey.jpg", 5));
+    deldib(grey);
+
+    EXPECT_FALSE(SaveDib(p, "x.bmp", 2));
+    EXPECT_FALSE(SaveDib(p, "x.bmp", 0));
+    EXPECT_FALSE(SaveDib(p, "x.bmp", 7));
+    EXPECT_FALSE(SaveDib(p, "no/such/folder/x.bmp", 3));
+    EXPECT_FALSE(SaveDib(p, "no/such/folder/x.png", 4));
+    EXPECT_FALSE(SaveDib(PictureRecord{}, "x.bmp", 3));
+    EXPECT_FALSE(SaveDib(p, nullptr, 3));
+    EXPECT_FALSE(QFile::exists("x.bmp"));
+    deldib(p);
+}
+
+TEST(SaveDib, FilterListsTheCodesInOrder)
+{
+    EXPECT_STREQ(GetDIBSaveFilter(), "BMP|*.BMP|PNG|*.PNG|JPEG|*.JPG;*.JPEG|TIFF|*.TIF;*.TIFF");
+}
+
+} // namespace
