@@ -22,10 +22,9 @@ void MakeJpeg()
     static bool made = false;
     if (made)
         return;
-    const std::string command = "convert -size " + std::to_string(kWidth) + "x" +
-                                std::to_string(kHeight) +
-                                " gradient:red-blue -attenuate 0.3 +noise Gaussian -quality 90 " +
-                                kJpegFile;
+    const std::string command =
+        "convert -size " + std::to_string(kWidth) + "x" + std::to_string(kHeight) +
+        " gradient:red-blue -attenuate 0.3 +noise Gaussian -quality 90 " + kJpegFile;
     made = std::system(command.c_str()) == 0;
 }
 

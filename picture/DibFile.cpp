@@ -50,6 +50,11 @@ SDL_Surface* Decode(const std::vector<uint8_t>& data)
     SDL_RWops* source = SDL_RWFromConstMem(data.data(), int(data.size()));
     if (!source)
         return nullptr;
+    // Drawings are not pictures here, and the SVG decoder leaks on damaged input.
+    if (IMG_isSVG(source)) {
+        SDL_RWclose(source);
+        return nullptr;
+    }
     // Types with a signature are found by their contents. TGA, the one type without, must be
     // asked for separately: named, it would be tried before every other type.
     SDL_Surface* surface = IMG_Load_RW(source, 0);
@@ -189,6 +194,20 @@ PictureRecord OpenDib(const char* fileName, int32_t /*formatCode*/)
     const auto claimed = ProbePictureSize(data.data(), data.size());
     if (claimed && !AcceptablePictureSize(*claimed))
         return {};
+
+    const bool jpeg = data.size() > 2 && data[0] == 0xFF && data[1] == 0xD8;
+    if (jpeg) {
+        PictureRecord picture;
+        switch (ReadJpeg(data.data(), data.size(), picture)) {
+        case JpegResult::Read:
+            DIBChanged(picture);
+            return picture;
+        case JpegResult::Refused:
+            return {};
+        case JpegResult::NotRead:
+            break;
+        }
+    }
 
     SurfacePtr surface(Decode(data));
     if (!surface || !surface->pixels || !surface->format ||

@@ -29,6 +29,16 @@ std::optional<PictureSize> ProbePictureSize(const uint8_t* data, size_t size);
 // True when a picture of that size may be decoded.
 bool AcceptablePictureSize(const PictureSize& size);
 
+enum class JpegResult
+{
+    Read,    // the picture is in the record
+    Refused, // too large, or no memory for it: no picture
+    NotRead  // not a JPEG this reader takes; the general reader may try
+};
+
+// Reads a JPEG file held in memory.
+JpegResult ReadJpeg(const uint8_t* data, size_t size, PictureRecord& out);
+
 // The picture as a complete BMP file of its own depth and colour table, uncompressed; empty when
 // the record holds no valid picture.
 QByteArray EncodeBmp(const PictureRecord& picture);

@@ -252,9 +252,8 @@ Probe ProbeTga(const Bytes& b)
 std::optional<PictureSize> ProbePictureSize(const uint8_t* data, size_t size)
 {
     const Bytes b(data, size);
-    for (Probe (*probe)(const Bytes&) :
-         {ProbeBmp, ProbePng, ProbeQoi, ProbeXcf, ProbeGif, ProbeJpeg, ProbePcx, ProbeLbm, ProbePnm,
-          ProbeTiff}) {
+    for (Probe (*probe)(const Bytes&) : {ProbeBmp, ProbePng, ProbeQoi, ProbeXcf, ProbeGif,
+                                         ProbeJpeg, ProbePcx, ProbeLbm, ProbePnm, ProbeTiff}) {
         if (Probe found = probe(b))
             return found;
     }

@@ -7,8 +7,8 @@
 #include <QImageWriter>
 #include <QSaveFile>
 
-#include <cstring>
 #include <climits>
+#include <cstring>
 #include <string>
 #include <vector>
 

@@ -2,6 +2,8 @@
 #include "WindowTestSupport.h"
 #include "ui_MainForm.h"
 
+#include "Rounding.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -35,15 +37,19 @@ TEST(Startup, BlankPictureWithSelectionShortOfItsEdges)
     EXPECT_EQ(w.SelDragging, 0);
 }
 
-TEST(Startup, EveryPageOnAndPosterOnePage)
+TEST(Startup, EveryPageOnAndPosterOnePageHigh)
 {
     StartedProgram program;
     TMainForm& w = *program.window;
-    EXPECT_TRUE(std::all_of(w.PageOffGrid.begin(), w.PageOffGrid.end(),
-                            [](uint8_t b) { return b == 0; }));
-    EXPECT_DOUBLE_EQ(w.Form().BreitEd->value(), 1.0);
-    EXPECT_DOUBLE_EQ(w.Geometry.PosterWidthPages, 1.0);
-    EXPECT_EQ(w.Geometry.PagesAcross, 1);
+    EXPECT_TRUE(
+        std::all_of(w.PageOffGrid.begin(), w.PageOffGrid.end(), [](uint8_t b) { return b == 0; }));
+    // The first refit is height-led from 1.0 page high, the second width-led from the width
+    // it derived: the blank picture ends one page high and as wide as its proportions ask.
+    EXPECT_DOUBLE_EQ(w.Geometry.PosterWidthPages, w.Form().BreitEd->value());
+    EXPECT_GT(w.Geometry.PosterWidthPages, 1.0);
+    EXPECT_EQ(w.Geometry.PagesAcross, CeilPages(w.Geometry.PosterWidthPages));
+    EXPECT_EQ(w.Geometry.PagesDown, 1);
+    EXPECT_LE(w.Geometry.PosterHeightPages, 1.0);
     EXPECT_TRUE(w.Geometry.WidthEditedLast);
     EXPECT_FALSE(w.Geometry.SizeUpdateGuard);
 }
@@ -58,11 +64,16 @@ TEST(Startup, OptionsMatchTheirCheckBoxes)
         bool flag;
         QCheckBox* box;
     } pairs[] = {
-        {w.Options.CutHelpLines, f.CheckBox1},      {w.Options.GlueLines, f.CheckBox2},
-        {w.Options.NoLinesOnPosterEdge, f.CheckBox3}, {w.Options.CenterPicture, f.CheckBox4},
-        {w.Options.UseFullPages, f.CheckBox5},      {w.Options.KeepAspectRatio, f.CheckBox6},
-        {w.Options.GlueEdge, f.CheckBox8},          {w.Options.PrintOnGlueEdge, f.CheckBox9},
-        {w.Options.NoGlueOnPosterEdge, f.CheckBox10}, {w.Options.ShowGlueEdge, f.KrShowCheck},
+        {w.Options.CutHelpLines, f.CheckBox1},
+        {w.Options.GlueLines, f.CheckBox2},
+        {w.Options.NoLinesOnPosterEdge, f.CheckBox3},
+        {w.Options.CenterPicture, f.CheckBox4},
+        {w.Options.UseFullPages, f.CheckBox5},
+        {w.Options.KeepAspectRatio, f.CheckBox6},
+        {w.Options.GlueEdge, f.CheckBox8},
+        {w.Options.PrintOnGlueEdge, f.CheckBox9},
+        {w.Options.NoGlueOnPosterEdge, f.CheckBox10},
+        {w.Options.ShowGlueEdge, f.KrShowCheck},
     };
     for (const auto& p : pairs)
         EXPECT_EQ(p.flag, p.box->isChecked()) << p.box->objectName().toStdString();
@@ -72,7 +83,7 @@ TEST(Startup, FileTypeBoxHoldsTheFixedListFromAllPictures)
 {
     StartedProgram program;
     QComboBox* types = program.window->Form().FilterComboBox1;
-    const QStringList expected = {"All pictures", "BMP;DIB;RLE", "IFF;LBM", "JPG;JIF", "GIF",
+    const QStringList expected = {"All pictures", "BMP;DIB;RLE", "IFF;LBM", "JPG;JIF",        "GIF",
                                   "PCX",          "TGA",         "TIF",     "All files (*.*)"};
     ASSERT_EQ(types->count(), expected.size());
     for (int i = 0; i < types->count(); ++i)

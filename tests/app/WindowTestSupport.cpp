@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QTimer>
 
 namespace {
@@ -67,7 +68,10 @@ std::shared_ptr<SeenBox> AnswerNextMessageBox(QMessageBox::StandardButton answer
         seen->icon = box->icon();
         for (QAbstractButton* b : box->buttons())
             seen->buttons |= box->standardButton(b);
-        if (QAbstractButton* b = box->button(answer))
+        if (answer == QMessageBox::Escape) {
+            QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QCoreApplication::sendEvent(box, &escape);
+        } else if (QAbstractButton* b = box->button(answer))
             b->click();
         else
             box->reject();

@@ -13,7 +13,10 @@
 
 namespace {
 
-bool Sh(const char* command) { return testsupport::Run(QString::fromUtf8(command)); }
+bool Sh(const char* command)
+{
+    return testsupport::Run(QString::fromUtf8(command));
+}
 
 // 0xRRGGBB of the pixel, through the colour table for paletted pictures.
 int32_t ColourAt(const PictureRecord& p, int x, int y)
@@ -200,13 +203,15 @@ TEST(OpenDib, BadInputGivesNoPicture)
     WriteBytes("huge.bmp", huge);
 
     // A PNG whose IHDR claims 2^31 - 1 rows.
-    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13,
-                                'I', 'H', 'D', 'R', 0, 0, 0, 1, 0x7F, 0xFF, 0xFF, 0xFF,
-                                8, 2, 0, 0, 0, 0, 0, 0, 0};
+    std::vector<uint8_t> png = {0x89, 'P',  'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0,    0,
+                                13,   'I',  'H', 'D', 'R',  0,    0,    0,    1, 0x7F, 0xFF,
+                                0xFF, 0xFF, 8,   2,   0,    0,    0,    0,    0, 0,    0};
     WriteBytes("huge.png", png);
 
+    WriteBytes("drawing.svg", {'I', '<', 's', 'v', 'g', 'a'}); // leaked in the SVG decoder
+
     for (const char* name : {"missing.bmp", "empty.bmp", "garbage.bmp", "cut.png", "cut.jpg",
-                             "folder.bmp", "huge.bmp", "huge.png"}) {
+                             "folder.bmp", "huge.bmp", "huge.png", "drawing.svg"}) {
         const PictureRecord p = OpenDib(name, 0);
         EXPECT_EQ(p.Bits, nullptr) << name;
         EXPECT_EQ(p.Info, nullptr) << name;
@@ -223,17 +228,17 @@ TEST(ProbePictureSize, ReadsTheClaimedSize)
     };
     const Case cases[] = {
         // BMP with a negative (top-down) height
-        {{'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 40, 0, 0, 0, 7, 0, 0, 0, 0xFD, 0xFF, 0xFF,
-          0xFF},
+        {{'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0,    0,    0,    0,
+          0,   40,  0, 0, 0, 7, 0, 0, 0, 0xFD, 0xFF, 0xFF, 0xFF},
          PictureSize{7, 3}},
-        {{'G', 'I', 'F', '8', '9', 'a', 10, 0, 10, 0, 0, 0, 0, 0x2C, 0, 0, 0, 0, 0x00, 0x10, 0x00,
-          0x20},
+        {{'G', 'I', 'F',  '8', '9', 'a', 10, 0,    10,   0,    0,
+          0,   0,   0x2C, 0,   0,   0,   0,  0x00, 0x10, 0x00, 0x20},
          PictureSize{0x1000, 0x2000}}, // the frame, not the screen
         {{0xFF, 0xD8, 0xFF, 0xE0, 0, 4, 0, 0, 0xFF, 0xC2, 0, 11, 8, 0x01, 0x00, 0x02, 0x00},
          PictureSize{512, 256}},
         {{'P', '6', ' ', '#', 'c', '\n', '1', '2', '\n', '3', '4', ' '}, PictureSize{12, 34}},
-        {{'M', 'M', 0, '*', 0, 0, 0, 8, 0, 2, 1, 0, 0, 3, 0, 0, 0, 1, 0, 9, 0, 0, 1, 1, 0, 4, 0, 0,
-          0, 1, 0, 1, 0, 0},
+        {{'M', 'M', 0, '*', 0, 0, 0, 8, 0, 2, 1, 0, 0, 3, 0, 0, 0,
+          1,   0,   9, 0,   0, 1, 1, 0, 4, 0, 0, 0, 1, 0, 1, 0, 0},
          PictureSize{9, 65536}},
         {{'P', 'N'}, std::nullopt},
         {{'B', 'M', 0}, std::nullopt},

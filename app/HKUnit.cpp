@@ -1,0 +1,46 @@
+#include "HKUnit.h"
+
+#include "Artwork.h"
+#include "ScreenPlacement.h"
+#include "ui_HKUnit.h"
+
+namespace {
+constexpr int kClientWidth = 320;
+constexpr int kClientHeight = 217;
+constexpr int kNeutralBrightness = 0;
+constexpr int kNeutralContrast = 100;
+} // namespace
+
+THKForm::THKForm(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::HKForm>())
+{
+    ui->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setFixedSize(kClientWidth, kClientHeight);
+
+    ui->VschauBitBtn4->setIcon(SvgIcon(QStringLiteral(":/art/preview.svg")));
+    ui->BacksetBitBtn3->setIcon(SvgIcon(QStringLiteral(":/art/setback.svg")));
+    ui->OkBitBtn1->setIcon(SvgIcon(QStringLiteral(":/art/ok.svg")));
+    ui->CancelBitBtn2->setIcon(SvgIcon(QStringLiteral(":/art/quit.svg")));
+
+    connect(ui->VschauBitBtn4, &QPushButton::clicked, this, &THKForm::TrackBar1Change);
+    connect(ui->BacksetBitBtn3, &QPushButton::clicked, this, &THKForm::BacksetBitBtn3Click);
+    connect(ui->OkBitBtn1, &QPushButton::clicked, this, &THKForm::OkBitBtn1Click);
+    connect(ui->CancelBitBtn2, &QPushButton::clicked, this, &QDialog::reject);
+    CentreOnScreen(this);
+}
+
+THKForm::~THKForm() = default;
+
+void THKForm::TrackBar1Change() {}
+
+void THKForm::BacksetBitBtn3Click()
+{
+    ui->TrackBar1->setValue(kNeutralBrightness);
+    ui->TrackBar2->setValue(kNeutralContrast);
+}
+
+void THKForm::OkBitBtn1Click()
+{
+    TrackBar1Change();
+    accept();
+}

@@ -1,0 +1,293 @@
+#include "MainForm.h"
+
+#include "AboutBoxUnit.h"
+#include "Artwork.h"
+#include "FileFilter.h"
+#include "Messages.h"
+#include "ScreenPlacement.h"
+#include "VelmoraApplication.h"
+#include "ui_MainForm.h"
+
+#include <QCloseEvent>
+#include <QDialog>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QSessionManager>
+#include <QShortcut>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+namespace {
+constexpr int kClientWidth = 592;
+constexpr int kClientHeight = 388;
+
+// The blank picture every run starts with.
+constexpr int32_t kStartWidth = 320;
+constexpr int32_t kStartHeight = 200;
+constexpr int32_t kStartBitCount = 8;
+
+constexpr int kHelpWidth = 640;
+constexpr int kHelpHeight = 520;
+const char* const kHelpDocument = "qrc:/help/velmora.html";
+
+// Side pictures of the pages and the glue-edge illustration, at their frame sizes.
+constexpr QSize kSidePicture(193, 281);
+constexpr QSize kGlueIllustration(83, 111);
+} // namespace
+
+TMainForm::TMainForm(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::MainForm>())
+{
+    ui->setupUi(this);
+    // Minimisable, never maximised or resized: the layout is in fixed pixels.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(kClientWidth, kClientHeight);
+    setWindowIcon(SvgIcon(QStringLiteral(":/art/velmora.svg")));
+    ShowArtwork();
+    ConnectHandlers();
+    CentreOnScreen(this);
+
+    // An error in the creation steps ends them there; the window is still shown.
+    RunGuarded([this] {
+        FormCreate();
+        return true;
+    });
+}
+
+TMainForm::~TMainForm()
+{
+    FormDestroy();
+}
+
+void TMainForm::ShowArtwork()
+{
+    ui->Image2->setPixmap(SvgPixmap(QStringLiteral(":/art/scan.svg"), kSidePicture));
+    ui->Image4->setPixmap(SvgPixmap(QStringLiteral(":/art/printsize.svg"), kSidePicture));
+    ui->Image3->setPixmap(SvgPixmap(QStringLiteral(":/art/print.svg"), kSidePicture));
+    ui->Image1->setPixmap(SvgPixmap(QStringLiteral(":/art/glue.svg"), kGlueIllustration));
+
+    const struct
+    {
+        QAbstractButton* button;
+        const char* glyph;
+    } glyphs[] = {
+        {ui->AboutBitBtn, ":/art/about.svg"},  {ui->HelpBtn, ":/art/help.svg"},
+        {ui->QuitBtn, ":/art/quit.svg"},       {ui->SelectButton, ":/art/select.svg"},
+        {ui->ScanButton, ":/art/scanner.svg"}, {ui->HellpBtn, ":/art/bright.svg"},
+        {ui->RotLeftBtn, ":/art/rotleft.svg"}, {ui->RotRightBtn, ":/art/rotright.svg"},
+        {ui->FlipHBtn, ":/art/mirror.svg"},    {ui->FlipVBtn, ":/art/flip.svg"},
+        {ui->SchnittBtn, ":/art/cut.svg"},     {ui->SaveBtn, ":/art/save.svg"},
+        {ui->BitBtn3, ":/art/setup.svg"},      {ui->PrintBtn, ":/art/printer.svg"},
+    };
+    for (const auto& g : glyphs)
+        g.button->setIcon(SvgIcon(QString::fromLatin1(g.glyph)));
+    // The big buttons carry their glyph above the text.
+    constexpr QSize kBigGlyph(32, 32);
+    for (QToolButton* button : {ui->SelectButton, ui->ScanButton, ui->PrintBtn})
+        button->setIconSize(kBigGlyph);
+}
+
+void TMainForm::ConnectHandlers()
+{
+    // Load page and previews.
+    connect(ui->FileListBox1, &QListWidget::itemDoubleClicked, this,
+            [this] { FileListBox1DblClick(); });
+    ui->FileListBox1->installEventFilter(this);
+    ui->PaintBox1->OnPaint = [this](QPainter& canvas) { PaintBox1Paint(canvas); };
+
+    // Scan page.
+    connect(ui->SelectButton, &QToolButton::clicked, this, &TMainForm::SelectButtonClick);
+    connect(ui->ScanButton, &QToolButton::clicked, this, &TMainForm::ScanButtonClick);
+    // Enter scans, as on a dialog with a default button, unless the other button has the focus.
+    for (const int key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto* enter = new QShortcut(QKeySequence(key), ui->TabSheet10);
+        enter->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(enter, &QShortcut::activated, this, [this] {
+            (ui->SelectButton->hasFocus() ? ui->SelectButton : ui->ScanButton)->click();
+        });
+    }
+
+    // Modify page.
+    connect(ui->HellpBtn, &QPushButton::clicked, this, &TMainForm::HellpBtnClick);
+    connect(ui->RotLeftBtn, &QPushButton::clicked, this, &TMainForm::RotLeftBtnClick);
+    connect(ui->RotRightBtn, &QPushButton::clicked, this, &TMainForm::RotRightBtnClick);
+    connect(ui->FlipHBtn, &QPushButton::clicked, this, &TMainForm::FlipHBtnClick);
+    connect(ui->FlipVBtn, &QPushButton::clicked, this, &TMainForm::FlipVBtnClick);
+    connect(ui->SchnittBtn, &QPushButton::clicked, this, &TMainForm::SchnittBtnClick);
+    connect(ui->SaveBtn, &QPushButton::clicked, this, &TMainForm::SaveBtnClick);
+    connect(ui->ZoomEd2, &QDoubleSpinBox::valueChanged, this, &TMainForm::ZoomEd2Change);
+    PaintBox* edit = ui->PaintBox2;
+    edit->OnPaint = [this](QPainter& canvas) { PaintBox2Paint(canvas); };
+    edit->OnMouseDown = [this](Qt::MouseButton b, Qt::KeyboardModifiers s, int x, int y) {
+        PaintBox2MouseDown(b, s, x, y);
+    };
+    edit->OnMouseMove = [this](Qt::KeyboardModifiers s, int x, int y) {
+        PaintBox2MouseMove(s, x, y);
+    };
+    edit->OnMouseUp = [this](Qt::MouseButton b, Qt::KeyboardModifiers s, int x, int y) {
+        PaintBox2MouseUp(b, s, x, y);
+    };
+
+    // Options page, and the one option check box of the size page.
+    connect(ui->BitBtn3, &QPushButton::clicked, this, &TMainForm::BitBtn3Click);
+    for (QCheckBox* box :
+         {ui->CheckBox1, ui->CheckBox2, ui->CheckBox3, ui->CheckBox4, ui->CheckBox5, ui->CheckBox6,
+          ui->CheckBox8, ui->CheckBox9, ui->CheckBox10, ui->KrShowCheck})
+        connect(box, &QCheckBox::toggled, this, [this, box] { UpdateOptions(box); });
+    connect(ui->KrandxlEd, &QSpinBox::valueChanged, this, &TMainForm::KrandxlEdChange);
+    connect(ui->KrandylEd, &QSpinBox::valueChanged, this, &TMainForm::KrandxlEdChange);
+
+    // Size page.
+    connect(ui->BreitEd, &QDoubleSpinBox::valueChanged, this, &TMainForm::BreitEdChange);
+    connect(ui->HochEd, &QDoubleSpinBox::valueChanged, this, &TMainForm::HochEdChange);
+    connect(ui->IncEd, &QDoubleSpinBox::valueChanged, this, &TMainForm::IncEdChange);
+    connect(ui->ZoomEd, &QDoubleSpinBox::valueChanged, this, &TMainForm::ZoomEdChange);
+    PaintBox* preview = ui->VorschauBox;
+    preview->OnPaint = [this](QPainter& canvas) { VorschauBoxPaint(canvas); };
+    preview->OnMouseDown = [this](Qt::MouseButton b, Qt::KeyboardModifiers s, int x, int y) {
+        VorschauBoxMouseDown(b, s, x, y);
+    };
+
+    // Print page.
+    connect(ui->RadioButton4, &QRadioButton::clicked, this, &TMainForm::RadioButton4Click);
+    connect(ui->PrintBtn, &QToolButton::clicked, this, &TMainForm::PrintBtnClick);
+
+    // The three buttons under the pages.
+    connect(ui->AboutBitBtn, &QPushButton::clicked, this, &TMainForm::AboutBitBtnClick);
+    connect(ui->HelpBtn, &QPushButton::clicked, this, &TMainForm::HelpBtnClick);
+    connect(ui->QuitBtn, &QPushButton::clicked, this, &TMainForm::QuitBtnClick);
+
+    // Logging out of the desktop asks the same question as closing the window.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, &TMainForm::CommitData);
+}
+
+void TMainForm::FormCreate()
+{
+    PageOffGrid.fill(0);
+    SelDragging = 0;
+    Geometry.SizeUpdateGuard = false;
+    Geometry.PosterWidthPages = 1.0;
+    Geometry.PosterHeightPages = 1.0;
+    Geometry.PagesAcross = 1;
+    Geometry.PagesDown = 1;
+
+    ui->FilterComboBox1->clear();
+    for (const FilterEntry& entry : ParseFilter(QString::fromLatin1(kLoadFilter)))
+        ui->FilterComboBox1->addItem(entry.description, entry.masks);
+    ui->FilterComboBox1->setCurrentIndex(0);
+
+    CurrentPicture = newdib(kStartWidth, kStartHeight, kStartBitCount, nullptr, 0);
+    SelLeft = 0;
+    SelTop = 0;
+    // The start picture's selection stops one pixel short of its edges, unlike a loaded one's;
+    // the blank picture is never cropped, so nothing depends on the difference.
+    SelRight = kStartWidth - 1;
+    SelBottom = kStartHeight - 1;
+
+    UpdatePaperFormat();
+    UpdateOptions(this);
+    Geometry.WidthEditedLast = true;
+    by_anpassen();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    // Refused unless the question says otherwise, also when the question itself fails.
+    event->ignore();
+    bool canClose = true;
+    FormCloseQuery(canClose);
+    if (!canClose)
+        return;
+    FormClose();
+    event->accept();
+}
+
+void TMainForm::FormCloseQuery(bool& CanClose)
+{
+    CanClose = ShowMessage(this, QStringLiteral("You quit Velmora 2.0"), QMessageBox::Information,
+                           QMessageBox::Ok | QMessageBox::Cancel,
+                           QStringLiteral("Quit program")) == QMessageBox::Ok;
+}
+
+void TMainForm::FormClose()
+{
+    CloseHelp();
+}
+
+void TMainForm::FormDestroy()
+{
+    if (destroyed)
+        return;
+    destroyed = true;
+    if (CurrentPicture.Bits)
+        deldib(CurrentPicture);
+    CurrentPicture = PictureRecord();
+    CloseHelp();
+}
+
+void TMainForm::CommitData(QSessionManager& manager)
+{
+    if (!manager.allowsInteraction())
+        return;
+    bool canClose = true;
+    FormCloseQuery(canClose);
+    manager.release();
+    if (!canClose)
+        manager.cancel();
+}
+
+void TMainForm::QuitBtnClick()
+{
+    close();
+}
+
+void TMainForm::HelpBtnClick()
+{
+    if (!helpWindow) {
+        helpWindow = new QDialog(this);
+        helpWindow->setObjectName(QStringLiteral("HelpWindow"));
+        helpWindow->setWindowTitle(QStringLiteral("Velmora Help"));
+        helpWindow->setAttribute(Qt::WA_DeleteOnClose);
+        helpWindow->resize(kHelpWidth, kHelpHeight);
+        auto* browser = new QTextBrowser(helpWindow);
+        browser->setObjectName(QStringLiteral("HelpBrowser"));
+        browser->setOpenLinks(true);
+        auto* layout = new QVBoxLayout(helpWindow);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(browser);
+    }
+    // Always the contents: no control has a help topic of its own.
+    auto* browser = helpWindow->findChild<QTextBrowser*>();
+    browser->setSource(QUrl(QString::fromLatin1(kHelpDocument)));
+    browser->scrollToAnchor(QStringLiteral("contents"));
+    helpWindow->setModal(false);
+    helpWindow->show();
+    helpWindow->raise();
+    helpWindow->activateWindow();
+}
+
+void TMainForm::CloseHelp()
+{
+    if (helpWindow)
+        helpWindow->close();
+}
+
+void TMainForm::AboutBitBtnClick()
+{
+    if (AboutBox)
+        AboutBox->exec();
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ui->FileListBox1 && event->type() == QEvent::KeyPress) {
+        auto* keyEvent = static_cast<QKeyEvent*>(event);
+        int key = keyEvent->key();
+        FileListBox1KeyDown(key, keyEvent->modifiers());
+        // A handler that clears the key has dealt with it.
+        if (key == 0)
+            return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}

@@ -1,0 +1,143 @@
+// The main window. It owns the whole state of the program as plain fields, and every operation
+// is one of its handlers. The handlers are spread over files by concern:
+//   MainForm.cpp         creation, closing, help and about
+//   MainFormPicture.cpp  loading, the previews and the edit view
+//   MainFormEdit.cpp     the picture operations and scanning
+//   MainFormOptions.cpp  paper format, print options and poster size
+//   MainFormPrint.cpp    page preview and print job
+#pragma once
+
+#include "CurrentPrinter.h"
+#include "GrafikRW.h"
+#include "PosterSize.h"
+#include "PosterTypes.h"
+
+#include <QDialog>
+#include <QPointer>
+#include <QWidget>
+
+#include <cstdint>
+#include <memory>
+
+class QPainter;
+class QSessionManager;
+class TAboutBox;
+class THKForm;
+
+namespace Ui {
+class MainForm;
+}
+
+class TMainForm : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TMainForm(QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // The controls, by their layout names.
+    Ui::MainForm& Form() { return *ui; }
+
+    // The dialogs made after the window; main() hands them over.
+    TAboutBox* AboutBox = nullptr;
+    THKForm* HKForm = nullptr;
+
+    // The help window, while it exists.
+    QDialog* HelpWindow() const { return helpWindow; }
+
+    // ---- State of the program ----
+    PictureRecord CurrentPicture;
+    PrintOptions Options;      // the option check boxes' copies
+    PosterGeometry Geometry;   // the poster's size in pages
+    PageGrid PageOffGrid = {}; // 1 = page switched off in the preview
+    // Where the poster goes: the system's default printer, or a PDF file.
+    std::unique_ptr<CurrentPrinter> Printer = std::make_unique<CurrentPrinter>();
+
+    // The selection in picture pixels: left and top inclusive, right and bottom exclusive.
+    int32_t SelLeft = 0;
+    int32_t SelTop = 0;
+    int32_t SelRight = 0;
+    int32_t SelBottom = 0;
+    // The same edges in edit-view pixels, as last drawn or dragged.
+    int32_t ViewSelLeft = 0;
+    int32_t ViewSelTop = 0;
+    int32_t ViewSelRight = 0;
+    int32_t ViewSelBottom = 0;
+    uint8_t PointerOnEdge = 0;
+    int32_t SelDragging = 0; // 1 while a press in the edit view is dragged
+    uint8_t MoveLeft = 0;
+    uint8_t MoveRight = 0;
+    uint8_t MoveTop = 0;
+    uint8_t MoveBottom = 0;
+    double ViewScaleX = 0.0; // edit-view pixels per picture pixel
+    double ViewScaleY = 0.0;
+    int32_t ViewLastX = 0; // last edit-view column and row covered by the picture
+    int32_t ViewLastY = 0;
+
+    // ---- Creation, closing, help, about (MainForm.cpp) ----
+    void FormCreate();
+    void FormCloseQuery(bool& CanClose);
+    void FormClose();
+    void FormDestroy();
+    void QuitBtnClick();
+    void HelpBtnClick();
+    void AboutBitBtnClick();
+
+    // ---- Load page, previews and edit view (MainFormPicture.cpp) ----
+    void FileListBox1DblClick();
+    void FileListBox1KeyDown(int& Key, Qt::KeyboardModifiers Shift);
+    void PaintBox1Paint(QPainter& Canvas);
+    void PaintBox2Paint(QPainter& Canvas);
+    void ZoomEd2Change();
+    void PaintBox2MouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
+    void PaintBox2MouseMove(Qt::KeyboardModifiers Shift, int X, int Y);
+    void PaintBox2MouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
+    void setcursor_(Qt::CursorShape Cursor);
+
+    // ---- Picture operations and scanning (MainFormEdit.cpp) ----
+    void HellpBtnClick();
+    void RotLeftBtnClick();
+    void RotRightBtnClick();
+    void FlipHBtnClick();
+    void FlipVBtnClick();
+    void SchnittBtnClick();
+    void SaveBtnClick();
+    void Helligkeit(int32_t Offset);
+    void Kontrast(int32_t Factor);
+    void SelectButtonClick();
+    void ScanButtonClick();
+
+    // ---- Paper format, options and poster size (MainFormOptions.cpp) ----
+    void UpdatePaperFormat();
+    void UpdateOptions(QObject* Sender);
+    void KrandxlEdChange();
+    void BitBtn3Click();
+    void BreitEdChange();
+    void HochEdChange();
+    void by_anpassen();
+    void IncEdChange();
+    void ZoomEdChange();
+
+    // ---- Page preview and print job (MainFormPrint.cpp) ----
+    void VorschauBoxPaint(QPainter& Canvas);
+    void VorschauBoxMouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
+    void klickpage(int Column, int Row);
+    void PrintBtnClick();
+    void RadioButton4Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // What the size computation and the preview read besides the size edits.
+    SizeInputs CurrentSizeInputs() const;
+    void ConnectHandlers();
+    void ShowArtwork();
+    void CloseHelp();
+    void CommitData(QSessionManager& manager);
+
+    std::unique_ptr<Ui::MainForm> ui;
+    QPointer<QDialog> helpWindow;
+    bool destroyed = false;
+};

@@ -1,0 +1,130 @@
+// The paper format, the print options and the poster's size in pages.
+#include "MainForm.h"
+#include "ui_MainForm.h"
+
+#include "OptionRules.h"
+#include "PaperFormat.h"
+
+#include <QPrintDialog>
+
+namespace {
+
+// The two size edits as the size computation sees them: a write that changes an edit fires its
+// change handler at once, which is the re-entry the computation is written for.
+class SpinSizeEdits : public SizeEdits
+{
+public:
+    SpinSizeEdits(QDoubleSpinBox* width, QDoubleSpinBox* height) : width_(width), height_(height)
+    {
+    }
+    double value(SizeSide side) const override { return edit(side)->value(); }
+    void setValue(SizeSide side, double value) override { edit(side)->setValue(value); }
+
+private:
+    QDoubleSpinBox* edit(SizeSide side) const
+    {
+        return side == SizeSide::Width ? width_ : height_;
+    }
+    QDoubleSpinBox* width_;
+    QDoubleSpinBox* height_;
+};
+
+} // namespace
+
+SizeInputs TMainForm::CurrentSizeInputs() const
+{
+    SizeInputs in;
+    const PrinterMetrics metrics = Printer->metrics();
+    in.pageWidth = metrics.pageWidth;
+    in.pageHeight = metrics.pageHeight;
+    in.options = Options;
+    in.rightGluePercent = ConfineGluePercent(ui->KrandxlEd->value());
+    in.bottomGluePercent = ConfineGluePercent(ui->KrandylEd->value());
+    in.pictureWidth = DIBWidth(CurrentPicture);
+    in.pictureHeight = DIBHeight(CurrentPicture);
+    return in;
+}
+
+void TMainForm::UpdatePaperFormat()
+{
+    const PaperFormatTexts texts =
+        PaperFormatOf(Printer->metrics(), ui->KrandxlEd->value(), ui->KrandylEd->value());
+    ui->Edit6->setText(texts.paperSize);
+    ui->Edit7->setText(texts.topEdge);
+    ui->Edit8->setText(texts.leftEdge);
+    ui->Edit9->setText(texts.rightEdge);
+    ui->Edit10->setText(texts.bottomEdge);
+    ui->Edit1->setText(texts.rightGlue);
+    ui->Edit2->setText(texts.bottomGlue);
+}
+
+void TMainForm::UpdateOptions(QObject* /*Sender*/)
+{
+    const OptionBoxes boxes{
+        ui->CheckBox1->isChecked(), ui->CheckBox2->isChecked(),  ui->CheckBox3->isChecked(),
+        ui->CheckBox4->isChecked(), ui->CheckBox5->isChecked(),  ui->CheckBox6->isChecked(),
+        ui->CheckBox8->isChecked(), ui->CheckBox9->isChecked(),  ui->CheckBox10->isChecked(),
+        ui->KrShowCheck->isChecked()};
+    const OptionUpdate update = OptionsFromBoxes(boxes, ui->IncEd->value());
+    Options = update.options;
+    // Checking the box runs this update again from its signal; both runs end alike.
+    if (update.checkGlueLines)
+        ui->CheckBox2->setChecked(true);
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             ui->CheckBox9, ui->CheckBox10, ui->CheckBox2, ui->KrandxlEd, ui->KrandylEd,
+             ui->Edit1, ui->Edit2})
+        control->setEnabled(update.glueControlsEnabled);
+    by_anpassen();
+    ui->IncEd->setEnabled(update.incrementEnabled);
+    ui->BreitEd->setSingleStep(update.sizeStep);
+    ui->HochEd->setSingleStep(update.sizeStep);
+}
+
+void TMainForm::KrandxlEdChange() { UpdatePaperFormat(); }
+
+void TMainForm::BitBtn3Click()
+{
+    QPrintDialog dialog(&Printer->printer(), this);
+    dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
+    dialog.exec();
+    UpdatePaperFormat();
+    by_anpassen();
+}
+
+void TMainForm::BreitEdChange()
+{
+    if (Geometry.SizeUpdateGuard)
+        return;
+    SpinSizeEdits edits(ui->BreitEd, ui->HochEd);
+    ::BreitEdChange(Geometry, CurrentSizeInputs(), edits);
+    ui->VorschauBox->repaint();
+}
+
+void TMainForm::HochEdChange()
+{
+    if (Geometry.SizeUpdateGuard)
+        return;
+    SpinSizeEdits edits(ui->BreitEd, ui->HochEd);
+    ::HochEdChange(Geometry, CurrentSizeInputs(), edits);
+    ui->VorschauBox->repaint();
+}
+
+void TMainForm::by_anpassen()
+{
+    if (Geometry.WidthEditedLast)
+        BreitEdChange();
+    else
+        HochEdChange();
+}
+
+void TMainForm::IncEdChange()
+{
+    ui->BreitEd->setSingleStep(ui->IncEd->value());
+    ui->HochEd->setSingleStep(ui->IncEd->value());
+}
+
+void TMainForm::ZoomEdChange()
+{
+    ui->VorschauBox->setFixedSize(ZoomSize(ui->ZoomEd->value()));
+    ui->VorschauBox->repaint();
+}

@@ -1,0 +1,6 @@
+// Windows of this program open in the middle of the screen, as they always did.
+#pragma once
+
+class QWidget;
+
+void CentreOnScreen(QWidget* window);
