@@ -14,17 +14,12 @@ namespace {
 class SpinSizeEdits : public SizeEdits
 {
 public:
-    SpinSizeEdits(QDoubleSpinBox* width, QDoubleSpinBox* height) : width_(width), height_(height)
-    {
-    }
+    SpinSizeEdits(QDoubleSpinBox* width, QDoubleSpinBox* height) : width_(width), height_(height) {}
     double value(SizeSide side) const override { return edit(side)->value(); }
     void setValue(SizeSide side, double value) override { edit(side)->setValue(value); }
 
 private:
-    QDoubleSpinBox* edit(SizeSide side) const
-    {
-        return side == SizeSide::Width ? width_ : height_;
-    }
+    QDoubleSpinBox* edit(SizeSide side) const { return side == SizeSide::Width ? width_ : height_; }
     QDoubleSpinBox* width_;
     QDoubleSpinBox* height_;
 };
@@ -60,19 +55,19 @@ void TMainForm::UpdatePaperFormat()
 
 void TMainForm::UpdateOptions(QObject* /*Sender*/)
 {
-    const OptionBoxes boxes{
-        ui->CheckBox1->isChecked(), ui->CheckBox2->isChecked(),  ui->CheckBox3->isChecked(),
-        ui->CheckBox4->isChecked(), ui->CheckBox5->isChecked(),  ui->CheckBox6->isChecked(),
-        ui->CheckBox8->isChecked(), ui->CheckBox9->isChecked(),  ui->CheckBox10->isChecked(),
-        ui->KrShowCheck->isChecked()};
+    const OptionBoxes boxes{ui->CheckBox1->isChecked(),  ui->CheckBox2->isChecked(),
+                            ui->CheckBox3->isChecked(),  ui->CheckBox4->isChecked(),
+                            ui->CheckBox5->isChecked(),  ui->CheckBox6->isChecked(),
+                            ui->CheckBox8->isChecked(),  ui->CheckBox9->isChecked(),
+                            ui->CheckBox10->isChecked(), ui->KrShowCheck->isChecked()};
     const OptionUpdate update = OptionsFromBoxes(boxes, ui->IncEd->value());
     Options = update.options;
     // Checking the box runs this update again from its signal; both runs end alike.
     if (update.checkGlueLines)
         ui->CheckBox2->setChecked(true);
-    for (QWidget* control : std::initializer_list<QWidget*>{
-             ui->CheckBox9, ui->CheckBox10, ui->CheckBox2, ui->KrandxlEd, ui->KrandylEd,
-             ui->Edit1, ui->Edit2})
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{ui->CheckBox9, ui->CheckBox10, ui->CheckBox2,
+                                         ui->KrandxlEd, ui->KrandylEd, ui->Edit1, ui->Edit2})
         control->setEnabled(update.glueControlsEnabled);
     by_anpassen();
     ui->IncEd->setEnabled(update.incrementEnabled);
@@ -80,7 +75,10 @@ void TMainForm::UpdateOptions(QObject* /*Sender*/)
     ui->HochEd->setSingleStep(update.sizeStep);
 }
 
-void TMainForm::KrandxlEdChange() { UpdatePaperFormat(); }
+void TMainForm::KrandxlEdChange()
+{
+    UpdatePaperFormat();
+}
 
 void TMainForm::BitBtn3Click()
 {

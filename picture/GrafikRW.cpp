@@ -1,5 +1,7 @@
 #include "DibStorage.h"
 
+#include <sys/mman.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -17,7 +19,10 @@ HPALETTE CreatePalette(const LOGPALETTE* logPalette)
     return palette;
 }
 
-void DeleteObject(HPALETTE palette) { delete palette; }
+void DeleteObject(HPALETTE palette)
+{
+    delete palette;
+}
 
 int ColourTableSize(int bitCount)
 {
@@ -62,6 +67,27 @@ int64_t DIBRowBytes(int32_t width, int32_t bitCount)
     return bytes > std::numeric_limits<int32_t>::max() ? -1 : bytes;
 }
 
+namespace {
+
+// Large pictures are taken from 2 MiB-aligned memory in huge pages: touching every byte of a
+// 72 MB picture in 4 KiB pages costs more than decoding a JPEG into it.
+constexpr size_t kHugePage = size_t(2) << 20;
+
+uint8_t* AllocatePixels(size_t bytes)
+{
+    if (bytes < 2 * kHugePage)
+        return static_cast<uint8_t*>(std::calloc(bytes, 1));
+    const size_t rounded = (bytes + kHugePage - 1) & ~(kHugePage - 1);
+    void* memory = nullptr;
+    if (posix_memalign(&memory, kHugePage, rounded) != 0)
+        return nullptr;
+    madvise(memory, rounded, MADV_HUGEPAGE); // a hint; without huge pages it still works
+    std::memset(memory, 0, bytes);
+    return static_cast<uint8_t*>(memory);
+}
+
+} // namespace
+
 DibStorage::~DibStorage()
 {
     magic = 0;
@@ -103,7 +129,7 @@ PictureRecord newdib(int32_t width, int32_t height, int32_t bitCount,
 
     try {
         auto storage = std::make_unique<DibStorage>();
-        storage->bits = static_cast<uint8_t*>(std::calloc(size_t(imageBytes), 1));
+        storage->bits = AllocatePixels(size_t(imageBytes));
         if (!storage->bits)
             return picture;
 

@@ -55,9 +55,9 @@ TEST(PosterWindow, OptionBoxesFillTheFlagsAndEnableTheGlueControls)
 
     ui.CheckBox8->setChecked(false);
     EXPECT_FALSE(w.Options.GlueEdge);
-    for (QWidget* c : std::initializer_list<QWidget*>{ui.CheckBox9, ui.CheckBox10, ui.CheckBox2,
-                                                      ui.KrandxlEd, ui.KrandylEd, ui.Edit1,
-                                                      ui.Edit2})
+    for (QWidget* c :
+         std::initializer_list<QWidget*>{ui.CheckBox9, ui.CheckBox10, ui.CheckBox2, ui.KrandxlEd,
+                                         ui.KrandylEd, ui.Edit1, ui.Edit2})
         EXPECT_FALSE(c->isEnabled()) << c->objectName().toStdString();
     EXPECT_TRUE(w.Options.NoGlueOnPosterEdge); // a disabled box keeps its flag
 

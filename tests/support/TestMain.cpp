@@ -16,13 +16,14 @@ QString g_testDir;
 
 namespace testsupport {
 
-QString TestDir() { return g_testDir; }
+QString TestDir()
+{
+    return g_testDir;
+}
 
 QString ArtifactDir()
 {
-    const QByteArray dir = qgetenv("VELMORA_TEST_BINARY_DIR");
-    const QString path = (dir.isEmpty() ? QDir::currentPath() : QString::fromLocal8Bit(dir)) +
-                         QStringLiteral("/test-artifacts");
+    const QString path = QStringLiteral(VELMORA_BUILD_DIR "/test-artifacts");
     QDir().mkpath(path);
     return path;
 }
