@@ -10,6 +10,7 @@
 
 #include <QCloseEvent>
 #include <QDialog>
+#include <QDir>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QSessionManager>
@@ -53,6 +54,11 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui:
         FormCreate();
         return true;
     });
+
+    // The load page starts in the current directory, on the drive that holds it.
+    for (const DriveEntry& drive : ListDrives())
+        ui->DriveComboBox1->addItem(drive.name, drive.path);
+    ShowDirectory(QDir::currentPath());
 }
 
 TMainForm::~TMainForm()
@@ -94,6 +100,12 @@ void TMainForm::ConnectHandlers()
     connect(ui->FileListBox1, &QListWidget::itemDoubleClicked, this,
             [this] { FileListBox1DblClick(); });
     ui->FileListBox1->installEventFilter(this);
+    connect(ui->DriveComboBox1, &QComboBox::activated, this,
+            [this](int index) { ShowDirectory(ui->DriveComboBox1->itemData(index).toString()); });
+    connect(ui->DirectoryListBox1, &QListWidget::itemActivated, this,
+            [this](QListWidgetItem* item) { ShowDirectory(item->text()); });
+    connect(ui->FilterComboBox1, &QComboBox::currentIndexChanged, this,
+            [this] { ShowMatchingFiles(); });
     ui->PaintBox1->OnPaint = [this](QPainter& canvas) { PaintBox1Paint(canvas); };
 
     // Scan page.

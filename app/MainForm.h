@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <memory>
 
+class QDoubleSpinBox;
 class QPainter;
 class QSessionManager;
 class TAboutBox;
@@ -27,6 +28,21 @@ class THKForm;
 namespace Ui {
 class MainForm;
 }
+
+// The two size edits as the size computation sees them: a write that changes an edit fires its
+// change handler at once, which is the re-entry the computation is written for.
+class SpinSizeEdits : public SizeEdits
+{
+public:
+    SpinSizeEdits(QDoubleSpinBox* width, QDoubleSpinBox* height);
+    double value(SizeSide side) const override;
+    void setValue(SizeSide side, double value) override;
+
+private:
+    QDoubleSpinBox* edit(SizeSide side) const { return side == SizeSide::Width ? width_ : height_; }
+    QDoubleSpinBox* width_;
+    QDoubleSpinBox* height_;
+};
 
 class TMainForm : public QWidget
 {
@@ -132,6 +148,9 @@ protected:
 private:
     // What the size computation and the preview read besides the size edits.
     SizeInputs CurrentSizeInputs() const;
+    // The load page's lists: the directories and matching files of a directory made current.
+    void ShowDirectory(const QString& path);
+    void ShowMatchingFiles();
     void ConnectHandlers();
     void ShowArtwork();
     void CloseHelp();

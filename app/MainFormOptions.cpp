@@ -7,24 +7,20 @@
 
 #include <QPrintDialog>
 
-namespace {
-
-// The two size edits as the size computation sees them: a write that changes an edit fires its
-// change handler at once, which is the re-entry the computation is written for.
-class SpinSizeEdits : public SizeEdits
+SpinSizeEdits::SpinSizeEdits(QDoubleSpinBox* width, QDoubleSpinBox* height)
+    : width_(width), height_(height)
 {
-public:
-    SpinSizeEdits(QDoubleSpinBox* width, QDoubleSpinBox* height) : width_(width), height_(height) {}
-    double value(SizeSide side) const override { return edit(side)->value(); }
-    void setValue(SizeSide side, double value) override { edit(side)->setValue(value); }
+}
 
-private:
-    QDoubleSpinBox* edit(SizeSide side) const { return side == SizeSide::Width ? width_ : height_; }
-    QDoubleSpinBox* width_;
-    QDoubleSpinBox* height_;
-};
+double SpinSizeEdits::value(SizeSide side) const
+{
+    return edit(side)->value();
+}
 
-} // namespace
+void SpinSizeEdits::setValue(SizeSide side, double value)
+{
+    edit(side)->setValue(value);
+}
 
 SizeInputs TMainForm::CurrentSizeInputs() const
 {

@@ -2,7 +2,11 @@
 #include "MainForm.h"
 #include "ui_MainForm.h"
 
+#include "Messages.h"
 #include "PagePreview.h"
+#include "PrintJob.h"
+
+#include <QCoreApplication>
 
 void TMainForm::VorschauBoxPaint(QPainter& Canvas)
 {
@@ -32,6 +36,29 @@ void TMainForm::klickpage(int Column, int Row)
     ui->VorschauBox->repaint();
 }
 
-void TMainForm::PrintBtnClick() {}
+void TMainForm::PrintBtnClick()
+{
+    const SizeInputs size = CurrentSizeInputs();
+    PrintJobInputs in;
+    in.render = {size.pictureWidth, size.pictureHeight,    Geometry,
+                 Options,           size.rightGluePercent, size.bottomGluePercent};
+    in.order = ui->RadioButton1->isChecked() ? PrintOrder::RowPerRow : PrintOrder::ColumnPerColumn;
+    in.choice = ui->RadioButton3->isChecked() ? PageChoice::AllPages : PageChoice::NotTheClickedOff;
+    in.pagesOff = PageOffGrid;
+
+    ui->ProgressBar1->setValue(0);
+    ui->ProgressBar1->setMaximum(Geometry.PagesAcross * Geometry.PagesDown);
+    PrinterPageSink sink(Printer->printer());
+    // The window repaints while the pages go out, but takes no input: a second job or a quit
+    // in the middle would break the one that runs.
+    const PrintResult result =
+        PrintPoster(sink, CurrentPicture, in, [this](int visited, int /*total*/) {
+            ui->ProgressBar1->setValue(visited);
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        });
+    ui->ProgressBar1->setValue(0);
+    if (!result.ok())
+        ShowError(this, result.error);
+}
 
 void TMainForm::RadioButton4Click() {}

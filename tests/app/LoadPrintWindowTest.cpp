@@ -1,0 +1,105 @@
+// Loading a picture on the first page and printing the poster, through the real window.
+#include "WindowTestSupport.h"
+#include "ui_MainForm.h"
+
+#include "Rounding.h"
+#include "TestSupport.h"
+
+#include <QFile>
+#include <QPrinter>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+void SaveTestPicture(const char* name, int w, int h, int bits)
+{
+    const PictureRecord p = newdib(w, h, bits, nullptr, 0);
+    ASSERT_NE(p.Bits, nullptr);
+    ASSERT_TRUE(SaveDib(p, name, 3)); // the first writable type, BMP
+    deldib(p);
+}
+
+bool SelectFile(Ui::MainForm& ui, const QString& name)
+{
+    const auto items = ui.FileListBox1->findItems(name, Qt::MatchExactly);
+    if (items.isEmpty())
+        return false;
+    ui.FileListBox1->setCurrentItem(items.front());
+    return true;
+}
+
+TEST(LoadWindow, EnterLoadsTheSelectedFileAndRefitsThePoster)
+{
+    SaveTestPicture("photo.bmp", 40, 30, 24); // lower case matches the "*.BMP" mask
+    SaveTestPicture("grey.bmp", 9, 5, 4);
+    StartedProgram program;
+    TMainForm& w = *program.window;
+    Ui::MainForm& ui = w.Form();
+    w.PageOffGrid[PageIndex(1, 0)] = 1;
+    ASSERT_TRUE(SelectFile(ui, QStringLiteral("photo.bmp")));
+    QTest::keyClick(ui.FileListBox1, Qt::Key_Return);
+
+    EXPECT_EQ(DIBWidth(w.CurrentPicture), 40);
+    EXPECT_EQ(ui.Breit->text(), QStringLiteral("40"));
+    EXPECT_EQ(ui.Hoch->text(), QStringLiteral("30"));
+    EXPECT_EQ(ui.Tief->text(), QStringLiteral("16777216"));
+    EXPECT_EQ(w.SelRight, 40);
+    EXPECT_EQ(w.SelBottom, 30);
+    EXPECT_EQ(w.Geometry.PagesAcross, CeilPages(w.Geometry.PosterWidthPages));
+    EXPECT_EQ(w.PageOffGrid[PageIndex(1, 0)], 1); // switched-off pages stay off
+
+    ASSERT_TRUE(SelectFile(ui, QStringLiteral("grey.bmp")));
+    emit ui.FileListBox1->itemDoubleClicked(ui.FileListBox1->currentItem());
+    EXPECT_EQ(ui.Tief->text(), QStringLiteral("16"));
+}
+
+TEST(LoadWindow, AFileThatCannotBeReadChangesNothing)
+{
+    {
+        QFile bad(QStringLiteral("broken.jpg"));
+        ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+        bad.write("\xFF\xD8\xFF\xE0 not really a picture");
+    }
+    StartedProgram program;
+    TMainForm& w = *program.window;
+    Ui::MainForm& ui = w.Form();
+    const PictureRecord before = w.CurrentPicture;
+    const PosterGeometry geometry = w.Geometry;
+    ASSERT_TRUE(SelectFile(ui, QStringLiteral("broken.jpg")));
+    const auto seen = AnswerNextMessageBox(QMessageBox::Ok);
+    QTest::keyClick(ui.FileListBox1, Qt::Key_Return);
+    EXPECT_TRUE(seen->seen);
+    EXPECT_EQ(seen->text, QStringLiteral("Couldn't load file!"));
+    EXPECT_EQ(w.CurrentPicture.Bits, before.Bits);
+    EXPECT_EQ(ui.Breit->text(), QStringLiteral("320"));
+    EXPECT_EQ(w.SelRight, 319);
+    EXPECT_EQ(w.Geometry, geometry);
+}
+
+TEST(PrintWindow, PrintingSendsOnePdfPagePerPrintedPosterPage)
+{
+    StartedProgram program;
+    TMainForm& w = *program.window;
+    Ui::MainForm& ui = w.Form();
+    ASSERT_TRUE(w.Printer->isPdfFile());
+    const QString pdf = testsupport::TestDir() + QStringLiteral("/poster.pdf");
+    w.Printer->printer().setOutputFileName(pdf);
+    ui.BreitEd->setValue(3.0);
+    ASSERT_EQ(w.Geometry.PagesAcross, 3);
+    const int pages = w.Geometry.PagesAcross * w.Geometry.PagesDown;
+    w.PageOffGrid[PageIndex(1, 0)] = 1;
+    ui.RadioButton4->setChecked(true);
+
+    ui.PrintBtn->click();
+    EXPECT_EQ(ui.ProgressBar1->value(), 0);
+    EXPECT_EQ(ui.ProgressBar1->maximum(), pages);
+    ASSERT_TRUE(QFile::exists(pdf));
+    if (!testsupport::HaveProgram(QStringLiteral("pdfinfo")))
+        GTEST_SKIP() << "pdfinfo missing";
+    EXPECT_TRUE(testsupport::Run(
+        QStringLiteral("pdfinfo '%1' | grep -Eq '^Pages: +%2$'").arg(pdf).arg(pages - 1)));
+}
+
+} // namespace
