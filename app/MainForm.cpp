@@ -177,7 +177,7 @@ void TMainForm::ConnectHandlers()
 void TMainForm::FormCreate()
 {
     PageOffGrid.fill(0);
-    SelDragging = 0;
+    View.SelDragging = 0;
     Geometry.SizeUpdateGuard = false;
     Geometry.PosterWidthPages = 1.0;
     Geometry.PosterHeightPages = 1.0;
@@ -190,12 +190,9 @@ void TMainForm::FormCreate()
     ui->FilterComboBox1->setCurrentIndex(0);
 
     CurrentPicture = newdib(kStartWidth, kStartHeight, kStartBitCount, nullptr, 0);
-    SelLeft = 0;
-    SelTop = 0;
     // The start picture's selection stops one pixel short of its edges, unlike a loaded one's;
     // the blank picture is never cropped, so nothing depends on the difference.
-    SelRight = kStartWidth - 1;
-    SelBottom = kStartHeight - 1;
+    SelectStartPicture(View, kStartWidth, kStartHeight);
 
     UpdatePaperFormat();
     UpdateOptions(this);

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "CurrentPrinter.h"
+#include "EditViewState.h"
 #include "GrafikRW.h"
 #include "PosterSize.h"
 #include "PosterTypes.h"
@@ -69,26 +70,9 @@ public:
     // Where the poster goes: the system's default printer, or a PDF file.
     std::unique_ptr<CurrentPrinter> Printer = std::make_unique<CurrentPrinter>();
 
-    // The selection in picture pixels: left and top inclusive, right and bottom exclusive.
-    int32_t SelLeft = 0;
-    int32_t SelTop = 0;
-    int32_t SelRight = 0;
-    int32_t SelBottom = 0;
-    // The same edges in edit-view pixels, as last drawn or dragged.
-    int32_t ViewSelLeft = 0;
-    int32_t ViewSelTop = 0;
-    int32_t ViewSelRight = 0;
-    int32_t ViewSelBottom = 0;
-    uint8_t PointerOnEdge = 0;
-    int32_t SelDragging = 0; // 1 while a press in the edit view is dragged
-    uint8_t MoveLeft = 0;
-    uint8_t MoveRight = 0;
-    uint8_t MoveTop = 0;
-    uint8_t MoveBottom = 0;
-    double ViewScaleX = 0.0; // edit-view pixels per picture pixel
-    double ViewScaleY = 0.0;
-    int32_t ViewLastX = 0; // last edit-view column and row covered by the picture
-    int32_t ViewLastY = 0;
+    // The selection (picture pixels; left and top inclusive, right and bottom exclusive) and the
+    // edit view's state: view edges, drag flags, scale.
+    EditViewState View;
 
     // ---- Creation, closing, help, about (MainForm.cpp) ----
     void FormCreate();

@@ -7,6 +7,7 @@
 #include "Messages.h"
 
 #include <QDir>
+#include <QPainter>
 
 void TMainForm::ShowDirectory(const QString& path)
 {
@@ -49,10 +50,7 @@ void TMainForm::FileListBox1DblClick()
     ui->Breit->setText(QString::number(w));
     ui->Hoch->setText(QString::number(h));
     ui->Tief->setText(QString::number(zweihoch(CurrentPicture.Info->bmiHeader.biBitCount)));
-    SelLeft = 0;
-    SelTop = 0;
-    SelRight = w;
-    SelBottom = h;
+    SelectWholePicture(View, w, h);
     SpinSizeEdits edits(ui->BreitEd, ui->HochEd);
     ResetForNewPicture(Geometry, CurrentSizeInputs(), edits);
     by_anpassen();
@@ -77,20 +75,76 @@ void TMainForm::PaintBox1Paint(QPainter& Canvas)
                    SRCCOPY);
 }
 
-void TMainForm::PaintBox2Paint(QPainter& /*Canvas*/) {}
+namespace {
 
-void TMainForm::ZoomEd2Change() {}
-
-void TMainForm::PaintBox2MouseDown(Qt::MouseButton /*Button*/, Qt::KeyboardModifiers /*Shift*/,
-                                   int /*X*/, int /*Y*/)
+Qt::CursorShape CursorFor(SelectionCursor cursor)
 {
+    switch (cursor) {
+    case SelectionCursor::SizeWE:
+        return Qt::SizeHorCursor;
+    case SelectionCursor::SizeNS:
+        return Qt::SizeVerCursor;
+    case SelectionCursor::SizeNWSE:
+        return Qt::SizeFDiagCursor;
+    case SelectionCursor::SizeNESW:
+        return Qt::SizeBDiagCursor;
+    case SelectionCursor::Default:
+        break;
+    }
+    return Qt::ArrowCursor;
 }
 
-void TMainForm::PaintBox2MouseMove(Qt::KeyboardModifiers /*Shift*/, int /*X*/, int /*Y*/) {}
+} // namespace
+
+void TMainForm::PaintBox2Paint(QPainter& Canvas)
+{
+    const int32_t w = DIBWidth(CurrentPicture);
+    const int32_t h = DIBHeight(CurrentPicture);
+    const DrawnSize drawn = LayoutView(View, ui->PaintBox2->width(), ui->PaintBox2->height(), w, h);
+    StretchDrawDIB(&Canvas, 0, 0, drawn.width, drawn.height, CurrentPicture, 0, 0, w, h, true,
+                   SRCCOPY);
+    // Black dots on white: the outline shows on any picture.
+    Canvas.setPen(QPen(Qt::black, 1, Qt::DotLine));
+    Canvas.setBackgroundMode(Qt::OpaqueMode);
+    Canvas.setBackground(Qt::white);
+    const auto outline = SelectionOutline(View);
+    Canvas.drawPolyline(outline.data(), int(outline.size()));
+}
+
+void TMainForm::ZoomEd2Change()
+{
+    const DrawnSize size = ZoomedBoxSize(ui->ZoomEd2->value());
+    ui->PaintBox2->setFixedSize(size.width, size.height);
+    ui->PaintBox2->update();
+}
+
+// The press grabs the mouse until the release (Qt's implicit grab), so a drag that leaves the
+// view, or the window, keeps moving the edge.
+void TMainForm::PaintBox2MouseDown(Qt::MouseButton /*Button*/, Qt::KeyboardModifiers /*Shift*/,
+                                   int X, int Y)
+{
+    if (Pressed(View, X, Y).redraw)
+        ui->PaintBox2->repaint();
+}
+
+void TMainForm::PaintBox2MouseMove(Qt::KeyboardModifiers /*Shift*/, int X, int Y)
+{
+    if (View.SelDragging == 1) {
+        Dragged(View, X, Y);
+        ui->PaintBox2->repaint();
+        return;
+    }
+    setcursor_(CursorFor(PointerMoved(View, X, Y)));
+}
 
 void TMainForm::PaintBox2MouseUp(Qt::MouseButton /*Button*/, Qt::KeyboardModifiers /*Shift*/,
                                  int /*X*/, int /*Y*/)
 {
+    Released(View);
 }
 
-void TMainForm::setcursor_(Qt::CursorShape /*Cursor*/) {}
+void TMainForm::setcursor_(Qt::CursorShape Cursor)
+{
+    if (ui->PaintBox2->cursor().shape() != Cursor)
+        ui->PaintBox2->setCursor(Cursor);
+}

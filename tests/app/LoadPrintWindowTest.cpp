@@ -45,8 +45,8 @@ TEST(LoadWindow, EnterLoadsTheSelectedFileAndRefitsThePoster)
     EXPECT_EQ(ui.Breit->text(), QStringLiteral("40"));
     EXPECT_EQ(ui.Hoch->text(), QStringLiteral("30"));
     EXPECT_EQ(ui.Tief->text(), QStringLiteral("16777216"));
-    EXPECT_EQ(w.SelRight, 40);
-    EXPECT_EQ(w.SelBottom, 30);
+    EXPECT_EQ(w.View.SelRight, 40);
+    EXPECT_EQ(w.View.SelBottom, 30);
     EXPECT_EQ(w.Geometry.PagesAcross, CeilPages(w.Geometry.PosterWidthPages));
     EXPECT_EQ(w.PageOffGrid[PageIndex(1, 0)], 1); // switched-off pages stay off
 
@@ -74,7 +74,7 @@ TEST(LoadWindow, AFileThatCannotBeReadChangesNothing)
     EXPECT_EQ(seen->text, QStringLiteral("Couldn't load file!"));
     EXPECT_EQ(w.CurrentPicture.Bits, before.Bits);
     EXPECT_EQ(ui.Breit->text(), QStringLiteral("320"));
-    EXPECT_EQ(w.SelRight, 319);
+    EXPECT_EQ(w.View.SelRight, 319);
     EXPECT_EQ(w.Geometry, geometry);
 }
 

@@ -33,7 +33,7 @@ TEST(Shutdown, CancelKeepsWindowPictureAndSettings)
         w.Form().BreitEd->setValue(3.0);
         w.Form().CheckBox2->setChecked(true);
         w.PageOffGrid[PageIndex(2, 1)] = 1;
-        w.SelLeft = 7;
+        w.View.SelLeft = 7;
         const PictureRecord picture = w.CurrentPicture;
         const PosterGeometry geometry = w.Geometry;
         const PrintOptions options = w.Options;
@@ -50,7 +50,7 @@ TEST(Shutdown, CancelKeepsWindowPictureAndSettings)
         EXPECT_DOUBLE_EQ(w.Form().BreitEd->value(), 3.0) << c.path;
         EXPECT_TRUE(w.Form().CheckBox2->isChecked()) << c.path;
         EXPECT_EQ(w.PageOffGrid[PageIndex(2, 1)], 1) << c.path;
-        EXPECT_EQ(w.SelLeft, 7) << c.path;
+        EXPECT_EQ(w.View.SelLeft, 7) << c.path;
         EXPECT_EQ(w.Geometry, geometry) << c.path;
         EXPECT_EQ(w.Options, options) << c.path;
     }

@@ -30,11 +30,11 @@ TEST(Startup, BlankPictureWithSelectionShortOfItsEdges)
     EXPECT_EQ(DIBWidth(w.CurrentPicture), 320);
     EXPECT_EQ(DIBHeight(w.CurrentPicture), 200);
     EXPECT_EQ(w.CurrentPicture.Info->bmiHeader.biBitCount, 8);
-    EXPECT_EQ(w.SelLeft, 0);
-    EXPECT_EQ(w.SelTop, 0);
-    EXPECT_EQ(w.SelRight, 319);
-    EXPECT_EQ(w.SelBottom, 199);
-    EXPECT_EQ(w.SelDragging, 0);
+    EXPECT_EQ(w.View.SelLeft, 0);
+    EXPECT_EQ(w.View.SelTop, 0);
+    EXPECT_EQ(w.View.SelRight, 319);
+    EXPECT_EQ(w.View.SelBottom, 199);
+    EXPECT_EQ(w.View.SelDragging, 0);
 }
 
 TEST(Startup, EveryPageOnAndPosterOnePageHigh)
