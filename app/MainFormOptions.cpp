@@ -47,6 +47,10 @@ void TMainForm::UpdatePaperFormat()
     ui->Edit10->setText(texts.bottomEdge);
     ui->Edit1->setText(texts.rightGlue);
     ui->Edit2->setText(texts.bottomGlue);
+    // Where the poster goes, in full also when the line is too short for a long file path.
+    ui->PrinterEd->setText(Printer->description());
+    ui->PrinterEd->setCursorPosition(0);
+    ui->PrinterEd->setToolTip(Printer->description());
 }
 
 void TMainForm::UpdateOptions(QObject* /*Sender*/)

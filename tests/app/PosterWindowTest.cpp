@@ -78,6 +78,9 @@ TEST(PosterWindow, PaperFormatShowsThePrinterAndGlueChangesOnlyTheGlueTexts)
     EXPECT_EQ(ui.Edit6->text(), expected.paperSize);
     EXPECT_TRUE(ui.Edit6->text().endsWith(QStringLiteral(" mm")));
     EXPECT_EQ(ui.Edit1->text(), expected.rightGlue);
+    EXPECT_EQ(ui.PrinterEd->text(), w.Printer->description());
+    EXPECT_TRUE(ui.PrinterEd->text().contains(QStringLiteral("Kantelberg Poster.pdf")));
+    EXPECT_TRUE(ui.PrinterEd->isReadOnly());
 
     const PosterGeometry before = w.Geometry;
     ui.KrandxlEd->setValue(0);
