@@ -132,6 +132,8 @@ protected:
 private:
     // What the size computation and the preview read besides the size edits.
     SizeInputs CurrentSizeInputs() const;
+    SpinSizeEdits SizeEditsOfWindow() const;
+    void SizeEditChanged(SizeSide side);
     // The load page's lists: the directories and matching files of a directory made current.
     void ShowDirectory(const QString& path);
     void ShowMatchingFiles();

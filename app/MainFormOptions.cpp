@@ -89,22 +89,30 @@ void TMainForm::BitBtn3Click()
     by_anpassen();
 }
 
-void TMainForm::BreitEdChange()
+// Both size handlers: nothing while the other one writes its derived size, else the size
+// computation from the given side and an immediate repaint of the preview.
+void TMainForm::SizeEditChanged(SizeSide side)
 {
     if (Geometry.SizeUpdateGuard)
         return;
-    SpinSizeEdits edits(ui->BreitEd, ui->HochEd);
-    ::BreitEdChange(Geometry, CurrentSizeInputs(), edits);
+    SpinSizeEdits edits = SizeEditsOfWindow();
+    ::SizeEditChanged(side, Geometry, CurrentSizeInputs(), edits);
     ui->VorschauBox->repaint();
+}
+
+SpinSizeEdits TMainForm::SizeEditsOfWindow() const
+{
+    return {ui->BreitEd, ui->HochEd};
+}
+
+void TMainForm::BreitEdChange()
+{
+    SizeEditChanged(SizeSide::Width);
 }
 
 void TMainForm::HochEdChange()
 {
-    if (Geometry.SizeUpdateGuard)
-        return;
-    SpinSizeEdits edits(ui->BreitEd, ui->HochEd);
-    ::HochEdChange(Geometry, CurrentSizeInputs(), edits);
-    ui->VorschauBox->repaint();
+    SizeEditChanged(SizeSide::Height);
 }
 
 void TMainForm::by_anpassen()

@@ -51,7 +51,7 @@ void TMainForm::FileListBox1DblClick()
     ui->Hoch->setText(QString::number(h));
     ui->Tief->setText(QString::number(zweihoch(CurrentPicture.Info->bmiHeader.biBitCount)));
     SelectWholePicture(View, w, h);
-    SpinSizeEdits edits(ui->BreitEd, ui->HochEd);
+    SpinSizeEdits edits = SizeEditsOfWindow();
     ResetForNewPicture(Geometry, CurrentSizeInputs(), edits);
     by_anpassen();
     ui->PaintBox1->repaint();
