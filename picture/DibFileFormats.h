@@ -29,6 +29,11 @@ std::optional<PictureSize> ProbePictureSize(const uint8_t* data, size_t size);
 // True when a picture of that size may be decoded.
 bool AcceptablePictureSize(const PictureSize& size);
 
+// False when the file is too small to hold the picture its header claims, even at the densest
+// encoding its type allows: a few bytes claiming millions of pixels would otherwise have the
+// decoder allocate and fill them all before it finds the data missing.
+bool PlausibleForFileSize(const uint8_t* data, size_t size);
+
 enum class JpegResult
 {
     Read,    // the picture is in the record

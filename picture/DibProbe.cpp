@@ -247,17 +247,59 @@ Probe ProbeTga(const Bytes& b)
     }
 }
 
+// The types by their probes, each with the most pixels one byte of such a file can describe:
+// the longest run or code of its compression over the smallest pixels it has, with room to
+// spare. 0 where no such bound holds (BMP runs may end the picture early, JPEG and TIFF can
+// skip whole stretches in a few bytes, the others are read as they stand).
+struct Kind
+{
+    Probe (*probe)(const Bytes&);
+    int64_t densestPixelsPerByte;
+};
+constexpr Kind kKinds[] = {
+    {ProbeBmp, 0},
+    {ProbePng, 16384}, // deflate gives at most 1032 bytes per byte, 8 pixels each at 1 bit
+    {ProbeQoi, 0},
+    {ProbeXcf, 0},
+    {ProbeGif, 4096},  // an LZW code of 12 bits stands for at most 4096 pixels
+    {ProbeJpeg, 0},
+    {ProbePcx, 512},   // a run of 2 bytes gives 63 bytes, 8 pixels each at 1 bit
+    {ProbeLbm, 1024},  // a run of 2 bytes gives 128 bytes of one bit plane
+    {ProbePnm, 0},
+    {ProbeTiff, 0},
+};
+constexpr Kind kTga = {ProbeTga, 128}; // a run of 2 bytes or more gives 128 pixels
+
+const Kind* KindOf(const Bytes& b)
+{
+    for (const Kind& kind : kKinds)
+        if (kind.probe(b))
+            return &kind;
+    return kTga.probe(b) ? &kTga : nullptr;
+}
+
 } // namespace
 
 std::optional<PictureSize> ProbePictureSize(const uint8_t* data, size_t size)
 {
     const Bytes b(data, size);
-    for (Probe (*probe)(const Bytes&) : {ProbeBmp, ProbePng, ProbeQoi, ProbeXcf, ProbeGif,
-                                         ProbeJpeg, ProbePcx, ProbeLbm, ProbePnm, ProbeTiff}) {
-        if (Probe found = probe(b))
-            return found;
-    }
-    return ProbeTga(b);
+    const Kind* kind = KindOf(b);
+    return kind ? kind->probe(b) : std::nullopt;
+}
+
+bool PlausibleForFileSize(const uint8_t* data, size_t size)
+{
+    const Bytes b(data, size);
+    const Kind* kind = KindOf(b);
+    if (!kind || kind->densestPixelsPerByte == 0)
+        return true;
+    const Probe claimed = kind->probe(b);
+    if (!claimed || claimed->width <= 0 || claimed->height <= 0)
+        return true; // the size check and the decoder see to those
+    // Both factors are confined before they are multiplied.
+    if (claimed->width > kMaxFilePixels || claimed->height > kMaxFilePixels)
+        return false;
+    return claimed->width * claimed->height <= kind->densestPixelsPerByte * int64_t(size);
 }
 
 bool AcceptablePictureSize(const PictureSize& size)

@@ -158,6 +158,9 @@ PictureRecord newdib(int32_t width, int32_t height, int32_t bitCount,
         picture.Info = &storage->info;
         picture.Bits = storage->bits;
         picture.BytesPerLine = static_cast<int32_t>(rowBytes);
+        picture.Reserved3.width = width;
+        picture.Reserved3.height = height;
+        picture.Reserved3.bitCount = bitCount;
         picture.Reserved2 = &storage->pixelsChanged;
         picture.Reserved1 = storage.release();
         SyncPaletteFromColourTable(picture);
@@ -182,60 +185,3 @@ void DIBChanged(const PictureRecord& picture)
         storage->pixelsChanged = 1;
 }
 
-int32_t getpixel(const PictureRecord& picture, int32_t x, int32_t y)
-{
-    const BITMAPINFOHEADER* h = picture.Info ? &picture.Info->bmiHeader : nullptr;
-    if (!h || !picture.Bits || x < 0 || y < 0 || x >= h->biWidth || y >= h->biHeight)
-        return 0;
-    const uint8_t* row = picture.Bits + int64_t(h->biHeight - 1 - y) * picture.BytesPerLine;
-    switch (h->biBitCount) {
-    case 24: {
-        const uint8_t* p = row + int64_t(x) * 3;
-        return p[0] | (p[1] << 8) | (p[2] << 16);
-    }
-    case 8:
-        return row[x];
-    case 4:
-        return (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
-    case 1:
-        return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    default:
-        return 0;
-    }
-}
-
-void setpixel(const PictureRecord& picture, int32_t x, int32_t y, int32_t value)
-{
-    const BITMAPINFOHEADER* h = picture.Info ? &picture.Info->bmiHeader : nullptr;
-    if (!h || !picture.Bits || x < 0 || y < 0 || x >= h->biWidth || y >= h->biHeight)
-        return;
-    uint8_t* row = picture.Bits + int64_t(h->biHeight - 1 - y) * picture.BytesPerLine;
-    switch (h->biBitCount) {
-    case 24: {
-        uint8_t* p = row + int64_t(x) * 3;
-        p[0] = uint8_t(value);
-        p[1] = uint8_t(value >> 8);
-        p[2] = uint8_t(value >> 16);
-        return;
-    }
-    case 8:
-        row[x] = uint8_t(value);
-        return;
-    case 4: {
-        uint8_t& b = row[x >> 1];
-        b = (x & 1) ? uint8_t((b & 0xF0) | (value & 0x0F)) : uint8_t((b & 0x0F) | (value << 4));
-        break;
-    }
-    case 1: {
-        const uint8_t mask = uint8_t(0x80 >> (x & 7));
-        uint8_t& b = row[x >> 3];
-        b = (value & 1) ? uint8_t(b | mask) : uint8_t(b & ~mask);
-        break;
-    }
-    default:
-        return;
-    }
-    // Only the expanded view of 4-bit pictures copies pixels; 1-bit views read the rows.
-    if (picture.Reserved2)
-        *static_cast<uint8_t*>(picture.Reserved2) = 1;
-}

@@ -73,6 +73,17 @@ using HPALETTE = PaletteObject*;
 HPALETTE CreatePalette(const LOGPALETTE* logPalette);
 void DeleteObject(HPALETTE palette);
 
+// The library's own part of a record: the picture's shape, kept beside Bits so that pixel access
+// needs neither the header nor a call.
+struct PixelShape
+{
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t bitCount = 0;
+    uint8_t spare[16] = {};
+};
+static_assert(sizeof(PixelShape) == 28);
+
 struct PictureRecord
 {
     BITMAPINFO* Info = nullptr; // header and colour table
@@ -83,7 +94,7 @@ struct PictureRecord
     uint8_t HasPalette = 0; // 1 when LogPalette and Palette are valid
     LOGPALETTE LogPalette = {};
     HPALETTE Palette = nullptr;
-    uint8_t Reserved3[28] = {}; // the library's own
+    PixelShape Reserved3;   // the library's own
 };
 
 // Number of colour-table entries for a depth: 2, 16, 256, or 0 for any other depth.
@@ -121,8 +132,68 @@ const char* GetDIBSaveFilter();
 
 // Pixel value at column x from the left and row y from the top: a colour index for paletted
 // pictures, 0xRRGGBB for 24 bits. Outside the picture: 0 (getpixel) and nothing (setpixel).
-int32_t getpixel(const PictureRecord& picture, int32_t x, int32_t y);
-void setpixel(const PictureRecord& picture, int32_t x, int32_t y, int32_t value);
+// Both are inline: whole-picture loops call them once per pixel.
+inline int32_t getpixel(const PictureRecord& picture, int32_t x, int32_t y)
+{
+    const PixelShape& shape = picture.Reserved3;
+    const uint8_t* bits = picture.Bits;
+    if (!bits || uint32_t(x) >= uint32_t(shape.width) || uint32_t(y) >= uint32_t(shape.height))
+        [[unlikely]]
+        return 0;
+    const uint8_t* row = bits + int64_t(shape.height - 1 - y) * picture.BytesPerLine;
+    switch (shape.bitCount) {
+    case 24: {
+        const uint8_t* p = row + int64_t(x) * 3;
+        return p[0] | (p[1] << 8) | (p[2] << 16);
+    }
+    case 8:
+        return row[x];
+    case 4:
+        return (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
+    case 1:
+        return (row[x >> 3] >> (7 - (x & 7))) & 1;
+    default:
+        return 0;
+    }
+}
+
+inline void setpixel(const PictureRecord& picture, int32_t x, int32_t y, int32_t value)
+{
+    const PixelShape& shape = picture.Reserved3;
+    uint8_t* bits = picture.Bits;
+    if (!bits || uint32_t(x) >= uint32_t(shape.width) || uint32_t(y) >= uint32_t(shape.height))
+        [[unlikely]]
+        return;
+    uint8_t* row = bits + int64_t(shape.height - 1 - y) * picture.BytesPerLine;
+    switch (shape.bitCount) {
+    case 24: {
+        uint8_t* p = row + int64_t(x) * 3;
+        p[0] = uint8_t(value);
+        p[1] = uint8_t(value >> 8);
+        p[2] = uint8_t(value >> 16);
+        return;
+    }
+    case 8:
+        row[x] = uint8_t(value);
+        return;
+    case 4: {
+        uint8_t& b = row[x >> 1];
+        b = (x & 1) ? uint8_t((b & 0xF0) | (value & 0x0F)) : uint8_t((b & 0x0F) | (value << 4));
+        // Only the expanded view of 4-bit pictures copies pixels; the others read the rows.
+        if (picture.Reserved2)
+            *static_cast<uint8_t*>(picture.Reserved2) = 1;
+        return;
+    }
+    case 1: {
+        const uint8_t mask = uint8_t(0x80 >> (x & 7));
+        uint8_t& b = row[x >> 3];
+        b = (value & 1) ? uint8_t(b | mask) : uint8_t(b & ~mask);
+        return;
+    }
+    default:
+        return;
+    }
+}
 
 // A paletted, halftoned copy of a 24-bit picture, of the same size or scaled to width x height.
 PictureRecord DIBHalftoneDIB(const PictureRecord& picture);

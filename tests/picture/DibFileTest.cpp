@@ -2,6 +2,7 @@
 #include "GrafikRW.h"
 #include "TestSupport.h"
 
+#include <chrono>
 #include <QFile>
 #include <QString>
 
@@ -254,6 +255,41 @@ TEST(ProbePictureSize, ReadsTheClaimedSize)
     EXPECT_FALSE(AcceptablePictureSize({16385, 16384}));
     EXPECT_FALSE(AcceptablePictureSize({0, 5}));
     EXPECT_FALSE(AcceptablePictureSize({kMaxFilePixels + 1, 1}));
+}
+
+// A header that claims far more pixels than the file can hold is refused before decoding, while
+// real pictures of one colour, the densest files each type can make, still load.
+TEST(OpenDib, WeighsTheClaimedSizeAgainstTheFileSize)
+{
+    // A run-length TGA of 28 bytes claiming 25571 x 8294 pixels: one run, then nothing.
+    std::vector<uint8_t> tga(28, 0);
+    tga[2] = 10, tga[12] = 0xE3, tga[13] = 0x63, tga[14] = 0x66, tga[15] = 0x20, tga[16] = 24;
+    tga[18] = 0xFF;
+    WriteBytes("claims.tga", tga);
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(OpenDib("claims.tga", 0).Bits, nullptr);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
+
+    struct Case
+    {
+        const char* name;
+        const char* command;
+    };
+    const Case dense[] = {
+        {"one.png", "convert -size 4000x4000 xc:white -monochrome one.png"},
+        {"one.gif", "convert -size 3000x3000 xc:white -monochrome one.gif"},
+        {"one.tga", "convert -size 2000x2000 xc:white -type palette ppm:- | ppmtotga -cmap "
+                    ">one.tga 2>/dev/null"},
+        {"one.pcx", "convert -size 2000x2000 xc:white -monochrome one.pcx"},
+        {"one.lbm", "convert -size 2000x2000 xc:white -monochrome ppm:- | ppmtoilbm >one.lbm "
+                    "2>/dev/null"},
+    };
+    for (const Case& c : dense) {
+        ASSERT_TRUE(Sh(c.command)) << c.command;
+        const PictureRecord p = OpenDib(c.name, 0);
+        EXPECT_NE(p.Bits, nullptr) << c.name;
+        deldib(p);
+    }
 }
 
 // A picture with every pixel distinct enough to catch row order and nibble order faults.
