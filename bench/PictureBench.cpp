@@ -1,7 +1,7 @@
 // Timings of the picture library on a camera-sized picture.
+#include "BenchPictures.h"
 #include "GrafikRW.h"
 
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 
@@ -13,26 +13,19 @@
 
 namespace {
 
-constexpr int kWidth = 6000;
-constexpr int kHeight = 4000;
-const char* const kJpegFile = "/tmp/velmora-bench-6000x4000.jpg";
-
-void MakeJpeg()
-{
-    static bool made = false;
-    if (made)
-        return;
-    const std::string command =
-        "convert -size " + std::to_string(kWidth) + "x" + std::to_string(kHeight) +
-        " gradient:red-blue -attenuate 0.3 +noise Gaussian -quality 90 " + kJpegFile;
-    made = std::system(command.c_str()) == 0;
-}
+using bench::BigPicture;
+using bench::kHeight;
+using bench::kWidth;
 
 void BM_OpenDibJpeg(benchmark::State& state)
 {
-    MakeJpeg();
+    const char* jpeg = bench::CameraJpeg();
+    if (!jpeg) {
+        state.SkipWithError("no JPEG (ImageMagick missing?)");
+        return;
+    }
     for (auto _ : state) {
-        const PictureRecord p = OpenDib(kJpegFile, 0);
+        const PictureRecord p = OpenDib(jpeg, 0);
         if (!p.Bits) {
             state.SkipWithError("OpenDib failed");
             return;
@@ -44,21 +37,17 @@ BENCHMARK(BM_OpenDibJpeg)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_DjpegSameFile(benchmark::State& state)
 {
-    MakeJpeg();
-    const std::string command = std::string("djpeg -outfile /dev/null ") + kJpegFile;
+    const char* jpeg = bench::CameraJpeg();
+    if (!jpeg) {
+        state.SkipWithError("no JPEG (ImageMagick missing?)");
+        return;
+    }
+    const std::string command = std::string("djpeg -outfile /dev/null ") + jpeg;
     for (auto _ : state)
         if (std::system(command.c_str()) != 0)
             state.SkipWithError("djpeg failed");
 }
 BENCHMARK(BM_DjpegSameFile)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-PictureRecord BigPicture()
-{
-    PictureRecord p = newdib(kWidth, kHeight, 24, nullptr, 0);
-    for (int64_t i = 0; p.Bits && i < int64_t(p.Info->bmiHeader.biSizeImage); ++i)
-        p.Bits[i] = uint8_t(i * 31);
-    return p;
-}
 
 // Destination width; the height keeps the 100 x 140 proportion of a page cell.
 void BM_StretchDrawDIB(benchmark::State& state)
@@ -130,15 +119,3 @@ void BM_MemcpySameBytes(benchmark::State& state)
 BENCHMARK(BM_MemcpySameBytes)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    // Runs without a display; QPainter on a QImage needs only the application object.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

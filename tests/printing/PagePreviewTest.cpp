@@ -1,13 +1,11 @@
 #include "PagePreview.h"
 #include "GrafikRW.h"
 
-#include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 
 namespace {
 
@@ -170,23 +168,6 @@ TEST(PaintPreview, TinyCellsDrawNothing)
     for (int y = 0; y < box.height(); ++y)
         for (int x = 0; x < box.width(); ++x)
             ASSERT_EQ(box.pixel(x, y), kBackground) << x << "," << y;
-    deldib(picture);
-}
-
-TEST(PaintPreview, RepaintOfTenByTenPosterOfLargePicture)
-{
-    const PictureRecord picture = newdib(6000, 4000, 24, nullptr, 0);
-    ASSERT_NE(picture.Bits, nullptr);
-    PageGrid off{};
-    off[PageIndex(4, 4)] = 1;
-    Paint(Options(false, true), Grid(10, 10), off, picture); // warm-up: conversions cached
-    QElapsedTimer timer;
-    timer.start();
-    constexpr int kRounds = 5;
-    for (int i = 0; i < kRounds; ++i)
-        Paint(Options(false, true), Grid(10, 10), off, picture);
-    std::printf("preview repaint, 10 x 10 pages of 6000 x 4000: %.2f ms\n",
-                double(timer.nsecsElapsed()) / 1e6 / kRounds);
     deldib(picture);
 }
 

@@ -1,0 +1,17 @@
+// Pictures the benchmarks share: a camera-sized JPEG file and a picture of that size in memory.
+#pragma once
+
+#include "GrafikRW.h"
+
+namespace bench {
+
+constexpr int kWidth = 6000;
+constexpr int kHeight = 4000;
+
+// A noisy 6000 x 4000 JPEG at quality 90, made once per run; null when it could not be made.
+const char* CameraJpeg();
+
+// A 24-bit picture of that size whose bytes all differ from their neighbours.
+PictureRecord BigPicture();
+
+} // namespace bench
