@@ -4,12 +4,44 @@
 #include "Rounding.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QPainter>
 #include <QPrinter>
+#include <QPrinterInfo>
 
 namespace {
 constexpr int kWholePercent = 100;
+
+// The PDF writer does not notice a write that fails (a full disk, a file size limit). Its last
+// act is the "%%EOF" trailer, so a file that does not end with it was cut short. Only a plain
+// file can be read back; a device or a pipe is taken as written.
+bool PdfFileComplete(const QString& path)
+{
+    constexpr qint64 kTrailerBytes = 32;
+    if (!QFileInfo(path).isFile())
+        return true;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    if (file.size() > kTrailerBytes && !file.seek(file.size() - kTrailerBytes))
+        return false;
+    return file.readAll().contains("%%EOF");
 }
+
+// Qt hands the finished document to the spooler without looking at its answer, so a queue
+// that has gone meanwhile would swallow the poster without a word. The spooler is asked
+// whether the queue is still there.
+bool SpoolerQueueGone(const QPrinter& printer)
+{
+    return printer.outputFormat() == QPrinter::NativeFormat &&
+           QPrinterInfo::printerInfo(printer.printerName()).isNull();
+}
+
+QString QueueGoneText(const QPrinter& printer)
+{
+    return QStringLiteral("The printer \"%1\" is not available.").arg(printer.printerName());
+}
+} // namespace
 
 std::vector<std::pair<int, int>> PageOrder(PrintOrder order, int pagesAcross, int pagesDown)
 {
@@ -62,6 +94,10 @@ void PrinterPageSink::SetDocName(const QString& name)
 
 QPainter* PrinterPageSink::BeginDocument()
 {
+    if (SpoolerQueueGone(printer_)) {
+        error_ = QueueGoneText(printer_);
+        return nullptr;
+    }
     auto* painter = new QPainter;
     if (!painter->begin(&printer_) || printer_.printerState() == QPrinter::Error) {
         delete painter;
@@ -69,6 +105,7 @@ QPainter* PrinterPageSink::BeginDocument()
         return nullptr;
     }
     painter_ = painter;
+    begun_ = true;
     return painter_;
 }
 
@@ -86,9 +123,21 @@ bool PrinterPageSink::EndDocument()
     const bool ok = painter_ && painter_->end() && printer_.printerState() != QPrinter::Error;
     delete painter_;
     painter_ = nullptr;
-    if (!ok)
+    if (!ok) {
         error_ = QStringLiteral("The printer could not finish the document.");
-    return ok;
+        return false;
+    }
+    if (SpoolerQueueGone(printer_)) {
+        error_ = QueueGoneText(printer_) + QStringLiteral(" The poster was not printed.");
+        return false;
+    }
+    if (printer_.outputFormat() == QPrinter::PdfFormat && !printer_.outputFileName().isEmpty() &&
+        !PdfFileComplete(printer_.outputFileName())) {
+        error_ =
+            QStringLiteral("The PDF file could not be written completely (is the disk full?).");
+        return false;
+    }
+    return true;
 }
 
 void PrinterPageSink::Abort()
@@ -99,9 +148,14 @@ void PrinterPageSink::Abort()
         delete painter_;
         painter_ = nullptr;
     }
-    // A PDF writer has no spooler to cancel; the truncated file is removed instead.
-    if (printer_.outputFormat() == QPrinter::PdfFormat && !printer_.outputFileName().isEmpty())
-        QFile::remove(printer_.outputFileName());
+    // A PDF writer has no spooler to cancel; the truncated file is removed instead. Only a
+    // file this job has opened is its own: when the document could not even be begun, the
+    // name may belong to someone else's file, and a device or a link is never removed.
+    const QString file = printer_.outputFileName();
+    const QFileInfo info(file);
+    if (begun_ && printer_.outputFormat() == QPrinter::PdfFormat && !file.isEmpty() &&
+        info.isFile() && !info.isSymLink())
+        QFile::remove(file);
 }
 
 QString PrinterPageSink::ErrorText() const

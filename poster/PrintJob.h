@@ -63,6 +63,7 @@ public:
 private:
     QPrinter& printer_;
     QPainter* painter_ = nullptr;
+    bool begun_ = false; // the document was opened, so its output is this job's own
     QString error_;
 };
 
