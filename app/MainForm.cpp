@@ -4,6 +4,7 @@
 #include "Artwork.h"
 #include "FileFilter.h"
 #include "Messages.h"
+#include "PictureFacts.h"
 #include "ScreenPlacement.h"
 #include "VelmoraApplication.h"
 #include "ui_MainForm.h"
@@ -21,11 +22,6 @@
 namespace {
 constexpr int kClientWidth = 592;
 constexpr int kClientHeight = 388;
-
-// The blank picture every run starts with.
-constexpr int32_t kStartWidth = 320;
-constexpr int32_t kStartHeight = 200;
-constexpr int32_t kStartBitCount = 8;
 
 constexpr int kHelpWidth = 640;
 constexpr int kHelpHeight = 520;
@@ -189,15 +185,17 @@ void TMainForm::FormCreate()
         ui->FilterComboBox1->addItem(entry.description, entry.masks);
     ui->FilterComboBox1->setCurrentIndex(0);
 
-    CurrentPicture = newdib(kStartWidth, kStartHeight, kStartBitCount, nullptr, 0);
+    CurrentPicture =
+        newdib(kStartPictureWidth, kStartPictureHeight, kStartPictureBitCount, nullptr, 0);
     // The start picture's selection stops one pixel short of its edges, unlike a loaded one's;
     // the blank picture is never cropped, so nothing depends on the difference.
-    SelectStartPicture(View, kStartWidth, kStartHeight);
+    SelectStartPicture(View, kStartPictureWidth, kStartPictureHeight);
 
     UpdatePaperFormat();
     UpdateOptions(this);
-    Geometry.WidthEditedLast = true;
-    by_anpassen();
+    SpinSizeEdits edits = SizeEditsOfWindow();
+    FinishStartFit(Geometry, CurrentSizeInputs(), edits);
+    ui->VorschauBox->repaint();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)

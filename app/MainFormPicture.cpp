@@ -5,6 +5,7 @@
 #include "EditGeometry.h"
 #include "FileFilter.h"
 #include "Messages.h"
+#include "PictureFacts.h"
 
 #include <QDir>
 #include <QPainter>
@@ -47,13 +48,14 @@ void TMainForm::FileListBox1DblClick()
     CurrentPicture = loaded;
     const int32_t w = DIBWidth(CurrentPicture);
     const int32_t h = DIBHeight(CurrentPicture);
-    ui->Breit->setText(QString::number(w));
-    ui->Hoch->setText(QString::number(h));
-    ui->Tief->setText(QString::number(zweihoch(CurrentPicture.Info->bmiHeader.biBitCount)));
+    const PictureFacts facts = PictureFactsOf(CurrentPicture);
+    ui->Breit->setText(facts.width);
+    ui->Hoch->setText(facts.height);
+    ui->Tief->setText(facts.colours);
     SelectWholePicture(View, w, h);
     SpinSizeEdits edits = SizeEditsOfWindow();
-    ResetForNewPicture(Geometry, CurrentSizeInputs(), edits);
-    by_anpassen();
+    FitNewPicture(Geometry, CurrentSizeInputs(), edits);
+    ui->VorschauBox->repaint();
     ui->PaintBox1->repaint();
     ui->PaintBox2->update();
 }

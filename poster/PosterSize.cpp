@@ -119,6 +119,17 @@ void ResetForNewPicture(PosterGeometry& g, const SizeInputs& in, SizeEdits& edit
         edits.setValue(SizeSide::Width, g.PosterWidthPages);
         g.SizeUpdateGuard = guard;
     }
+}
+
+void FitNewPicture(PosterGeometry& g, const SizeInputs& in, SizeEdits& edits)
+{
+    ResetForNewPicture(g, in, edits);
+    Refit(g, in, edits);
+}
+
+void FinishStartFit(PosterGeometry& g, const SizeInputs& in, SizeEdits& edits)
+{
+    g.WidthEditedLast = true;
     Refit(g, in, edits);
 }
 

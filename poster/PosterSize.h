@@ -73,6 +73,14 @@ void Refit(PosterGeometry& g, const SizeInputs& in, SizeEdits& edits);
 // last), the edit is set to 1 as well, so that it shows the width in force.
 void ResetForNewPicture(PosterGeometry& g, const SizeInputs& in, SizeEdits& edits);
 
+// A new picture replaces the current one: the reset above, then the one refit every
+// replacement ends with. in holds the new picture's size.
+void FitNewPicture(PosterGeometry& g, const SizeInputs& in, SizeEdits& edits);
+
+// The end of start-up: the options update has refitted height-led; from here on the width
+// leads until the user edits the height, and the poster is refitted once more.
+void FinishStartFit(PosterGeometry& g, const SizeInputs& in, SizeEdits& edits);
+
 // The preview box for a zoom factor.
 constexpr int kPreviewBoxWidth = 341; // at zoom 1
 constexpr int kPreviewBoxHeight = 277;

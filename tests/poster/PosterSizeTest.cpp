@@ -238,7 +238,7 @@ TEST(PosterSize, NewPictureStartsOnePageWide)
     Poster p(in);
     p.edits.type(SizeSide::Width, "4");
     p.edits.type(SizeSide::Height, "2");
-    ResetForNewPicture(p.g, p.in, p.edits);
+    FitNewPicture(p.g, p.in, p.edits);
     EXPECT_EQ(p.g.PagesAcross, 1);
     EXPECT_EQ(p.edits.text(SizeSide::Width), "1.00000000");
     EXPECT_FALSE(p.g.WidthEditedLast);
@@ -248,7 +248,7 @@ TEST(PosterSize, NewPictureStartsOnePageWide)
     Poster q(Example());
     q.edits.type(SizeSide::Width, "3");
     q.in.pictureHeight = 2000;
-    ResetForNewPicture(q.g, q.in, q.edits);
+    FitNewPicture(q.g, q.in, q.edits);
     EXPECT_EQ(q.g.PagesAcross, 3);
     EXPECT_EQ(q.edits.text(SizeSide::Height), "4.23529412");
     EXPECT_EQ(q.g.PagesDown, 5);

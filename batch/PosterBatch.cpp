@@ -1,0 +1,280 @@
+#include "PosterBatch.h"
+
+#include "CurrentPrinter.h"
+#include "GrafikRW.h"
+#include "OptionRules.h"
+#include "PaperFormat.h"
+#include "PictureFacts.h"
+#include "PrintJob.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPrinter>
+#include <QPrinterInfo>
+
+#include <unistd.h>
+
+#include <memory>
+#include <utility>
+
+namespace {
+
+constexpr int kFailed = 1;
+constexpr int kBadRequest = 2; // as for a bad command line: the request itself can't be met
+
+// The increment edit's default step; only the size edits' step depends on it, not a size.
+constexpr double kDefaultIncrement = 0.1;
+
+int Fail(QTextStream& err, const QString& message, int status = kFailed)
+{
+    err << "velmora-poster: " << message << Qt::endl;
+    return status;
+}
+
+// Owns a picture from the library for the length of a run.
+class HeldPicture
+{
+public:
+    explicit HeldPicture(const PictureRecord& picture) : picture_(picture) {}
+    ~HeldPicture()
+    {
+        if (picture_.Bits)
+            deldib(picture_);
+    }
+    HeldPicture(const HeldPicture&) = delete;
+    HeldPicture& operator=(const HeldPicture&) = delete;
+    const PictureRecord& get() const { return picture_; }
+
+private:
+    PictureRecord picture_;
+};
+
+// The captions of the option check boxes, for the report of the options in force.
+const std::pair<bool PrintOptions::*, const char*> kOptionCaptions[] = {
+    {&PrintOptions::CutHelpLines, "Cut help lines"},
+    {&PrintOptions::GlueLines, "Clue lines"},
+    {&PrintOptions::NoLinesOnPosterEdge, "No lines on the poster edge"},
+    {&PrintOptions::CenterPicture, "Center"},
+    {&PrintOptions::UseFullPages, "Use full pages"},
+    {&PrintOptions::KeepAspectRatio, "Aspect ratio"},
+    {&PrintOptions::GlueEdge, "Edge for glue"},
+    {&PrintOptions::PrintOnGlueEdge, "Print on the edge for glue"},
+    {&PrintOptions::NoGlueOnPosterEdge, "No edge for glue on the poster edge"},
+};
+
+PictureRecord ReadPicture(const QString& path)
+{
+    // A folder reads as nothing; do not hand it to the library's readers.
+    if (QFileInfo(path).isDir())
+        return {};
+    return OpenDib(QFile::encodeName(path).constData(), 0);
+}
+
+// The printer the request names, set up with its paper; null and an error text when that is
+// not possible.
+std::unique_ptr<CurrentPrinter> PrinterFor(const PosterRequest& r, QString& error)
+{
+    std::unique_ptr<CurrentPrinter> printer;
+    if (!r.outputFile.isEmpty()) {
+        printer = std::make_unique<CurrentPrinter>(CurrentPrinter::Start::PdfFile);
+        printer->printer().setOutputFileName(QFileInfo(r.outputFile).absoluteFilePath());
+    } else if (!r.printerName.isEmpty()) {
+        if (QPrinterInfo::printerInfo(r.printerName).isNull()) {
+            error = QStringLiteral("no printer named \"%1\"").arg(r.printerName);
+            return nullptr;
+        }
+        printer = std::make_unique<CurrentPrinter>();
+        printer->printer().setPrinterName(r.printerName);
+        if (printer->isPdfFile() || printer->printer().printerName() != r.printerName) {
+            error = QStringLiteral("printer \"%1\" cannot be used").arg(r.printerName);
+            return nullptr;
+        }
+    } else {
+        printer = std::make_unique<CurrentPrinter>();
+    }
+    if (!printer->isUsable()) {
+        error = QStringLiteral("no printer available");
+        return nullptr;
+    }
+    QPrinter& p = printer->printer();
+    if (r.paper && !p.setPageSize(QPageSize(*r.paper))) {
+        error = QStringLiteral("the printer does not take %1 paper").arg(QPageSize::name(*r.paper));
+        return nullptr;
+    }
+    if (r.orientation && !p.setPageOrientation(*r.orientation)) {
+        error = QStringLiteral("the printer cannot turn the paper");
+        return nullptr;
+    }
+    if (!printer->metrics().isValid()) {
+        error = QStringLiteral("the printer reports no printable area");
+        return nullptr;
+    }
+    return printer;
+}
+
+PrintJobInputs JobInputs(const PosterRequest& r, const PosterGeometry& g, const PrintOptions& o,
+                         int32_t pictureWidth, int32_t pictureHeight)
+{
+    PrintJobInputs in;
+    in.render = {pictureWidth, pictureHeight, g, o, r.rightGluePercent, r.bottomGluePercent};
+    in.order = r.order;
+    in.choice = r.choice;
+    in.pagesOff.fill(0);
+    for (const auto& [column, row] : r.pagesOff)
+        in.pagesOff[PageIndex(column, row)] = 1;
+    return in;
+}
+
+std::vector<std::pair<int, int>> PagesToPrint(const PrintJobInputs& in)
+{
+    std::vector<std::pair<int, int>> pages;
+    for (const auto& page :
+         PageOrder(in.order, in.render.geometry.PagesAcross, in.render.geometry.PagesDown))
+        if (in.choice == PageChoice::AllPages ||
+            in.pagesOff[PageIndex(page.first, page.second)] == 0)
+            pages.push_back(page);
+    return pages;
+}
+
+QString PageText(const std::pair<int, int>& page)
+{
+    return QStringLiteral("%1,%2").arg(page.first).arg(page.second);
+}
+
+void ReportDryRun(QTextStream& out, const CurrentPrinter& printer, const PrinterMetrics& m,
+                  const PosterRequest& r, const PrintJobInputs& in)
+{
+    const PaperFormatTexts paper = PaperFormatOf(m, r.rightGluePercent, r.bottomGluePercent);
+    const QPageLayout layout = printer.printer().pageLayout();
+    const PosterGeometry& g = in.render.geometry;
+    const auto pages = PagesToPrint(in);
+    out << "Printer: " << printer.description() << '\n';
+    out << "Paper: " << layout.pageSize().name() << ", "
+        << (layout.orientation() == QPageLayout::Landscape ? "landscape" : "portrait") << ", "
+        << paper.paperSize << '\n';
+    out << "Margins: top " << paper.topEdge << ", left " << paper.leftEdge << ", right "
+        << paper.rightEdge << ", bottom " << paper.bottomEdge << '\n';
+    out << "Printable area: " << m.pageWidth << " x " << m.pageHeight << " pixels\n";
+    out << "Resolution: " << m.dpiX << " x " << m.dpiY << " dpi\n";
+    out << "Edge for glue: right " << paper.rightGlue << ", bottom " << paper.bottomGlue
+        << (in.render.options.GlueEdge ? "" : " (off)") << '\n';
+    out << "Options:";
+    const char* separator = " ";
+    for (const auto& [flag, caption] : kOptionCaptions)
+        if (in.render.options.*flag) {
+            out << separator << caption;
+            separator = ", ";
+        }
+    out << '\n';
+    out << "Width in pages: " << QString::number(g.PosterWidthPages, 'f', kSizeDecimals) << '\n';
+    out << "Height in pages: " << QString::number(g.PosterHeightPages, 'f', kSizeDecimals) << '\n';
+    out << "Pages across: " << g.PagesAcross << '\n';
+    out << "Pages down: " << g.PagesDown << '\n';
+    out << "Pages in all: " << g.PagesAcross * g.PagesDown << '\n';
+    out << "Pages to print: " << pages.size() << '\n';
+    out << "Print order:";
+    for (const auto& page : pages)
+        out << ' ' << PageText(page);
+    out << Qt::endl;
+}
+
+} // namespace
+
+PosterGeometry FitPosterLikeTheWindow(const PosterRequest& r, const PrinterMetrics& metrics,
+                                      int32_t pictureWidth, int32_t pictureHeight)
+{
+    PosterGeometry g; // one page by one, height-led until start-up ends
+    SizeInputs in;
+    in.pageWidth = metrics.pageWidth;
+    in.pageHeight = metrics.pageHeight;
+    in.options = OptionsFromBoxes(OptionBoxes{}, kDefaultIncrement).options;
+    in.pictureWidth = kStartPictureWidth;
+    in.pictureHeight = kStartPictureHeight;
+    SimulatedSizeEdits edits(g, in);
+
+    // Start-up: the options update's refit, then the width-led one.
+    Refit(g, in, edits);
+    FinishStartFit(g, in, edits);
+
+    in.pictureWidth = pictureWidth;
+    in.pictureHeight = pictureHeight;
+    FitNewPicture(g, in, edits);
+
+    // The options and glue edges as set; checking "Clue lines" from the rules runs the update
+    // a second time, and each run ends in a refit.
+    const OptionUpdate update = OptionsFromBoxes(r.boxes, kDefaultIncrement);
+    in.options = update.options;
+    in.rightGluePercent = r.rightGluePercent;
+    in.bottomGluePercent = r.bottomGluePercent;
+    if (update.checkGlueLines)
+        Refit(g, in, edits);
+    Refit(g, in, edits);
+
+    for (const SizeEntry& size : r.sizes)
+        edits.setValue(size.side, size.pages);
+    return g;
+}
+
+int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
+{
+    const HeldPicture picture(ReadPicture(r.picture));
+    if (!picture.get().Bits)
+        return Fail(err, r.picture + QStringLiteral(": Couldn't load file!"));
+    const int32_t picW = DIBWidth(picture.get());
+    const int32_t picH = DIBHeight(picture.get());
+
+    if (r.action == PosterRequest::Action::Info) {
+        const PictureFacts facts = PictureFactsOf(picture.get());
+        out << "Width: " << facts.width << '\n'
+            << "Height: " << facts.height << '\n'
+            << "Colors: " << facts.colours << Qt::endl;
+        return 0;
+    }
+
+    QString error;
+    const std::unique_ptr<CurrentPrinter> printer = PrinterFor(r, error);
+    if (!printer)
+        return Fail(err, error);
+    const PrinterMetrics metrics = printer->metrics();
+
+    const PrintOptions options = OptionsFromBoxes(r.boxes, kDefaultIncrement).options;
+    const PosterGeometry g = FitPosterLikeTheWindow(r, metrics, picW, picH);
+    for (const auto& page : r.pagesOff)
+        if (page.first >= g.PagesAcross || page.second >= g.PagesDown)
+            return Fail(err,
+                        QStringLiteral("--off %1: the poster has %2 x %3 pages (columns 0 to "
+                                       "%4, rows 0 to %5)")
+                            .arg(PageText(page))
+                            .arg(g.PagesAcross)
+                            .arg(g.PagesDown)
+                            .arg(g.PagesAcross - 1)
+                            .arg(g.PagesDown - 1),
+                        kBadRequest);
+    const PrintJobInputs in = JobInputs(r, g, options, picW, picH);
+
+    if (r.dryRun) {
+        ReportDryRun(out, *printer, metrics, r, in);
+        return 0;
+    }
+    // No page would leave no document, and for a PDF file no file: say so rather than succeed.
+    if (PagesToPrint(in).empty())
+        return Fail(err, QStringLiteral("every page is left out; nothing to print"), kBadRequest);
+
+    const bool showProgress = isatty(STDERR_FILENO) == 1;
+    PrinterPageSink sink(printer->printer());
+    const PrintResult result =
+        PrintPoster(sink, picture.get(), in, [&err, showProgress](int visited, int total) {
+            if (showProgress)
+                err << "\rvelmora-poster: page " << visited << " of " << total << Qt::flush;
+        });
+    if (showProgress)
+        err << '\r' << QString(40, QLatin1Char(' ')) << '\r' << Qt::flush;
+    if (!result.ok()) {
+        const QString where = printer->isPdfFile()
+                                  ? QDir::toNativeSeparators(printer->printer().outputFileName())
+                                  : printer->printer().printerName();
+        return Fail(err, where + QStringLiteral(": ") + result.error);
+    }
+    return 0;
+}

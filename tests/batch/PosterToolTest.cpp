@@ -1,0 +1,447 @@
+// velmora-poster as a separate process: its errors, its reports, the PDF it prints, and the
+// poster size it arrives at compared with the window's sequence of library calls.
+#include "CurrentPrinter.h"
+#include "GrafikRW.h"
+#include "OptionRules.h"
+#include "PictureFacts.h"
+#include "PosterSize.h"
+
+#include "TestSupport.h"
+
+#include <QColor>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QPrinterInfo>
+#include <QProcess>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <utility>
+#include <vector>
+
+namespace {
+
+struct ToolRun
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+ToolRun RunTool(const QStringList& arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral(VELMORA_POSTER), arguments);
+    ToolRun run;
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
+        return run;
+    run.status = process.exitCode();
+    run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    run.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return run;
+}
+
+// "Key: value" lines of a report.
+std::map<QString, QString> ReportLines(const QString& text)
+{
+    std::map<QString, QString> lines;
+    for (const QString& line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const qsizetype colon = line.indexOf(QStringLiteral(": "));
+        if (colon > 0)
+            lines[line.left(colon)] = line.mid(colon + 2);
+    }
+    return lines;
+}
+
+// A 24-bit picture in four coloured quarters: red top left, blue top right, green bottom left,
+// yellow bottom right.
+constexpr int32_t kRed = 0xFF0000;
+constexpr int32_t kBlue = 0x0000FF;
+constexpr int32_t kGreen = 0x00FF00;
+constexpr int32_t kYellow = 0xFFFF00;
+
+void SaveQuarters(const char* name, int w, int h)
+{
+    const PictureRecord p = newdib(w, h, 24, nullptr, 0);
+    ASSERT_NE(p.Bits, nullptr);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const bool right = x >= w / 2;
+            const bool bottom = y >= h / 2;
+            setpixel(p, x, y, bottom ? (right ? kYellow : kGreen) : (right ? kBlue : kRed));
+        }
+    ASSERT_TRUE(SaveDib(p, name, 3)); // BMP
+    deldib(p);
+}
+
+void SavePlain(const char* name, int w, int h, int bits)
+{
+    const PictureRecord p = newdib(w, h, bits, nullptr, 0);
+    ASSERT_NE(p.Bits, nullptr);
+    ASSERT_TRUE(SaveDib(p, name, 3));
+    deldib(p);
+}
+
+TEST(batch_tool, BadInputGivesOneErrorLineAndFailure)
+{
+    SaveQuarters("pic.bmp", 60, 40);
+    {
+        QFile fake(QStringLiteral("fake.jpg"));
+        ASSERT_TRUE(fake.open(QIODevice::WriteOnly));
+        fake.write("\xFF\xD8\xFF\xE0 no picture in here");
+    }
+    ASSERT_TRUE(QDir().mkdir(QStringLiteral("folder.pdf")));
+    const QString nowhere = testsupport::TestDir() + QStringLiteral("/no/such/dir/out.pdf");
+    const std::vector<QStringList> cases = {
+        {},
+        {QStringLiteral("missing.bmp"), QStringLiteral("-o"), QStringLiteral("a.pdf")},
+        {QStringLiteral("fake.jpg"), QStringLiteral("-o"), QStringLiteral("a.pdf")},
+        {QStringLiteral("--info"), QStringLiteral("fake.jpg")},
+        {QStringLiteral("pic.bmp"), QStringLiteral("pic.bmp")},
+        {QStringLiteral("pic.bmp"), QStringLiteral("--bogus")},
+        {QStringLiteral("pic.bmp"), QStringLiteral("--width"), QStringLiteral("0")},
+        {QStringLiteral("pic.bmp"), QStringLiteral("--width"), QStringLiteral("three")},
+        {QStringLiteral("pic.bmp"), QStringLiteral("--height"), QStringLiteral("100.5")},
+        {QStringLiteral("pic.bmp"), QStringLiteral("--width"), QStringLiteral("nan")},
+        {QStringLiteral("pic.bmp"), QStringLiteral("--glue-right"), QStringLiteral("11")},
+        {QStringLiteral("pic.bmp"), QStringLiteral("--glue-bottom"), QStringLiteral("2.5")},
+        {QStringLiteral("pic.bmp"), QStringLiteral("--order"), QStringLiteral("diagonal")},
+        {QStringLiteral("pic.bmp"), QStringLiteral("--off"), QStringLiteral("1")},
+        {QStringLiteral("pic.bmp"), QStringLiteral("--off"), QStringLiteral("-1,0")},
+        {QStringLiteral("pic.bmp"), QStringLiteral("--width"), QStringLiteral("3"),
+         QStringLiteral("--off"), QStringLiteral("3,0"), QStringLiteral("-o"),
+         QStringLiteral("a.pdf")},
+        {QStringLiteral("pic.bmp"), QStringLiteral("--paper"), QStringLiteral("Z9"),
+         QStringLiteral("-o"), QStringLiteral("a.pdf")},
+        {QStringLiteral("pic.bmp"), QStringLiteral("--printer"), QStringLiteral("no-such-queue")},
+        {QStringLiteral("pic.bmp"), QStringLiteral("-o"), QStringLiteral("a.pdf"),
+         QStringLiteral("--printer"), QStringLiteral("x")},
+        {QStringLiteral("pic.bmp"), QStringLiteral("-o"), nowhere},
+        {QStringLiteral("pic.bmp"), QStringLiteral("-o"), QStringLiteral("folder.pdf")},
+        // Every page left out: no document would be made, which must not pass for success.
+        {QStringLiteral("pic.bmp"), QStringLiteral("--width"), QStringLiteral("1"),
+         QStringLiteral("--off"), QStringLiteral("0,0"), QStringLiteral("-o"),
+         QStringLiteral("a.pdf")},
+    };
+    for (const QStringList& args : cases) {
+        SCOPED_TRACE(args.join(QLatin1Char(' ')).toStdString());
+        const ToolRun run = RunTool(args);
+        EXPECT_GT(run.status, 0);
+        EXPECT_TRUE(run.out.isEmpty());
+        EXPECT_TRUE(run.err.startsWith(QStringLiteral("velmora-poster: ")))
+            << run.err.toStdString();
+        EXPECT_TRUE(run.err.endsWith(QLatin1Char('\n')));
+        EXPECT_EQ(run.err.count(QLatin1Char('\n')), 1) << run.err.toStdString();
+        EXPECT_FALSE(QFile::exists(QStringLiteral("a.pdf")));
+    }
+    EXPECT_FALSE(QFileInfo::exists(nowhere));
+    EXPECT_TRUE(QFileInfo(QStringLiteral("folder.pdf")).isDir());
+}
+
+TEST(batch_tool, OutputCutShortIsAnErrorAndLeavesNoFile)
+{
+    SaveQuarters("pic.bmp", 200, 160);
+    // A size limit far below the poster's size makes the writes fail part way; the PDF writer
+    // itself does not notice. The signal the limit raises is ignored, so the writes just fail.
+    const QString command =
+        QStringLiteral("trap '' XFSZ; ulimit -f 2; exec '%1' pic.bmp --width 2 -o cut.pdf "
+                       "2> err.txt")
+            .arg(QStringLiteral(VELMORA_POSTER));
+    EXPECT_FALSE(testsupport::Run(command));
+    EXPECT_FALSE(QFile::exists(QStringLiteral("cut.pdf")));
+    QFile err(QStringLiteral("err.txt"));
+    ASSERT_TRUE(err.open(QIODevice::ReadOnly));
+    const QString text = QString::fromLocal8Bit(err.readAll());
+    EXPECT_TRUE(text.startsWith(QStringLiteral("velmora-poster: "))) << text.toStdString();
+    EXPECT_EQ(text.count(QLatin1Char('\n')), 1);
+}
+
+TEST(batch_tool, InfoShowsTheLoadPageFields)
+{
+    SaveQuarters("photo.bmp", 40, 30);
+    SavePlain("grey.bmp", 9, 5, 4);
+    SavePlain("mono.bmp", 17, 3, 1);
+    const struct
+    {
+        const char* file;
+        const char* expected;
+    } cases[] = {
+        {"photo.bmp", "Width: 40\nHeight: 30\nColors: 16777216\n"},
+        {"grey.bmp", "Width: 9\nHeight: 5\nColors: 16\n"},
+        {"mono.bmp", "Width: 17\nHeight: 3\nColors: 2\n"},
+    };
+    for (const auto& c : cases) {
+        const ToolRun run = RunTool({QStringLiteral("--info"), QString::fromLatin1(c.file)});
+        EXPECT_EQ(run.status, 0) << c.file;
+        EXPECT_EQ(run.out, QString::fromLatin1(c.expected));
+        EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
+        // The same texts the window's three fields get.
+        const PictureRecord p = OpenDib(c.file, 0);
+        const PictureFacts facts = PictureFactsOf(p);
+        EXPECT_EQ(run.out, QStringLiteral("Width: %1\nHeight: %2\nColors: %3\n")
+                               .arg(facts.width, facts.height, facts.colours));
+        deldib(p);
+    }
+}
+
+TEST(batch_tool, DryRunListsThePagesInPrintOrder)
+{
+    SaveQuarters("pic.bmp", 60, 40);
+    const QStringList grid = {
+        QStringLiteral("pic.bmp"), QStringLiteral("--dry-run"), QStringLiteral("--no-aspect-ratio"),
+        QStringLiteral("--width"), QStringLiteral("3"),         QStringLiteral("--height"),
+        QStringLiteral("2"),       QStringLiteral("-o"),        QStringLiteral("poster.pdf")};
+    const QStringList off = {QStringLiteral("--off"), QStringLiteral("1,0"),
+                             QStringLiteral("--off"), QStringLiteral("2,1")};
+    const struct
+    {
+        QStringList extra;
+        const char* order;
+        const char* toPrint;
+    } cases[] = {
+        {{}, "0,0 0,1 1,0 1,1 2,0 2,1", "6"},
+        {off, "0,0 0,1 1,1 2,0", "4"},
+        {off + QStringList{QStringLiteral("--order"), QStringLiteral("rows")}, "0,0 0,1 1,1 2,0",
+         "4"},
+        {off + QStringList{QStringLiteral("--order"), QStringLiteral("columns")}, "0,0 2,0 0,1 1,1",
+         "4"},
+        {{QStringLiteral("--order"), QStringLiteral("columns")}, "0,0 1,0 2,0 0,1 1,1 2,1", "6"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.extra.join(QLatin1Char(' ')).toStdString());
+        const ToolRun run = RunTool(grid + c.extra);
+        ASSERT_EQ(run.status, 0) << run.err.toStdString();
+        const auto report = ReportLines(run.out);
+        EXPECT_EQ(report.at(QStringLiteral("Pages across")), QStringLiteral("3"));
+        EXPECT_EQ(report.at(QStringLiteral("Pages down")), QStringLiteral("2"));
+        EXPECT_EQ(report.at(QStringLiteral("Pages in all")), QStringLiteral("6"));
+        EXPECT_EQ(report.at(QStringLiteral("Pages to print")), QString::fromLatin1(c.toPrint));
+        EXPECT_EQ(report.at(QStringLiteral("Print order")), QString::fromLatin1(c.order));
+        EXPECT_EQ(report.at(QStringLiteral("Printer")),
+                  QStringLiteral("PDF file: ") +
+                      QDir(testsupport::TestDir()).filePath(QStringLiteral("poster.pdf")));
+    }
+    EXPECT_FALSE(QFile::exists(QStringLiteral("poster.pdf"))); // a dry run prints nothing
+}
+
+TEST(batch_tool, DryRunReportsThePrinterInUse)
+{
+    SaveQuarters("pic.bmp", 60, 40);
+    const ToolRun a4 = RunTool({QStringLiteral("pic.bmp"), QStringLiteral("--dry-run"),
+                                QStringLiteral("-o"), QStringLiteral("p.pdf")});
+    ASSERT_EQ(a4.status, 0) << a4.err.toStdString();
+    const auto report = ReportLines(a4.out);
+    EXPECT_TRUE(report.at(QStringLiteral("Paper")).startsWith(QStringLiteral("A4, portrait, ")));
+    const CurrentPrinter pdf(CurrentPrinter::Start::PdfFile);
+    const PrinterMetrics m = pdf.metrics();
+    EXPECT_EQ(report.at(QStringLiteral("Printable area")),
+              QStringLiteral("%1 x %2 pixels").arg(m.pageWidth).arg(m.pageHeight));
+    EXPECT_EQ(report.at(QStringLiteral("Resolution")),
+              QStringLiteral("%1 x %2 dpi").arg(m.dpiX).arg(m.dpiY));
+
+    const ToolRun a3 =
+        RunTool({QStringLiteral("pic.bmp"), QStringLiteral("--dry-run"), QStringLiteral("-o"),
+                 QStringLiteral("p.pdf"), QStringLiteral("--paper"), QStringLiteral("a3"),
+                 QStringLiteral("--landscape")});
+    ASSERT_EQ(a3.status, 0) << a3.err.toStdString();
+    const auto turned = ReportLines(a3.out);
+    EXPECT_TRUE(turned.at(QStringLiteral("Paper")).startsWith(QStringLiteral("A3, landscape, ")));
+    const QStringList area = turned.at(QStringLiteral("Printable area")).split(QLatin1Char(' '));
+    ASSERT_GE(area.size(), 3);
+    EXPECT_GT(area[0].toInt(), area[2].toInt()); // wider than high
+    EXPECT_GT(area[0].toInt(), m.pageHeight);    // and larger than A4
+
+    // Without -o or --printer the tool prints where the window would.
+    if (QPrinterInfo::availablePrinters().isEmpty()) {
+        const ToolRun fallback = RunTool({QStringLiteral("pic.bmp"), QStringLiteral("--dry-run")});
+        ASSERT_EQ(fallback.status, 0) << fallback.err.toStdString();
+        EXPECT_EQ(ReportLines(fallback.out).at(QStringLiteral("Printer")),
+                  CurrentPrinter().description());
+    }
+}
+
+// The window's calls for the same settings: start-up with the blank picture, the loaded
+// picture, one options update, then the size typed into its edit.
+PosterGeometry WindowGeometry(const PrinterMetrics& m, const OptionBoxes& boxes, int glueRight,
+                              int glueBottom, int picW, int picH,
+                              const std::vector<std::pair<SizeSide, double>>& typed)
+{
+    PosterGeometry g;
+    SizeInputs in;
+    in.pageWidth = m.pageWidth;
+    in.pageHeight = m.pageHeight;
+    in.pictureWidth = kStartPictureWidth;
+    in.pictureHeight = kStartPictureHeight;
+    SimulatedSizeEdits edits(g, in);
+    in.options = OptionsFromBoxes(OptionBoxes{}, 0.1).options;
+    Refit(g, in, edits);
+    FinishStartFit(g, in, edits);
+    in.pictureWidth = picW;
+    in.pictureHeight = picH;
+    FitNewPicture(g, in, edits);
+    const OptionUpdate update = OptionsFromBoxes(boxes, 0.1);
+    in.options = update.options;
+    in.rightGluePercent = glueRight;
+    in.bottomGluePercent = glueBottom;
+    if (update.checkGlueLines)
+        Refit(g, in, edits);
+    Refit(g, in, edits);
+    for (const auto& [side, pages] : typed) {
+        edits.type(side, QString::number(pages));
+        edits.leave(side);
+    }
+    return g;
+}
+
+TEST(batch_tool, ArrivesAtTheWindowsPosterSize)
+{
+    SaveQuarters("wide.bmp", 300, 170);
+    const PrinterMetrics m = CurrentPrinter(CurrentPrinter::Start::PdfFile).metrics();
+    ASSERT_TRUE(m.isValid());
+    OptionBoxes defaults;
+    OptionBoxes withGlueOnEdge;
+    withGlueOnEdge.NoGlueOnPosterEdge = false;
+    OptionBoxes fullPages;
+    fullPages.UseFullPages = true;
+    OptionBoxes noAspect;
+    noAspect.KeepAspectRatio = false;
+    OptionBoxes noGlue;
+    noGlue.GlueEdge = false;
+    const struct
+    {
+        QStringList args;
+        OptionBoxes boxes;
+        int glueRight;
+        int glueBottom;
+        std::vector<std::pair<SizeSide, double>> typed;
+    } cases[] = {
+        // No size given: the size the window shows after loading the picture.
+        {{}, defaults, 5, 5, {}},
+        {{QStringLiteral("--no-aspect-ratio")}, noAspect, 5, 5, {}},
+        {{QStringLiteral("--width"), QStringLiteral("3")}, defaults, 5, 5, {{SizeSide::Width, 3}}},
+        {{QStringLiteral("--height"), QStringLiteral("2.7")},
+         defaults,
+         5,
+         5,
+         {{SizeSide::Height, 2.7}}},
+        {{QStringLiteral("--width"), QStringLiteral("2.01"),
+          QStringLiteral("--glue-on-poster-edge"), QStringLiteral("--glue-right"),
+          QStringLiteral("8"), QStringLiteral("--glue-bottom"), QStringLiteral("0")},
+         withGlueOnEdge,
+         8,
+         0,
+         {{SizeSide::Width, 2.01}}},
+        {{QStringLiteral("--full-pages"), QStringLiteral("--width"), QStringLiteral("2.5")},
+         fullPages,
+         5,
+         5,
+         {{SizeSide::Width, 2.5}}},
+        {{QStringLiteral("--no-glue-edge"), QStringLiteral("--height"), QStringLiteral("4.2")},
+         noGlue,
+         5,
+         5,
+         {{SizeSide::Height, 4.2}}},
+        // The size given last leads; the other one follows it.
+        {{QStringLiteral("--height"), QStringLiteral("9"), QStringLiteral("--width"),
+          QStringLiteral("1.5")},
+         defaults,
+         5,
+         5,
+         {{SizeSide::Height, 9}, {SizeSide::Width, 1.5}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
+        const ToolRun run =
+            RunTool(QStringList{QStringLiteral("wide.bmp"), QStringLiteral("--dry-run"),
+                                QStringLiteral("-o"), QStringLiteral("w.pdf")} +
+                    c.args);
+        ASSERT_EQ(run.status, 0) << run.err.toStdString();
+        const auto report = ReportLines(run.out);
+        const PosterGeometry g =
+            WindowGeometry(m, c.boxes, c.glueRight, c.glueBottom, 300, 170, c.typed);
+        EXPECT_EQ(report.at(QStringLiteral("Width in pages")),
+                  QString::number(g.PosterWidthPages, 'f', kSizeDecimals));
+        EXPECT_EQ(report.at(QStringLiteral("Height in pages")),
+                  QString::number(g.PosterHeightPages, 'f', kSizeDecimals));
+        EXPECT_EQ(report.at(QStringLiteral("Pages across")), QString::number(g.PagesAcross));
+        EXPECT_EQ(report.at(QStringLiteral("Pages down")), QString::number(g.PagesDown));
+    }
+}
+
+TEST(batch_tool, OptionRulesApplyAsInTheWindow)
+{
+    SaveQuarters("pic.bmp", 60, 40);
+    const ToolRun run =
+        RunTool({QStringLiteral("pic.bmp"), QStringLiteral("--dry-run"), QStringLiteral("-o"),
+                 QStringLiteral("p.pdf"), QStringLiteral("--print-on-glue-edge"),
+                 QStringLiteral("--no-glue-lines"), QStringLiteral("--no-cut-lines"),
+                 QStringLiteral("--cut-lines"), QStringLiteral("--no-center")});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    // Printing onto the glue edge keeps the glue lines on, and the user is told.
+    EXPECT_TRUE(run.err.startsWith(QStringLiteral("velmora-poster: note: ")));
+    const QStringList options =
+        ReportLines(run.out).at(QStringLiteral("Options")).split(QStringLiteral(", "));
+    EXPECT_TRUE(options.contains(QStringLiteral("Clue lines")));
+    EXPECT_TRUE(options.contains(QStringLiteral("Print on the edge for glue")));
+    EXPECT_TRUE(options.contains(QStringLiteral("Cut help lines"))); // the last form wins
+    EXPECT_FALSE(options.contains(QStringLiteral("Center")));
+}
+
+// Whether the colour at a fraction of a rasterised page is the picture's colour; the
+// rasteriser may be a step off in a channel.
+bool ColourAt(const QImage& page, double fx, double fy, int32_t rgb)
+{
+    const QColor seen = page.pixelColor(int(fx * page.width()), int(fy * page.height()));
+    const QColor want = QColor::fromRgb(QRgb(rgb));
+    constexpr int kSlack = 4;
+    return std::abs(seen.red() - want.red()) <= kSlack &&
+           std::abs(seen.green() - want.green()) <= kSlack &&
+           std::abs(seen.blue() - want.blue()) <= kSlack;
+}
+
+TEST(batch_tool, PrintsThePagesIntoAPdfFile)
+{
+    if (!testsupport::HaveProgram(QStringLiteral("pdfinfo")) ||
+        !testsupport::HaveProgram(QStringLiteral("pdftoppm")))
+        GTEST_SKIP() << "poppler-utils are not installed";
+    SaveQuarters("quarters.bmp", 120, 80);
+    // A 2 x 2 poster without the bottom right page, down the columns.
+    const ToolRun run =
+        RunTool({QStringLiteral("quarters.bmp"), QStringLiteral("--no-aspect-ratio"),
+                 QStringLiteral("--width"), QStringLiteral("2"), QStringLiteral("--height"),
+                 QStringLiteral("2"), QStringLiteral("--off"), QStringLiteral("1,1"),
+                 QStringLiteral("-o"), QStringLiteral("poster.pdf")});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
+
+    ASSERT_TRUE(testsupport::Run(QStringLiteral("pdfinfo poster.pdf > info.txt")));
+    QFile info(QStringLiteral("info.txt"));
+    ASSERT_TRUE(info.open(QIODevice::ReadOnly));
+    const auto fields = ReportLines(
+        QString::fromLocal8Bit(info.readAll())
+            .replace(QRegularExpression(QStringLiteral(":\\s+")), QStringLiteral(": ")));
+    EXPECT_EQ(fields.at(QStringLiteral("Pages")), QStringLiteral("3"));
+    EXPECT_EQ(fields.at(QStringLiteral("Title")), QStringLiteral("Kantelberg Poster"));
+    EXPECT_TRUE(fields.at(QStringLiteral("Page size")).contains(QStringLiteral("(A4)")));
+
+    // Pages (0,0), (0,1), (1,0): the top left, bottom left and top right quarters.
+    const int32_t expected[] = {kRed, kGreen, kBlue};
+    for (int n = 1; n <= 3; ++n) {
+        SCOPED_TRACE(n);
+        ASSERT_TRUE(testsupport::Run(
+            QStringLiteral("pdftoppm -r 20 -f %1 -l %1 -singlefile -png poster.pdf page%1")
+                .arg(n)));
+        const QImage page(QStringLiteral("page%1.png").arg(n));
+        ASSERT_FALSE(page.isNull());
+        EXPECT_TRUE(ColourAt(page, 0.4, 0.4, expected[n - 1]));
+        EXPECT_TRUE(ColourAt(page, 0.2, 0.7, expected[n - 1]));
+    }
+}
+
+} // namespace
