@@ -8,7 +8,9 @@
 #include <SDL.h>
 #include <SDL_image.h>
 
+#include <atomic>
 #include <climits>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -18,6 +20,100 @@ namespace {
 
 // SDL reads from memory through an int-sized length.
 constexpr long kMaxFileBytes = INT_MAX;
+
+// Each block carries its size in front, at the alignment malloc gives.
+struct alignas(std::max_align_t) BlockHeader
+{
+    size_t size;
+};
+
+std::atomic<size_t> decoderHeld{0};
+SDL_malloc_func systemMalloc = nullptr;
+SDL_calloc_func systemCalloc = nullptr;
+SDL_realloc_func systemRealloc = nullptr;
+SDL_free_func systemFree = nullptr;
+
+bool Reserve(size_t size)
+{
+    size_t held = decoderHeld.load(std::memory_order_relaxed);
+    do {
+        if (size > kDecoderBudget - held)
+            return false;
+    } while (!decoderHeld.compare_exchange_weak(held, held + size, std::memory_order_relaxed));
+    return true;
+}
+
+void Release(size_t size) { decoderHeld.fetch_sub(size, std::memory_order_relaxed); }
+
+void* Hand(BlockHeader* block, size_t size)
+{
+    block->size = size;
+    return block + 1;
+}
+
+BlockHeader* HeaderOf(void* memory) { return static_cast<BlockHeader*>(memory) - 1; }
+
+void* SDLCALL BudgetMalloc(size_t size)
+{
+    if (size > kDecoderBudget || !Reserve(size))
+        return nullptr;
+    auto* block = static_cast<BlockHeader*>(systemMalloc(sizeof(BlockHeader) + size));
+    if (!block) {
+        Release(size);
+        return nullptr;
+    }
+    return Hand(block, size);
+}
+
+void* SDLCALL BudgetCalloc(size_t count, size_t each)
+{
+    if (each != 0 && count > kDecoderBudget / each)
+        return nullptr;
+    const size_t size = count * each;
+    if (!Reserve(size))
+        return nullptr;
+    auto* block = static_cast<BlockHeader*>(systemCalloc(1, sizeof(BlockHeader) + size));
+    if (!block) {
+        Release(size);
+        return nullptr;
+    }
+    return Hand(block, size);
+}
+
+void SDLCALL BudgetFree(void* memory)
+{
+    if (!memory)
+        return;
+    BlockHeader* block = HeaderOf(memory);
+    Release(block->size);
+    systemFree(block);
+}
+
+void* SDLCALL BudgetRealloc(void* memory, size_t size)
+{
+    if (!memory)
+        return BudgetMalloc(size);
+    BlockHeader* block = HeaderOf(memory);
+    const size_t old = block->size;
+    if (size > old && (size > kDecoderBudget || !Reserve(size - old)))
+        return nullptr;
+    auto* moved = static_cast<BlockHeader*>(systemRealloc(block, sizeof(BlockHeader) + size));
+    if (!moved) {
+        if (size > old)
+            Release(size - old);
+        return nullptr;
+    }
+    if (size < old)
+        Release(old - size);
+    return Hand(moved, size);
+}
+
+// SDL wants its allocator replaced before it allocates anything, so this happens while the
+// program starts, before any picture is read.
+[[maybe_unused]] const bool budgetInstalled = [] {
+    SDL_GetMemoryFunctions(&systemMalloc, &systemCalloc, &systemRealloc, &systemFree);
+    return SDL_SetMemoryFunctions(BudgetMalloc, BudgetCalloc, BudgetRealloc, BudgetFree) == 0;
+}();
 
 struct FileCloser
 {

@@ -13,6 +13,13 @@
 // so that a few hostile header bytes cannot make the decoder claim gigabytes.
 constexpr int64_t kMaxFilePixels = int64_t(1) << 28;
 
+// The decoders allocate through SDL's allocator, and some allocate by what they find deep in
+// a file, beyond what the header check sees. Everything they hold at once is kept within this
+// budget: room for the largest picture a file may describe at 4 bytes per pixel, twice over for
+// the decoders' working copies. An allocation beyond it fails, and the decoder reports the file
+// as unreadable.
+constexpr size_t kDecoderBudget = size_t(kMaxFilePixels) * 4 * 2;
+
 struct PictureSize
 {
     int64_t width = 0;

@@ -74,12 +74,13 @@ Probe ProbeXcf(const Bytes& b)
 }
 
 // The decoder allocates each frame by its own size, which may exceed the logical screen, so the
-// first image descriptor is what counts.
+// first image descriptor is what counts. Like the decoder, bytes that start neither a block nor
+// the trailer are passed over.
 Probe ProbeGif(const Bytes& b)
 {
     constexpr size_t kScreenEnd = 13;
     constexpr uint8_t kColourTableFlag = 0x80;
-    constexpr uint8_t kExtension = 0x21, kImage = 0x2C;
+    constexpr uint8_t kExtension = 0x21, kImage = 0x2C, kTrailer = 0x3B;
     if ((!b.Matches(0, "GIF87a") && !b.Matches(0, "GIF89a")) || !b.Has(0, kScreenEnd))
         return std::nullopt;
     size_t pos = kScreenEnd;
@@ -93,7 +94,13 @@ Probe ProbeGif(const Bytes& b)
                 return std::nullopt;
             return PictureSize{b.Le16(pos + 5), b.Le16(pos + 7)};
         }
-        if (kind != kExtension || !b.Has(pos, 2))
+        if (kind == kTrailer)
+            return std::nullopt;
+        if (kind != kExtension) {
+            ++pos;
+            continue;
+        }
+        if (!b.Has(pos, 2))
             return std::nullopt;
         pos += 2;
         while (b.Has(pos, 1) && b.U8(pos) != 0)

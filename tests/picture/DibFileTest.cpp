@@ -2,6 +2,8 @@
 #include "GrafikRW.h"
 #include "TestSupport.h"
 
+#include <SDL.h>
+
 #include <chrono>
 #include <QFile>
 #include <QString>
@@ -290,6 +292,46 @@ TEST(OpenDib, WeighsTheClaimedSizeAgainstTheFileSize)
         EXPECT_NE(p.Bits, nullptr) << c.name;
         deldib(p);
     }
+}
+
+// A GIF may carry stray bytes before its image, which the decoder passes over; the image behind
+// them, 32767 x 8191 pixels from 40 bytes, is what the file claims and is refused as such.
+TEST(OpenDib, LooksBehindStrayBytesForTheSizeAGifClaims)
+{
+    std::vector<uint8_t> gif = {'G', 'I', 'F', '8', '9', 'a', 12, 0, 9, 0, 0x80, 0, 0,
+                                0,   0,   0,   255, 255, 255}; // screen and 2 colours
+    gif.push_back(0x00);                                       // a stray byte
+    const uint8_t image[] = {0x2C, 0, 0, 0, 0, 0xFF, 0x7F, 0xFF, 0x1F, 0, 2, 2, 0x4C, 1, 0, ';'};
+    gif.insert(gif.end(), std::begin(image), std::end(image));
+    const auto claimed = ProbePictureSize(gif.data(), gif.size());
+    ASSERT_TRUE(claimed.has_value());
+    EXPECT_EQ(*claimed, (PictureSize{32767, 8191}));
+    WriteBytes("stray.gif", gif);
+    EXPECT_EQ(OpenDib("stray.gif", 0).Bits, nullptr);
+}
+
+// What the decoders hold at once stays within the budget, however they ask for it, and what
+// they give back can be asked for again.
+TEST(OpenDib, DecodersAllocateWithinABudget)
+{
+    constexpr size_t kMiB = size_t(1) << 20;
+    EXPECT_EQ(SDL_malloc(kDecoderBudget + 1), nullptr);
+    EXPECT_EQ(SDL_calloc(kDecoderBudget / 2 + 1, 2), nullptr);
+    EXPECT_EQ(SDL_calloc(SIZE_MAX / 2, 4), nullptr); // a product that wraps around
+
+    void* most = SDL_malloc(kDecoderBudget - 64 * kMiB);
+    ASSERT_NE(most, nullptr);
+    EXPECT_EQ(SDL_malloc(128 * kMiB), nullptr);
+    void* small = SDL_malloc(kMiB);
+    ASSERT_NE(small, nullptr);
+    EXPECT_EQ(SDL_realloc(small, 128 * kMiB), nullptr); // growing past the budget
+    small = SDL_realloc(small, 16 * kMiB);
+    ASSERT_NE(small, nullptr);
+    SDL_free(most);
+    void* again = SDL_malloc(kDecoderBudget / 2);
+    EXPECT_NE(again, nullptr);
+    SDL_free(again);
+    SDL_free(small);
 }
 
 // A picture with every pixel distinct enough to catch row order and nibble order faults.
