@@ -44,8 +44,7 @@ int main(int argc, char** argv)
         out << parsed.help << Qt::flush;
         return 0;
     case PosterRequest::Action::Version:
-        out << "velmora-poster " << VELMORA_VERSION << " (Velmora V" << VELMORA_VERSION << ")"
-            << Qt::endl;
+        out << "velmora-poster " << VELMORA_VERSION << Qt::endl;
         return 0;
     case PosterRequest::Action::Info:
     case PosterRequest::Action::Print:

@@ -143,6 +143,18 @@ TEST(batch_tool, BadInputGivesOneErrorLineAndFailure)
     EXPECT_TRUE(QFileInfo(QStringLiteral("folder.pdf")).isDir());
 }
 
+TEST(batch_tool, HelpAndVersionSucceedWithoutAPicture)
+{
+    const ToolRun help = RunTool({QStringLiteral("--help")});
+    EXPECT_EQ(help.status, 0);
+    for (const char* option : {"--off", "--dry-run", "--info", "--printer", "--glue-right"})
+        EXPECT_TRUE(help.out.contains(QLatin1String(option))) << option;
+    const ToolRun version = RunTool({QStringLiteral("--version")});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, QStringLiteral("velmora-poster " VELMORA_VERSION "\n"));
+    EXPECT_TRUE(version.err.isEmpty());
+}
+
 TEST(batch_tool, OutputCutShortIsAnErrorAndLeavesNoFile)
 {
     SaveQuarters("pic.bmp", 200, 160);
