@@ -202,6 +202,10 @@ void TMainForm::closeEvent(QCloseEvent* event)
 {
     // Refused unless the question says otherwise, also when the question itself fails.
     event->ignore();
+    // The desktop may ask the window to close while a print job lets it repaint; the question
+    // would open a dialog that takes input in the middle of the job, so the request is refused.
+    if (PrintJobRunning)
+        return;
     bool canClose = true;
     FormCloseQuery(canClose);
     if (!canClose)

@@ -69,6 +69,7 @@ public:
     PageGrid PageOffGrid = {}; // 1 = page switched off in the preview
     // Where the poster goes: the system's default printer, or a PDF file.
     std::unique_ptr<CurrentPrinter> Printer = std::make_unique<CurrentPrinter>();
+    bool PrintJobRunning = false; // while the pages go out: no quitting
 
     // The selection (picture pixels; left and top inclusive, right and bottom exclusive) and the
     // edit view's state: view edges, drag flags, scale.

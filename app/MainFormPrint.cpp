@@ -7,6 +7,7 @@
 #include "PrintJob.h"
 
 #include <QCoreApplication>
+#include <QScopedValueRollback>
 
 void TMainForm::VorschauBoxPaint(QPainter& Canvas)
 {
@@ -51,11 +52,14 @@ void TMainForm::PrintBtnClick()
     PrinterPageSink sink(Printer->printer());
     // The window repaints while the pages go out, but takes no input: a second job or a quit
     // in the middle would break the one that runs.
-    const PrintResult result =
-        PrintPoster(sink, CurrentPicture, in, [this](int visited, int /*total*/) {
+    PrintResult result;
+    {
+        const QScopedValueRollback<bool> running(PrintJobRunning, true);
+        result = PrintPoster(sink, CurrentPicture, in, [this](int visited, int /*total*/) {
             ui->ProgressBar1->setValue(visited);
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         });
+    }
     ui->ProgressBar1->setValue(0);
     if (!result.ok())
         ShowError(this, result.error);

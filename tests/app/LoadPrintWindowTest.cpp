@@ -5,8 +5,10 @@
 #include "Rounding.h"
 #include "TestSupport.h"
 
+#include <QCloseEvent>
 #include <QFile>
 #include <QPrinter>
+#include <QProgressBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -100,6 +102,40 @@ TEST(PrintWindow, PrintingSendsOnePdfPagePerPrintedPosterPage)
         GTEST_SKIP() << "pdfinfo missing";
     EXPECT_TRUE(testsupport::Run(
         QStringLiteral("pdfinfo '%1' | grep -Eq '^Pages: +%2$'").arg(pdf).arg(pages - 1)));
+}
+
+// The desktop asks the window to close while the pages go out: the request is refused without
+// the quit question, whose dialog would take input in the middle of the job.
+TEST(PrintWindow, CloseRequestDuringTheJobIsRefused)
+{
+    StartedProgram program;
+    TMainForm& w = *program.window;
+    Ui::MainForm& ui = w.Form();
+    w.Printer->printer().setOutputFileName(testsupport::TestDir() + QStringLiteral("/p.pdf"));
+    ui.BreitEd->setValue(2.0);
+
+    struct CloseWatch : QObject
+    {
+        QProgressBar* bar = nullptr;
+        int progressAtClose = -1;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::Close)
+                progressAtClose = bar->value();
+            return false;
+        }
+    } watch;
+    watch.bar = ui.ProgressBar1;
+    w.installEventFilter(&watch);
+    const auto seen = AnswerNextMessageBox(QMessageBox::Ok);
+    QCoreApplication::postEvent(&w, new QCloseEvent);
+    ui.PrintBtn->click();
+    w.removeEventFilter(&watch);
+
+    EXPECT_GE(watch.progressAtClose, 1); // it arrived while the job ran
+    EXPECT_FALSE(seen->seen);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_FALSE(w.PrintJobRunning);
 }
 
 } // namespace
