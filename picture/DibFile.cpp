@@ -290,7 +290,8 @@ PictureRecord OpenDib(const char* fileName, int32_t /*formatCode*/)
     const auto claimed = ProbePictureSize(data.data(), data.size());
     if (claimed && !AcceptablePictureSize(*claimed))
         return {};
-    if (!PlausibleForFileSize(data.data(), data.size()))
+    if (!PlausibleForFileSize(data.data(), data.size()) ||
+        !PngChunksComplete(data.data(), data.size()))
         return {};
 
     const bool jpeg = data.size() > 2 && data[0] == 0xFF && data[1] == 0xD8;

@@ -41,6 +41,11 @@ bool AcceptablePictureSize(const PictureSize& size);
 // decoder allocate and fill them all before it finds the data missing.
 bool PlausibleForFileSize(const uint8_t* data, size_t size);
 
+// False for a PNG whose chunks run past the end of the file or never reach IEND, true for
+// anything else. The PNG decoder takes a read past the end for data, goes on finding chunks in
+// stale bytes and may never stop, so such a file must not reach it.
+bool PngChunksComplete(const uint8_t* data, size_t size);
+
 enum class JpegResult
 {
     Read,    // the picture is in the record

@@ -309,6 +309,25 @@ bool PlausibleForFileSize(const uint8_t* data, size_t size)
     return claimed->width * claimed->height <= kind->densestPixelsPerByte * int64_t(size);
 }
 
+bool PngChunksComplete(const uint8_t* data, size_t size)
+{
+    const Bytes b(data, size);
+    constexpr size_t kSignatureSize = 8, kChunkFrame = 12; // length, type and CRC
+    constexpr uint32_t kMaxChunkLength = 0x7FFFFFFF;
+    if (!b.Matches(0, "\x89PNG\r\n\x1a\n"))
+        return true;
+    size_t pos = kSignatureSize;
+    while (b.Has(pos, kChunkFrame)) {
+        const uint32_t length = b.Be32(pos);
+        if (length > kMaxChunkLength || !b.Has(pos, kChunkFrame + size_t(length)))
+            return false;
+        if (b.Matches(pos + 4, "IEND"))
+            return true;
+        pos += kChunkFrame + length;
+    }
+    return false;
+}
+
 bool AcceptablePictureSize(const PictureSize& size)
 {
     return size.width > 0 && size.height > 0 && size.width <= kMaxFilePixels &&

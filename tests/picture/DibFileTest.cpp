@@ -310,6 +310,35 @@ TEST(OpenDib, LooksBehindStrayBytesForTheSizeAGifClaims)
     EXPECT_EQ(OpenDib("stray.gif", 0).Bits, nullptr);
 }
 
+// A PNG chunk that claims more bytes than the file has sent the decoder round for ever; such a
+// file, and one cut short before its end chunk, give no picture, and at once.
+TEST(OpenDib, PngWithChunksBeyondItsEndIsRefusedAtOnce)
+{
+    ASSERT_TRUE(Sh("convert -size 12x9 plasma: -colors 8 png8:small.png"));
+    QFile file(QStringLiteral("small.png"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray good = file.readAll();
+    constexpr int kBehindHeader = 8 + 12 + 13; // signature and IHDR
+    const QByteArray longChunk = good.left(kBehindHeader) +
+                                 QByteArray::fromHex("0000FEDF") + "cHRM" +
+                                 good.mid(kBehindHeader);
+    const QByteArray noEnd = good.left(good.size() - 12);
+    const QByteArray cases[] = {longChunk, noEnd};
+    for (const QByteArray& bytes : cases) {
+        const auto* data = reinterpret_cast<const uint8_t*>(bytes.constData());
+        EXPECT_FALSE(PngChunksComplete(data, size_t(bytes.size())));
+        WriteBytes("bad.png", std::vector<uint8_t>(data, data + bytes.size()));
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_EQ(OpenDib("bad.png", 0).Bits, nullptr);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+    }
+    const auto* data = reinterpret_cast<const uint8_t*>(good.constData());
+    EXPECT_TRUE(PngChunksComplete(data, size_t(good.size())));
+    const PictureRecord p = OpenDib("small.png", 0);
+    EXPECT_NE(p.Bits, nullptr);
+    deldib(p);
+}
+
 // What the decoders hold at once stays within the budget, however they ask for it, and what
 // they give back can be asked for again.
 TEST(OpenDib, DecodersAllocateWithinABudget)
