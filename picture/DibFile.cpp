@@ -43,7 +43,10 @@ bool Reserve(size_t size)
     return true;
 }
 
-void Release(size_t size) { decoderHeld.fetch_sub(size, std::memory_order_relaxed); }
+void Release(size_t size)
+{
+    decoderHeld.fetch_sub(size, std::memory_order_relaxed);
+}
 
 void* Hand(BlockHeader* block, size_t size)
 {
@@ -51,7 +54,10 @@ void* Hand(BlockHeader* block, size_t size)
     return block + 1;
 }
 
-BlockHeader* HeaderOf(void* memory) { return static_cast<BlockHeader*>(memory) - 1; }
+BlockHeader* HeaderOf(void* memory)
+{
+    return static_cast<BlockHeader*>(memory) - 1;
+}
 
 void* SDLCALL BudgetMalloc(size_t size)
 {
@@ -158,14 +164,6 @@ SDL_Surface* Decode(const std::vector<uint8_t>& data)
         surface = IMG_LoadTyped_RW(source, 0, "TGA");
     SDL_RWclose(source);
     return surface;
-}
-
-int DepthForColours(int colours)
-{
-    constexpr int kOneBitColours = 2, kFourBitColours = 16;
-    if (colours <= kOneBitColours)
-        return 1;
-    return colours <= kFourBitColours ? 4 : 8;
 }
 
 // Colour index of pixel x in a row of an indexed SDL surface.
@@ -280,6 +278,14 @@ PictureRecord FromTrueColour(SDL_Surface& surface, int width)
 
 } // namespace
 
+int DepthForColours(int colours)
+{
+    constexpr int kOneBitColours = 2, kFourBitColours = 16;
+    if (colours <= kOneBitColours)
+        return 1;
+    return colours <= kFourBitColours ? 4 : 8;
+}
+
 PictureRecord OpenDib(const char* fileName, int32_t /*formatCode*/)
 {
     if (!fileName)
@@ -298,14 +304,24 @@ PictureRecord OpenDib(const char* fileName, int32_t /*formatCode*/)
     if (jpeg) {
         PictureRecord picture;
         switch (ReadJpeg(data.data(), data.size(), picture)) {
-        case JpegResult::Read:
+        case DirectResult::Read:
             DIBChanged(picture);
             return picture;
-        case JpegResult::Refused:
+        case DirectResult::Refused:
             return {};
-        case JpegResult::NotRead:
+        case DirectResult::NotRead:
             break;
         }
+    }
+    // SDL_image's GIF decoder takes later frames and stray bytes for images of any size, and
+    // fails badly when it cannot have the memory; giflib reads the first image and stops.
+    const bool gif = data.size() > 3 && std::memcmp(data.data(), "GIF", 3) == 0;
+    if (gif) {
+        PictureRecord picture;
+        if (ReadGif(data.data(), data.size(), picture) != DirectResult::Read)
+            return {};
+        DIBChanged(picture);
+        return picture;
     }
 
     SurfacePtr surface(Decode(data));

@@ -46,15 +46,22 @@ bool PlausibleForFileSize(const uint8_t* data, size_t size);
 // stale bytes and may never stop, so such a file must not reach it.
 bool PngChunksComplete(const uint8_t* data, size_t size);
 
-enum class JpegResult
+// What a reader of one type made of a file.
+enum class DirectResult
 {
     Read,    // the picture is in the record
-    Refused, // too large, or no memory for it: no picture
-    NotRead  // not a JPEG this reader takes; the general reader may try
+    Refused, // too large, damaged, or no memory for it: no picture
+    NotRead  // not a file this reader takes; the general reader may try
 };
 
 // Reads a JPEG file held in memory.
-JpegResult ReadJpeg(const uint8_t* data, size_t size, PictureRecord& out);
+DirectResult ReadJpeg(const uint8_t* data, size_t size, PictureRecord& out);
+
+// Reads the first image of a GIF file held in memory, at its own size, with its colour table.
+DirectResult ReadGif(const uint8_t* data, size_t size, PictureRecord& out);
+
+// Bits per pixel for a colour table of that many entries: 1, 4 or 8.
+int DepthForColours(int colours);
 
 // The picture as a complete BMP file of its own depth and colour table, uncompressed; empty when
 // the record holds no valid picture.

@@ -25,7 +25,7 @@ void IgnoreJpegMessage(j_common_ptr) {}
 
 } // namespace
 
-JpegResult ReadJpeg(const uint8_t* data, size_t size, PictureRecord& out)
+DirectResult ReadJpeg(const uint8_t* data, size_t size, PictureRecord& out)
 {
     jpeg_decompress_struct info;
     JpegContext context;
@@ -35,14 +35,14 @@ JpegResult ReadJpeg(const uint8_t* data, size_t size, PictureRecord& out)
     if (setjmp(context.failed)) {
         jpeg_destroy_decompress(&info);
         deldib(context.picture);
-        return JpegResult::NotRead;
+        return DirectResult::NotRead;
     }
     jpeg_create_decompress(&info);
     jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
     jpeg_read_header(&info, TRUE);
     if (!AcceptablePictureSize({info.image_width, info.image_height})) {
         jpeg_destroy_decompress(&info);
-        return JpegResult::Refused;
+        return DirectResult::Refused;
     }
     info.out_color_space = JCS_EXT_BGR; // fails for CMYK, which the general reader then takes
     jpeg_start_decompress(&info);
@@ -50,7 +50,7 @@ JpegResult ReadJpeg(const uint8_t* data, size_t size, PictureRecord& out)
         newdib(int32_t(info.output_width), int32_t(info.output_height), 24, nullptr, 0);
     if (!context.picture.Bits) {
         jpeg_destroy_decompress(&info);
-        return JpegResult::Refused;
+        return DirectResult::Refused;
     }
     const int32_t height = int32_t(info.output_height);
     while (info.output_scanline < info.output_height) {
@@ -61,5 +61,5 @@ JpegResult ReadJpeg(const uint8_t* data, size_t size, PictureRecord& out)
     jpeg_finish_decompress(&info);
     jpeg_destroy_decompress(&info);
     out = context.picture;
-    return JpegResult::Read;
+    return DirectResult::Read;
 }

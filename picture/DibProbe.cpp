@@ -268,10 +268,10 @@ constexpr Kind kKinds[] = {
     {ProbePng, 16384}, // deflate gives at most 1032 bytes per byte, 8 pixels each at 1 bit
     {ProbeQoi, 0},
     {ProbeXcf, 0},
-    {ProbeGif, 4096},  // an LZW code of 12 bits stands for at most 4096 pixels
+    {ProbeGif, 4096}, // an LZW code of 12 bits stands for at most 4096 pixels
     {ProbeJpeg, 0},
-    {ProbePcx, 512},   // a run of 2 bytes gives 63 bytes, 8 pixels each at 1 bit
-    {ProbeLbm, 1024},  // a run of 2 bytes gives 128 bytes of one bit plane
+    {ProbePcx, 512},  // a run of 2 bytes gives 63 bytes, 8 pixels each at 1 bit
+    {ProbeLbm, 1024}, // a run of 2 bytes gives 128 bytes of one bit plane
     {ProbePnm, 0},
     {ProbeTiff, 0},
 };

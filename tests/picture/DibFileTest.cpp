@@ -4,9 +4,9 @@
 
 #include <SDL.h>
 
-#include <chrono>
 #include <QFile>
 #include <QString>
+#include <chrono>
 
 #include <gtest/gtest.h>
 
@@ -78,7 +78,7 @@ TEST(OpenDib, ReadsEveryTypeOfTheLoadList)
         {"a.iff", "ppmtoilbm -24force <src.ppm >a.iff 2>/dev/null", 24, 0},
         {"a.jpg", "convert src.ppm -quality 100 -sampling-factor 1x1 a.jpg", 24, 40},
         {"a.jif", "convert src.ppm -quality 100 -sampling-factor 1x1 jpg:a.jif", 24, 40},
-        {"a.gif", "convert src.ppm a.gif", 8, 0},
+        {"a.gif", "convert src.ppm a.gif", 4, 0}, // a table of 4 colours
         {"a.pcx", "convert src.ppm a.pcx", 24, 0},
         {"a.tga", "ppmtotga -rgb -norle src.ppm >a.tga 2>/dev/null", 24, 0},
         {"rle.tga", "ppmtotga -rgb src.ppm >rle.tga 2>/dev/null", 24, 0},
@@ -298,9 +298,10 @@ TEST(OpenDib, WeighsTheClaimedSizeAgainstTheFileSize)
 // them, 32767 x 8191 pixels from 40 bytes, is what the file claims and is refused as such.
 TEST(OpenDib, LooksBehindStrayBytesForTheSizeAGifClaims)
 {
-    std::vector<uint8_t> gif = {'G', 'I', 'F', '8', '9', 'a', 12, 0, 9, 0, 0x80, 0, 0,
-                                0,   0,   0,   255, 255, 255}; // screen and 2 colours
-    gif.push_back(0x00);                                       // a stray byte
+    std::vector<uint8_t> gif = {
+        'G',  'I', 'F', '8', '9', 'a', 12,  0,   9,  0,
+        0x80, 0,   0,   0,   0,   0,   255, 255, 255}; // screen and 2 colours
+    gif.push_back(0x00);                               // a stray byte
     const uint8_t image[] = {0x2C, 0, 0, 0, 0, 0xFF, 0x7F, 0xFF, 0x1F, 0, 2, 2, 0x4C, 1, 0, ';'};
     gif.insert(gif.end(), std::begin(image), std::end(image));
     const auto claimed = ProbePictureSize(gif.data(), gif.size());
@@ -319,9 +320,8 @@ TEST(OpenDib, PngWithChunksBeyondItsEndIsRefusedAtOnce)
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray good = file.readAll();
     constexpr int kBehindHeader = 8 + 12 + 13; // signature and IHDR
-    const QByteArray longChunk = good.left(kBehindHeader) +
-                                 QByteArray::fromHex("0000FEDF") + "cHRM" +
-                                 good.mid(kBehindHeader);
+    const QByteArray longChunk = good.left(kBehindHeader) + QByteArray::fromHex("0000FEDF") +
+                                 "cHRM" + good.mid(kBehindHeader);
     const QByteArray noEnd = good.left(good.size() - 12);
     const QByteArray cases[] = {longChunk, noEnd};
     for (const QByteArray& bytes : cases) {
@@ -337,6 +337,43 @@ TEST(OpenDib, PngWithChunksBeyondItsEndIsRefusedAtOnce)
     const PictureRecord p = OpenDib("small.png", 0);
     EXPECT_NE(p.Bits, nullptr);
     deldib(p);
+}
+
+// GIF: the first image only, interlaced rows in their places, the depth by the size of the
+// colour table, and a damaged image refused without looking further.
+TEST(OpenDib, ReadsTheFirstImageOfAGif)
+{
+    ASSERT_TRUE(Sh("convert -size 7x13 plasma:fractal -colors 16 plain.gif"));
+    ASSERT_TRUE(Sh("convert plain.gif -interlace GIF interlaced.gif"));
+    const PictureRecord plain = OpenDib("plain.gif", 0);
+    const PictureRecord interlaced = OpenDib("interlaced.gif", 0);
+    ASSERT_NE(plain.Bits, nullptr);
+    ASSERT_NE(interlaced.Bits, nullptr);
+    EXPECT_EQ(plain.Info->bmiHeader.biBitCount, 4);
+    for (int y = 0; y < 13; ++y)
+        for (int x = 0; x < 7; ++x)
+            ASSERT_EQ(ColourAt(interlaced, x, y), ColourAt(plain, x, y)) << x << "," << y;
+    deldib(plain);
+    deldib(interlaced);
+
+    ASSERT_TRUE(Sh("convert -size 6x4 xc:red -size 9x9 xc:blue anim.gif"));
+    const PictureRecord first = OpenDib("anim.gif", 0);
+    ASSERT_NE(first.Bits, nullptr);
+    EXPECT_EQ(DIBWidth(first), 6);
+    EXPECT_EQ(DIBHeight(first), 4);
+    EXPECT_EQ(first.Info->bmiHeader.biBitCount, 1);
+    EXPECT_EQ(ColourAt(first, 5, 3), 0xFF0000u);
+    deldib(first);
+
+    // An image whose compressed data is garbage, then one of 65535 x 4096 pixels.
+    std::vector<uint8_t> gif = {'G',  'I', 'F', '8', '9', 'a', 4,   0,   4,  0,
+                                0x80, 0,   0,   0,   0,   0,   255, 255, 255};
+    const uint8_t images[] = {0x2C, 0,    0,    0,    0,    4,    0, 4,    0,  0, 2,
+                              5,    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0x2C, 0,  0, 0,
+                              0,    0xFF, 0xFF, 0,    0x10, 0,    2, 0,    ';'};
+    gif.insert(gif.end(), std::begin(images), std::end(images));
+    WriteBytes("damaged.gif", gif);
+    EXPECT_EQ(OpenDib("damaged.gif", 0).Bits, nullptr);
 }
 
 // What the decoders hold at once stays within the budget, however they ask for it, and what
