@@ -152,8 +152,9 @@ SDL_Surface* Decode(const std::vector<uint8_t>& data)
     SDL_RWops* source = SDL_RWFromConstMem(data.data(), int(data.size()));
     if (!source)
         return nullptr;
-    // Drawings are not pictures here, and the SVG decoder leaks on damaged input.
-    if (IMG_isSVG(source)) {
+    // Drawings and layered documents are not pictures here, and the SVG and XCF decoders leak
+    // on damaged input.
+    if (IMG_isSVG(source) || IMG_isXCF(source)) {
         SDL_RWclose(source);
         return nullptr;
     }

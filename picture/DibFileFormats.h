@@ -28,7 +28,7 @@ struct PictureSize
 };
 
 // The size that the header of a picture file claims, for the types whose header is simple to
-// read (BMP, PNG, GIF, JPEG, PCX, IFF/LBM, PNM, TIFF, QOI, XCF and, when none of these matches,
+// read (BMP, PNG, GIF, JPEG, PCX, IFF/LBM, PNM, TIFF, QOI and, when none of these matches,
 // TGA). nullopt when the type is not recognised or its header is cut short; the decoder then has
 // the final word. A recognised header may claim sizes of 0 or below.
 std::optional<PictureSize> ProbePictureSize(const uint8_t* data, size_t size);

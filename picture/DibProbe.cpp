@@ -65,14 +65,6 @@ Probe ProbeQoi(const Bytes& b)
     return PictureSize{b.Be32(4), b.Be32(8)};
 }
 
-Probe ProbeXcf(const Bytes& b)
-{
-    constexpr size_t kSizeOffset = 14; // behind "gimp xcf " and a 4-byte version and its 0
-    if (!b.Matches(0, "gimp xcf ") || !b.Has(kSizeOffset, 8))
-        return std::nullopt;
-    return PictureSize{b.Be32(kSizeOffset), b.Be32(kSizeOffset + 4)};
-}
-
 // The decoder allocates each frame by its own size, which may exceed the logical screen, so the
 // first image descriptor is what counts. Like the decoder, bytes that start neither a block nor
 // the trailer are passed over.
@@ -267,7 +259,6 @@ constexpr Kind kKinds[] = {
     {ProbeBmp, 0},
     {ProbePng, 16384}, // deflate gives at most 1032 bytes per byte, 8 pixels each at 1 bit
     {ProbeQoi, 0},
-    {ProbeXcf, 0},
     {ProbeGif, 4096}, // an LZW code of 12 bits stands for at most 4096 pixels
     {ProbeJpeg, 0},
     {ProbePcx, 512},  // a run of 2 bytes gives 63 bytes, 8 pixels each at 1 bit

@@ -212,9 +212,12 @@ TEST(OpenDib, BadInputGivesNoPicture)
     WriteBytes("huge.png", png);
 
     WriteBytes("drawing.svg", {'I', '<', 's', 'v', 'g', 'a'}); // leaked in the SVG decoder
+    // The start of a GIMP document, which the XCF decoder would read (and leak on).
+    WriteBytes("layers.xcf", {'g', 'i',  'm', 'p', ' ', 'x', 'c', 'f', ' ', 0, 0, 'B',
+                              'M', 0xBE, 0,   0,   0,   9,   0,   0,   0,   1, 0, 4});
 
     for (const char* name : {"missing.bmp", "empty.bmp", "garbage.bmp", "cut.png", "cut.jpg",
-                             "folder.bmp", "huge.bmp", "huge.png", "drawing.svg"}) {
+                             "folder.bmp", "huge.bmp", "huge.png", "drawing.svg", "layers.xcf"}) {
         const PictureRecord p = OpenDib(name, 0);
         EXPECT_EQ(p.Bits, nullptr) << name;
         EXPECT_EQ(p.Info, nullptr) << name;
