@@ -10,6 +10,7 @@
 // VELMORA_REQUIRE_CUPS=1 asks for them, as in continuous integration.
 
 #include "GrafikRW.h"
+#include "PosterSamples.h"
 #include "PrintJob.h"
 #include "PrinterMetrics.h"
 #include "TestSupport.h"
@@ -313,38 +314,14 @@ private:
     QStringList backendConfigs_;
 };
 
-// Each page's region of the picture in its own colour.
-QRgb RegionColour(int c, int r)
-{
-    return qRgb(40 + 80 * c, 60 + 120 * r, 200 - 60 * c);
-}
+using testsupport::RegionColour;
+using testsupport::RegionPicture;
 
-PictureRecord RegionPicture(int w, int h)
-{
-    PictureRecord p = newdib(w, h, 24, nullptr, 0);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            setpixel(p, x, y, int(RegionColour(x * 3 / w, y * 2 / h) & 0xFFFFFF));
-    return p;
-}
-
-// A 3 x 2 poster with pages (1, 0) and (2, 1) switched off, only the others to be printed.
+// The shared 3 x 2 poster with only the pages not switched off to be printed.
 PrintJobInputs ThreeByTwoWithTwoOff(int w, int h)
 {
-    PrintJobInputs in;
-    in.render.pictureWidth = w;
-    in.render.pictureHeight = h;
-    in.render.geometry.PagesAcross = 3;
-    in.render.geometry.PagesDown = 2;
-    in.render.geometry.PosterWidthPages = 3.0;
-    in.render.geometry.PosterHeightPages = 2.0;
-    in.render.options.CutHelpLines = true;
-    in.render.options.NoLinesOnPosterEdge = true;
-    in.render.options.GlueLines = false;
-    in.order = PrintOrder::RowPerRow;
+    PrintJobInputs in = testsupport::ThreeByTwo(w, h);
     in.choice = PageChoice::NotTheClickedOff;
-    in.pagesOff[PageIndex(1, 0)] = 1;
-    in.pagesOff[PageIndex(2, 1)] = 1;
     return in;
 }
 

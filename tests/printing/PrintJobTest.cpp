@@ -1,6 +1,7 @@
 #include "PrintJob.h"
 #include "GrafikRW.h"
 #include "HelpLines.h"
+#include "PosterSamples.h"
 #include "PrinterMetrics.h"
 #include "TestSupport.h"
 
@@ -205,34 +206,9 @@ private:
     QPainter painter_;
 };
 
-PrintJobInputs ThreeByTwo(int w, int h)
-{
-    PrintJobInputs in;
-    in.render.pictureWidth = w;
-    in.render.pictureHeight = h;
-    in.render.geometry.PagesAcross = 3;
-    in.render.geometry.PagesDown = 2;
-    in.render.geometry.PosterWidthPages = 3.0;
-    in.render.geometry.PosterHeightPages = 2.0;
-    in.pagesOff[PageIndex(1, 0)] = 1;
-    in.pagesOff[PageIndex(2, 1)] = 1;
-    return in;
-}
-
-// Each page's region of the picture in its own colour.
-QRgb RegionColour(int c, int r)
-{
-    return qRgb(40 + 80 * c, 60 + 120 * r, 200 - 60 * c);
-}
-
-PictureRecord RegionPicture(int w, int h)
-{
-    PictureRecord p = newdib(w, h, 24, nullptr, 0);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            setpixel(p, x, y, int(RegionColour(x * 3 / w, y * 2 / h) & 0xFFFFFF));
-    return p;
-}
+using testsupport::RegionColour;
+using testsupport::RegionPicture;
+using testsupport::ThreeByTwo;
 
 TEST(PrintPoster, SkipsSwitchedOffPagesButCountsThem)
 {
