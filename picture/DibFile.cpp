@@ -210,15 +210,8 @@ PictureRecord FromIndexed(const SDL_Surface& surface, int width)
             std::memcpy(out, in, size_t(width));
             continue;
         }
-        for (int x = 0; x < width; ++x) {
-            const int index = IndexAt(in, x, format) & indexMask;
-            if (depth == 8)
-                out[x] = uint8_t(index);
-            else if (depth == 4)
-                out[x >> 1] |= uint8_t((x & 1) ? index : index << 4);
-            else
-                out[x >> 3] |= uint8_t(index << (7 - (x & 7)));
-        }
+        for (int x = 0; x < width; ++x)
+            StoreIndex(out, x, depth, IndexAt(in, x, format) & indexMask);
     }
     return picture;
 }

@@ -63,6 +63,18 @@ DirectResult ReadGif(const uint8_t* data, size_t size, PictureRecord& out);
 // Bits per pixel for a colour table of that many entries: 1, 4 or 8.
 int DepthForColours(int colours);
 
+// Puts a colour index, already confined to the depth, at pixel x of a row of 1, 4 or 8 bits per
+// pixel whose bytes started at 0.
+inline void StoreIndex(uint8_t* row, int x, int depth, int index)
+{
+    if (depth == 8)
+        row[x] = uint8_t(index);
+    else if (depth == 4)
+        row[x >> 1] |= uint8_t((x & 1) ? index : index << 4);
+    else
+        row[x >> 3] |= uint8_t(index << (7 - (x & 7)));
+}
+
 // The picture as a complete BMP file of its own depth and colour table, uncompressed; empty when
 // the record holds no valid picture.
 QByteArray EncodeBmp(const PictureRecord& picture);

@@ -122,13 +122,8 @@ DirectResult ReadGif(const uint8_t* data, size_t size, PictureRecord& out)
             std::memcpy(row, line.data(), size_t(width));
             continue;
         }
-        for (int x = 0; x < width; ++x) {
-            const int index = line[size_t(x)] & indexMask;
-            if (depth == 4)
-                row[x >> 1] |= uint8_t((x & 1) ? index : index << 4);
-            else
-                row[x >> 3] |= uint8_t(index << (7 - (x & 7)));
-        }
+        for (int x = 0; x < width; ++x)
+            StoreIndex(row, x, depth, line[size_t(x)] & indexMask);
     }
     out = picture;
     return DirectResult::Read;

@@ -33,6 +33,8 @@ private:
 
 using Probe = std::optional<PictureSize>;
 
+const char* const kPngSignature = "\x89PNG\r\n\x1a\n";
+
 Probe ProbeBmp(const Bytes& b)
 {
     constexpr size_t kInfoStart = 14;
@@ -53,7 +55,7 @@ Probe ProbeBmp(const Bytes& b)
 
 Probe ProbePng(const Bytes& b)
 {
-    if (!b.Matches(0, "\x89PNG\r\n\x1a\n") || !b.Matches(12, "IHDR") || !b.Has(16, 8))
+    if (!b.Matches(0, kPngSignature) || !b.Matches(12, "IHDR") || !b.Has(16, 8))
         return std::nullopt;
     return PictureSize{b.Be32(16), b.Be32(20)};
 }
@@ -305,7 +307,7 @@ bool PngChunksComplete(const uint8_t* data, size_t size)
     const Bytes b(data, size);
     constexpr size_t kSignatureSize = 8, kChunkFrame = 12; // length, type and CRC
     constexpr uint32_t kMaxChunkLength = 0x7FFFFFFF;
-    if (!b.Matches(0, "\x89PNG\r\n\x1a\n"))
+    if (!b.Matches(0, kPngSignature))
         return true;
     size_t pos = kSignatureSize;
     while (b.Has(pos, kChunkFrame)) {
