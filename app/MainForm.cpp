@@ -51,9 +51,8 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui:
         return true;
     });
 
-    // The load page starts in the current directory, on the drive that holds it.
-    for (const DriveEntry& drive : ListDrives())
-        ui->DriveComboBox1->addItem(drive.name, drive.path);
+    // The load page starts in the current directory, on the volume that holds it.
+    SetUpDirectoryList();
     ShowDirectory(QDir::currentPath());
 }
 
@@ -98,8 +97,6 @@ void TMainForm::ConnectHandlers()
     ui->FileListBox1->installEventFilter(this);
     connect(ui->DriveComboBox1, &QComboBox::activated, this,
             [this](int index) { ShowDirectory(ui->DriveComboBox1->itemData(index).toString()); });
-    connect(ui->DirectoryListBox1, &QListWidget::itemActivated, this,
-            [this](QListWidgetItem* item) { ShowDirectory(item->text()); });
     connect(ui->FilterComboBox1, &QComboBox::currentIndexChanged, this,
             [this] { ShowMatchingFiles(); });
     ui->PaintBox1->OnPaint = [this](QPainter& canvas) { PaintBox1Paint(canvas); };
@@ -185,8 +182,7 @@ void TMainForm::FormCreate()
         ui->FilterComboBox1->addItem(entry.description, entry.masks);
     ui->FilterComboBox1->setCurrentIndex(0);
 
-    CurrentPicture =
-        newdib(kStartPictureWidth, kStartPictureHeight, kStartPictureBitCount, nullptr, 0);
+    CurrentPicture = NewStartPicture();
     // The start picture's selection stops one pixel short of its edges, unlike a loaded one's;
     // the blank picture is never cropped, so nothing depends on the difference.
     SelectStartPicture(View, kStartPictureWidth, kStartPictureHeight);

@@ -135,7 +135,9 @@ private:
     SizeInputs CurrentSizeInputs() const;
     SpinSizeEdits SizeEditsOfWindow() const;
     void SizeEditChanged(SizeSide side);
-    // The load page's lists: the directories and matching files of a directory made current.
+    // The load page's lists.
+    void SetUpDirectoryList();
+    // Opens the directory: the lists show its way from the volume's root and its files.
     void ShowDirectory(const QString& path);
     void ShowMatchingFiles();
     void ConnectHandlers();

@@ -8,7 +8,53 @@
 #include "PictureFacts.h"
 
 #include <QDir>
+#include <QListWidget>
 #include <QPainter>
+#include <QStyle>
+#include <QStyledItemDelegate>
+
+namespace {
+
+constexpr int kPathRole = Qt::UserRole;
+constexpr int kIndentRole = Qt::UserRole + 1;
+constexpr int kIndentStep = 10; // pixels per level of the directory list
+
+// Draws each line of the directory list that many steps in, as the classic list does.
+class IndentedLines : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem moved(option);
+        moved.rect.setLeft(moved.rect.left() + Indent(index));
+        QStyledItemDelegate::paint(painter, moved, index);
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        return QStyledItemDelegate::sizeHint(option, index) + QSize(Indent(index), 0);
+    }
+
+private:
+    static int Indent(const QModelIndex& index)
+    {
+        return kIndentStep * index.data(kIndentRole).toInt();
+    }
+};
+
+} // namespace
+
+void TMainForm::SetUpDirectoryList()
+{
+    ui->DirectoryListBox1->setItemDelegate(new IndentedLines(ui->DirectoryListBox1));
+    // A double-click or Enter opens a line, as in the classic list; a single click only moves
+    // the mark, so the second click of a double-click cannot land in the list it opened.
+    connect(ui->DirectoryListBox1, &QListWidget::itemActivated, this,
+            [this](QListWidgetItem* item) { ShowDirectory(item->data(kPathRole).toString()); });
+}
 
 void TMainForm::ShowDirectory(const QString& path)
 {
@@ -16,11 +62,34 @@ void TMainForm::ShowDirectory(const QString& path)
     const QDir dir(path);
     if (!dir.exists() || !dir.isReadable() || !QDir::setCurrent(dir.absolutePath()))
         return;
-    ui->DirectoryListBox1->clear();
-    if (!dir.isRoot())
-        ui->DirectoryListBox1->addItem(QStringLiteral(".."));
-    ui->DirectoryListBox1->addItems(
-        dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase));
+    const QString current = QDir::cleanPath(QDir::currentPath());
+
+    // The volumes are read again each time: a stick may have come or gone.
+    const std::vector<DriveEntry> drives = ListDrives();
+    const int volume = VolumeHolding(drives, current);
+    ui->DriveComboBox1->clear();
+    for (const DriveEntry& drive : drives)
+        ui->DriveComboBox1->addItem(drive.name, drive.path);
+    ui->DriveComboBox1->setCurrentIndex(volume);
+
+    const QString root = volume >= 0 ? drives[size_t(volume)].path : QStringLiteral("/");
+    const std::vector<DirectoryLine> lines = DirectoryLines(
+        root, current,
+        QDir(current).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase));
+    const QIcon openIcon = style()->standardIcon(QStyle::SP_DirOpenIcon);
+    const QIcon closedIcon = style()->standardIcon(QStyle::SP_DirClosedIcon);
+    QListWidget* list = ui->DirectoryListBox1;
+    list->clear();
+    QListWidgetItem* currentItem = nullptr;
+    for (const DirectoryLine& line : lines) {
+        auto* item = new QListWidgetItem(line.open ? openIcon : closedIcon, line.name, list);
+        item->setData(kPathRole, line.path);
+        item->setData(kIndentRole, line.indent);
+        if (line.open)
+            currentItem = item;
+    }
+    list->setCurrentItem(currentItem);
+    list->scrollToItem(currentItem);
     ShowMatchingFiles();
 }
 

@@ -1,6 +1,6 @@
 #include "Messages.h"
 
-#include <QGuiApplication>
+#include "VelmoraApplication.h"
 
 QMessageBox::StandardButton ShowMessage(QWidget* parent, const QString& text,
                                         QMessageBox::Icon icon,
@@ -20,5 +20,5 @@ QMessageBox::StandardButton ShowMessage(QWidget* parent, const QString& text,
 void ShowError(QWidget* parent, const QString& text)
 {
     ShowMessage(parent, text, QMessageBox::Critical, QMessageBox::Ok,
-                QGuiApplication::applicationDisplayName());
+                QString::fromLatin1(kProgramTitle));
 }

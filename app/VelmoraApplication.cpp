@@ -30,7 +30,9 @@ bool RunGuarded(const std::function<bool()>& work)
 
 void SetupApplication()
 {
-    QApplication::setApplicationDisplayName(QStringLiteral("Velmora"));
+    // The program's name, not a display name: Qt would append a display name to every window
+    // title ("Quit program — Velmora"). A box without a caption of its own still shows it.
+    QApplication::setApplicationName(QString::fromLatin1(kProgramTitle));
     QApplication::setFont(QFont(QStringLiteral("DejaVu Sans Condensed"), kLayoutFontPoints));
 }
 

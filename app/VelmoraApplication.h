@@ -6,6 +6,9 @@
 
 #include <functional>
 
+// The program's title: the task-bar text and the caption of the error box.
+inline constexpr const char* kProgramTitle = "Velmora";
+
 class VelmoraApplication : public QApplication
 {
     Q_OBJECT

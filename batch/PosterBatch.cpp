@@ -149,7 +149,7 @@ void ReportDryRun(QTextStream& out, const CurrentPrinter& printer, const Printer
     const QPageLayout layout = printer.printer().pageLayout();
     const PosterGeometry& g = in.render.geometry;
     const auto pages = PagesToPrint(in);
-    out << "Printer: " << printer.description() << '\n';
+    out << "Printer: " << printer.destination() << '\n';
     out << "Paper: " << layout.pageSize().name() << ", "
         << (layout.orientation() == QPageLayout::Landscape ? "landscape" : "portrait") << ", "
         << paper.paperSize << '\n';

@@ -64,29 +64,38 @@ bool MatchesMasks(const QString& fileName, const QStringList& masks)
     return false;
 }
 
-std::vector<DriveEntry> DrivesFromMounts(const QString& mountsText, const QString& homePath)
+std::vector<DriveEntry> DrivesFromMounts(const QString& mountsText)
 {
     std::vector<DriveEntry> drives{{QStringLiteral("/"), QStringLiteral("/")}};
-    if (!homePath.isEmpty() && homePath != QLatin1String("/"))
-        drives.push_back({QStringLiteral("Home"), homePath});
-    static const QString removableRoots[] = {QStringLiteral("/media/"), QStringLiteral("/mnt/"),
-                                             QStringLiteral("/run/media/")};
+    static const QString systemRoots[] = {QStringLiteral("/proc"),    QStringLiteral("/sys"),
+                                          QStringLiteral("/dev"),     QStringLiteral("/run"),
+                                          QStringLiteral("/boot"),    QStringLiteral("/snap"),
+                                          QStringLiteral("/var/lib"), QStringLiteral("/etc")};
+    static const QString networkTypes[] = {QStringLiteral("nfs"), QStringLiteral("nfs4"),
+                                           QStringLiteral("cifs"), QStringLiteral("smb3"),
+                                           QStringLiteral("fuse.sshfs")};
     for (const QString& line : mountsText.split(u'\n', Qt::SkipEmptyParts)) {
         const QStringList fields = line.split(u' ', Qt::SkipEmptyParts);
-        if (fields.size() < 2)
+        if (fields.size() < 3)
             continue;
+        const QString source = Unescape(fields[0]);
         const QString mountPoint = Unescape(fields[1]);
-        bool removable = false;
-        for (const QString& root : removableRoots)
-            removable =
-                removable || (mountPoint.startsWith(root) && mountPoint.size() > root.size());
-        if (!removable)
+        const bool onDevice = source.startsWith(QLatin1String("/dev/"));
+        bool network = false;
+        for (const QString& type : networkTypes)
+            network = network || fields[2] == type;
+        if (!onDevice && !network)
+            continue;
+        bool system = false;
+        for (const QString& root : systemRoots)
+            system = system || mountPoint == root || mountPoint.startsWith(root + u'/');
+        if (system && !mountPoint.startsWith(QLatin1String("/run/media/")))
             continue;
         bool known = false;
         for (const DriveEntry& d : drives)
             known = known || d.path == mountPoint;
         if (!known)
-            drives.push_back({QFileInfo(mountPoint).fileName(), mountPoint});
+            drives.push_back({mountPoint, mountPoint});
     }
     return drives;
 }
@@ -97,5 +106,40 @@ std::vector<DriveEntry> ListDrives()
     QString text;
     if (mounts.open(QIODevice::ReadOnly))
         text = QString::fromUtf8(mounts.readAll());
-    return DrivesFromMounts(text, QDir::homePath());
+    std::vector<DriveEntry> drives;
+    // A file mounted over another (as containers do with /etc/hosts) is no place to browse.
+    for (const DriveEntry& drive : DrivesFromMounts(text))
+        if (QFileInfo(drive.path).isDir())
+            drives.push_back(drive);
+    return drives;
+}
+
+int VolumeHolding(const std::vector<DriveEntry>& drives, const QString& path)
+{
+    int best = -1;
+    for (int i = 0; i < int(drives.size()); ++i) {
+        const QString& root = drives[i].path;
+        const bool holds = path == root || root == QLatin1String("/") ||
+                           path.startsWith(root.endsWith(u'/') ? root : root + u'/');
+        if (holds && (best < 0 || root.size() > drives[best].path.size()))
+            best = i;
+    }
+    return best;
+}
+
+std::vector<DirectoryLine> DirectoryLines(const QString& volumeRoot, const QString& directory,
+                                          const QStringList& subfolders)
+{
+    std::vector<DirectoryLine> lines{{volumeRoot, volumeRoot, 0, true}};
+    QString below = directory.mid(volumeRoot.size());
+    QString path = volumeRoot;
+    for (const QString& name : below.split(u'/', Qt::SkipEmptyParts)) {
+        path = path.endsWith(u'/') ? path + name : path + u'/' + name;
+        lines.push_back({name, path, int(lines.size()), true});
+    }
+    const int inner = int(lines.size());
+    for (const QString& name : subfolders)
+        lines.push_back(
+            {name, path.endsWith(u'/') ? path + name : path + u'/' + name, inner, false});
+    return lines;
 }

@@ -32,8 +32,32 @@ struct DriveEntry
     bool operator==(const DriveEntry&) const = default;
 };
 
-// The root, the home folder and the removable media found in a mount table's text.
-std::vector<DriveEntry> DrivesFromMounts(const QString& mountsText, const QString& homePath);
+// The volumes a user can pick in a mount table's text: the root, then every other file system
+// on a device or a network share, named by where it is mounted. The system's own mounts (under
+// /proc, /sys, /dev, /run, /boot and the like) are left out, removable media under /run/media
+// are kept.
+std::vector<DriveEntry> DrivesFromMounts(const QString& mountsText);
 
-// The same for this machine.
+// The same for this machine, only folders.
 std::vector<DriveEntry> ListDrives();
+
+// The volume that holds an absolute path: the one mounted deepest on the way to it; -1 when
+// none does.
+int VolumeHolding(const std::vector<DriveEntry>& drives, const QString& path);
+
+// One line of the directory list.
+struct DirectoryLine
+{
+    QString name;      // shown: the volume's root path, a folder's name
+    QString path;      // absolute
+    int indent = 0;    // steps in from the left
+    bool open = false; // on the way to the current directory, or the current one itself
+
+    bool operator==(const DirectoryLine&) const = default;
+};
+
+// The directory list for the current directory: the way from the root of its volume down to
+// it, one step further in on each level and shown open, then its subfolders one step further in
+// than the current one. The subfolders are given by name, in the order to show.
+std::vector<DirectoryLine> DirectoryLines(const QString& volumeRoot, const QString& directory,
+                                          const QStringList& subfolders);

@@ -13,6 +13,10 @@ constexpr int32_t kStartPictureWidth = 320;
 constexpr int32_t kStartPictureHeight = 200;
 constexpr int32_t kStartPictureBitCount = 8;
 
+// That blank picture: white, so that the views look like empty paper rather than a dead screen.
+// Null Bits when it can't be made.
+PictureRecord NewStartPicture();
+
 // The three read-only fields: width and height in pixels and the number of colours, each as
 // decimal text. All empty for a record without a picture.
 struct PictureFacts

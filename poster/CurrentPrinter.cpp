@@ -62,11 +62,18 @@ PrinterMetrics CurrentPrinter::metrics() const
     return MetricsOf(*printer_);
 }
 
-QString CurrentPrinter::description() const
+QString CurrentPrinter::destination() const
 {
     if (!isUsable())
         return QStringLiteral("No printer available");
     if (isPdfFile())
         return QStringLiteral("PDF file: ") + QDir::toNativeSeparators(printer_->outputFileName());
-    return QStringLiteral("Printer: ") + printer_->printerName();
+    return printer_->printerName();
+}
+
+QString CurrentPrinter::description() const
+{
+    if (isUsable() && !isPdfFile())
+        return QStringLiteral("Printer: ") + destination();
+    return destination();
 }

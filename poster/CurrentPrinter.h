@@ -38,8 +38,11 @@ public:
     // Read fresh on every call; invalid when the printer is not usable.
     PrinterMetrics metrics() const;
 
-    // The line on the "Options" page naming where the poster goes.
+    // The line on the "Options" page naming where the poster goes: "Printer: QUEUE" or
+    // "PDF file: PATH".
     QString description() const;
+    // The same without the word for a queue: "QUEUE" or "PDF file: PATH".
+    QString destination() const;
 
     // Where the PDF file goes by default: the user's documents folder, or the home folder when
     // there is none.

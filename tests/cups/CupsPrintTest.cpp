@@ -9,6 +9,7 @@
 // Without root, cupsd or the cups-pdf backend the tests are skipped, unless
 // VELMORA_REQUIRE_CUPS=1 asks for them, as in continuous integration.
 
+#include "CurrentPrinter.h"
 #include "GrafikRW.h"
 #include "PosterSamples.h"
 #include "PrintJob.h"
@@ -571,6 +572,36 @@ TEST_F(CupsQueue, PosterWithTwoPagesOffArrivesAsOneFourPagePdf)
         ADD_FAILURE() << "the PDFs are kept as " << keep.toStdString() << " and "
                       << keepReference.toStdString();
     }
+}
+
+// With a default queue on the system the window and the tool print there, not to the PDF file,
+// and say so by the queue's name.
+TEST_F(CupsQueue, DefaultQueueIsWhereThePosterGoes)
+{
+    const PrivateScheduler::Queue q = AddQueue(QStringLiteral("office"));
+    ASSERT_FALSE(q.name.isEmpty());
+    QString output;
+    ASSERT_TRUE(scheduler_->Tool(QStringLiteral("lpadmin -d %1").arg(q.name), &output))
+        << output.toStdString();
+
+    const CurrentPrinter printer;
+    EXPECT_FALSE(printer.isPdfFile());
+    EXPECT_EQ(printer.description(), QStringLiteral("Printer: office"));
+    EXPECT_TRUE(printer.metrics().isValid());
+
+    const PictureRecord picture = RegionPicture(60, 40);
+    ASSERT_TRUE(SaveDib(picture, "pic.bmp", 3));
+    deldib(picture);
+    QProcess tool;
+    tool.start(QStringLiteral(VELMORA_POSTER),
+               {QStringLiteral("pic.bmp"), QStringLiteral("--dry-run")});
+    ASSERT_TRUE(tool.waitForFinished(60000));
+    EXPECT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+    const QStringList report =
+        QString::fromLocal8Bit(tool.readAllStandardOutput()).split(QLatin1Char('\n'));
+    EXPECT_TRUE(report.contains(QStringLiteral("Printer: office")))
+        << report.join('|').toStdString();
+    EXPECT_TRUE(scheduler_->Tool(QStringLiteral("lpadmin -x %1").arg(q.name), nullptr));
 }
 
 // The queue vanishes before the job or while its pages are painted: the job must fail, and

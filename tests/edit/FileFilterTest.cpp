@@ -36,20 +36,63 @@ TEST(FileFilter, MatchingIgnoresCase)
         EXPECT_EQ(MatchesMasks(c.name, c.masks), c.match) << c.name;
 }
 
-TEST(FileFilter, DrivesFromTheMountTable)
+TEST(FileFilter, DrivesAreTheVolumesOfTheMountTable)
 {
     const QString mounts = "/dev/sda1 / ext4 rw 0 0\n"
                            "proc /proc proc rw 0 0\n"
+                           "tmpfs /tmp tmpfs rw 0 0\n"
+                           "/dev/sda2 /boot/efi vfat rw 0 0\n"
+                           "/dev/sda3 /home ext4 rw 0 0\n"
                            "/dev/sdb1 /media/usb\\040stick vfat rw 0 0\n"
                            "/dev/sdc1 /run/media/ann/CAM vfat rw 0 0\n"
-                           "/dev/sdd1 /mnt ext4 rw 0 0\n";
-    const auto drives = DrivesFromMounts(mounts, "/home/ann");
+                           "/dev/sda1 /etc/hosts ext4 rw 0 0\n"
+                           "server:/photos /net/photos nfs4 rw 0 0\n"
+                           "/dev/sda3 /home ext4 rw 0 0\n";
     const std::vector<DriveEntry> expected = {{"/", "/"},
-                                              {"Home", "/home/ann"},
-                                              {"usb stick", "/media/usb stick"},
-                                              {"CAM", "/run/media/ann/CAM"}};
-    EXPECT_EQ(drives, expected);
-    EXPECT_FALSE(ListDrives().empty());
+                                              {"/home", "/home"},
+                                              {"/media/usb stick", "/media/usb stick"},
+                                              {"/run/media/ann/CAM", "/run/media/ann/CAM"},
+                                              {"/net/photos", "/net/photos"}};
+    EXPECT_EQ(DrivesFromMounts(mounts), expected);
+    // This machine has at least its root, and only folders.
+    const auto here = ListDrives();
+    ASSERT_FALSE(here.empty());
+    EXPECT_EQ(here.front().path, "/");
+}
+
+TEST(FileFilter, TheVolumeHoldingAPathIsTheDeepestMount)
+{
+    const std::vector<DriveEntry> drives = {
+        {"/", "/"}, {"/home", "/home"}, {"/home/ann/stick", "/home/ann/stick"}};
+    EXPECT_EQ(VolumeHolding(drives, "/"), 0);
+    EXPECT_EQ(VolumeHolding(drives, "/usr/share"), 0);
+    EXPECT_EQ(VolumeHolding(drives, "/home"), 1);
+    EXPECT_EQ(VolumeHolding(drives, "/home/ann"), 1);
+    EXPECT_EQ(VolumeHolding(drives, "/homes"), 0); // a name that only begins alike
+    EXPECT_EQ(VolumeHolding(drives, "/home/ann/stick/dcim"), 2);
+    EXPECT_EQ(VolumeHolding({}, "/home"), -1);
+}
+
+TEST(FileFilter, DirectoryListShowsTheWayDownAndTheSubfolders)
+{
+    const std::vector<DirectoryLine> deep = DirectoryLines("/", "/home/ann", {"Music", "Photos"});
+    const std::vector<DirectoryLine> expected = {{"/", "/", 0, true},
+                                                 {"home", "/home", 1, true},
+                                                 {"ann", "/home/ann", 2, true},
+                                                 {"Music", "/home/ann/Music", 3, false},
+                                                 {"Photos", "/home/ann/Photos", 3, false}};
+    EXPECT_EQ(deep, expected);
+
+    // At the root of a volume mounted below the root, the way starts at that volume.
+    const std::vector<DirectoryLine> stick =
+        DirectoryLines("/media/stick", "/media/stick/dcim", {});
+    const std::vector<DirectoryLine> onStick = {{"/media/stick", "/media/stick", 0, true},
+                                                {"dcim", "/media/stick/dcim", 1, true}};
+    EXPECT_EQ(stick, onStick);
+
+    const std::vector<DirectoryLine> root = DirectoryLines("/", "/", {"etc"});
+    const std::vector<DirectoryLine> atRoot = {{"/", "/", 0, true}, {"etc", "/etc", 1, false}};
+    EXPECT_EQ(root, atRoot);
 }
 
 } // namespace

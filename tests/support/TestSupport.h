@@ -3,6 +3,8 @@
 
 #include <QString>
 
+#include <ostream>
+
 namespace testsupport {
 
 // The temporary folder in which the current test runs (also the current directory).
@@ -18,3 +20,9 @@ bool Run(const QString& commandLine);
 bool HaveProgram(const QString& name);
 
 } // namespace testsupport
+
+// Failures show texts as text rather than as arrays of characters.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
