@@ -75,6 +75,21 @@ inline void StoreIndex(uint8_t* row, int x, int depth, int index)
         row[x >> 3] |= uint8_t(index << (7 - (x & 7)));
 }
 
+// True when the record holds a picture that the writers take: 1, 4, 8 or 24 bits per pixel, its
+// rows laid out as its header says.
+bool WritablePicture(const PictureRecord& picture);
+
 // The picture as a complete BMP file of its own depth and colour table, uncompressed; empty when
 // the record holds no valid picture.
 QByteArray EncodeBmp(const PictureRecord& picture);
+
+// The picture as a complete PCX file (ZSoft version 5, run-length encoded): 24 bits as three
+// planes of 8 bits, 8 bits with the 256-colour palette at the end, 1 and 4 bits as bit planes
+// when the width fills whole bytes and at 8 bits otherwise. Empty when the record holds no valid
+// picture or one too large for the type's 16-bit sizes.
+QByteArray EncodePcx(const PictureRecord& picture);
+
+// The picture as a complete TGA file, uncompressed, rows bottom-up: 24 bits as true colour,
+// 1, 4 and 8 bits as one byte per pixel with the colour table as colour map. Empty when the
+// record holds no valid picture or one too large for the type's 16-bit sizes.
+QByteArray EncodeTga(const PictureRecord& picture);

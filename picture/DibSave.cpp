@@ -1,15 +1,20 @@
-// Writing picture files. BMP is written here so that every depth, 4 bits included, keeps its
-// depth and colour table; the other types go through Qt's image writers.
+// Writing picture files. BMP, PCX and TGA are encoded by the library itself (DibSaveFormats.cpp),
+// so that every depth keeps its colours; PNG, JPEG and TIFF go through Qt's image writers. Every
+// type is encoded in memory first and then written in one step that replaces the file only once
+// the whole of it is on disk.
 #include "DibFileFormats.h"
 
+#include <QBuffer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
 #include <QSaveFile>
+#include <QStringList>
 
-#include <climits>
 #include <cstring>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -18,15 +23,16 @@ struct SaveFormat
 {
     const char* description;
     const char* patterns;
-    const char* qtFormat; // nullptr: our own BMP writer
+    const char* qtFormat;                       // nullptr: encoded by encode
+    QByteArray (*encode)(const PictureRecord&); // nullptr: written by Qt
 };
 
-// In the order of their format codes, the first being kFirstSaveCode.
+// In the order of their format codes, the first being kFirstSaveCode. New types go at the end,
+// so that a code once handed out keeps its type.
 constexpr SaveFormat kSaveFormats[] = {
-    {"BMP", "*.BMP", nullptr},
-    {"PNG", "*.PNG", "png"},
-    {"JPEG", "*.JPG;*.JPEG", "jpeg"},
-    {"TIFF", "*.TIF;*.TIFF", "tiff"},
+    {"BMP", "*.BMP", nullptr, EncodeBmp},      {"PNG", "*.PNG", "png", nullptr},
+    {"JPEG", "*.JPG;*.JPEG", "jpeg", nullptr}, {"TIFF", "*.TIF;*.TIFF", "tiff", nullptr},
+    {"PCX", "*.PCX", nullptr, EncodePcx},      {"TGA", "*.TGA", nullptr, EncodeTga},
 };
 constexpr int32_t kFirstSaveCode = 3;
 constexpr int kJpegQuality = 90;
@@ -50,28 +56,23 @@ const std::vector<const SaveFormat*>& AvailableFormats()
     return formats;
 }
 
-bool ValidPicture(const PictureRecord& picture)
+// The code of the first available format that matches, 0 when none does.
+template <typename Match> int32_t CodeOfFirst(Match matches)
 {
-    if (!picture.Info || !picture.Bits)
-        return false;
-    const BITMAPINFOHEADER& h = picture.Info->bmiHeader;
-    const int64_t rowBytes = DIBRowBytes(h.biWidth, h.biBitCount);
-    const bool knownDepth =
-        h.biBitCount == 1 || h.biBitCount == 4 || h.biBitCount == 8 || h.biBitCount == 24;
-    return knownDepth && h.biHeight > 0 && rowBytes > 0 && picture.BytesPerLine == rowBytes &&
-           int64_t(h.biSizeImage) >= rowBytes * h.biHeight;
+    const auto& formats = AvailableFormats();
+    for (size_t i = 0; i < formats.size(); ++i)
+        if (matches(*formats[i]))
+            return kFirstSaveCode + int32_t(i);
+    return 0;
 }
 
-void PutLe16(char* p, uint32_t v)
+bool HasExtension(const SaveFormat& format, const QString& extension)
 {
-    p[0] = char(v & 0xFF);
-    p[1] = char((v >> 8) & 0xFF);
-}
-
-void PutLe32(char* p, uint32_t v)
-{
-    PutLe16(p, v & 0xFFFF);
-    PutLe16(p + 2, v >> 16);
+    const QStringList patterns = QString::fromLatin1(format.patterns).split(u';');
+    for (const QString& pattern : patterns)
+        if (pattern.mid(2).compare(extension, Qt::CaseInsensitive) == 0) // past "*."
+            return true;
+    return false;
 }
 
 QList<QRgb> ColourTable(const PictureRecord& picture)
@@ -114,87 +115,60 @@ QImage ToQImage(const PictureRecord& picture)
     return image;
 }
 
-bool WriteFile(const QString& name, const QByteArray& contents)
+QByteArray EncodeWithQt(const PictureRecord& picture, const char* qtFormat)
 {
+    QImage image = ToQImage(picture);
+    // Qt writes a 1-bit TIFF as black and white whatever its two colours are.
+    if (image.format() == QImage::Format_Mono && std::strcmp(qtFormat, "tiff") == 0)
+        image = image.convertToFormat(QImage::Format_Indexed8);
+    if (image.isNull())
+        return {};
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::WriteOnly))
+        return {};
+    QImageWriter writer(&buffer, qtFormat);
+    if (std::strcmp(qtFormat, "jpeg") == 0)
+        writer.setQuality(kJpegQuality);
+    if (!writer.write(image))
+        return {};
+    buffer.close();
+    return bytes;
+}
+
+// A regular file is written under a temporary name in its folder and renamed over the old one
+// only when all of it is on disk, so that a failed save leaves the old file as it was and a crash
+// cannot leave a cut-off one. A device or pipe is written straight to: it holds no file to keep,
+// and renaming a file over it would take the device away.
+bool WriteWholeFile(const QString& name, const QByteArray& contents)
+{
+    const QFileInfo target(name);
+    if (target.exists() && !target.isFile() && !target.isDir()) {
+        QFile device(name);
+        if (!device.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
+            device.write(contents) != contents.size())
+            return false;
+        device.close();
+        return device.error() == QFileDevice::NoError;
+    }
     QSaveFile file(name);
     return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size() &&
-           file.commit();
+           file.flush() && ::fsync(file.handle()) == 0 && file.commit();
 }
 
 } // namespace
-
-QByteArray EncodeBmp(const PictureRecord& picture)
-{
-    if (!ValidPicture(picture))
-        return {};
-    constexpr int kFileHeaderSize = 14;
-    constexpr int kInfoHeaderSize = 40;
-    const BITMAPINFOHEADER& h = picture.Info->bmiHeader;
-    const int tableSize = ColourTableSize(h.biBitCount);
-    const uint32_t pixelOffset = kFileHeaderSize + kInfoHeaderSize + 4 * tableSize;
-    const int64_t imageBytes = int64_t(picture.BytesPerLine) * h.biHeight;
-    const int64_t fileSize = pixelOffset + imageBytes;
-    if (fileSize > INT32_MAX)
-        return {};
-
-    QByteArray bytes(qsizetype(fileSize), '\0');
-    char* p = bytes.data();
-    p[0] = 'B';
-    p[1] = 'M';
-    PutLe32(p + 2, uint32_t(fileSize));
-    PutLe32(p + 10, pixelOffset);
-
-    char* info = p + kFileHeaderSize;
-    PutLe32(info, kInfoHeaderSize);
-    PutLe32(info + 4, uint32_t(h.biWidth));
-    PutLe32(info + 8, uint32_t(h.biHeight));
-    PutLe16(info + 12, 1);
-    PutLe16(info + 14, h.biBitCount);
-    PutLe32(info + 16, 0); // uncompressed
-    PutLe32(info + 20, uint32_t(imageBytes));
-    PutLe32(info + 24, uint32_t(h.biXPelsPerMeter));
-    PutLe32(info + 28, uint32_t(h.biYPelsPerMeter));
-    PutLe32(info + 32, uint32_t(tableSize));
-    PutLe32(info + 36, 0);
-
-    char* table = info + kInfoHeaderSize;
-    for (int i = 0; i < tableSize; ++i) {
-        const RGBQUAD& c = picture.Info->bmiColors[i];
-        table[4 * i] = char(c.rgbBlue);
-        table[4 * i + 1] = char(c.rgbGreen);
-        table[4 * i + 2] = char(c.rgbRed);
-    }
-    std::memcpy(p + pixelOffset, picture.Bits, size_t(imageBytes));
-    return bytes;
-}
 
 bool SaveDib(const PictureRecord& picture, const char* fileName, int32_t formatCode)
 {
     const auto& formats = AvailableFormats();
     const int64_t entry = int64_t(formatCode) - kFirstSaveCode;
     if (!fileName || !*fileName || entry < 0 || entry >= int64_t(formats.size()) ||
-        !ValidPicture(picture))
+        !WritablePicture(picture))
         return false;
-    const QString name = QFile::decodeName(fileName);
     const SaveFormat& format = *formats[size_t(entry)];
-    if (!format.qtFormat) {
-        const QByteArray bmp = EncodeBmp(picture);
-        return !bmp.isEmpty() && WriteFile(name, bmp);
-    }
-
-    QImage image = ToQImage(picture);
-    // Qt writes a 1-bit TIFF as black and white whatever its two colours are.
-    if (image.format() == QImage::Format_Mono && std::strcmp(format.qtFormat, "tiff") == 0)
-        image = image.convertToFormat(QImage::Format_Indexed8);
-    if (image.isNull())
-        return false;
-    QSaveFile file(name);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QImageWriter writer(&file, format.qtFormat);
-    if (std::strcmp(format.qtFormat, "jpeg") == 0)
-        writer.setQuality(kJpegQuality);
-    return writer.write(image) && file.commit();
+    const QByteArray contents =
+        format.encode ? format.encode(picture) : EncodeWithQt(picture, format.qtFormat);
+    return !contents.isEmpty() && WriteWholeFile(QFile::decodeName(fileName), contents);
 }
 
 const char* GetDIBSaveFilter()
@@ -209,4 +183,25 @@ const char* GetDIBSaveFilter()
         return text;
     }();
     return filter.c_str();
+}
+
+int32_t SaveCodeForFileName(const char* fileName)
+{
+    if (!fileName)
+        return 0;
+    const QString extension = QFileInfo(QFile::decodeName(fileName)).suffix();
+    if (extension.isEmpty())
+        return 0;
+    return CodeOfFirst([&](const SaveFormat& f) { return HasExtension(f, extension); });
+}
+
+int32_t SaveCodeForTypeName(const char* typeName)
+{
+    if (!typeName || !*typeName)
+        return 0;
+    const QString name = QString::fromUtf8(typeName);
+    return CodeOfFirst([&](const SaveFormat& f) {
+        return name.compare(QLatin1String(f.description), Qt::CaseInsensitive) == 0 ||
+               HasExtension(f, name);
+    });
 }

@@ -124,11 +124,20 @@ void deldib(const PictureRecord& picture);
 PictureRecord OpenDib(const char* fileName, int32_t formatCode);
 
 // Writes the picture; format code 3 is the first entry of GetDIBSaveFilter(), 4 the second, ...
-// Returns false when the file could not be written.
+// A file of that name is replaced only once the whole picture has been written. Returns false
+// when the file could not be written; an existing file is then left as it was.
 bool SaveDib(const PictureRecord& picture, const char* fileName, int32_t formatCode);
 
 // The writable file types, "description|patterns|description|patterns|...".
 const char* GetDIBSaveFilter();
+
+// The format code of the writable type whose patterns take the file name's extension, in any
+// case ("x.tif" gives TIFF's); 0 when no writable type has that extension.
+int32_t SaveCodeForFileName(const char* fileName);
+
+// The format code of the writable type named by its description or one of its extensions, in
+// any case ("png", "JPG", "tiff"); 0 for any other name.
+int32_t SaveCodeForTypeName(const char* typeName);
 
 // Pixel value at column x from the left and row y from the top: a colour index for paletted
 // pictures, 0xRRGGBB for 24 bits. Outside the picture: 0 (getpixel) and nothing (setpixel).

@@ -480,7 +480,7 @@ TEST(SaveDib, JpegAndFailures)
 
     EXPECT_FALSE(SaveDib(p, "x.bmp", 2));
     EXPECT_FALSE(SaveDib(p, "x.bmp", 0));
-    EXPECT_FALSE(SaveDib(p, "x.bmp", 7));
+    EXPECT_FALSE(SaveDib(p, "x.bmp", 9));
     EXPECT_FALSE(SaveDib(p, "no/such/folder/x.bmp", 3));
     EXPECT_FALSE(SaveDib(p, "no/such/folder/x.png", 4));
     EXPECT_FALSE(SaveDib(PictureRecord{}, "x.bmp", 3));
@@ -491,7 +491,8 @@ TEST(SaveDib, JpegAndFailures)
 
 TEST(SaveDib, FilterListsTheCodesInOrder)
 {
-    EXPECT_STREQ(GetDIBSaveFilter(), "BMP|*.BMP|PNG|*.PNG|JPEG|*.JPG;*.JPEG|TIFF|*.TIF;*.TIFF");
+    EXPECT_STREQ(GetDIBSaveFilter(),
+                 "BMP|*.BMP|PNG|*.PNG|JPEG|*.JPG;*.JPEG|TIFF|*.TIF;*.TIFF|PCX|*.PCX|TGA|*.TGA");
 }
 
 } // namespace
