@@ -18,9 +18,9 @@ const char* CameraJpeg()
     return made ? kFile : nullptr;
 }
 
-PictureRecord BigPicture()
+PictureRecord BigPicture(int bitCount)
 {
-    PictureRecord p = newdib(kWidth, kHeight, 24, nullptr, 0);
+    PictureRecord p = newdib(kWidth, kHeight, bitCount, nullptr, 0);
     for (int64_t i = 0; p.Bits && i < int64_t(p.Info->bmiHeader.biSizeImage); ++i)
         p.Bits[i] = uint8_t(i * 31);
     return p;

@@ -11,7 +11,8 @@ constexpr int kHeight = 4000;
 // A noisy 6000 x 4000 JPEG at quality 90, made once per run; null when it could not be made.
 const char* CameraJpeg();
 
-// A 24-bit picture of that size whose bytes all differ from their neighbours.
-PictureRecord BigPicture();
+// A picture of that size (24 bits, or 8 with a grey colour table) whose bytes all differ from
+// their neighbours.
+PictureRecord BigPicture(int bitCount = 24);
 
 } // namespace bench
