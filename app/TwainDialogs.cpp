@@ -1,0 +1,296 @@
+#include "TwainDialogs.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace {
+
+constexpr int kPollMs = 50;
+constexpr int kBarSteps = 1000;
+
+// Not modal in the blocking sense: the progress dialog shows it from a timer, and a nested
+// event loop there would let the next scan begin underneath it.
+void ShowScanMessage(QWidget* parent, const QString& text)
+{
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Scanner"), text,
+                                QMessageBox::Ok, parent);
+    box->setObjectName(QStringLiteral("ScanMessageBox"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+QDoubleSpinBox* AreaEdge(const char* name, QWidget* parent)
+{
+    auto* box = new QDoubleSpinBox(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    return box;
+}
+
+} // namespace
+
+ScannerSelectDialog::ScannerSelectDialog(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("ScannerSelectDialog"));
+    setWindowTitle(QStringLiteral("Select scanner"));
+
+    devices_ = new QTreeWidget(this);
+    devices_->setObjectName(QStringLiteral("DeviceList"));
+    devices_->setHeaderLabels(
+        {QStringLiteral("Vendor"), QStringLiteral("Model"), QStringLiteral("Device")});
+    devices_->setRootIsDecorated(false);
+    devices_->setSelectionMode(QAbstractItemView::SingleSelection);
+    devices_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+
+    status_ = new QLabel(this);
+    status_->setObjectName(QStringLiteral("StatusLabel"));
+    status_->setWordWrap(true);
+
+    settings_ = new QGroupBox(QStringLiteral("Settings"), this);
+    settings_->setObjectName(QStringLiteral("SettingsBox"));
+    mode_ = new QComboBox(settings_);
+    mode_->setObjectName(QStringLiteral("ModeBox"));
+    depth_ = new QComboBox(settings_);
+    depth_->setObjectName(QStringLiteral("DepthBox"));
+    resolution_ = new QDoubleSpinBox(settings_);
+    resolution_->setObjectName(QStringLiteral("ResolutionBox"));
+    resolution_->setSuffix(QStringLiteral(" dpi"));
+    settingsForm_ = new QFormLayout(settings_);
+    settingsForm_->addRow(QStringLiteral("&Mode:"), mode_);
+    settingsForm_->addRow(QStringLiteral("&Bits per sample:"), depth_);
+    settingsForm_->addRow(QStringLiteral("&Resolution:"), resolution_);
+
+    area_ = new QGroupBox(QStringLiteral("Scan area"), this);
+    area_->setObjectName(QStringLiteral("AreaBox"));
+    left_ = AreaEdge("AreaLeft", area_);
+    top_ = AreaEdge("AreaTop", area_);
+    right_ = AreaEdge("AreaRight", area_);
+    bottom_ = AreaEdge("AreaBottom", area_);
+    auto* areaGrid = new QGridLayout(area_);
+    areaGrid->addWidget(new QLabel(QStringLiteral("Left:"), area_), 0, 0);
+    areaGrid->addWidget(left_, 0, 1);
+    areaGrid->addWidget(new QLabel(QStringLiteral("Top:"), area_), 0, 2);
+    areaGrid->addWidget(top_, 0, 3);
+    areaGrid->addWidget(new QLabel(QStringLiteral("Right:"), area_), 1, 0);
+    areaGrid->addWidget(right_, 1, 1);
+    areaGrid->addWidget(new QLabel(QStringLiteral("Bottom:"), area_), 1, 2);
+    areaGrid->addWidget(bottom_, 1, 3);
+
+    searchAgain_ = new QPushButton(QStringLiteral("&Search again"), this);
+    searchAgain_->setObjectName(QStringLiteral("SearchAgainButton"));
+    buttons_ = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons_->setObjectName(QStringLiteral("Buttons"));
+    buttons_->addButton(searchAgain_, QDialogButtonBox::ActionRole);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(QStringLiteral("&Scanners:"), this));
+    layout->addWidget(devices_);
+    layout->addWidget(status_);
+    layout->addWidget(settings_);
+    layout->addWidget(area_);
+    layout->addWidget(buttons_);
+
+    connect(buttons_, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(searchAgain_, &QPushButton::clicked, this, &ScannerSelectDialog::SearchAgain);
+    connect(devices_, &QTreeWidget::itemSelectionChanged, this,
+            &ScannerSelectDialog::DeviceChanged);
+
+    SearchAgain();
+}
+
+void ScannerSelectDialog::ShowProblem(const QString& text)
+{
+    caps_ = ScannerCapabilities{};
+    status_->setText(text);
+    settings_->setEnabled(false);
+    area_->setEnabled(false);
+    buttons_->button(QDialogButtonBox::Ok)->setEnabled(false);
+}
+
+void ScannerSelectDialog::SearchAgain()
+{
+    QSignalBlocker blocker(devices_);
+    devices_->clear();
+    QString error;
+    const QList<ScannerDevice> found = ListScanners(&error);
+    if (found.isEmpty()) {
+        ShowProblem(error);
+        return;
+    }
+    const QString remembered = ScannerChoice().device;
+    QTreeWidgetItem* chosen = nullptr;
+    for (const ScannerDevice& device : found) {
+        auto* item = new QTreeWidgetItem(devices_, {device.vendor, device.model, device.name});
+        item->setData(0, Qt::UserRole, device.name);
+        if (!chosen || device.name == remembered)
+            chosen = item;
+    }
+    devices_->setCurrentItem(chosen);
+    blocker.unblock();
+    DeviceChanged();
+}
+
+void ScannerSelectDialog::DeviceChanged()
+{
+    QTreeWidgetItem* item = devices_->currentItem();
+    if (!item)
+        return;
+    const QString name = item->data(0, Qt::UserRole).toString();
+    ScannerCapabilities caps;
+    QString error;
+    if (!QueryScanner(name, &caps, &error)) {
+        ShowProblem(error);
+        return;
+    }
+    status_->clear();
+    buttons_->button(QDialogButtonBox::Ok)->setEnabled(true);
+    const ScanRequest remembered = ScannerChoice();
+    ShowCapabilities(caps, remembered.device == name ? remembered : ScanRequest{});
+}
+
+void ScannerSelectDialog::ShowCapabilities(const ScannerCapabilities& caps,
+                                           const ScanRequest& remembered)
+{
+    caps_ = caps;
+    settings_->setEnabled(true);
+
+    mode_->clear();
+    mode_->addItems(caps.modes);
+    const QString mode = remembered.mode.isEmpty() ? caps.mode : remembered.mode;
+    mode_->setCurrentIndex(std::max(0, mode_->findText(mode)));
+    settingsForm_->setRowVisible(mode_, !caps.modes.isEmpty());
+
+    depth_->clear();
+    for (int depth : caps.depths)
+        depth_->addItem(QString::number(depth), depth);
+    const int depth = remembered.depth > 0 ? remembered.depth : caps.depth;
+    depth_->setCurrentIndex(std::max(0, depth_->findData(depth)));
+    settingsForm_->setRowVisible(depth_, !caps.depths.isEmpty());
+
+    const double step = caps.resolutionStep > 0 ? caps.resolutionStep : 1;
+    resolution_->setDecimals(step < 1 ? 2 : 0);
+    resolution_->setRange(caps.resolutionMin, caps.resolutionMax);
+    resolution_->setSingleStep(step);
+    resolution_->setValue(remembered.resolution > 0 ? remembered.resolution : caps.resolution);
+    settingsForm_->setRowVisible(resolution_, caps.hasResolution);
+
+    area_->setVisible(caps.hasArea);
+    area_->setEnabled(caps.hasArea);
+    const ScanArea area = remembered.area ? *remembered.area : caps.area;
+    const QString unit = caps.areaInPixels ? QStringLiteral(" px") : QStringLiteral(" mm");
+    for (QDoubleSpinBox* box : {left_, right_}) {
+        box->setRange(caps.xMin, caps.xMax);
+        box->setSuffix(unit);
+        box->setDecimals(caps.areaInPixels ? 0 : 1);
+    }
+    for (QDoubleSpinBox* box : {top_, bottom_}) {
+        box->setRange(caps.yMin, caps.yMax);
+        box->setSuffix(unit);
+        box->setDecimals(caps.areaInPixels ? 0 : 1);
+    }
+    left_->setValue(area.left);
+    top_->setValue(area.top);
+    right_->setValue(area.right);
+    bottom_->setValue(area.bottom);
+}
+
+ScanRequest ScannerSelectDialog::Choice() const
+{
+    ScanRequest choice;
+    const QTreeWidgetItem* item = devices_->currentItem();
+    if (!item)
+        return choice;
+    choice.device = item->data(0, Qt::UserRole).toString();
+    if (!caps_.modes.isEmpty())
+        choice.mode = mode_->currentText();
+    if (!caps_.depths.isEmpty())
+        choice.depth = depth_->currentData().toInt();
+    if (caps_.hasResolution)
+        choice.resolution = resolution_->value();
+    if (caps_.hasArea)
+        choice.area = ScanArea{left_->value(), top_->value(), right_->value(), bottom_->value()};
+    return choice;
+}
+
+void TWAIN_SelectScanner(QWidget* mainWindow)
+{
+    ScannerSelectDialog dialog(mainWindow);
+    if (dialog.exec() == QDialog::Accepted)
+        SetScannerChoice(dialog.Choice());
+}
+
+ScanProgressDialog::ScanProgressDialog(uint32_t value, QWidget* parent)
+    : QProgressDialog(parent), value_(value)
+{
+    setObjectName(QStringLiteral("ScanProgressDialog"));
+    setWindowTitle(QStringLiteral("Scanning"));
+    setLabelText(QStringLiteral("Scanning the picture..."));
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setObjectName(QStringLiteral("CancelButton"));
+    setCancelButton(cancel);
+    setAutoClose(false);
+    setAutoReset(false);
+    setMinimumDuration(0);
+    setWindowModality(Qt::WindowModal);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setRange(0, 0);
+    connect(this, &QProgressDialog::canceled, this, &ScanProgressDialog::CancelPressed);
+    timer_ = new QTimer(this);
+    timer_->setInterval(kPollMs);
+    connect(timer_, &QTimer::timeout, this, &ScanProgressDialog::Poll);
+    timer_->start();
+}
+
+void ScanProgressDialog::CancelPressed()
+{
+    cancelled_ = true;
+    CancelScan(value_);
+}
+
+void ScanProgressDialog::Poll()
+{
+    const ScanProgress progress = ScanProgressOf(value_);
+    if (progress.running) {
+        if (progress.bytesExpected > 0) {
+            if (maximum() != kBarSteps)
+                setRange(0, kBarSteps);
+            setValue(int(progress.bytesDone * kBarSteps / progress.bytesExpected));
+        } else if (maximum() != 0) {
+            setRange(0, 0);
+        }
+        return;
+    }
+    timer_->stop();
+    // Read before closing: closing a progress dialog counts as pressing Cancel.
+    const QString error = cancelled_ ? QString() : ScanErrorText(value_);
+    QWidget* owner = parentWidget();
+    close();
+    if (!error.isEmpty())
+        ShowScanMessage(owner, error);
+}
+
+void TWAIN_ScanImage(QWidget* mainWindow)
+{
+    QString error;
+    const uint32_t value = StartScan(ScannerChoice(), mainWindow, &error);
+    if (!value) {
+        ShowScanMessage(mainWindow, error);
+        return;
+    }
+    auto* dialog = new ScanProgressDialog(value, mainWindow);
+    dialog->show();
+}

@@ -1,0 +1,532 @@
+// One open SANE device: its settings, and the frames of one scan.
+#include "SaneScan.h"
+
+#include <sane/saneopts.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <thread>
+
+namespace {
+
+// Statuses of later SANE versions, which sane.h keeps behind #if 0; newer backends send them.
+constexpr int kWarmingUp = 12;
+constexpr int kHardwareLocked = 13;
+
+// A frame beyond this would not fit a picture anyway (4 GiB of rows at most), and the backends
+// count bytes in SANE_Int.
+constexpr int64_t kMaxFrameBytes = std::numeric_limits<SANE_Int>::max();
+constexpr size_t kReadChunk = 64 * 1024;
+// Lamps take their time; scanimage waits about as long.
+constexpr auto kWarmUpLimit = std::chrono::seconds(60);
+
+QString Cancelled()
+{
+    return SaneFailureText(SANE_STATUS_CANCELLED);
+}
+
+QString Unreadable()
+{
+    return QStringLiteral("The scanner sent a picture in a form this program can't read.");
+}
+
+QString NoSuchSetting(const char* name)
+{
+    return QStringLiteral("The scanner has no setting \"%1\".").arg(QString::fromUtf8(name));
+}
+
+QString Refused(const char* name, SANE_Status status)
+{
+    return QStringLiteral("The scanner refused the setting \"%1\" (%2).")
+        .arg(QString::fromUtf8(name), QString::fromUtf8(sane_strstatus(status)));
+}
+
+double Unfixed(const SANE_Option_Descriptor* d, SANE_Word w)
+{
+    return d->type == SANE_TYPE_FIXED ? SANE_UNFIX(w) : double(w);
+}
+
+// The nearest value the option's constraint allows; backends differ in whether they round a
+// value themselves or refuse it.
+double Constrained(const SANE_Option_Descriptor* d, double value)
+{
+    if (d->constraint_type == SANE_CONSTRAINT_RANGE && d->constraint.range) {
+        const SANE_Range* r = d->constraint.range;
+        const double lo = Unfixed(d, r->min);
+        const double hi = Unfixed(d, r->max);
+        const double quant = Unfixed(d, r->quant);
+        if (quant > 0)
+            value = lo + std::round((value - lo) / quant) * quant;
+        return std::clamp(value, lo, std::max(lo, hi));
+    }
+    if (d->constraint_type == SANE_CONSTRAINT_WORD_LIST && d->constraint.word_list &&
+        d->constraint.word_list[0] > 0) {
+        const SANE_Word* list = d->constraint.word_list;
+        double best = Unfixed(d, list[1]);
+        for (SANE_Int i = 2; i <= list[0]; ++i) {
+            const double v = Unfixed(d, list[i]);
+            if (std::abs(v - value) < std::abs(best - value))
+                best = v;
+        }
+        return best;
+    }
+    return value;
+}
+
+std::optional<bool> ParseBool(const QString& text)
+{
+    const QString t = text.trimmed().toLower();
+    if (t == u"yes" || t == u"true" || t == u"on" || t == u"1")
+        return true;
+    if (t == u"no" || t == u"false" || t == u"off" || t == u"0")
+        return false;
+    return std::nullopt;
+}
+
+bool InStringList(const SANE_Option_Descriptor* d, const QByteArray& value)
+{
+    if (d->constraint_type != SANE_CONSTRAINT_STRING_LIST || !d->constraint.string_list)
+        return true;
+    for (const SANE_String_Const* s = d->constraint.string_list; *s; ++s)
+        if (value == *s)
+            return true;
+    return false;
+}
+
+void RangeOf(const SANE_Option_Descriptor* d, double* lo, double* hi)
+{
+    if (d->constraint_type == SANE_CONSTRAINT_RANGE && d->constraint.range) {
+        *lo = Unfixed(d, d->constraint.range->min);
+        *hi = Unfixed(d, d->constraint.range->max);
+    } else if (d->constraint_type == SANE_CONSTRAINT_WORD_LIST && d->constraint.word_list &&
+               d->constraint.word_list[0] > 0) {
+        *lo = std::numeric_limits<double>::max();
+        *hi = std::numeric_limits<double>::lowest();
+        for (SANE_Int i = 1; i <= d->constraint.word_list[0]; ++i) {
+            *lo = std::min(*lo, Unfixed(d, d->constraint.word_list[i]));
+            *hi = std::max(*hi, Unfixed(d, d->constraint.word_list[i]));
+        }
+    } else {
+        *lo = 0;
+        *hi = 100000;
+    }
+}
+
+struct ReadingGuard
+{
+    ScanControl& control;
+    ~ReadingGuard() { control.EndReading(); }
+};
+
+} // namespace
+
+QString SaneFailureText(SANE_Status status)
+{
+    switch (int(status)) {
+    case SANE_STATUS_CANCELLED:
+        return QStringLiteral("The scan was cancelled.");
+    case SANE_STATUS_DEVICE_BUSY:
+        return QStringLiteral("The scanner is busy.");
+    case SANE_STATUS_EOF:
+        return QStringLiteral("The scanner sent no picture data.");
+    case SANE_STATUS_JAMMED:
+        return QStringLiteral("The scanner is jammed.");
+    case SANE_STATUS_NO_DOCS:
+        return QStringLiteral("There is no paper in the scanner.");
+    case SANE_STATUS_COVER_OPEN:
+        return QStringLiteral("The scanner's cover is open.");
+    case SANE_STATUS_IO_ERROR:
+        return QStringLiteral("The scanner stopped with an error: %1.")
+            .arg(QString::fromUtf8(sane_strstatus(status)));
+    case SANE_STATUS_NO_MEM:
+        return QStringLiteral("There is not enough memory to scan.");
+    case SANE_STATUS_ACCESS_DENIED:
+        return QStringLiteral("Access to the scanner was denied.");
+    case kWarmingUp:
+        return QStringLiteral("The scanner's lamp did not get ready.");
+    case kHardwareLocked:
+        return QStringLiteral("The scanner is locked for transport.");
+    default:
+        return QStringLiteral("The scanner reported an error: %1.")
+            .arg(QString::fromUtf8(sane_strstatus(status)));
+    }
+}
+
+std::unique_ptr<SaneDevice> SaneDevice::Open(const QString& name, QString* error)
+{
+    SANE_Handle handle = nullptr;
+    const SANE_Status status = sane_open(name.toUtf8().constData(), &handle);
+    if (status == SANE_STATUS_GOOD && handle)
+        return std::unique_ptr<SaneDevice>(new SaneDevice(handle));
+    // sane_open answers "invalid" for a name no backend knows: unplugged, or mistyped.
+    if (status == SANE_STATUS_INVAL || status == SANE_STATUS_GOOD)
+        *error = QStringLiteral("The scanner \"%1\" was not found.").arg(name);
+    else
+        *error = SaneFailureText(status);
+    return nullptr;
+}
+
+SaneDevice::SaneDevice(SANE_Handle handle) : handle_(handle) {}
+
+SaneDevice::~SaneDevice()
+{
+    sane_close(handle_);
+}
+
+const SANE_Option_Descriptor* SaneDevice::Find(const char* name, int* index) const
+{
+    // Descriptors are fetched afresh each time: setting one option may reload the others, and
+    // some backends only accept options whose descriptor was fetched since.
+    sane_get_option_descriptor(handle_, 0);
+    SANE_Int count = 0;
+    if (sane_control_option(handle_, 0, SANE_ACTION_GET_VALUE, &count, nullptr) != SANE_STATUS_GOOD)
+        return nullptr;
+    for (SANE_Int i = 1; i < count; ++i) {
+        const SANE_Option_Descriptor* d = sane_get_option_descriptor(handle_, i);
+        if (!d || !d->name || std::strcmp(d->name, name) != 0)
+            continue;
+        if (!SANE_OPTION_IS_ACTIVE(d->cap) || d->type == SANE_TYPE_GROUP)
+            return nullptr;
+        *index = i;
+        return d;
+    }
+    return nullptr;
+}
+
+bool SaneDevice::SetNumber(const char* name, double value, bool required, QString* error)
+{
+    int index = 0;
+    const SANE_Option_Descriptor* d = Find(name, &index);
+    if (!d || !SANE_OPTION_IS_SETTABLE(d->cap)) {
+        if (required)
+            *error = NoSuchSetting(name);
+        return !required;
+    }
+    if ((d->type != SANE_TYPE_INT && d->type != SANE_TYPE_FIXED) ||
+        d->size != SANE_Int(sizeof(SANE_Word))) {
+        *error = Refused(name, SANE_STATUS_UNSUPPORTED);
+        return false;
+    }
+    value = Constrained(d, value);
+    SANE_Word word = d->type == SANE_TYPE_INT ? SANE_Word(std::lround(value)) : SANE_FIX(value);
+    const SANE_Status status =
+        sane_control_option(handle_, index, SANE_ACTION_SET_VALUE, &word, nullptr);
+    if (status != SANE_STATUS_GOOD) {
+        *error = Refused(name, status);
+        return false;
+    }
+    return true;
+}
+
+bool SaneDevice::SetText(const char* name, const QString& value, QString* error)
+{
+    int index = 0;
+    const SANE_Option_Descriptor* d = Find(name, &index);
+    if (!d || !SANE_OPTION_IS_SETTABLE(d->cap)) {
+        *error = NoSuchSetting(name);
+        return false;
+    }
+    SANE_Status status = SANE_STATUS_GOOD;
+    switch (d->type) {
+    case SANE_TYPE_BOOL: {
+        const std::optional<bool> on = ParseBool(value);
+        if (!on) {
+            *error = Refused(name, SANE_STATUS_INVAL);
+            return false;
+        }
+        SANE_Bool b = *on ? SANE_TRUE : SANE_FALSE;
+        status = sane_control_option(handle_, index, SANE_ACTION_SET_VALUE, &b, nullptr);
+        break;
+    }
+    case SANE_TYPE_INT:
+    case SANE_TYPE_FIXED: {
+        bool ok = false;
+        const double number = value.trimmed().toDouble(&ok);
+        if (!ok) {
+            *error = Refused(name, SANE_STATUS_INVAL);
+            return false;
+        }
+        return SetNumber(name, number, true, error);
+    }
+    case SANE_TYPE_STRING: {
+        const QByteArray utf8 = value.toUtf8();
+        if (!InStringList(d, utf8)) {
+            *error = QStringLiteral("The scanner does not offer \"%1\" for \"%2\".")
+                         .arg(value, QString::fromUtf8(name));
+            return false;
+        }
+        if (d->size <= 0 || utf8.size() >= d->size) {
+            *error = Refused(name, SANE_STATUS_INVAL);
+            return false;
+        }
+        std::vector<char> buffer(size_t(d->size), '\0');
+        std::memcpy(buffer.data(), utf8.constData(), size_t(utf8.size()));
+        status = sane_control_option(handle_, index, SANE_ACTION_SET_VALUE, buffer.data(), nullptr);
+        break;
+    }
+    case SANE_TYPE_BUTTON:
+        status = sane_control_option(handle_, index, SANE_ACTION_SET_VALUE, nullptr, nullptr);
+        break;
+    default:
+        status = SANE_STATUS_UNSUPPORTED;
+        break;
+    }
+    if (status != SANE_STATUS_GOOD) {
+        *error = Refused(name, status);
+        return false;
+    }
+    return true;
+}
+
+std::optional<double> SaneDevice::Number(const char* name) const
+{
+    int index = 0;
+    const SANE_Option_Descriptor* d = Find(name, &index);
+    if (!d || (d->type != SANE_TYPE_INT && d->type != SANE_TYPE_FIXED) ||
+        d->size != SANE_Int(sizeof(SANE_Word)))
+        return std::nullopt;
+    SANE_Word word = 0;
+    if (sane_control_option(handle_, index, SANE_ACTION_GET_VALUE, &word, nullptr) !=
+        SANE_STATUS_GOOD)
+        return std::nullopt;
+    return Unfixed(d, word);
+}
+
+QString SaneDevice::Text(const char* name) const
+{
+    int index = 0;
+    const SANE_Option_Descriptor* d = Find(name, &index);
+    if (!d || d->type != SANE_TYPE_STRING || d->size <= 0)
+        return {};
+    std::vector<char> buffer(size_t(d->size) + 1, '\0');
+    if (sane_control_option(handle_, index, SANE_ACTION_GET_VALUE, buffer.data(), nullptr) !=
+        SANE_STATUS_GOOD)
+        return {};
+    return QString::fromUtf8(buffer.data());
+}
+
+bool SaneDevice::Apply(const ScanRequest& request, QString* error)
+{
+    if (!request.mode.isEmpty() && !SetText(SANE_NAME_SCAN_MODE, request.mode, error))
+        return false;
+    if (request.depth > 0 && !SetNumber(SANE_NAME_BIT_DEPTH, request.depth, true, error))
+        return false;
+    if (request.resolution > 0 &&
+        !SetNumber(SANE_NAME_SCAN_RESOLUTION, request.resolution, true, error))
+        return false;
+    if (request.area) {
+        int index = 0;
+        const bool hasArea = Find(SANE_NAME_SCAN_TL_X, &index) &&
+                             Find(SANE_NAME_SCAN_TL_Y, &index) &&
+                             Find(SANE_NAME_SCAN_BR_X, &index) && Find(SANE_NAME_SCAN_BR_Y, &index);
+        // Twice round: a backend that keeps the top-left corner above and left of the
+        // bottom-right one may clamp the first corner against the old second one.
+        for (int pass = 0; hasArea && pass < 2; ++pass) {
+            if (!SetNumber(SANE_NAME_SCAN_TL_X, request.area->left, true, error) ||
+                !SetNumber(SANE_NAME_SCAN_TL_Y, request.area->top, true, error) ||
+                !SetNumber(SANE_NAME_SCAN_BR_X, request.area->right, true, error) ||
+                !SetNumber(SANE_NAME_SCAN_BR_Y, request.area->bottom, true, error))
+                return false;
+        }
+    }
+    for (const auto& [name, value] : request.deviceOptions) {
+        if (!SetText(name.toUtf8().constData(), value, error))
+            return false;
+    }
+    return true;
+}
+
+ScannerCapabilities SaneDevice::Capabilities() const
+{
+    ScannerCapabilities caps;
+    int index = 0;
+    if (const SANE_Option_Descriptor* d = Find(SANE_NAME_SCAN_MODE, &index);
+        d && d->type == SANE_TYPE_STRING) {
+        if (d->constraint_type == SANE_CONSTRAINT_STRING_LIST && d->constraint.string_list)
+            for (const SANE_String_Const* s = d->constraint.string_list; *s; ++s)
+                caps.modes << QString::fromUtf8(*s);
+        caps.mode = Text(SANE_NAME_SCAN_MODE);
+        if (caps.modes.isEmpty() && !caps.mode.isEmpty())
+            caps.modes << caps.mode;
+    }
+    if (const SANE_Option_Descriptor* d = Find(SANE_NAME_BIT_DEPTH, &index)) {
+        if (d->constraint_type == SANE_CONSTRAINT_WORD_LIST && d->constraint.word_list) {
+            for (SANE_Int i = 1; i <= d->constraint.word_list[0]; ++i)
+                caps.depths << int(Unfixed(d, d->constraint.word_list[i]));
+        } else {
+            double lo = 0, hi = 0;
+            RangeOf(d, &lo, &hi);
+            for (int depth : {1, 8, 16})
+                if (depth >= lo && depth <= hi)
+                    caps.depths << depth;
+        }
+        caps.depth = int(Number(SANE_NAME_BIT_DEPTH).value_or(0));
+    }
+    if (const SANE_Option_Descriptor* d = Find(SANE_NAME_SCAN_RESOLUTION, &index)) {
+        caps.hasResolution = true;
+        if (d->constraint_type == SANE_CONSTRAINT_WORD_LIST && d->constraint.word_list) {
+            for (SANE_Int i = 1; i <= d->constraint.word_list[0]; ++i)
+                caps.resolutions << Unfixed(d, d->constraint.word_list[i]);
+        } else if (d->constraint_type == SANE_CONSTRAINT_RANGE && d->constraint.range) {
+            caps.resolutionStep = Unfixed(d, d->constraint.range->quant);
+        }
+        RangeOf(d, &caps.resolutionMin, &caps.resolutionMax);
+        caps.resolution = Number(SANE_NAME_SCAN_RESOLUTION).value_or(0);
+    }
+    const SANE_Option_Descriptor* tlx = Find(SANE_NAME_SCAN_TL_X, &index);
+    const SANE_Option_Descriptor* tly = Find(SANE_NAME_SCAN_TL_Y, &index);
+    const bool hasBr = Find(SANE_NAME_SCAN_BR_X, &index) && Find(SANE_NAME_SCAN_BR_Y, &index);
+    if (tlx && tly && hasBr) {
+        caps.hasArea = true;
+        caps.areaInPixels = tlx->unit == SANE_UNIT_PIXEL;
+        RangeOf(tlx, &caps.xMin, &caps.xMax);
+        RangeOf(tly, &caps.yMin, &caps.yMax);
+        caps.area.left = Number(SANE_NAME_SCAN_TL_X).value_or(caps.xMin);
+        caps.area.top = Number(SANE_NAME_SCAN_TL_Y).value_or(caps.yMin);
+        caps.area.right = Number(SANE_NAME_SCAN_BR_X).value_or(caps.xMax);
+        caps.area.bottom = Number(SANE_NAME_SCAN_BR_Y).value_or(caps.yMax);
+    }
+    return caps;
+}
+
+SANE_Status SaneDevice::Start(ScanControl& control)
+{
+    const auto since = std::chrono::steady_clock::now();
+    for (;;) {
+        const SANE_Status status = sane_start(handle_);
+        if (int(status) != kWarmingUp || control.Cancelled() ||
+            std::chrono::steady_clock::now() - since > kWarmUpLimit)
+            return status;
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    }
+}
+
+bool SaneDevice::ReadFrame(ScanControl& control, int frameIndex, RawFrame* frame, bool* lastFrame,
+                           QString* error)
+{
+    if (!control.BeginReading(handle_)) {
+        *error = Cancelled();
+        return false;
+    }
+    const ReadingGuard guard{control};
+
+    SANE_Parameters p = {};
+    const SANE_Status status = sane_get_parameters(handle_, &p);
+    if (status != SANE_STATUS_GOOD) {
+        *error = SaneFailureText(status);
+        return false;
+    }
+    switch (p.format) {
+    case SANE_FRAME_GRAY:
+        frame->kind = FrameKind::Gray;
+        break;
+    case SANE_FRAME_RGB:
+        frame->kind = FrameKind::Rgb;
+        break;
+    case SANE_FRAME_RED:
+        frame->kind = FrameKind::Red;
+        break;
+    case SANE_FRAME_GREEN:
+        frame->kind = FrameKind::Green;
+        break;
+    case SANE_FRAME_BLUE:
+        frame->kind = FrameKind::Blue;
+        break;
+    default:
+        *error = Unreadable();
+        return false;
+    }
+    if (p.bytes_per_line <= 0 || p.pixels_per_line <= 0) {
+        *error = Unreadable();
+        return false;
+    }
+    frame->depth = p.depth;
+    frame->pixelsPerLine = p.pixels_per_line;
+    frame->bytesPerLine = p.bytes_per_line;
+    frame->lines = p.lines >= 0 ? p.lines : -1;
+    *lastFrame = p.last_frame != SANE_FALSE;
+
+    const int64_t expected = p.lines >= 0 ? int64_t(p.lines) * p.bytes_per_line : -1;
+    if (expected > kMaxFrameBytes) {
+        *error = QStringLiteral("The scanned picture would be too large.");
+        return false;
+    }
+    // Three single-colour frames make one scan; progress runs over all three.
+    const bool onePassOfThree = frame->kind != FrameKind::Gray && frame->kind != FrameKind::Rgb;
+    const int64_t before = onePassOfThree && expected > 0 ? frameIndex * expected : 0;
+    const int64_t total = expected < 0 ? -1 : onePassOfThree ? 3 * expected : expected;
+    if (expected > 0)
+        frame->data.reserve(size_t(expected));
+    control.Progress(before, total);
+
+    std::vector<uint8_t> chunk(kReadChunk);
+    for (;;) {
+        SANE_Int length = 0;
+        const SANE_Status read = sane_read(handle_, chunk.data(), SANE_Int(chunk.size()), &length);
+        // After a cancel the backend may answer anything, end of data included.
+        if (control.Cancelled()) {
+            *error = Cancelled();
+            return false;
+        }
+        if (read == SANE_STATUS_EOF)
+            break;
+        if (read != SANE_STATUS_GOOD) {
+            *error = SaneFailureText(read);
+            return false;
+        }
+        if (length <= 0) {
+            // Nothing yet; no busy loop while the device gathers its next lines.
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            continue;
+        }
+        int64_t take = std::min<int64_t>(length, int64_t(chunk.size()));
+        if (expected >= 0)
+            take = std::min<int64_t>(take, expected - int64_t(frame->data.size()));
+        if (int64_t(frame->data.size()) + take > kMaxFrameBytes) {
+            *error = QStringLiteral("The scanned picture would be too large.");
+            return false;
+        }
+        frame->data.insert(frame->data.end(), chunk.begin(), chunk.begin() + take);
+        control.Progress(before + int64_t(frame->data.size()), total);
+    }
+    return true;
+}
+
+PictureRecord SaneDevice::Scan(ScanControl& control, QString* error)
+{
+    std::vector<RawFrame> frames;
+    for (int index = 0;; ++index) {
+        if (control.Cancelled()) {
+            *error = Cancelled();
+            sane_cancel(handle_);
+            return {};
+        }
+        const SANE_Status status = Start(control);
+        if (status != SANE_STATUS_GOOD) {
+            *error = control.Cancelled() ? Cancelled() : SaneFailureText(status);
+            sane_cancel(handle_);
+            return {};
+        }
+        RawFrame frame;
+        bool last = true;
+        if (!ReadFrame(control, index, &frame, &last, error)) {
+            sane_cancel(handle_);
+            return {};
+        }
+        frames.push_back(std::move(frame));
+        if (last)
+            break;
+        // Red, green and blue are all a frontend can be asked to put together.
+        if (frames.size() >= 3) {
+            *error = Unreadable();
+            sane_cancel(handle_);
+            return {};
+        }
+    }
+    // The scan is complete; sane_cancel ends the device's scan cycle, as SANE asks.
+    sane_cancel(handle_);
+    return FramesToPicture(frames, error);
+}
