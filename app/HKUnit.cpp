@@ -1,8 +1,12 @@
 #include "HKUnit.h"
 
 #include "Artwork.h"
+#include "MainForm.h"
+#include "PictureOps.h"
 #include "ScreenPlacement.h"
+#include "WaitCursor.h"
 #include "ui_HKUnit.h"
+#include "ui_MainForm.h"
 
 namespace {
 constexpr int kClientWidth = 320;
@@ -31,7 +35,20 @@ THKForm::THKForm(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::HKF
 
 THKForm::~THKForm() = default;
 
-void THKForm::TrackBar1Change() {}
+// Every preview starts from the untouched copy, so previews never add up.
+void THKForm::TrackBar1Change()
+{
+    if (!MainForm || !BackupPicture.Bits)
+        return;
+    {
+        WaitCursor wait;
+        if (!RestorePicture(MainForm->CurrentPicture, BackupPicture))
+            return;
+        MainForm->Helligkeit(ui->TrackBar1->value());
+        MainForm->Kontrast(ui->TrackBar2->value());
+    }
+    MainForm->Form().PaintBox2->update();
+}
 
 void THKForm::BacksetBitBtn3Click()
 {

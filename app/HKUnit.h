@@ -8,6 +8,8 @@
 
 #include <memory>
 
+class TMainForm;
+
 namespace Ui {
 class HKForm;
 }
@@ -21,6 +23,8 @@ public:
 
     Ui::HKForm& Form() { return *ui; }
 
+    // The window whose current picture the dialog adjusts; set before each opening.
+    TMainForm* MainForm = nullptr;
     // The untouched copy of the picture taken when the dialog opens.
     PictureRecord BackupPicture;
 

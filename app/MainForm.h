@@ -21,6 +21,7 @@
 #include <memory>
 
 class QDoubleSpinBox;
+class QFileDialog;
 class QPainter;
 class QSessionManager;
 class TAboutBox;
@@ -107,6 +108,10 @@ public:
     void Kontrast(int32_t Factor);
     void SelectButtonClick();
     void ScanButtonClick();
+    // A scanned picture has arrived: the value of its scan-complete event.
+    void WMUser2(uint32_t WParam);
+    // The save dialog, kept from its first use to the end.
+    QFileDialog* SaveDialog1 = nullptr;
 
     // ---- Paper format, options and poster size (MainFormOptions.cpp) ----
     void UpdatePaperFormat();
@@ -128,6 +133,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -140,12 +146,19 @@ private:
     // Opens the directory: the lists show its way from the volume's root and its files.
     void ShowDirectory(const QString& path);
     void ShowMatchingFiles();
+    // A new picture of its own size in place of the current one, with everything that follows
+    // the size: the load page's fields, the whole-picture selection and the refitted poster.
+    // False, and nothing changed, when the picture could not be made.
+    bool TakeOverPicture(const PictureRecord& fresh);
+    // The same for a picture of the current one's size, which only replaces it.
+    void KeepSizeWith(const PictureRecord& fresh);
     void ConnectHandlers();
     void ShowArtwork();
     void CloseHelp();
     void CommitData(QSessionManager& manager);
 
     std::unique_ptr<Ui::MainForm> ui;
+    QString lastSaveName; // offered again by the save dialog
     QPointer<QDialog> helpWindow;
     bool destroyed = false;
 };

@@ -1,25 +1,204 @@
 // The operations on the current picture, and scanning.
 #include "MainForm.h"
+#include "ui_HKUnit.h"
 #include "ui_MainForm.h"
 
-void TMainForm::HellpBtnClick() {}
+#include "HKUnit.h"
+#include "Messages.h"
+#include "PictureFacts.h"
+#include "PictureOps.h"
+#include "TwainDialogs.h"
+#include "TwainIO2.h"
+#include "WaitCursor.h"
 
-void TMainForm::RotLeftBtnClick() {}
+#include <QFile>
+#include <QFileDialog>
 
-void TMainForm::RotRightBtnClick() {}
+namespace {
 
-void TMainForm::FlipHBtnClick() {}
+// The save dialog's name filters from the library's "description|patterns|..." text, one entry
+// per file type in the library's order. Patterns are offered in both cases: the folders here
+// tell "x.BMP" from "x.bmp".
+QStringList SaveNameFilters(const char* libraryFilter)
+{
+    const QStringList parts = QString::fromLatin1(libraryFilter).split(u'|');
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns;
+        for (const QString& p : parts[i + 1].split(u';', Qt::SkipEmptyParts))
+            patterns << p.toLower() << p;
+        patterns.removeDuplicates();
+        filters << QStringLiteral("%1 (%2)").arg(parts[i], patterns.join(u' '));
+    }
+    return filters;
+}
 
-void TMainForm::FlipVBtnClick() {}
+} // namespace
 
-void TMainForm::SchnittBtnClick() {}
+bool TMainForm::TakeOverPicture(const PictureRecord& fresh)
+{
+    if (!fresh.Bits)
+        return false;
+    deldib(CurrentPicture);
+    CurrentPicture = fresh;
+    const PictureFacts facts = PictureFactsOf(CurrentPicture);
+    ui->Breit->setText(facts.width);
+    ui->Hoch->setText(facts.height);
+    ui->Tief->setText(facts.colours);
+    SelectWholePicture(View, DIBWidth(CurrentPicture), DIBHeight(CurrentPicture));
+    SpinSizeEdits edits = SizeEditsOfWindow();
+    FitNewPicture(Geometry, CurrentSizeInputs(), edits);
+    ui->VorschauBox->repaint();
+    return true;
+}
 
-void TMainForm::SaveBtnClick() {}
+void TMainForm::KeepSizeWith(const PictureRecord& fresh)
+{
+    if (!fresh.Bits)
+        return;
+    deldib(CurrentPicture);
+    CurrentPicture = fresh;
+}
 
-void TMainForm::Helligkeit(int32_t /*Offset*/) {}
+void TMainForm::HellpBtnClick()
+{
+    if (!HKForm)
+        return;
+    Ui::HKForm& dialog = HKForm->Form();
+    dialog.TrackBar1->setValue(0);
+    dialog.TrackBar2->setValue(100);
+    PictureRecord backup;
+    {
+        WaitCursor wait;
+        backup = CopyPicture(CurrentPicture);
+    }
+    if (!backup.Bits) {
+        ShowMessage(this, QStringLiteral("Error: Couldn't create picture (low memory?)!"),
+                    QMessageBox::Critical);
+        return;
+    }
+    HKForm->MainForm = this;
+    HKForm->BackupPicture = backup;
+    const bool kept = HKForm->exec() == QDialog::Accepted;
+    if (kept) {
+        deldib(HKForm->BackupPicture);
+    } else {
+        deldib(CurrentPicture);
+        CurrentPicture = HKForm->BackupPicture;
+    }
+    HKForm->BackupPicture = PictureRecord();
+    ui->PaintBox2->update();
+}
 
-void TMainForm::Kontrast(int32_t /*Factor*/) {}
+void TMainForm::Helligkeit(int32_t Offset)
+{
+    AdjustBrightness(CurrentPicture, Offset);
+}
 
-void TMainForm::SelectButtonClick() {}
+void TMainForm::Kontrast(int32_t Factor)
+{
+    AdjustContrast(CurrentPicture, Factor);
+}
 
-void TMainForm::ScanButtonClick() {}
+void TMainForm::RotLeftBtnClick()
+{
+    WaitCursor wait;
+    TakeOverPicture(RotateLeft(CurrentPicture));
+    ui->PaintBox2->update();
+}
+
+void TMainForm::RotRightBtnClick()
+{
+    WaitCursor wait;
+    TakeOverPicture(RotateRight(CurrentPicture));
+    ui->PaintBox2->update();
+}
+
+void TMainForm::FlipHBtnClick()
+{
+    WaitCursor wait;
+    KeepSizeWith(MirrorPicture(CurrentPicture));
+    ui->PaintBox2->update();
+}
+
+void TMainForm::FlipVBtnClick()
+{
+    WaitCursor wait;
+    KeepSizeWith(FlipPicture(CurrentPicture));
+    ui->PaintBox2->update();
+}
+
+void TMainForm::SchnittBtnClick()
+{
+    if (View.SelRight == View.SelLeft || View.SelTop == View.SelBottom) {
+        ShowMessage(this, QStringLiteral("Make a selection with the mouse first!"),
+                    QMessageBox::Critical);
+        return;
+    }
+    WaitCursor wait;
+    TakeOverPicture(
+        CutToSelection(CurrentPicture, View.SelLeft, View.SelTop, View.SelRight, View.SelBottom));
+    ui->PaintBox2->update();
+}
+
+void TMainForm::SaveBtnClick()
+{
+    if (!SaveDialog1) {
+        // Kept for the whole run, so that the last name and type are offered again. The
+        // program's own dialog, so it looks the same on every desktop; no question before a file
+        // is replaced and no extension added to the name typed.
+        SaveDialog1 = new QFileDialog(this);
+        SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
+        SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
+        SaveDialog1->setFileMode(QFileDialog::AnyFile);
+        SaveDialog1->setOptions(QFileDialog::DontUseNativeDialog |
+                                QFileDialog::DontConfirmOverwrite);
+    }
+    const QStringList filters = SaveNameFilters(GetDIBSaveFilter());
+    const QString lastFilter = SaveDialog1->selectedNameFilter();
+    SaveDialog1->setNameFilters(filters);
+    if (filters.contains(lastFilter))
+        SaveDialog1->selectNameFilter(lastFilter);
+    // After the filter, which would give the name that filter's extension.
+    if (!lastSaveName.isEmpty())
+        SaveDialog1->selectFile(lastSaveName);
+    if (SaveDialog1->exec() != QDialog::Accepted || SaveDialog1->selectedFiles().isEmpty())
+        return;
+    const QString name = SaveDialog1->selectedFiles().constFirst();
+    lastSaveName = name;
+    const int32_t formatCode = int32_t(filters.indexOf(SaveDialog1->selectedNameFilter())) + 1 + 2;
+    bool saved = false;
+    {
+        WaitCursor wait;
+        saved = SaveDib(CurrentPicture, QFile::encodeName(name).constData(), formatCode);
+    }
+    // A picture that did not reach the disk must not pass in silence.
+    if (!saved)
+        ShowMessage(this, QStringLiteral("Couldn't save file!"), QMessageBox::Critical);
+}
+
+void TMainForm::SelectButtonClick()
+{
+    TWAIN_SelectScanner(this);
+}
+
+void TMainForm::ScanButtonClick()
+{
+    TWAIN_ScanImage(this);
+}
+
+// The load preview shows the scanned picture when it is painted next, not at once.
+void TMainForm::WMUser2(uint32_t WParam)
+{
+    if (TakeOverPicture(GetScanedDib(WParam)))
+        ui->PaintBox2->update();
+}
+
+bool TMainForm::event(QEvent* event)
+{
+    if (event->type() == ScanCompleteEvent::EventType()) {
+        WMUser2(static_cast<ScanCompleteEvent*>(event)->value());
+        return true;
+    }
+    return QWidget::event(event);
+}

@@ -109,22 +109,10 @@ void TMainForm::FileListBox1DblClick()
     if (!item)
         return;
     const PictureRecord loaded = OpenDib(QFile::encodeName(item->text()).constData(), 0);
-    if (!loaded.Bits) {
+    if (!TakeOverPicture(loaded)) {
         ShowMessage(this, QStringLiteral("Couldn't load file!"));
         return;
     }
-    deldib(CurrentPicture);
-    CurrentPicture = loaded;
-    const int32_t w = DIBWidth(CurrentPicture);
-    const int32_t h = DIBHeight(CurrentPicture);
-    const PictureFacts facts = PictureFactsOf(CurrentPicture);
-    ui->Breit->setText(facts.width);
-    ui->Hoch->setText(facts.height);
-    ui->Tief->setText(facts.colours);
-    SelectWholePicture(View, w, h);
-    SpinSizeEdits edits = SizeEditsOfWindow();
-    FitNewPicture(Geometry, CurrentSizeInputs(), edits);
-    ui->VorschauBox->repaint();
     ui->PaintBox1->repaint();
     ui->PaintBox2->update();
 }

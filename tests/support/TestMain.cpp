@@ -63,6 +63,10 @@ int main(int argc, char** argv)
     // Nor the machine's printers: a scheduler address where nothing listens is a machine without
     // printers. The printing tests through a scheduler of their own point it there.
     qputenv("CUPS_SERVER", (g_testDir + "/no-scheduler").toLocal8Bit());
+    // Nor its scanners: a SANE configuration without backends. The scanning tests set up a
+    // virtual scanner of their own.
+    QDir(g_testDir).mkdir(QStringLiteral(".no-scanners"));
+    qputenv("SANE_CONFIG_DIR", (g_testDir + "/.no-scanners").toLocal8Bit());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 

@@ -3,8 +3,6 @@
 
 #include <QString>
 
-#include <ostream>
-
 namespace testsupport {
 
 // The temporary folder in which the current test runs (also the current directory).
@@ -20,9 +18,3 @@ bool Run(const QString& commandLine);
 bool HaveProgram(const QString& name);
 
 } // namespace testsupport
-
-// Failures show texts as text rather than as arrays of characters.
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
