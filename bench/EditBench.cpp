@@ -120,14 +120,3 @@ benchmark::internal::Benchmark* const kMemcpyEightBit =
         ->Unit(benchmark::kMillisecond);
 
 } // namespace
-namespace {
-void BM_TmpNewdib(benchmark::State& state)
-{
-    for (auto _ : state) {
-        const PictureRecord made = newdib(kWidth, kHeight, int(state.range(0)), nullptr, 0);
-        benchmark::DoNotOptimize(made.Bits);
-        deldib(made);
-    }
-}
-BENCHMARK(BM_TmpNewdib)->Arg(24)->Arg(8)->Unit(benchmark::kMillisecond);
-}

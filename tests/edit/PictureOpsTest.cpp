@@ -16,8 +16,8 @@ struct Size
 {
     int w, h;
 };
-// Odd sizes, and ones past the 32- and 64-pixel tiles of the turns.
-constexpr Size kSizes[] = {{1, 1}, {3, 2}, {7, 5}, {33, 17}, {65, 3}, {130, 67}};
+// Odd sizes; ones past the blocks and bands of the turns; and 24-bit rows without padding.
+constexpr Size kSizes[] = {{1, 1}, {3, 2}, {7, 5}, {33, 17}, {65, 3}, {130, 67}, {300, 41}};
 
 int BitsOf(const PictureRecord& p)
 {
@@ -336,42 +336,46 @@ TEST(PictureOps, BrightnessAndContrastChangeColoursOrColourBytesOnly)
     {
         int d, k;
     } positions[] = {{50, 150}, {-127, 0}, {127, 200}, {-30, 60}, {13, 101}, {0, 100}};
+    // The larger picture is past the size from which 24 bits go through pairs of bytes.
+    const Size sizes[] = {{13, 5}, {301, 230}};
     for (int bits : kDepths)
-        for (const auto& pos : positions) {
-            PictureRecord p = RandomPicture(13, 5, bits, rng);
-            const PictureRecord stepwise = CopyPicture(p);
-            const Snapshot before = Take(p);
-            ApplyBrightnessContrast(p, pos.d, pos.k);
-            PictureRecord q = stepwise;
-            AdjustBrightness(q, pos.d);
-            AdjustContrast(q, pos.k);
-            const std::string label =
-                std::to_string(pos.d) + "/" + std::to_string(pos.k) + " @" + std::to_string(bits);
-            EXPECT_TRUE(Take(p) == Take(q)) << label;
+        for (const Size& size : sizes)
+            for (const auto& pos : positions) {
+                PictureRecord p = RandomPicture(size.w, size.h, bits, rng);
+                const PictureRecord stepwise = CopyPicture(p);
+                const Snapshot before = Take(p);
+                ApplyBrightnessContrast(p, pos.d, pos.k);
+                PictureRecord q = stepwise;
+                AdjustBrightness(q, pos.d);
+                AdjustContrast(q, pos.k);
+                const std::string label = std::to_string(pos.d) + "/" + std::to_string(pos.k) +
+                                          " " + std::to_string(size.w) + " @" +
+                                          std::to_string(bits);
+                EXPECT_TRUE(Take(p) == Take(q)) << label;
 
-            const auto f = [&](uint8_t v) {
-                return ContrastChannel(BrightnessChannel(v, pos.d), pos.k);
-            };
-            const Snapshot after = Take(p);
-            if (ColourTableSize(bits) > 0) {
-                EXPECT_EQ(after.bytes, before.bytes) << label; // every index kept
-                for (size_t i = 0; i < after.colours.size(); ++i)
-                    EXPECT_EQ(after.colours[i],
-                              i % 4 == 3 ? before.colours[i] : f(before.colours[i]))
-                        << label << " colour byte " << i;
-                ExpectPaletteMatchesColourTable(p);
-            } else {
-                // Colour bytes through the curve; the padding at each row's end as it was.
-                const size_t used = size_t(DIBWidth(p)) * 3;
-                for (size_t i = 0; i < after.bytes.size(); ++i) {
-                    const bool pixel = i % size_t(p.BytesPerLine) < used;
-                    ASSERT_EQ(after.bytes[i], pixel ? f(before.bytes[i]) : before.bytes[i])
-                        << label << " byte " << i;
+                const auto f = [&](uint8_t v) {
+                    return ContrastChannel(BrightnessChannel(v, pos.d), pos.k);
+                };
+                const Snapshot after = Take(p);
+                if (ColourTableSize(bits) > 0) {
+                    EXPECT_EQ(after.bytes, before.bytes) << label; // every index kept
+                    for (size_t i = 0; i < after.colours.size(); ++i)
+                        EXPECT_EQ(after.colours[i],
+                                  i % 4 == 3 ? before.colours[i] : f(before.colours[i]))
+                            << label << " colour byte " << i;
+                    ExpectPaletteMatchesColourTable(p);
+                } else {
+                    // Colour bytes through the curve; the padding at each row's end as it was.
+                    const size_t used = size_t(DIBWidth(p)) * 3;
+                    for (size_t i = 0; i < after.bytes.size(); ++i) {
+                        const bool pixel = i % size_t(p.BytesPerLine) < used;
+                        ASSERT_EQ(after.bytes[i], pixel ? f(before.bytes[i]) : before.bytes[i])
+                            << label << " byte " << i;
+                    }
                 }
+                deldib(p);
+                deldib(q);
             }
-            deldib(p);
-            deldib(q);
-        }
 }
 
 // The library makes no such pictures, so the records are put together here.
