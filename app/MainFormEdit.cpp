@@ -3,6 +3,7 @@
 #include "ui_HKUnit.h"
 #include "ui_MainForm.h"
 
+#include "FileFilter.h"
 #include "HKUnit.h"
 #include "Messages.h"
 #include "PictureFacts.h"
@@ -21,14 +22,13 @@ namespace {
 // tell "x.BMP" from "x.bmp".
 QStringList SaveNameFilters(const char* libraryFilter)
 {
-    const QStringList parts = QString::fromLatin1(libraryFilter).split(u'|');
     QStringList filters;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    for (const FilterEntry& entry : ParseFilter(QString::fromLatin1(libraryFilter))) {
         QStringList patterns;
-        for (const QString& p : parts[i + 1].split(u';', Qt::SkipEmptyParts))
+        for (const QString& p : entry.masks)
             patterns << p.toLower() << p;
         patterns.removeDuplicates();
-        filters << QStringLiteral("%1 (%2)").arg(parts[i], patterns.join(u' '));
+        filters << QStringLiteral("%1 (%2)").arg(entry.description, patterns.join(u' '));
     }
     return filters;
 }
