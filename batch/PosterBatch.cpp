@@ -5,7 +5,9 @@
 #include "OptionRules.h"
 #include "PaperFormat.h"
 #include "PictureFacts.h"
+#include "PictureOps.h"
 #include "PrintJob.h"
+#include "TwainIO2.h"
 
 #include <QDir>
 #include <QFile>
@@ -45,6 +47,14 @@ public:
     HeldPicture(const HeldPicture&) = delete;
     HeldPicture& operator=(const HeldPicture&) = delete;
     const PictureRecord& get() const { return picture_; }
+    PictureRecord& get() { return picture_; }
+    // Takes the place of the picture held so far, which is released.
+    void replace(const PictureRecord& picture)
+    {
+        if (picture_.Bits)
+            deldib(picture_);
+        picture_ = picture;
+    }
 
 private:
     PictureRecord picture_;
@@ -69,6 +79,101 @@ PictureRecord ReadPicture(const QString& path)
     if (QFileInfo(path).isDir())
         return {};
     return OpenDib(QFile::encodeName(path).constData(), 0);
+}
+
+// The scanner's own name for a mode typed in any case; the text as given when the device
+// lists no modes, and empty with an error when it lists others.
+QString DeviceMode(const QString& device, const QString& wanted, QString& error)
+{
+    ScannerCapabilities caps;
+    if (!QueryScanner(device, &caps, &error))
+        return {};
+    for (const QString& mode : caps.modes)
+        if (mode.compare(wanted, Qt::CaseInsensitive) == 0)
+            return mode;
+    if (caps.modes.isEmpty())
+        return wanted;
+    error = QStringLiteral("the scanner has no mode \"%1\" (it has %2)")
+                .arg(wanted, caps.modes.join(QStringLiteral(", ")));
+    return {};
+}
+
+PictureRecord ScanPicture(const PosterRequest& r, QString& error)
+{
+    ScanRequest scan;
+    scan.device = r.scanDevice;
+    if (scan.device.isEmpty()) {
+        const QList<ScannerDevice> devices = ListScanners(&error);
+        if (devices.isEmpty())
+            return {};
+        scan.device = devices.front().name;
+    }
+    if (!r.scanMode.isEmpty()) {
+        scan.mode = DeviceMode(scan.device, r.scanMode, error);
+        if (scan.mode.isEmpty())
+            return {};
+    }
+    scan.depth = r.scanDepth;
+    scan.resolution = r.scanResolution;
+    PictureRecord picture = ScanToPicture(scan, &error);
+    if (!picture.Bits && !error.contains(scan.device))
+        error = scan.device + QStringLiteral(": ") + error;
+    return picture;
+}
+
+QString CropText(const EditStep& s)
+{
+    return QStringLiteral("%1,%2,%3,%4").arg(s.left).arg(s.top).arg(s.right).arg(s.bottom);
+}
+
+// Makes the edits on the held picture in their order. The exit status of the first that
+// fails, with its error; 0 when all were made.
+int ApplyEdits(const std::vector<EditStep>& edits, HeldPicture& held, QString& error)
+{
+    for (const EditStep& step : edits) {
+        PictureRecord& picture = held.get();
+        PictureRecord made;
+        switch (step.kind) {
+        case EditStep::Kind::Crop:
+            if (step.right > DIBWidth(picture) || step.bottom > DIBHeight(picture)) {
+                error = QStringLiteral("--crop %1: the picture is %2 x %3 pixels")
+                            .arg(CropText(step))
+                            .arg(DIBWidth(picture))
+                            .arg(DIBHeight(picture));
+                return kBadRequest;
+            }
+            made = CutToSelection(picture, step.left, step.top, step.right, step.bottom);
+            break;
+        case EditStep::Kind::RotateLeft:
+            made = RotateLeft(picture);
+            break;
+        case EditStep::Kind::RotateRight:
+            made = RotateRight(picture);
+            break;
+        case EditStep::Kind::Mirror:
+            made = MirrorPicture(picture);
+            break;
+        case EditStep::Kind::Flip:
+            made = FlipPicture(picture);
+            break;
+        case EditStep::Kind::BrightnessContrast:
+            ApplyBrightnessContrast(picture, step.brightness, step.contrast);
+            continue;
+        }
+        if (!made.Bits) {
+            error = QStringLiteral("Error: Couldn't create picture (low memory?)!");
+            return kFailed;
+        }
+        held.replace(made);
+    }
+    return 0;
+}
+
+// The save type's name as the save dialog lists it.
+QString SaveTypeDescription(int32_t code)
+{
+    const QStringList parts = QString::fromLatin1(GetDIBSaveFilter()).split(QLatin1Char('|'));
+    return parts.value(2 * (code - 3));
 }
 
 // The printer the request names, set up with its paper; null and an error text when that is
@@ -218,9 +323,12 @@ PosterGeometry FitPosterLikeTheWindow(const PosterRequest& r, const PrinterMetri
 
 int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
 {
-    const HeldPicture picture(ReadPicture(r.picture));
+    QString error;
+    HeldPicture picture(r.scan ? ScanPicture(r, error) : ReadPicture(r.picture));
     if (!picture.get().Bits)
-        return Fail(err, r.picture + QStringLiteral(": Couldn't load file!"));
+        return Fail(err, r.scan ? error : r.picture + QStringLiteral(": Couldn't load file!"));
+    if (const int status = ApplyEdits(r.edits, picture, error))
+        return Fail(err, error, status);
     const int32_t picW = DIBWidth(picture.get());
     const int32_t picH = DIBHeight(picture.get());
 
@@ -229,10 +337,18 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
         out << "Width: " << facts.width << '\n'
             << "Height: " << facts.height << '\n'
             << "Colors: " << facts.colours << Qt::endl;
+    }
+    if (!r.saveFile.isEmpty()) {
+        if (r.dryRun)
+            out << "Save: " << r.saveFile << " (" << SaveTypeDescription(r.saveCode) << ")\n";
+        else if (!SaveDib(picture.get(), QFile::encodeName(r.saveFile).constData(), r.saveCode))
+            return Fail(err, r.saveFile + QStringLiteral(": Couldn't save file!"));
+    }
+    if (r.action == PosterRequest::Action::Info || !r.print) {
+        out << Qt::flush;
         return 0;
     }
 
-    QString error;
     const std::unique_ptr<CurrentPrinter> printer = PrinterFor(r, error);
     if (!printer)
         return Fail(err, error);

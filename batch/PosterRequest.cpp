@@ -1,12 +1,15 @@
 #include "PosterRequest.h"
 
+#include "GrafikRW.h"
 #include "OptionRules.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <QFile>
 #include <QLocale>
 
 #include <cmath>
+#include <limits>
 #include <map>
 
 namespace {
@@ -77,6 +80,71 @@ bool ReadPage(const QString& text, std::pair<int, int>& page)
     return true;
 }
 
+bool ReadWhole(const QString& text, int32_t lowest, int32_t highest, int32_t& value)
+{
+    bool ok = false;
+    const int v = text.trimmed().toInt(&ok);
+    if (!ok || v < lowest || v > highest)
+        return false;
+    value = v;
+    return true;
+}
+
+// LEFT,TOP,RIGHT,BOTTOM with right and bottom exclusive, as the edit view's selection.
+bool ReadCrop(const QString& text, EditStep& step)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != 4)
+        return false;
+    int32_t v[4] = {};
+    for (int i = 0; i < 4; ++i)
+        if (!ReadWhole(parts[i], 0, std::numeric_limits<int32_t>::max(), v[i]))
+            return false;
+    if (v[0] >= v[2] || v[1] >= v[3])
+        return false;
+    step.kind = EditStep::Kind::Crop;
+    step.left = v[0];
+    step.top = v[1];
+    step.right = v[2];
+    step.bottom = v[3];
+    return true;
+}
+
+// The extensions the save types take, for the error that asks for one.
+QString SaveTypeNames()
+{
+    QStringList names;
+    const QStringList parts = QString::fromLatin1(GetDIBSaveFilter()).split(QLatin1Char('|'));
+    for (int i = 1; i < parts.size(); i += 2)
+        for (const QString& pattern : parts[i].split(QLatin1Char(';'))) {
+            const QString extension = pattern.trimmed().remove(QStringLiteral("*."));
+            if (!extension.isEmpty() && !names.contains(extension, Qt::CaseInsensitive))
+                names << extension.toLower();
+        }
+    return names.join(QStringLiteral(", "));
+}
+
+// "--scan=DEVICE" names the device in the option itself; the parser knows --scan only as a
+// switch, so the device is taken out here. Without "=", a device follows as the one positional
+// argument.
+QStringList TakeScanDevice(const QStringList& arguments, QString& device, bool& given)
+{
+    QStringList rest;
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (i > 0 && a == QLatin1String("--"))
+            return rest + arguments.mid(i);
+        if (i > 0 && a.startsWith(QLatin1String("--scan="))) {
+            device = a.mid(7);
+            given = true;
+            rest << QStringLiteral("--scan");
+        } else {
+            rest << a;
+        }
+    }
+    return rest;
+}
+
 } // namespace
 
 std::optional<QPageSize::PageSizeId> PaperByName(const QString& name)
@@ -106,9 +174,11 @@ ParsedRequest ParseRequest(const QStringList& arguments)
         "does.\nOn/off options take the last form given; sizes are applied in the order given."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("picture"),
-                                 QStringLiteral("The picture file to print (BMP, JPEG, PNG, ...)."),
-                                 QStringLiteral("PICTURE"));
+    parser.addPositionalArgument(
+        QStringLiteral("picture"),
+        QStringLiteral("The picture file to print (BMP, JPEG, PNG, ...); with --scan, the "
+                       "scanner device, if one is named."),
+        QStringLiteral("PICTURE | --scan [DEVICE]"));
 
     const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
                                     QStringLiteral("Print to the PDF file FILE."),
@@ -157,11 +227,59 @@ ParsedRequest ParseRequest(const QStringList& arguments)
         QStringLiteral("portrait"), QStringLiteral("Portrait paper (the default for a PDF file)."));
     const QCommandLineOption info(
         QStringLiteral("info"),
-        QStringLiteral("Show the picture's width, height and colours, and print nothing."));
+        QStringLiteral("Show the picture's width, height and colours (after the edits), and print "
+                       "nothing."));
     const QCommandLineOption dryRun(
         QStringLiteral("dry-run"),
         QStringLiteral("Show the printer, the poster size and the pages in print order, and "
                        "print nothing."));
+    const QCommandLineOption scan(
+        QStringLiteral("scan"),
+        QStringLiteral("Scan the picture instead of reading a file: from DEVICE (as "
+                       "\"scanimage -L\" names it, e.g. test:0), else from the first scanner "
+                       "found."));
+    const QCommandLineOption scanMode(
+        QStringLiteral("scan-mode"),
+        QStringLiteral("The scan mode as the scanner names it: Color, Gray, Lineart, ..."),
+        QStringLiteral("MODE"));
+    const QCommandLineOption scanDepth(QStringLiteral("scan-depth"),
+                                       QStringLiteral("Bits per sample of the scan: 1, 8, 16."),
+                                       QStringLiteral("BITS"));
+    const QCommandLineOption scanResolution(QStringLiteral("scan-resolution"),
+                                            QStringLiteral("The scan's resolution in dpi."),
+                                            QStringLiteral("DPI"));
+    const QCommandLineOption crop(
+        QStringLiteral("crop"),
+        QStringLiteral("\"Cut to selection\": keep the pixels from LEFT to RIGHT-1 and TOP to "
+                       "BOTTOM-1, counted from 0 at the top left. The edits are made in the "
+                       "order given, before the poster is sized."),
+        QStringLiteral("LEFT,TOP,RIGHT,BOTTOM"));
+    const QCommandLineOption rotate(QStringLiteral("rotate"),
+                                    QStringLiteral("Turn the picture a quarter to the left "
+                                                   "(counter-clockwise) or to the right."),
+                                    QStringLiteral("left|right"));
+    const QCommandLineOption mirror(QStringLiteral("mirror"),
+                                    QStringLiteral("Exchange the picture's left and right."));
+    const QCommandLineOption flip(QStringLiteral("flip"),
+                                  QStringLiteral("Exchange the picture's top and bottom."));
+    const QCommandLineOption brightness(
+        QStringLiteral("brightness"),
+        QStringLiteral("\"Brightness\", -127 to 127 (0). With --contrast it is one change, "
+                       "brightness first, where the first of the two is given."),
+        QStringLiteral("N"));
+    const QCommandLineOption contrast(QStringLiteral("contrast"),
+                                      QStringLiteral("\"Contrast\", 0 to 200 (100)."),
+                                      QStringLiteral("N"));
+    const QCommandLineOption save(
+        QStringLiteral("save"),
+        QStringLiteral("Write the edited picture to FILE. Without -o or --printer, nothing is "
+                       "printed."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption saveType(
+        QStringLiteral("save-type"),
+        QStringLiteral("The type to save in (bmp, jpg, png, tif, pcx, tga); else FILE's "
+                       "extension decides."),
+        QStringLiteral("TYPE"));
     for (const QCommandLineOption* o : {&output, &printer, &width, &height})
         parser.addOption(*o);
     const PrintOptions defaults;
@@ -176,11 +294,14 @@ ParsedRequest ParseRequest(const QStringList& arguments)
                                                                  : QStringLiteral(" (default)."))));
     }
     for (const QCommandLineOption* o :
-         {&glueRight, &glueBottom, &order, &off, &paper, &landscape, &portrait, &info, &dryRun})
+         {&glueRight, &glueBottom, &order,    &off,    &paper,    &landscape, &portrait,
+          &info,      &dryRun,     &crop,     &rotate, &mirror,   &flip,      &brightness,
+          &contrast,  &save,       &saveType, &scan,   &scanMode, &scanDepth, &scanResolution})
         parser.addOption(*o);
     parsed.help = parser.helpText();
 
-    if (!parser.parse(arguments)) {
+    bool deviceInOption = false;
+    if (!parser.parse(TakeScanDevice(arguments, r.scanDevice, deviceInOption))) {
         parsed.error = parser.errorText();
         return parsed;
     }
@@ -194,20 +315,144 @@ ParsedRequest ParseRequest(const QStringList& arguments)
     }
 
     const QStringList positional = parser.positionalArguments();
-    if (positional.isEmpty()) {
-        parsed.error = QStringLiteral("no picture given (see --help)");
+    r.scan = parser.isSet(scan);
+    if (r.scan) {
+        if (positional.size() > (deviceInOption ? 0 : 1)) {
+            parsed.error = QStringLiteral("--scan takes one device and no picture file");
+            return parsed;
+        }
+        if (!positional.isEmpty())
+            r.scanDevice = positional.front();
+        r.scanMode = parser.value(scanMode).trimmed();
+        if (parser.isSet(scanDepth) && !ReadWhole(parser.value(scanDepth), 1, 16, r.scanDepth)) {
+            parsed.error = QStringLiteral("--scan-depth wants bits per sample from 1 to 16, not "
+                                          "\"%1\"")
+                               .arg(parser.value(scanDepth));
+            return parsed;
+        }
+        if (parser.isSet(scanResolution)) {
+            bool ok = false;
+            const QString text = parser.value(scanResolution);
+            r.scanResolution = QLocale::c().toDouble(text.trimmed(), &ok);
+            if (!ok || !std::isfinite(r.scanResolution) || r.scanResolution <= 0) {
+                parsed.error =
+                    QStringLiteral("--scan-resolution wants dots per inch above 0, not \"%1\"")
+                        .arg(text);
+                return parsed;
+            }
+        }
+    } else {
+        for (const QCommandLineOption* o : {&scanMode, &scanDepth, &scanResolution})
+            if (parser.isSet(*o)) {
+                parsed.error = QStringLiteral("--%1 goes with --scan").arg(o->names().front());
+                return parsed;
+            }
+        if (positional.isEmpty()) {
+            parsed.error = QStringLiteral("no picture given (see --help)");
+            return parsed;
+        }
+        if (positional.size() > 1) {
+            parsed.error = QStringLiteral("one picture at a time, not %1").arg(positional.size());
+            return parsed;
+        }
+        r.picture = positional.front();
+    }
+
+    // The edits, in the order given. Brightness and contrast are one change, as the dialog's
+    // OK makes it, at the place of the first of the two.
+    std::map<QString, int> editValues; // values read so far, per option name
+    int brightnessContrast = -1;       // its index in r.edits
+    for (const QString& name : parser.optionNames()) {
+        const bool isBrightness = name == brightness.names().front();
+        const bool isContrast = name == contrast.names().front();
+        const bool takesValue = isBrightness || isContrast || name == crop.names().front() ||
+                                name == rotate.names().front();
+        const QString text = takesValue ? parser.values(name).value(editValues[name]++) : QString();
+        EditStep step;
+        if (name == crop.names().front()) {
+            if (!ReadCrop(text, step)) {
+                parsed.error = QStringLiteral("--crop wants LEFT,TOP,RIGHT,BOTTOM, whole numbers "
+                                              "from 0 with LEFT < RIGHT and TOP < BOTTOM, not "
+                                              "\"%1\"")
+                                   .arg(text);
+                return parsed;
+            }
+        } else if (name == rotate.names().front()) {
+            const QString way = text.trimmed().toLower();
+            if (way == QLatin1String("left"))
+                step.kind = EditStep::Kind::RotateLeft;
+            else if (way == QLatin1String("right"))
+                step.kind = EditStep::Kind::RotateRight;
+            else {
+                parsed.error = QStringLiteral("--rotate wants left or right, not \"%1\"").arg(text);
+                return parsed;
+            }
+        } else if (name == mirror.names().front()) {
+            step.kind = EditStep::Kind::Mirror;
+        } else if (name == flip.names().front()) {
+            step.kind = EditStep::Kind::Flip;
+        } else if (isBrightness || isContrast) {
+            if (brightnessContrast < 0) {
+                brightnessContrast = int(r.edits.size());
+                EditStep adjust;
+                adjust.kind = EditStep::Kind::BrightnessContrast;
+                r.edits.push_back(adjust);
+            }
+            EditStep& adjust = r.edits[size_t(brightnessContrast)];
+            if (isBrightness && !ReadWhole(text, -127, 127, adjust.brightness)) {
+                parsed.error =
+                    QStringLiteral("--brightness wants a whole number from -127 to 127, not "
+                                   "\"%1\"")
+                        .arg(text);
+                return parsed;
+            }
+            if (isContrast && !ReadWhole(text, 0, 200, adjust.contrast)) {
+                parsed.error =
+                    QStringLiteral("--contrast wants a whole number from 0 to 200, not \"%1\"")
+                        .arg(text);
+                return parsed;
+            }
+            continue;
+        } else {
+            continue;
+        }
+        r.edits.push_back(step);
+    }
+
+    if (parser.isSet(saveType) && !parser.isSet(save)) {
+        parsed.error = QStringLiteral("--save-type goes with --save");
         return parsed;
     }
-    if (positional.size() > 1) {
-        parsed.error = QStringLiteral("one picture at a time, not %1").arg(positional.size());
-        return parsed;
+    if (parser.isSet(save)) {
+        r.saveFile = parser.value(save);
+        if (r.saveFile.isEmpty()) {
+            parsed.error = QStringLiteral("--save needs a file name");
+            return parsed;
+        }
+        if (parser.isSet(saveType)) {
+            r.saveCode = SaveCodeForTypeName(parser.value(saveType).trimmed().toUtf8().constData());
+            if (!r.saveCode) {
+                parsed.error = QStringLiteral("--save-type wants one of %1, not \"%2\"")
+                                   .arg(SaveTypeNames(), parser.value(saveType));
+                return parsed;
+            }
+        } else {
+            r.saveCode = SaveCodeForFileName(QFile::encodeName(r.saveFile).constData());
+            if (!r.saveCode) {
+                parsed.error = QStringLiteral("--save: the type of \"%1\" is not told by its "
+                                              "name; give --save-type (%2)")
+                                   .arg(r.saveFile, SaveTypeNames());
+                return parsed;
+            }
+        }
+        r.print = parser.isSet(output) || parser.isSet(printer);
     }
-    r.picture = positional.front();
+
+    r.dryRun = parser.isSet(dryRun);
     if (parser.isSet(info)) {
         r.action = PosterRequest::Action::Info;
         return parsed;
     }
-    r.dryRun = parser.isSet(dryRun);
 
     if (parser.isSet(output) && parser.isSet(printer)) {
         parsed.error = QStringLiteral("-o and --printer exclude each other");

@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -21,6 +22,28 @@ struct SizeEntry
 {
     SizeSide side = SizeSide::Width;
     double pages = 1.0;
+};
+
+// One change made to the picture before it is sized, as a button of the "Modify picture" page
+// makes it.
+struct EditStep
+{
+    enum class Kind
+    {
+        Crop, // "Cut to selection" with the selection left..right-1, top..bottom-1
+        RotateLeft,
+        RotateRight,
+        Mirror,
+        Flip,
+        BrightnessContrast // the brightness and contrast dialog closed with OK
+    };
+    Kind kind = Kind::Mirror;
+    int32_t left = 0;
+    int32_t top = 0;
+    int32_t right = 0;
+    int32_t bottom = 0;
+    int32_t brightness = 0;
+    int32_t contrast = 100;
 };
 
 struct PosterRequest
@@ -35,7 +58,21 @@ struct PosterRequest
     Action action = Action::Print;
     bool dryRun = false;
 
-    QString picture;
+    QString picture; // the picture file; empty when scanning
+
+    // A scan in place of a picture file. Empty or zero settings leave the device's own.
+    bool scan = false;
+    QString scanDevice; // empty: the first device found
+    QString scanMode;   // as the device names it, any case
+    int scanDepth = 0;
+    double scanResolution = 0;
+
+    std::vector<EditStep> edits; // in the order given
+    QString saveFile;            // the edited picture written here; empty: not asked for
+    int32_t saveCode = 0;        // SaveDib's format code for saveFile
+    // False when the picture is only saved: --save without -o or --printer.
+    bool print = true;
+
     QString outputFile;  // a PDF file; empty: not asked for
     QString printerName; // a printer queue; empty: not asked for
 

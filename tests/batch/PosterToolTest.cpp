@@ -7,6 +7,7 @@
 #include "PosterSize.h"
 
 #include "TestSupport.h"
+#include "ToolRun.h"
 
 #include <QColor>
 #include <QDir>
@@ -14,7 +15,6 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QPrinterInfo>
-#include <QProcess>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
@@ -25,38 +25,6 @@
 #include <vector>
 
 namespace {
-
-struct ToolRun
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-ToolRun RunTool(const QStringList& arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral(VELMORA_POSTER), arguments);
-    ToolRun run;
-    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.status = process.exitCode();
-    run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    run.err = QString::fromLocal8Bit(process.readAllStandardError());
-    return run;
-}
-
-// "Key: value" lines of a report.
-std::map<QString, QString> ReportLines(const QString& text)
-{
-    std::map<QString, QString> lines;
-    for (const QString& line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-        const qsizetype colon = line.indexOf(QStringLiteral(": "));
-        if (colon > 0)
-            lines[line.left(colon)] = line.mid(colon + 2);
-    }
-    return lines;
-}
 
 // A 24-bit picture in four coloured quarters: red top left, blue top right, green bottom left,
 // yellow bottom right.

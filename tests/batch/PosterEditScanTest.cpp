@@ -1,0 +1,342 @@
+// velmora-poster's edit, save and scan options: the picture it ends up with compared with the
+// picture library's own operations, its errors, and scans from SANE's virtual scanner.
+#include "GrafikRW.h"
+#include "PictureOps.h"
+#include "SaneTestConfig.h"
+
+#include "TestSupport.h"
+#include "ToolRun.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
+
+namespace {
+
+// A picture whose every pixel differs from its neighbours, so that any misplaced pixel shows.
+PictureRecord Pattern(int32_t w, int32_t h, int32_t bits)
+{
+    const PictureRecord p = newdib(w, h, bits, nullptr, 0);
+    const int32_t values = bits == 24 ? 0x1000000 : 1 << bits;
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x)
+            setpixel(p, x, y, int32_t((uint32_t(x) * 2654435761u ^ uint32_t(y) * 40503u) % values));
+    return p;
+}
+
+bool SamePixels(const PictureRecord& a, const PictureRecord& b)
+{
+    if (!a.Bits || !b.Bits || DIBWidth(a) != DIBWidth(b) || DIBHeight(a) != DIBHeight(b))
+        return false;
+    for (int32_t y = 0; y < DIBHeight(a); ++y)
+        for (int32_t x = 0; x < DIBWidth(a); ++x)
+            if (getpixel(a, x, y) != getpixel(b, x, y))
+                return false;
+    return true;
+}
+
+// The colour a pixel shows, 0xRRGGBB, through the colour table of a paletted picture.
+int32_t PixelColour(const PictureRecord& p, int32_t x, int32_t y)
+{
+    const int32_t v = getpixel(p, x, y);
+    if (p.Info->bmiHeader.biBitCount > 8)
+        return v;
+    const RGBQUAD& c = p.Info->bmiColors[v];
+    return c.rgbRed << 16 | c.rgbGreen << 8 | c.rgbBlue;
+}
+
+// The picture after a chain of operations, each replacing the last one's result.
+PictureRecord Chain(PictureRecord p,
+                    const std::vector<std::function<PictureRecord(const PictureRecord&)>>& ops)
+{
+    for (const auto& op : ops) {
+        const PictureRecord next = op(p);
+        deldib(p);
+        p = next;
+    }
+    return p;
+}
+
+void ExpectOneErrorLine(const ToolRun& run, int status)
+{
+    EXPECT_EQ(run.status, status);
+    EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
+    EXPECT_TRUE(run.err.startsWith(QStringLiteral("velmora-poster: "))) << run.err.toStdString();
+    EXPECT_EQ(run.err.count(QLatin1Char('\n')), 1) << run.err.toStdString();
+}
+
+TEST(batch_edits, AreMadeInTheOrderGivenWithTheLibrarysOperations)
+{
+    const PictureRecord source = Pattern(41, 27, 24);
+    ASSERT_TRUE(SaveDib(source, "in.bmp", 3));
+
+    const ToolRun run =
+        RunTool({QStringLiteral("in.bmp"), QStringLiteral("--crop"), QStringLiteral("3,2,38,20"),
+                 QStringLiteral("--rotate"), QStringLiteral("LEFT"), QStringLiteral("--mirror"),
+                 QStringLiteral("--rotate"), QStringLiteral("right"), QStringLiteral("--flip"),
+                 QStringLiteral("--save"), QStringLiteral("out.png")});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
+
+    const PictureRecord expected =
+        Chain(CopyPicture(source),
+              {[](const PictureRecord& p) { return CutToSelection(p, 3, 2, 38, 20); }, RotateLeft,
+               MirrorPicture, RotateRight, FlipPicture});
+    const PictureRecord saved = OpenDib("out.png", 0);
+    EXPECT_EQ(DIBWidth(saved), 35);
+    EXPECT_EQ(DIBHeight(saved), 18);
+    EXPECT_TRUE(SamePixels(saved, expected));
+    // Left, mirror, right, flip is no change at all: the crop alone.
+    const PictureRecord cropped = CutToSelection(source, 3, 2, 38, 20);
+    EXPECT_TRUE(SamePixels(saved, cropped));
+    for (const PictureRecord& p : {source, expected, saved, cropped})
+        deldib(p);
+}
+
+TEST(batch_edits, BrightnessAndContrastAreOneChangeBrightnessFirst)
+{
+    const PictureRecord source = Pattern(19, 7, 24);
+    ASSERT_TRUE(SaveDib(source, "in.bmp", 3));
+    const PictureRecord paletted = Pattern(13, 5, 8);
+    ASSERT_TRUE(SaveDib(paletted, "in8.bmp", 3));
+
+    struct Case
+    {
+        QStringList args;
+        int32_t brightness;
+        int32_t contrast;
+    };
+    const Case cases[] = {
+        {{QStringLiteral("--contrast"), QStringLiteral("150"), QStringLiteral("--brightness"),
+          QStringLiteral("-40")},
+         -40,
+         150},
+        {{QStringLiteral("--brightness"), QStringLiteral("127")}, 127, 100},
+        {{QStringLiteral("--contrast"), QStringLiteral("0")}, 0, 0},
+    };
+    for (const char* file : {"in.bmp", "in8.bmp"})
+        for (const Case& c : cases) {
+            SCOPED_TRACE(
+                QStringLiteral("%1 %2").arg(QLatin1String(file), c.args.join(' ')).toStdString());
+            const ToolRun run =
+                RunTool(QStringList{QString::fromLatin1(file), QStringLiteral("--save"),
+                                    QStringLiteral("out.bmp")} +
+                        c.args);
+            ASSERT_EQ(run.status, 0) << run.err.toStdString();
+            PictureRecord expected = OpenDib(file, 0);
+            ApplyBrightnessContrast(expected, c.brightness, c.contrast);
+            const PictureRecord saved = OpenDib("out.bmp", 0);
+            ASSERT_NE(saved.Bits, nullptr);
+            EXPECT_EQ(saved.Info->bmiHeader.biBitCount, expected.Info->bmiHeader.biBitCount);
+            // Paletted pictures keep their indices; their colours change.
+            for (int32_t y = 0; y < DIBHeight(saved); ++y)
+                for (int32_t x = 0; x < DIBWidth(saved); ++x) {
+                    ASSERT_EQ(PixelColour(saved, x, y), PixelColour(expected, x, y))
+                        << x << "," << y;
+                }
+            deldib(expected);
+            deldib(saved);
+        }
+    deldib(source);
+    deldib(paletted);
+}
+
+TEST(batch_edits, SaveTypeFollowsTheNameUnlessGivenAndFailuresKeepTheOldFile)
+{
+    const PictureRecord source = Pattern(10, 6, 8);
+    ASSERT_TRUE(SaveDib(source, "in.bmp", 3));
+    {
+        QFile old(QStringLiteral("old.png"));
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("the old file");
+    }
+    const QFileInfo before(QStringLiteral("old.png"));
+
+    // A name that says nothing needs the type given; a TGA by its extension.
+    EXPECT_EQ(
+        RunTool({QStringLiteral("in.bmp"), QStringLiteral("--save"), QStringLiteral("pic.tga")})
+            .status,
+        0);
+    EXPECT_EQ(
+        RunTool({QStringLiteral("in.bmp"), QStringLiteral("--save"), QStringLiteral("pic.data"),
+                 QStringLiteral("--save-type"), QStringLiteral("PCX")})
+            .status,
+        0);
+    for (const char* name : {"pic.tga", "pic.data"}) {
+        const PictureRecord back = OpenDib(name, 0);
+        EXPECT_TRUE(SamePixels(back, source)) << name;
+        deldib(back);
+    }
+    QFile pcx(QStringLiteral("pic.data"));
+    ASSERT_TRUE(pcx.open(QIODevice::ReadOnly));
+    EXPECT_EQ(pcx.read(1), QByteArray("\x0A", 1)); // a PCX file's manufacturer byte
+
+    // A save that fails: one error line, status 1, the old file as it was.
+    QFile::setPermissions(QStringLiteral("old.png"), QFileDevice::ReadOwner);
+    const QString noFolder = testsupport::TestDir() + QStringLiteral("/none/pic.png");
+    for (const QString& target : {noFolder, QStringLiteral("/proc/version.png")}) {
+        SCOPED_TRACE(target.toStdString());
+        const ToolRun run = RunTool({QStringLiteral("in.bmp"), QStringLiteral("--save"), target});
+        ExpectOneErrorLine(run, 1);
+        EXPECT_TRUE(run.err.contains(QStringLiteral("Couldn't save file!")));
+    }
+    EXPECT_FALSE(QFileInfo::exists(noFolder));
+
+    // A dry run names the file and writes nothing.
+    const ToolRun dry = RunTool({QStringLiteral("in.bmp"), QStringLiteral("--dry-run"),
+                                 QStringLiteral("--save"), QStringLiteral("dry.jpg")});
+    EXPECT_EQ(dry.status, 0);
+    EXPECT_EQ(dry.out, QStringLiteral("Save: dry.jpg (JPEG)\n"));
+    EXPECT_FALSE(QFileInfo::exists(QStringLiteral("dry.jpg")));
+    QFile old(QStringLiteral("old.png"));
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), QByteArray("the old file"));
+    deldib(source);
+}
+
+TEST(batch_edits, SavingAloneOrWithInfoPrintsNothingAndWithOutputBoth)
+{
+    const PictureRecord source = Pattern(30, 20, 24);
+    ASSERT_TRUE(SaveDib(source, "in.bmp", 3));
+
+    // Without -o the window's printer would be the default PDF file in the home folder.
+    QStringList expectedFiles = QDir(testsupport::TestDir()).entryList(QDir::Files)
+                                << QStringLiteral("a.bmp");
+    expectedFiles.sort();
+    ToolRun run =
+        RunTool({QStringLiteral("in.bmp"), QStringLiteral("--rotate"), QStringLiteral("left"),
+                 QStringLiteral("--save"), QStringLiteral("a.bmp")});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(QDir(testsupport::TestDir()).entryList(QDir::Files), expectedFiles);
+
+    run = RunTool({QStringLiteral("--info"), QStringLiteral("in.bmp"), QStringLiteral("--crop"),
+                   QStringLiteral("0,0,7,5"), QStringLiteral("--save"), QStringLiteral("b.bmp")});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out, QStringLiteral("Width: 7\nHeight: 5\nColors: 16777216\n"));
+    EXPECT_TRUE(QFileInfo::exists(QStringLiteral("b.bmp")));
+
+    run = RunTool({QStringLiteral("in.bmp"), QStringLiteral("--rotate"), QStringLiteral("right"),
+                   QStringLiteral("--save"), QStringLiteral("c.bmp"), QStringLiteral("-o"),
+                   QStringLiteral("c.pdf")});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(QStringLiteral("c.bmp")));
+    EXPECT_GT(QFileInfo(QStringLiteral("c.pdf")).size(), 0);
+    const PictureRecord turned = OpenDib("c.bmp", 0);
+    EXPECT_EQ(DIBWidth(turned), 20);
+    EXPECT_EQ(DIBHeight(turned), 30);
+    deldib(turned);
+    deldib(source);
+}
+
+TEST(batch_edits, BadValuesGiveStatusTwoAndOneLine)
+{
+    const PictureRecord source = Pattern(40, 30, 24);
+    ASSERT_TRUE(SaveDib(source, "in.bmp", 3));
+    deldib(source);
+    const QString in = QStringLiteral("in.bmp");
+    const std::vector<QStringList> cases = {
+        {in, QStringLiteral("--crop"), QStringLiteral("1,2,3")},
+        {in, QStringLiteral("--crop"), QStringLiteral("5,5,5,9")},
+        {in, QStringLiteral("--crop"), QStringLiteral("-1,0,10,10")},
+        {in, QStringLiteral("--crop"), QStringLiteral("a,b,c,d")},
+        // Inside the numbers' rules but outside the picture, found once it is read.
+        {in, QStringLiteral("--crop"), QStringLiteral("0,0,41,30"), QStringLiteral("-o"),
+         QStringLiteral("x.pdf")},
+        // After a turn the picture is 30 wide.
+        {in, QStringLiteral("--rotate"), QStringLiteral("left"), QStringLiteral("--crop"),
+         QStringLiteral("0,0,31,40")},
+        {in, QStringLiteral("--rotate"), QStringLiteral("up")},
+        {in, QStringLiteral("--brightness"), QStringLiteral("128")},
+        {in, QStringLiteral("--brightness"), QStringLiteral("1.5")},
+        {in, QStringLiteral("--contrast"), QStringLiteral("-1")},
+        {in, QStringLiteral("--contrast"), QStringLiteral("201")},
+        {in, QStringLiteral("--save"), QStringLiteral("x.unknown")},
+        {in, QStringLiteral("--save"), QStringLiteral("x.png"), QStringLiteral("--save-type"),
+         QStringLiteral("gif")},
+        {in, QStringLiteral("--save-type"), QStringLiteral("png")},
+        {in, QStringLiteral("--scan-mode"), QStringLiteral("Color")},
+        {QStringLiteral("--scan"), QStringLiteral("test:0"), in},
+        {QStringLiteral("--scan"), QStringLiteral("--scan-resolution"), QStringLiteral("0")},
+        {QStringLiteral("--scan"), QStringLiteral("--scan-depth"), QStringLiteral("24")},
+    };
+    for (const QStringList& args : cases) {
+        SCOPED_TRACE(args.join(QLatin1Char(' ')).toStdString());
+        ExpectOneErrorLine(RunTool(args), 2);
+        EXPECT_FALSE(QFileInfo::exists(QStringLiteral("x.pdf")));
+        EXPECT_FALSE(QFileInfo::exists(QStringLiteral("x.png")));
+    }
+}
+
+TEST(batch_scan, ScansInPlaceOfAFileInEachMode)
+{
+    const SaneTestConfig sane;
+    struct Case
+    {
+        QStringList args;
+        const char* facts;
+    };
+    const Case cases[] = {
+        {{QStringLiteral("--scan")}, "Width: 78\nHeight: 98\nColors: 256\n"},
+        {{QStringLiteral("--scan"), QStringLiteral("test:0"), QStringLiteral("--scan-mode"),
+          QStringLiteral("color")},
+         "Width: 78\nHeight: 98\nColors: 16777216\n"},
+        {{QStringLiteral("--scan=test:0"), QStringLiteral("--scan-mode"), QStringLiteral("Gray"),
+          QStringLiteral("--scan-depth"), QStringLiteral("1")},
+         "Width: 78\nHeight: 98\nColors: 2\n"},
+        {{QStringLiteral("--scan"), QStringLiteral("--scan-depth"), QStringLiteral("16")},
+         "Width: 78\nHeight: 98\nColors: 256\n"},
+        {{QStringLiteral("--scan"), QStringLiteral("--scan-resolution"), QStringLiteral("50")},
+         "Width: 157\nHeight: 196\nColors: 256\n"},
+        // Edits apply to a scan as to a file.
+        {{QStringLiteral("--scan"), QStringLiteral("--rotate"), QStringLiteral("left")},
+         "Width: 98\nHeight: 78\nColors: 256\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
+        const ToolRun run = RunTool(QStringList{QStringLiteral("--info")} + c.args);
+        EXPECT_EQ(run.status, 0) << run.err.toStdString();
+        EXPECT_EQ(run.out, QString::fromLatin1(c.facts));
+        EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
+    }
+
+    const ToolRun print =
+        RunTool({QStringLiteral("--scan"), QStringLiteral("test:0"), QStringLiteral("--width"),
+                 QStringLiteral("2"), QStringLiteral("-o"), QStringLiteral("scan.pdf")});
+    EXPECT_EQ(print.status, 0) << print.err.toStdString();
+    EXPECT_GT(QFileInfo(QStringLiteral("scan.pdf")).size(), 0);
+    if (testsupport::HaveProgram(QStringLiteral("pdfinfo"))) {
+        ASSERT_TRUE(testsupport::Run(QStringLiteral("pdfinfo scan.pdf > info.txt")));
+        QFile info(QStringLiteral("info.txt"));
+        ASSERT_TRUE(info.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(info.readAll().contains("Pages:           4"));
+    }
+}
+
+TEST(batch_scan, NoScannerOrAnUnknownOneOrModeIsOneErrorLine)
+{
+    {
+        const SaneTestConfig none({}, SaneTestConfig::NoBackend);
+        const ToolRun run = RunTool({QStringLiteral("--info"), QStringLiteral("--scan")});
+        ExpectOneErrorLine(run, 1);
+        EXPECT_EQ(run.err, QStringLiteral("velmora-poster: No scanner found\n"));
+    }
+    const SaneTestConfig sane;
+    for (const QStringList& args :
+         {QStringList{QStringLiteral("--scan"), QStringLiteral("nosuch:0")},
+          QStringList{QStringLiteral("--scan"), QStringLiteral("--scan-mode"),
+                      QStringLiteral("Lineart")}}) {
+        SCOPED_TRACE(args.join(QLatin1Char(' ')).toStdString());
+        const ToolRun run =
+            RunTool(QStringList{QStringLiteral("-o"), QStringLiteral("no.pdf")} + args);
+        ExpectOneErrorLine(run, 1);
+        EXPECT_FALSE(QFileInfo::exists(QStringLiteral("no.pdf")));
+    }
+}
+
+} // namespace

@@ -1,0 +1,27 @@
+#include "ToolRun.h"
+
+#include <QProcess>
+
+ToolRun RunTool(const QStringList& arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral(VELMORA_POSTER), arguments);
+    ToolRun run;
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
+        return run;
+    run.status = process.exitCode();
+    run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    run.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return run;
+}
+
+std::map<QString, QString> ReportLines(const QString& text)
+{
+    std::map<QString, QString> lines;
+    for (const QString& line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const qsizetype colon = line.indexOf(QStringLiteral(": "));
+        if (colon > 0)
+            lines[line.left(colon)] = line.mid(colon + 2);
+    }
+    return lines;
+}

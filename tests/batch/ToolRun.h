@@ -1,0 +1,19 @@
+// velmora-poster run as a separate process, as a user runs it.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <map>
+
+struct ToolRun
+{
+    int status = -1; // -1: it did not end normally within two minutes
+    QString out;
+    QString err;
+};
+
+ToolRun RunTool(const QStringList& arguments);
+
+// "Key: value" lines of a report.
+std::map<QString, QString> ReportLines(const QString& text);
