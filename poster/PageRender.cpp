@@ -1,6 +1,7 @@
 #include "PageRender.h"
 
 #include "GrafikRW.h"
+#include "PageCanvas.h"
 #include "Rounding.h"
 
 #include <cstdint>
@@ -86,21 +87,27 @@ StretchRects RectsOf(const Axis& x, const Axis& y, int32_t pictureHeight)
     return r;
 }
 
-void DrawPage(QPainter* dc, const PictureRecord& picture, const std::optional<StretchRects>& r,
-              bool drawPlainFirst)
+void DrawPage(PageCanvas& canvas, const PictureRecord& picture, const JpegSource* jpeg,
+              const std::optional<StretchRects>& r, bool drawPlainFirst)
 {
-    if (!dc || !r || !picture.Bits || !picture.Info)
+    if (!r)
         return;
+    if (!picture.Bits || !picture.Info) {
+        // No pixels: only a canvas that draws from the compressed data can show the page.
+        if (jpeg)
+            canvas.DrawPicture(picture, jpeg, *r, true);
+        return;
+    }
     const BITMAPINFOHEADER& h = picture.Info->bmiHeader;
-    for (bool halftone : PageDrawPasses(*r, h.biWidth, h.biHeight, h.biBitCount, drawPlainFirst))
-        StretchDrawDIB(dc, r->destX, r->destY, r->destWidth, r->destHeight, picture, r->srcX,
-                       r->srcY, r->srcWidth, r->srcHeight, halftone, SRCCOPY);
+    for (bool halftone : PageDrawPasses(*r, h.biWidth, h.biHeight, h.biBitCount,
+                                        drawPlainFirst && canvas.HalftonesPictures()))
+        canvas.DrawPicture(picture, jpeg, *r, halftone);
 }
 
 PageRenderInputs WithPictureOf(PageRenderInputs in, const PictureRecord& picture)
 {
     // The picture itself is the authority on its size; the inputs may be stale.
-    if (picture.Info) {
+    if (picture.Bits && picture.Info) {
         in.pictureWidth = picture.Info->bmiHeader.biWidth;
         in.pictureHeight = picture.Info->bmiHeader.biHeight;
     }
@@ -173,11 +180,35 @@ std::vector<bool> PageDrawPasses(const StretchRects& rects, int32_t pictureWidth
     return {false, true};
 }
 
+void PainterCanvas::DrawPicture(const PictureRecord& picture, const JpegSource* /*jpeg*/,
+                                const StretchRects& r, bool halftone)
+{
+    StretchDrawDIB(&painter_, r.destX, r.destY, r.destWidth, r.destHeight, picture, r.srcX, r.srcY,
+                   r.srcWidth, r.srcHeight, halftone, SRCCOPY);
+}
+
+void PainterCanvas::FillRuns(const std::vector<LineRun>& runs)
+{
+    DrawLineRuns(painter_, runs);
+}
+
+std::optional<StretchRects> PosterPageRects(const PageRenderInputs& in, int column, int row,
+                                            int32_t left, int32_t top, int32_t right,
+                                            int32_t bottom, bool withGlueEdge)
+{
+    return UsesSpezialLayout(in.options)
+               ? SpezialPrintPageRects(in, column, row, left, top, right, bottom, withGlueEdge)
+               : PrintPageRects(in, column, row, left, top, right, bottom, withGlueEdge);
+}
+
 void PrintPage(QPainter* dc, const PictureRecord& picture, const PageRenderInputs& in, int column,
                int row, int32_t left, int32_t top, int32_t right, int32_t bottom, bool withGlueEdge,
                bool drawPlainFirst)
 {
-    DrawPage(dc, picture,
+    if (!dc)
+        return;
+    PainterCanvas canvas(*dc);
+    DrawPage(canvas, picture, nullptr,
              PrintPageRects(WithPictureOf(in, picture), column, row, left, top, right, bottom,
                             withGlueEdge),
              drawPlainFirst);
@@ -187,7 +218,10 @@ void SpezialPrintPage(QPainter* dc, const PictureRecord& picture, const PageRend
                       int column, int row, int32_t left, int32_t top, int32_t right, int32_t bottom,
                       bool withGlueEdge, bool drawPlainFirst)
 {
-    DrawPage(dc, picture,
+    if (!dc)
+        return;
+    PainterCanvas canvas(*dc);
+    DrawPage(canvas, picture, nullptr,
              SpezialPrintPageRects(WithPictureOf(in, picture), column, row, left, top, right,
                                    bottom, withGlueEdge),
              drawPlainFirst);
@@ -197,10 +231,19 @@ void RenderPosterPage(QPainter* dc, const PictureRecord& picture, const PageRend
                       int column, int row, int32_t left, int32_t top, int32_t right, int32_t bottom,
                       bool withGlueEdge, bool drawPlainFirst)
 {
-    if (UsesSpezialLayout(in.options))
-        SpezialPrintPage(dc, picture, in, column, row, left, top, right, bottom, withGlueEdge,
-                         drawPlainFirst);
-    else
-        PrintPage(dc, picture, in, column, row, left, top, right, bottom, withGlueEdge,
-                  drawPlainFirst);
+    if (!dc)
+        return;
+    PainterCanvas canvas(*dc);
+    RenderPosterPage(canvas, picture, nullptr, in, column, row, left, top, right, bottom,
+                     withGlueEdge, drawPlainFirst);
+}
+
+void RenderPosterPage(PageCanvas& canvas, const PictureRecord& picture, const JpegSource* jpeg,
+                      const PageRenderInputs& in, int column, int row, int32_t left, int32_t top,
+                      int32_t right, int32_t bottom, bool withGlueEdge, bool drawPlainFirst)
+{
+    DrawPage(canvas, picture, jpeg,
+             PosterPageRects(WithPictureOf(in, picture), column, row, left, top, right, bottom,
+                             withGlueEdge),
+             drawPlainFirst);
 }

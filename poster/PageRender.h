@@ -9,7 +9,9 @@
 #include <optional>
 #include <vector>
 
+class PageCanvas;
 class QPainter;
+struct JpegSource;
 struct PictureRecord;
 
 // Everything the page arithmetic reads; the glue percentages are those of the spin edits.
@@ -35,6 +37,12 @@ std::optional<StretchRects> SpezialPrintPageRects(const PageRenderInputs& in, in
                                                   int32_t left, int32_t top, int32_t right,
                                                   int32_t bottom, bool withGlueEdge);
 
+// The rectangles RenderPosterPage draws: SpezialPrintPageRects or PrintPageRects, as the
+// options choose.
+std::optional<StretchRects> PosterPageRects(const PageRenderInputs& in, int column, int row,
+                                            int32_t left, int32_t top, int32_t right,
+                                            int32_t bottom, bool withGlueEdge);
+
 // True when the options call for the layout of SpezialPrintPage.
 bool UsesSpezialLayout(const PrintOptions& options);
 
@@ -56,3 +64,9 @@ void SpezialPrintPage(QPainter* dc, const PictureRecord& picture, const PageRend
 void RenderPosterPage(QPainter* dc, const PictureRecord& picture, const PageRenderInputs& in,
                       int column, int row, int32_t left, int32_t top, int32_t right, int32_t bottom,
                       bool withGlueEdge, bool drawPlainFirst);
+
+// The same onto any canvas. Without pixels (null Bits) the picture's size is the inputs', and
+// only a canvas that draws from jpeg shows it.
+void RenderPosterPage(PageCanvas& canvas, const PictureRecord& picture, const JpegSource* jpeg,
+                      const PageRenderInputs& in, int column, int row, int32_t left, int32_t top,
+                      int32_t right, int32_t bottom, bool withGlueEdge, bool drawPlainFirst);

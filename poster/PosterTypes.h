@@ -53,4 +53,7 @@ struct PosterGeometry
 constexpr int kPageGridSide = 101;
 using PageGrid = std::array<uint8_t, kPageGridSide * kPageGridSide>;
 
-inline int PageIndex(int column, int row) { return column * kPageGridSide + row; }
+inline int PageIndex(int column, int row)
+{
+    return column * kPageGridSide + row;
+}

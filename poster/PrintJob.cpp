@@ -1,47 +1,79 @@
 #include "PrintJob.h"
 
+#include "CupsJob.h"
+#include "GrafikRW.h"
 #include "HelpLines.h"
+#include "PdfDocument.h"
 #include "Rounding.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QSaveFile>
+#include <QTemporaryFile>
+
+#include <algorithm>
+#include <csignal>
+#include <new>
 
 namespace {
 constexpr int kWholePercent = 100;
 
-// The PDF writer does not notice a write that fails (a full disk, a file size limit). Its last
-// act is the "%%EOF" trailer, so a file that does not end with it was cut short. Only a plain
-// file can be read back; a device or a pipe is taken as written.
-bool PdfFileComplete(const QString& path)
-{
-    constexpr qint64 kTrailerBytes = 32;
-    if (!QFileInfo(path).isFile())
-        return true;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    if (file.size() > kTrailerBytes && !file.seek(file.size() - kTrailerBytes))
-        return false;
-    return file.readAll().contains("%%EOF");
-}
-
-// Qt hands the finished document to the spooler without looking at its answer, so a queue
-// that has gone meanwhile would swallow the poster without a word. The spooler is asked
-// whether the queue is still there.
-bool SpoolerQueueGone(const QPrinter& printer)
-{
-    return printer.outputFormat() == QPrinter::NativeFormat &&
-           QPrinterInfo::printerInfo(printer.printerName()).isNull();
-}
+volatile std::sig_atomic_t g_stopRequested = 0;
 
 QString QueueGoneText(const QPrinter& printer)
 {
     return QStringLiteral("The printer \"%1\" is not available.").arg(printer.printerName());
 }
+
+bool PrintsToFile(const QPrinter& printer)
+{
+    return printer.outputFormat() == QPrinter::PdfFormat;
+}
+
+// The choices of the printer set-up dialog that the document itself does not carry. The poster
+// is printed at 100 %: its pages are already the paper's size.
+CupsOptions JobOptions(const QPrinter& printer)
+{
+    CupsOptions options;
+    options << qMakePair(QStringLiteral("copies"),
+                         QString::number(std::max(1, printer.copyCount())))
+            << qMakePair(QStringLiteral("media"), printer.pageLayout().pageSize().key())
+            << qMakePair(QStringLiteral("print-scaling"), QStringLiteral("none"))
+            << qMakePair(QStringLiteral("fit-to-page"), QStringLiteral("false"));
+    if (printer.pageLayout().orientation() == QPageLayout::Landscape)
+        options << qMakePair(QStringLiteral("landscape"), QStringLiteral("true"));
+    switch (printer.duplex()) {
+    case QPrinter::DuplexLongSide:
+        options << qMakePair(QStringLiteral("sides"), QStringLiteral("two-sided-long-edge"));
+        break;
+    case QPrinter::DuplexShortSide:
+        options << qMakePair(QStringLiteral("sides"), QStringLiteral("two-sided-short-edge"));
+        break;
+    default:
+        options << qMakePair(QStringLiteral("sides"), QStringLiteral("one-sided"));
+        break;
+    }
+    return options;
+}
 } // namespace
+
+void RequestPrintStop()
+{
+    g_stopRequested = 1;
+}
+
+bool PrintStopRequested()
+{
+    return g_stopRequested != 0;
+}
+
+void ClearPrintStop()
+{
+    g_stopRequested = 0;
+}
 
 std::vector<std::pair<int, int>> PageOrder(PrintOrder order, int pagesAcross, int pagesDown)
 {
@@ -76,10 +108,9 @@ PrinterPageSink::PrinterPageSink(QPrinter& printer) : printer_(printer) {}
 
 PrinterPageSink::~PrinterPageSink()
 {
-    if (painter_) {
-        painter_->end();
-        delete painter_;
-    }
+    // A job that was not ended is given up: no half-made document is kept or sent.
+    if (document_ || out_)
+        Abort();
 }
 
 QSize PrinterPageSink::PrintableSize() const
@@ -89,73 +120,138 @@ QSize PrinterPageSink::PrintableSize() const
 
 void PrinterPageSink::SetDocName(const QString& name)
 {
+    docName_ = name;
     printer_.setDocName(name);
 }
 
-QPainter* PrinterPageSink::BeginDocument()
+bool PrinterPageSink::Fail(const QString& error)
 {
-    if (SpoolerQueueGone(printer_)) {
-        error_ = QueueGoneText(printer_);
+    error_ = error;
+    return false;
+}
+
+PageCanvas* PrinterPageSink::BeginDocument()
+{
+    error_.clear();
+    jobId_ = 0;
+    queued_ = false;
+    if (PrintsToFile(printer_)) {
+        const QString target = printer_.outputFileName();
+        const QFileInfo info(target);
+        if (target.isEmpty()) {
+            Fail(QStringLiteral("No file name is set for the PDF file."));
+            return nullptr;
+        }
+        if (info.isDir()) {
+            Fail(QStringLiteral("The PDF file's name is that of a folder."));
+            return nullptr;
+        }
+        if (info.exists() && !info.isFile()) {
+            // A device or a pipe holds no file to keep; it is written straight to.
+            auto device = std::make_unique<QFile>(target);
+            if (!device->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+                Fail(QStringLiteral("The PDF file could not be opened: %1")
+                         .arg(device->errorString()));
+                return nullptr;
+            }
+            out_ = std::move(device);
+        } else {
+            auto file = std::make_unique<QSaveFile>(target);
+            file->setDirectWriteFallback(false);
+            if (!file->open(QIODevice::WriteOnly)) {
+                Fail(QStringLiteral("The PDF file could not be made: %1").arg(file->errorString()));
+                return nullptr;
+            }
+            out_ = std::move(file);
+        }
+    } else {
+        if (QPrinterInfo::printerInfo(printer_.printerName()).isNull()) {
+            Fail(QueueGoneText(printer_));
+            return nullptr;
+        }
+        auto file = std::make_unique<QTemporaryFile>(QDir::tempPath() +
+                                                     QStringLiteral("/velmora-poster-XXXXXX.pdf"));
+        if (!file->open()) {
+            Fail(QStringLiteral("The document could not be made in the temporary folder: %1")
+                     .arg(file->errorString()));
+            return nullptr;
+        }
+        out_ = std::move(file);
+    }
+
+    const QPageLayout layout = printer_.pageLayout();
+    const int dpi = printer_.resolution();
+    PdfPageSetup setup;
+    setup.paperPoints = layout.fullRect(QPageLayout::Point).size();
+    setup.dpi = dpi;
+    setup.printableOrigin = layout.paintRectPixels(dpi).topLeft();
+    document_ = std::make_unique<PdfDocument>(
+        *out_, setup, docName_.isEmpty() ? QString::fromLatin1(kPosterDocName) : docName_);
+    if (!document_->Begin()) {
+        Fail(document_->ErrorText());
         return nullptr;
     }
-    auto* painter = new QPainter;
-    if (!painter->begin(&printer_) || printer_.printerState() == QPrinter::Error) {
-        delete painter;
-        error_ = QStringLiteral("The printer refused to begin the document.");
-        return nullptr;
-    }
-    painter_ = painter;
-    begun_ = true;
-    return painter_;
+    return document_.get();
 }
 
 bool PrinterPageSink::NewPage()
 {
-    if (!printer_.newPage() || printer_.printerState() == QPrinter::Error) {
-        error_ = QStringLiteral("The printer refused a new page.");
-        return false;
+    if (!document_)
+        return Fail(QStringLiteral("The document was not begun."));
+    return document_->NewPage() || Fail(document_->ErrorText());
+}
+
+bool PrinterPageSink::FinishFile()
+{
+    if (auto* file = dynamic_cast<QSaveFile*>(out_.get())) {
+        if (!file->commit())
+            return Fail(
+                QStringLiteral("The PDF file could not be written: %1").arg(file->errorString()));
+    } else {
+        auto* device = static_cast<QFile*>(out_.get());
+        if (!device->flush() || device->error() != QFileDevice::NoError)
+            return Fail(
+                QStringLiteral("The PDF file could not be written: %1").arg(device->errorString()));
+        device->close();
     }
+    out_.reset();
+    return true;
+}
+
+bool PrinterPageSink::SendToQueue()
+{
+    auto* file = static_cast<QTemporaryFile*>(out_.get());
+    if (!file->flush())
+        return Fail(
+            QStringLiteral("The document could not be written: %1").arg(file->errorString()));
+    const CupsJobResult job =
+        SubmitPdfToCups(printer_.printerName(), docName_, *file, JobOptions(printer_));
+    out_.reset(); // the temporary file goes with it
+    if (!job.ok())
+        return Fail(job.error);
+    jobId_ = job.jobId;
+    queued_ = job.queued;
     return true;
 }
 
 bool PrinterPageSink::EndDocument()
 {
-    const bool ok = painter_ && painter_->end() && printer_.printerState() != QPrinter::Error;
-    delete painter_;
-    painter_ = nullptr;
-    if (!ok) {
-        error_ = QStringLiteral("The printer could not finish the document.");
-        return false;
-    }
-    if (SpoolerQueueGone(printer_)) {
-        error_ = QueueGoneText(printer_) + QStringLiteral(" The poster was not printed.");
-        return false;
-    }
-    if (printer_.outputFormat() == QPrinter::PdfFormat && !printer_.outputFileName().isEmpty() &&
-        !PdfFileComplete(printer_.outputFileName())) {
-        error_ =
-            QStringLiteral("The PDF file could not be written completely (is the disk full?).");
-        return false;
-    }
-    return true;
+    if (!document_ || !out_)
+        return Fail(QStringLiteral("The document was not begun."));
+    if (!document_->Finish())
+        return Fail(document_->ErrorText());
+    document_.reset();
+    if (PrintStopRequested())
+        return Fail(QStringLiteral("The print job was interrupted."));
+    return PrintsToFile(printer_) ? FinishFile() : SendToQueue();
 }
 
 void PrinterPageSink::Abort()
 {
-    printer_.abort();
-    if (painter_) {
-        painter_->end();
-        delete painter_;
-        painter_ = nullptr;
-    }
-    // A PDF writer has no spooler to cancel; the truncated file is removed instead. Only a
-    // file this job has opened is its own: when the document could not even be begun, the
-    // name may belong to someone else's file, and a device or a link is never removed.
-    const QString file = printer_.outputFileName();
-    const QFileInfo info(file);
-    if (begun_ && printer_.outputFormat() == QPrinter::PdfFormat && !file.isEmpty() &&
-        info.isFile() && !info.isSymLink())
-        QFile::remove(file);
+    document_.reset();
+    if (auto* file = dynamic_cast<QSaveFile*>(out_.get()))
+        file->cancelWriting(); // the old file of that name stays as it was
+    out_.reset();              // a temporary file is removed with it
 }
 
 QString PrinterPageSink::ErrorText() const
@@ -163,48 +259,86 @@ QString PrinterPageSink::ErrorText() const
     return error_;
 }
 
+namespace {
+
+struct PlannedPage
+{
+    int column = 0;
+    int row = 0;
+    bool printed = false;
+};
+
+} // namespace
+
 PrintResult PrintPoster(PageSink& sink, const PictureRecord& picture, const PrintJobInputs& in,
                         const std::function<void(int visited, int total)>& progress)
 {
     PrintResult result;
     const PosterGeometry& g = in.render.geometry;
     const PrintOptions& o = in.render.options;
-    const auto pages = PageOrder(in.order, g.PagesAcross, g.PagesDown);
-    const int total = int(pages.size());
     const QSize dest = PictureAreaOf(sink.PrintableSize(), o, in.render.gx, in.render.gy);
     sink.SetDocName(QString::fromLatin1(kPosterDocName));
 
-    QPainter* painter = nullptr;
-    int visited = 0;
-    for (const auto& [column, row] : pages) {
-        const bool off = column < kPageGridSide && row < kPageGridSide &&
-                         in.pagesOff[PageIndex(column, row)] != 0;
-        if (in.choice == PageChoice::AllPages || !off) {
-            const bool started = painter != nullptr;
-            if (!started)
-                painter = sink.BeginDocument();
-            if (!painter || (started && !sink.NewPage())) {
-                result.error = sink.ErrorText();
-                if (result.error.isEmpty())
-                    result.error = QStringLiteral("The printer reported an error.");
-                sink.Abort();
-                return result;
-            }
-            RenderPosterPage(painter, picture, in.render, column, row, 0, 0, dest.width(),
-                             dest.height(), true, true);
-            if (HasCutLines(o, column, row))
-                DrawLineRuns(*painter, CutLineRuns(dest.width(), dest.height()));
-            if (HasGlueLines(o, column, row, g.PagesAcross, g.PagesDown))
-                DrawLineRuns(*painter, GlueLineRuns(dest.width(), dest.height()));
-            ++result.pagesPrinted;
-        }
-        ++visited;
-        if (progress)
-            progress(visited, total);
-    }
-    if (painter && !sink.EndDocument()) {
-        result.error = sink.ErrorText();
+    auto fail = [&](QString error) {
+        if (error.isEmpty())
+            error = QStringLiteral("The printer reported an error.");
+        result.error = error;
         sink.Abort();
+        return result;
+    };
+    try {
+        std::vector<PlannedPage> plan;
+        std::vector<StretchRects> pictures; // the printed pages' pictures, in print order
+        for (const auto& [column, row] : PageOrder(in.order, g.PagesAcross, g.PagesDown)) {
+            const bool off = column < kPageGridSide && row < kPageGridSide &&
+                             in.pagesOff[PageIndex(column, row)] != 0;
+            const bool printed = in.choice == PageChoice::AllPages || !off;
+            plan.push_back({column, row, printed});
+            if (!printed)
+                continue;
+            if (const auto rects = PosterPageRects(in.render, column, row, 0, 0, dest.width(),
+                                                   dest.height(), true))
+                pictures.push_back(*rects);
+        }
+        const int total = int(plan.size());
+
+        PageCanvas* canvas = nullptr;
+        const JpegSource* jpeg = in.jpeg.get();
+        int visited = 0;
+        for (const PlannedPage& page : plan) {
+            if (PrintStopRequested())
+                return fail(QStringLiteral("The print job was interrupted."));
+            if (page.printed) {
+                const bool started = canvas != nullptr;
+                if (!started) {
+                    canvas = sink.BeginDocument();
+                    if (canvas && jpeg && !canvas->ExpectPictures(*jpeg, pictures)) {
+                        if (!picture.Bits)
+                            return fail(QStringLiteral("The JPEG data could not be cut into "
+                                                       "pages."));
+                        jpeg = nullptr; // drawn from the pixels instead
+                    }
+                }
+                if (!canvas || (started && !sink.NewPage()))
+                    return fail(sink.ErrorText());
+                RenderPosterPage(*canvas, picture, jpeg, in.render, page.column, page.row, 0, 0,
+                                 dest.width(), dest.height(), true, true);
+                if (HasCutLines(o, page.column, page.row))
+                    canvas->FillRuns(CutLineRuns(dest.width(), dest.height()));
+                if (HasGlueLines(o, page.column, page.row, g.PagesAcross, g.PagesDown))
+                    canvas->FillRuns(GlueLineRuns(dest.width(), dest.height()));
+                ++result.pagesPrinted;
+            }
+            ++visited;
+            if (progress)
+                progress(visited, total);
+        }
+        if (canvas && !sink.EndDocument())
+            return fail(sink.ErrorText());
+    } catch (const std::bad_alloc&) {
+        return fail(QStringLiteral("Not enough memory to print the poster."));
     }
+    result.jobId = sink.JobId();
+    result.queued = sink.JobQueued();
     return result;
 }

@@ -2,6 +2,7 @@
 // page with its help lines, the document begun only at the first printed page.
 #pragma once
 
+#include "PageCanvas.h"
 #include "PageRender.h"
 #include "PosterTypes.h"
 
@@ -9,12 +10,21 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <utility>
 #include <vector>
 
-class QPainter;
+class PdfDocument;
+class QIODevice;
 class QPrinter;
 struct PictureRecord;
+
+// Asks the running print job to stop: it ends at its next page or write, as after a failure,
+// with nothing half-made left behind. Safe to call from a signal handler.
+void RequestPrintStop();
+bool PrintStopRequested();
+// For the next job.
+void ClearPrintStop();
 
 enum class PrintOrder
 {
@@ -40,13 +50,21 @@ public:
     virtual ~PageSink() = default;
     virtual QSize PrintableSize() const = 0; // device pixels of the printable area
     virtual void SetDocName(const QString& name) = 0;
-    virtual QPainter* BeginDocument() = 0; // nullptr when the document can't be begun
+    virtual PageCanvas* BeginDocument() = 0; // nullptr when the document can't be begun
     virtual bool NewPage() = 0;
     virtual bool EndDocument() = 0;
     virtual void Abort() = 0; // after a failure: nothing half-written is to stay behind
     virtual QString ErrorText() const = 0;
+    // After EndDocument: the spooler's job, 0 for none (a file).
+    virtual int JobId() const { return 0; }
+    // After EndDocument: the job waits in a stopped queue.
+    virtual bool JobQueued() const { return false; }
 };
 
+// The poster document for the printer's settings (paper, margins, resolution, copies). For a
+// PDF file it is written under a temporary name beside the file and renamed over it only when
+// complete; a device is written straight to. For a printer queue it is made in the temporary
+// folder and handed to CUPS whole, with CUPS's answer read.
 class PrinterPageSink : public PageSink
 {
 public:
@@ -54,17 +72,26 @@ public:
     ~PrinterPageSink() override;
     QSize PrintableSize() const override;
     void SetDocName(const QString& name) override;
-    QPainter* BeginDocument() override;
+    PageCanvas* BeginDocument() override;
     bool NewPage() override;
     bool EndDocument() override;
     void Abort() override;
     QString ErrorText() const override;
+    int JobId() const override { return jobId_; }
+    bool JobQueued() const override { return queued_; }
 
 private:
+    bool Fail(const QString& error);
+    bool FinishFile();
+    bool SendToQueue();
+
     QPrinter& printer_;
-    QPainter* painter_ = nullptr;
-    bool begun_ = false; // the document was opened, so its output is this job's own
+    QString docName_;
+    std::unique_ptr<QIODevice> out_;
+    std::unique_ptr<PdfDocument> document_;
     QString error_;
+    int jobId_ = 0;
+    bool queued_ = false;
 };
 
 struct PrintJobInputs
@@ -73,12 +100,17 @@ struct PrintJobInputs
     PrintOrder order = PrintOrder::RowPerRow;
     PageChoice choice = PageChoice::AllPages;
     PageGrid pagesOff{};
+    // The picture's JPEG data while the picture is still that file's, unedited: a document may
+    // carry it instead of the pixels. The picture itself may then have no pixels.
+    std::shared_ptr<const JpegSource> jpeg;
 };
 
 struct PrintResult
 {
     int pagesPrinted = 0;
-    QString error; // empty when the job went through
+    QString error;       // empty when the job went through
+    int jobId = 0;       // the spooler's job, 0 for a file
+    bool queued = false; // the job waits in a stopped queue
 
     bool ok() const { return error.isEmpty(); }
 };

@@ -47,6 +47,21 @@ void SaveQuarters(const char* name, int w, int h)
     deldib(p);
 }
 
+// A picture of noise, which no lossless compression makes small.
+void SaveNoise(const char* name, int w, int h)
+{
+    const PictureRecord p = newdib(w, h, 24, nullptr, 0);
+    ASSERT_NE(p.Bits, nullptr);
+    uint32_t state = 12345;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            state = state * 1664525u + 1013904223u;
+            setpixel(p, x, y, int32_t(state >> 8));
+        }
+    ASSERT_TRUE(SaveDib(p, name, 3)); // BMP
+    deldib(p);
+}
+
 void SavePlain(const char* name, int w, int h, int bits)
 {
     const PictureRecord p = newdib(w, h, bits, nullptr, 0);
@@ -125,7 +140,7 @@ TEST(batch_tool, HelpAndVersionSucceedWithoutAPicture)
 
 TEST(batch_tool, OutputCutShortIsAnErrorAndLeavesNoFile)
 {
-    SaveQuarters("pic.bmp", 200, 160);
+    SaveNoise("pic.bmp", 200, 160);
     // A size limit far below the poster's size makes the writes fail part way; the PDF writer
     // itself does not notice. The signal the limit raises is ignored, so the writes just fail.
     const QString command =

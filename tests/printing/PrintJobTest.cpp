@@ -166,13 +166,13 @@ public:
 
     QSize PrintableSize() const override { return size; }
     void SetDocName(const QString& name) override { docName = name; }
-    QPainter* BeginDocument() override
+    PageCanvas* BeginDocument() override
     {
         if (failBegin)
             return nullptr;
         ++begun;
         StartPage();
-        return &painter_;
+        return &canvas_;
     }
     bool NewPage() override
     {
@@ -204,6 +204,7 @@ private:
         painter_.begin(&pages.back());
     }
     QPainter painter_;
+    PainterCanvas canvas_{painter_};
 };
 
 using testsupport::RegionColour;

@@ -1,0 +1,66 @@
+// The few drawing calls a printed or previewed page is made of. The page plan (the picture's
+// rectangles and the help-line runs) is the same for every device; each device draws it through
+// a canvas of its own: a QPainter for the screen and for test images, the PDF writer for the
+// poster document.
+#pragma once
+
+#include "HelpLines.h"
+#include "StretchPlan.h"
+
+#include <QByteArray>
+
+#include <cstdint>
+#include <vector>
+
+class QPainter;
+struct PictureRecord;
+
+// A JPEG file's own compressed data, for a document that may carry it in place of the decoded
+// pixels. Only valid while the picture is still the file's, unedited.
+struct JpegSource
+{
+    QByteArray data;
+    int32_t width = 0;
+    int32_t height = 0;
+};
+
+class PageCanvas
+{
+public:
+    virtual ~PageCanvas() = default;
+
+    // The source rectangle of the picture (srcY from its bottom row) onto the destination in
+    // device pixels, rows and columns repeated or dropped, never blended. jpeg, when given, is
+    // the same picture as compressed data; a canvas may draw from it instead of the pixels, in
+    // which case the picture may have no pixels at all.
+    virtual void DrawPicture(const PictureRecord& picture, const JpegSource* jpeg,
+                             const StretchRects& rects, bool halftone) = 0;
+
+    // Filled rectangles, in order, later ones over earlier ones.
+    virtual void FillRuns(const std::vector<LineRun>& runs) = 0;
+
+    // True when a plain drawing under a halftoned one can make a difference (a screen of few
+    // colours); a document in full colour draws each picture once.
+    virtual bool HalftonesPictures() const { return true; }
+
+    // The pictures about to be drawn, all of them, before the first DrawPicture: a canvas that
+    // cuts compressed data into page-sized parts can do it in one pass. Returns false only when
+    // it has failed (no memory); the canvas then draws from the pixels.
+    virtual bool ExpectPictures(const JpegSource& /*jpeg*/, const std::vector<StretchRects>&)
+    {
+        return true;
+    }
+};
+
+// A canvas over a QPainter: StretchDrawDIB and filled rectangles.
+class PainterCanvas final : public PageCanvas
+{
+public:
+    explicit PainterCanvas(QPainter& painter) : painter_(painter) {}
+    void DrawPicture(const PictureRecord& picture, const JpegSource* jpeg,
+                     const StretchRects& rects, bool halftone) override;
+    void FillRuns(const std::vector<LineRun>& runs) override;
+
+private:
+    QPainter& painter_;
+};

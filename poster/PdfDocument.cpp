@@ -1,0 +1,516 @@
+#include "PdfDocument.h"
+
+#include "GrafikRW.h"
+#include "PrintJob.h"
+
+#include <QIODevice>
+
+#include <turbojpeg.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace {
+
+constexpr double kPointsPerInch = 72.0;
+constexpr int kCatalog = 1;
+constexpr int kPageTree = 2;
+constexpr int kInfo = 3;
+constexpr int kFirstFreeObject = 4;
+constexpr size_t kDeflateChunk = 256 * 1024;
+
+// A number as PDF writes it: no exponent, at most four decimals, no trailing zeros.
+QByteArray Num(double v)
+{
+    if (v > -0.00005 && v < 0.00005)
+        return "0";
+    QByteArray text = QByteArray::number(v, 'f', 4);
+    while (text.endsWith('0'))
+        text.chop(1);
+    if (text.endsWith('.'))
+        text.chop(1);
+    return text;
+}
+
+QByteArray Ref(int object)
+{
+    return QByteArray::number(object) + " 0 R";
+}
+
+// A text string: literal for plain ASCII, else UTF-16 with its byte order mark, in hex.
+QByteArray TextString(const QString& text)
+{
+    bool ascii = true;
+    for (const QChar c : text)
+        ascii = ascii && c.unicode() >= 0x20 && c.unicode() < 0x7F;
+    if (ascii) {
+        QByteArray escaped = text.toLatin1();
+        escaped.replace('\\', "\\\\").replace('(', "\\(").replace(')', "\\)");
+        return '(' + escaped + ')';
+    }
+    QByteArray utf16("\xFE\xFF", 2);
+    for (const QChar c : text) {
+        utf16 += char(c.unicode() >> 8);
+        utf16 += char(c.unicode() & 0xFF);
+    }
+    return '<' + utf16.toHex() + '>';
+}
+
+// The part of the source rectangle that lies inside the picture: columns x0..x1-1 and rows
+// y0..y1-1 counted from the bottom row, as StretchDrawDIB draws it.
+struct Part
+{
+    int32_t x0 = 0, x1 = 0, y0 = 0, y1 = 0;
+    bool empty() const { return x1 <= x0 || y1 <= y0; }
+};
+
+Part PartOf(const StretchRects& r, int32_t width, int32_t height)
+{
+    Part p;
+    if (r.srcWidth <= 0 || r.srcHeight <= 0 || r.destWidth <= 0 || r.destHeight <= 0)
+        return p;
+    p.x0 = int32_t(std::max<int64_t>(r.srcX, 0));
+    p.x1 = int32_t(std::min<int64_t>(int64_t(r.srcX) + r.srcWidth, width));
+    p.y0 = int32_t(std::max<int64_t>(r.srcY, 0));
+    p.y1 = int32_t(std::min<int64_t>(int64_t(r.srcY) + r.srcHeight, height));
+    return p;
+}
+
+// Where the part lands in device pixels, and the scale from picture pixels to device pixels.
+struct Placement
+{
+    double left = 0, top = 0, kx = 1, ky = 1;
+};
+
+Placement PlacementOf(const StretchRects& r, const Part& p)
+{
+    Placement at;
+    at.kx = double(r.destWidth) / r.srcWidth;
+    at.ky = double(r.destHeight) / r.srcHeight;
+    at.left = r.destX + (double(p.x0) - r.srcX) * at.kx;
+    at.top = r.destY + (double(r.srcY) + r.srcHeight - p.y1) * at.ky;
+    return at;
+}
+
+// One row of the part, top row first, as the PDF image holds it: RGB for 24 bits, the colour
+// indices packed from the high bits for the others.
+void PartRow(const PictureRecord& picture, const Part& p, int i, uint8_t* out)
+{
+    const int bits = picture.Info->bmiHeader.biBitCount;
+    const uint8_t* src = picture.Bits + int64_t(p.y1 - 1 - i) * picture.BytesPerLine;
+    const int32_t w = p.x1 - p.x0;
+    switch (bits) {
+    case 24:
+        for (int32_t x = 0; x < w; ++x) {
+            const uint8_t* px = src + int64_t(p.x0 + x) * 3;
+            out[3 * x] = px[2];
+            out[3 * x + 1] = px[1];
+            out[3 * x + 2] = px[0];
+        }
+        break;
+    case 8:
+        std::memcpy(out, src + p.x0, size_t(w));
+        break;
+    case 4:
+        if (p.x0 % 2 == 0) {
+            std::memcpy(out, src + p.x0 / 2, size_t((w + 1) / 2));
+        } else {
+            for (int32_t x = 0; x < w; x += 2) {
+                const int32_t c = p.x0 + x;
+                const uint8_t hi = src[c >> 1] & 0x0F;
+                const uint8_t lo = x + 1 < w ? src[(c + 1) >> 1] >> 4 : 0;
+                out[x / 2] = uint8_t(hi << 4 | lo);
+            }
+        }
+        break;
+    case 1:
+        if (p.x0 % 8 == 0) {
+            std::memcpy(out, src + p.x0 / 8, size_t((w + 7) / 8));
+        } else {
+            std::memset(out, 0, size_t((w + 7) / 8));
+            for (int32_t x = 0; x < w; ++x) {
+                const int32_t c = p.x0 + x;
+                if ((src[c >> 3] >> (7 - (c & 7))) & 1)
+                    out[x >> 3] |= uint8_t(0x80 >> (x & 7));
+            }
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+QByteArray ColourSpaceOf(const PictureRecord& picture)
+{
+    const int n = ColourTableSize(picture.Info->bmiHeader.biBitCount);
+    if (n == 0)
+        return "/DeviceRGB";
+    QByteArray table;
+    table.reserve(n * 3);
+    for (int i = 0; i < n; ++i) {
+        const RGBQUAD& c = picture.Info->bmiColors[i];
+        table += char(c.rgbRed);
+        table += char(c.rgbGreen);
+        table += char(c.rgbBlue);
+    }
+    return "[/Indexed /DeviceRGB " + QByteArray::number(n - 1) + " <" + table.toHex() + ">]";
+}
+
+} // namespace
+
+// One page's share of a JPEG, cut on the block grid: the region from (x, y), top row first, of
+// w x h pixels.
+struct PdfDocument::JpegPart
+{
+    unsigned char* data = nullptr; // TurboJPEG's
+    unsigned long size = 0;
+    int x = 0, y = 0, w = 0, h = 0;
+    bool grey = false;
+    ~JpegPart()
+    {
+        if (data)
+            tjFree(data);
+    }
+};
+
+PdfDocument::PdfDocument(QIODevice& out, const PdfPageSetup& setup, const QString& title)
+    : out_(out), setup_(setup), title_(title)
+{
+}
+
+PdfDocument::~PdfDocument() = default;
+
+bool PdfDocument::Emit(const QByteArray& bytes)
+{
+    if (writeFailed_ || stopped_)
+        return false;
+    if (PrintStopRequested()) {
+        stopped_ = true;
+        return false;
+    }
+    if (out_.write(bytes) != bytes.size()) {
+        writeFailed_ = true;
+        return false;
+    }
+    written_ += bytes.size();
+    return true;
+}
+
+int PdfDocument::NewObject()
+{
+    offsets_.push_back(0);
+    return int(offsets_.size()) - 1;
+}
+
+bool PdfDocument::BeginObject(int number)
+{
+    offsets_[size_t(number)] = written_;
+    return Emit(QByteArray::number(number) + " 0 obj\n");
+}
+
+bool PdfDocument::WriteStreamObject(int number, const QByteArray& dictionary,
+                                    const QByteArray& data)
+{
+    return BeginObject(number) &&
+           Emit("<< " + dictionary + " /Length " + QByteArray::number(data.size()) +
+                " >>\nstream\n") &&
+           Emit(data) && Emit("\nendstream\nendobj\n");
+}
+
+bool PdfDocument::Check()
+{
+    if (!error_.isEmpty())
+        return false;
+    if (!writeFailed_ && !stopped_)
+        return true;
+    if (stopped_)
+        error_ = QStringLiteral("The print job was interrupted.");
+    else
+        error_ = QStringLiteral("The document could not be written: %1").arg(out_.errorString());
+    return false;
+}
+
+bool PdfDocument::Begin()
+{
+    offsets_.assign(kFirstFreeObject, 0);
+    begun_ = Emit(QByteArray("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n"));
+    content_.clear();
+    images_.clear();
+    return Check();
+}
+
+bool PdfDocument::EndPage()
+{
+    // Device pixels from the printable area's corner, downwards, as a printer's painter counts
+    // them, onto the sheet's points, upwards.
+    const double s = kPointsPerInch / setup_.dpi;
+    const QByteArray base =
+        "q " + Num(s) + " 0 0 " + Num(-s) + ' ' + Num(setup_.printableOrigin.x() * s) + ' ' +
+        Num(setup_.paperPoints.height() - setup_.printableOrigin.y() * s) + " cm\n";
+    QByteArray packed;
+    const QByteArray drawing = base + content_ + "Q\n";
+    packed.resize(qsizetype(compressBound(uLong(drawing.size()))));
+    uLongf packedSize = uLongf(packed.size());
+    if (compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize,
+                  reinterpret_cast<const Bytef*>(drawing.constData()), uLong(drawing.size()),
+                  Z_DEFAULT_COMPRESSION) != Z_OK) {
+        error_ = QStringLiteral("Not enough memory to print the poster.");
+        return false;
+    }
+    packed.resize(qsizetype(packedSize));
+    const int contents = NewObject();
+    if (!WriteStreamObject(contents, "/Filter /FlateDecode", packed))
+        return Check();
+
+    QByteArray resources = "<< /ProcSet [/PDF /ImageC /ImageI]";
+    if (!images_.empty()) {
+        resources += " /XObject <<";
+        for (int image : images_)
+            resources += " /Im" + QByteArray::number(image) + ' ' + Ref(image);
+        resources += " >>";
+    }
+    resources += " >>";
+    const int page = NewObject();
+    if (!BeginObject(page) ||
+        !Emit("<< /Type /Page /Parent " + Ref(kPageTree) + " /MediaBox [0 0 " +
+              Num(setup_.paperPoints.width()) + ' ' + Num(setup_.paperPoints.height()) +
+              "] /Resources " + resources + " /Contents " + Ref(contents) + " >>\nendobj\n"))
+        return Check();
+    pages_.push_back(page);
+    content_.clear();
+    images_.clear();
+    return Check();
+}
+
+bool PdfDocument::NewPage()
+{
+    return Check() && EndPage();
+}
+
+bool PdfDocument::Finish()
+{
+    if (!Check() || !begun_ || !EndPage())
+        return false;
+    QByteArray kids;
+    for (int page : pages_)
+        kids += ' ' + Ref(page);
+    bool ok = BeginObject(kPageTree) &&
+              Emit("<< /Type /Pages /Kids [" + kids + " ] /Count " +
+                   QByteArray::number(qsizetype(pages_.size())) + " >>\nendobj\n") &&
+              BeginObject(kInfo) &&
+              Emit("<< /Title " + TextString(title_) +
+                   " /Creator (Velmora) /Producer (Velmora) >>\nendobj\n") &&
+              BeginObject(kCatalog) &&
+              Emit("<< /Type /Catalog /Pages " + Ref(kPageTree) + " >>\nendobj\n");
+    const qint64 xref = written_;
+    QByteArray table =
+        "xref\n0 " + QByteArray::number(qsizetype(offsets_.size())) + "\n0000000000 65535 f \n";
+    for (size_t i = 1; i < offsets_.size(); ++i)
+        table += QByteArray::number(offsets_[i]).rightJustified(10, '0') + " 00000 n \n";
+    ok = ok && Emit(table) &&
+         Emit("trailer\n<< /Size " + QByteArray::number(qsizetype(offsets_.size())) + " /Root " +
+              Ref(kCatalog) + " /Info " + Ref(kInfo) + " >>\nstartxref\n" +
+              QByteArray::number(xref) + "\n%%EOF\n");
+    return ok && Check();
+}
+
+void PdfDocument::FillRuns(const std::vector<LineRun>& runs)
+{
+    int colour = -1;
+    for (const LineRun& run : runs) {
+        const int wanted = run.black ? 0 : 1;
+        if (wanted != colour) {
+            content_ += wanted ? "1 g\n" : "0 g\n";
+            colour = wanted;
+        }
+        content_ += QByteArray::number(run.rect.x()) + ' ' + QByteArray::number(run.rect.y()) +
+                    ' ' + QByteArray::number(run.rect.width()) + ' ' +
+                    QByteArray::number(run.rect.height()) + " re f\n";
+    }
+}
+
+void PdfDocument::PlaceImage(int object, double left, double top, double width, double height)
+{
+    // An image fills the unit square with its first row at the top.
+    content_ += "q " + Num(width) + " 0 0 " + Num(-height) + ' ' + Num(left) + ' ' +
+                Num(top + height) + " cm /Im" + QByteArray::number(object) + " Do Q\n";
+    images_.push_back(object);
+}
+
+void PdfDocument::DrawPicture(const PictureRecord& picture, const JpegSource* jpeg,
+                              const StretchRects& rects, bool /*halftone*/)
+{
+    if (!begun_ || !error_.isEmpty())
+        return;
+    if (jpeg && jpeg == partsOf_ && DrawJpegPart(*jpeg, rects))
+        return;
+    if (!picture.Bits || !picture.Info)
+        return;
+    const BITMAPINFOHEADER& h = picture.Info->bmiHeader;
+    const int bits = h.biBitCount;
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 24)
+        return;
+    const StretchRects clipped = ClipStretchRects(rects, h.biWidth);
+    const Part p = PartOf(clipped, h.biWidth, h.biHeight);
+    if (p.empty())
+        return;
+    const Placement at = PlacementOf(clipped, p);
+    const int32_t w = p.x1 - p.x0;
+    const int32_t rows = p.y1 - p.y0;
+    const int64_t rowBytes = bits == 24 ? int64_t(w) * 3 : (int64_t(w) * bits + 7) / 8;
+
+    // The image is compressed row by row straight into the file; its length follows it.
+    const int image = NewObject();
+    const int length = NewObject();
+    if (!BeginObject(image) ||
+        !Emit("<< /Type /XObject /Subtype /Image /Width " + QByteArray::number(w) + " /Height " +
+              QByteArray::number(rows) + " /ColorSpace " + ColourSpaceOf(picture) +
+              " /BitsPerComponent " + QByteArray::number(bits == 24 ? 8 : bits) +
+              " /Interpolate false /Filter /FlateDecode /Length " + Ref(length) +
+              " >>\nstream\n")) {
+        Check();
+        return;
+    }
+    z_stream z;
+    std::memset(&z, 0, sizeof z);
+    if (deflateInit(&z, Z_DEFAULT_COMPRESSION) != Z_OK) {
+        error_ = QStringLiteral("Not enough memory to print the poster.");
+        return;
+    }
+    std::vector<uint8_t> row(static_cast<size_t>(rowBytes));
+    QByteArray chunk(qsizetype(kDeflateChunk), Qt::Uninitialized);
+    qint64 streamBytes = 0;
+    bool ok = true;
+    for (int32_t i = 0; ok && i <= rows; ++i) {
+        const bool last = i == rows;
+        if (!last)
+            PartRow(picture, p, i, row.data());
+        z.next_in = last ? nullptr : row.data();
+        z.avail_in = last ? 0 : uInt(rowBytes);
+        int status = Z_OK;
+        do {
+            z.next_out = reinterpret_cast<Bytef*>(chunk.data());
+            z.avail_out = uInt(chunk.size());
+            status = deflate(&z, last ? Z_FINISH : Z_NO_FLUSH);
+            const qsizetype produced = chunk.size() - qsizetype(z.avail_out);
+            if (produced > 0) {
+                ok = ok && Emit(QByteArray::fromRawData(chunk.constData(), produced));
+                streamBytes += produced;
+            }
+        } while (ok && (z.avail_out == 0 || (last && status != Z_STREAM_END)) &&
+                 status != Z_STREAM_ERROR);
+        ok = ok && status != Z_STREAM_ERROR;
+    }
+    deflateEnd(&z);
+    ok = ok && Emit("\nendstream\nendobj\n") && BeginObject(length) &&
+         Emit(QByteArray::number(streamBytes) + "\nendobj\n");
+    if (!ok) {
+        Check();
+        return;
+    }
+    PlaceImage(image, at.left, at.top, w * at.kx, rows * at.ky);
+}
+
+bool PdfDocument::ExpectPictures(const JpegSource& jpeg, const std::vector<StretchRects>& rects)
+{
+    parts_.clear();
+    partsOf_ = nullptr;
+    tjhandle tj = tjInitTransform();
+    if (!tj)
+        return false;
+    int width = 0, height = 0, subsampling = 0, colourspace = 0;
+    const auto* data = reinterpret_cast<const unsigned char*>(jpeg.data.constData());
+    const auto size = static_cast<unsigned long>(jpeg.data.size());
+    // Only the colour models a PDF reader decodes without a word from the file's markers.
+    if (tjDecompressHeader3(tj, data, size, &width, &height, &subsampling, &colourspace) != 0 ||
+        width != jpeg.width || height != jpeg.height || subsampling < 0 ||
+        subsampling >= TJ_NUMSAMP || (colourspace != TJCS_YCbCr && colourspace != TJCS_GRAY)) {
+        tjDestroy(tj);
+        return false;
+    }
+    const int mcuW = tjMCUWidth[subsampling];
+    const int mcuH = tjMCUHeight[subsampling];
+
+    std::vector<tjtransform> transforms;
+    std::vector<JpegPart*> parts;
+    for (const StretchRects& r : rects) {
+        const Part p = PartOf(ClipStretchRects(r, width), width, height);
+        const auto key = std::make_tuple(r.srcX, r.srcY, r.srcWidth, r.srcHeight);
+        if (p.empty() || parts_.count(key))
+            continue;
+        auto part = std::make_unique<JpegPart>();
+        const int top = height - p.y1; // the part's top row, counted from the top
+        part->x = p.x0 / mcuW * mcuW;
+        part->y = top / mcuH * mcuH;
+        part->w = p.x1 - part->x;
+        part->h = height - p.y0 - part->y;
+        part->grey = colourspace == TJCS_GRAY;
+        tjtransform t;
+        std::memset(&t, 0, sizeof t);
+        t.r = {part->x, part->y, part->w, part->h};
+        t.op = TJXOP_NONE;
+        t.options = TJXOPT_CROP | TJXOPT_COPYNONE;
+        transforms.push_back(t);
+        parts.push_back(part.get());
+        parts_[key] = std::move(part);
+    }
+    bool ok = true;
+    if (!transforms.empty()) {
+        std::vector<unsigned char*> buffers(transforms.size(), nullptr);
+        std::vector<unsigned long> sizes(transforms.size(), 0);
+        // All pages in one pass over the file's data.
+        ok = tjTransform(tj, data, size, int(transforms.size()), buffers.data(), sizes.data(),
+                         transforms.data(), 0) == 0;
+        for (size_t i = 0; i < parts.size(); ++i) {
+            parts[i]->data = buffers[i];
+            parts[i]->size = sizes[i];
+            ok = ok && buffers[i] && sizes[i] > 0;
+        }
+    }
+    tjDestroy(tj);
+    if (!ok) {
+        parts_.clear();
+        return false;
+    }
+    partsOf_ = &jpeg;
+    return true;
+}
+
+bool PdfDocument::DrawJpegPart(const JpegSource& jpeg, const StretchRects& rects)
+{
+    const StretchRects clipped = ClipStretchRects(rects, jpeg.width);
+    const Part p = PartOf(clipped, jpeg.width, jpeg.height);
+    if (p.empty())
+        return true; // nothing of the picture on this page
+    const auto found =
+        parts_.find(std::make_tuple(rects.srcX, rects.srcY, rects.srcWidth, rects.srcHeight));
+    if (found == parts_.end())
+        return false;
+    const JpegPart& part = *found->second;
+    const int image = NewObject();
+    const bool ok = WriteStreamObject(
+        image,
+        "/Type /XObject /Subtype /Image /Width " + QByteArray::number(part.w) + " /Height " +
+            QByteArray::number(part.h) + " /ColorSpace " +
+            (part.grey ? QByteArray("/DeviceGray") : QByteArray("/DeviceRGB")) +
+            " /BitsPerComponent 8 /Interpolate false /Filter /DCTDecode",
+        QByteArray::fromRawData(reinterpret_cast<const char*>(part.data), qsizetype(part.size)));
+    parts_.erase(found);
+    if (!ok) {
+        Check();
+        return true;
+    }
+    const Placement at = PlacementOf(clipped, p);
+    const int top = jpeg.height - p.y1;
+    // Only the page's share shows; the blocks around it that the cut on the grid takes along
+    // stay outside the clip.
+    content_ += "q " + Num(at.left) + ' ' + Num(at.top) + ' ' + Num((p.x1 - p.x0) * at.kx) + ' ' +
+                Num((p.y1 - p.y0) * at.ky) + " re W n\n";
+    PlaceImage(image, at.left - (p.x0 - part.x) * at.kx, at.top - (top - part.y) * at.ky,
+               part.w * at.kx, part.h * at.ky);
+    content_ += "Q\n";
+    ++pagesFromJpeg_;
+    return true;
+}

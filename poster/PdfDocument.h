@@ -1,0 +1,85 @@
+// The poster document as a PDF file: each page's share of the picture as an image of exactly
+// the picture's pixels (a paletted picture as an indexed image with its own colour table, 24 bits
+// losslessly compressed; a JPEG not edited since it was read as the file's own compressed data,
+// cut to the page on its block grid), drawn unsmoothed, and the help lines as filled rectangles,
+// everything placed in the printer's device pixels.
+//
+// The file is written as it is made: each picture when it is drawn, each page when it ends, so
+// the memory it needs is about one page's share of the picture. Nothing in it is transparent, so
+// no spooler or printer has to flatten a page into a raster of its own resolution.
+#pragma once
+
+#include "PageCanvas.h"
+
+#include <QByteArray>
+#include <QPointF>
+#include <QSizeF>
+#include <QString>
+
+#include <map>
+#include <memory>
+#include <tuple>
+#include <vector>
+
+class QIODevice;
+
+struct PdfPageSetup
+{
+    QSizeF paperPoints;      // the whole sheet, 1/72 inch
+    double dpi = 1200;       // device pixels per inch
+    QPointF printableOrigin; // the printable area's top-left corner on the sheet, device pixels
+};
+
+class PdfDocument final : public PageCanvas
+{
+public:
+    PdfDocument(QIODevice& out, const PdfPageSetup& setup, const QString& title);
+    ~PdfDocument() override;
+    PdfDocument(const PdfDocument&) = delete;
+    PdfDocument& operator=(const PdfDocument&) = delete;
+
+    // The first page. False with ErrorText() when the document can't be made.
+    bool Begin();
+    // Ends the page drawn so far and starts the next.
+    bool NewPage();
+    // Ends the last page and writes the rest of the file. False when any write failed.
+    bool Finish();
+    QString ErrorText() const { return error_; }
+
+    void DrawPicture(const PictureRecord& picture, const JpegSource* jpeg,
+                     const StretchRects& rects, bool halftone) override;
+    void FillRuns(const std::vector<LineRun>& runs) override;
+    bool HalftonesPictures() const override { return false; }
+    bool ExpectPictures(const JpegSource& jpeg, const std::vector<StretchRects>& rects) override;
+
+    // Pages whose picture came from the compressed data, for tests.
+    int PagesFromJpeg() const { return pagesFromJpeg_; }
+
+private:
+    struct JpegPart;
+    int NewObject();
+    bool Emit(const QByteArray& bytes);
+    bool BeginObject(int number);
+    bool WriteStreamObject(int number, const QByteArray& dictionary, const QByteArray& data);
+    bool EndPage();
+    bool Check();
+    void PlaceImage(int object, double left, double top, double width, double height);
+    bool DrawJpegPart(const JpegSource& jpeg, const StretchRects& rects);
+
+    QIODevice& out_;
+    PdfPageSetup setup_;
+    QString title_;
+    bool begun_ = false;
+    qint64 written_ = 0;
+    std::vector<qint64> offsets_; // by object number; 0: not written yet
+    std::vector<int> pages_;      // the page objects, in order
+    QByteArray content_;          // the current page's drawing
+    std::vector<int> images_;     // the current page's image objects
+    bool writeFailed_ = false;
+    bool stopped_ = false;
+    QString error_;
+    // The compressed parts cut for the pages, by their source rectangle.
+    std::map<std::tuple<int32_t, int32_t, int32_t, int32_t>, std::unique_ptr<JpegPart>> parts_;
+    const JpegSource* partsOf_ = nullptr;
+    int pagesFromJpeg_ = 0;
+};
