@@ -10,6 +10,7 @@
 #include "CurrentPrinter.h"
 #include "EditViewState.h"
 #include "GrafikRW.h"
+#include "PageCanvas.h"
 #include "PosterSize.h"
 #include "PosterTypes.h"
 
@@ -65,6 +66,8 @@ public:
 
     // ---- State of the program ----
     PictureRecord CurrentPicture;
+    // The file's JPEG data while CurrentPicture is that file's, unedited; else null.
+    std::shared_ptr<const JpegSource> CurrentJpeg;
     PrintOptions Options;      // the option check boxes' copies
     PosterGeometry Geometry;   // the poster's size in pages
     PageGrid PageOffGrid = {}; // 1 = page switched off in the preview

@@ -41,6 +41,7 @@ bool TMainForm::TakeOverPicture(const PictureRecord& fresh)
         return false;
     deldib(CurrentPicture);
     CurrentPicture = fresh;
+    CurrentJpeg.reset();
     const PictureFacts facts = PictureFactsOf(CurrentPicture);
     ui->Breit->setText(facts.width);
     ui->Hoch->setText(facts.height);
@@ -58,6 +59,7 @@ void TMainForm::KeepSizeWith(const PictureRecord& fresh)
         return;
     deldib(CurrentPicture);
     CurrentPicture = fresh;
+    CurrentJpeg.reset();
 }
 
 void TMainForm::HellpBtnClick()
@@ -82,6 +84,7 @@ void TMainForm::HellpBtnClick()
     const bool kept = HKForm->exec() == QDialog::Accepted;
     if (kept) {
         deldib(HKForm->BackupPicture);
+        CurrentJpeg.reset(); // the colours are no longer the file's
     } else {
         deldib(CurrentPicture);
         CurrentPicture = HKForm->BackupPicture;

@@ -113,6 +113,11 @@ void TMainForm::FileListBox1DblClick()
         ShowMessage(this, QStringLiteral("Couldn't load file!"));
         return;
     }
+    // A JPEG goes into the poster document as its own data for as long as nothing edits it.
+    CurrentJpeg = ReadJpegSource(item->text());
+    if (CurrentJpeg && (CurrentJpeg->width != DIBWidth(CurrentPicture) ||
+                        CurrentJpeg->height != DIBHeight(CurrentPicture)))
+        CurrentJpeg.reset();
     ui->PaintBox1->repaint();
     ui->PaintBox2->update();
 }

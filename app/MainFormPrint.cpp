@@ -46,6 +46,7 @@ void TMainForm::PrintBtnClick()
     in.order = ui->RadioButton1->isChecked() ? PrintOrder::RowPerRow : PrintOrder::ColumnPerColumn;
     in.choice = ui->RadioButton3->isChecked() ? PageChoice::AllPages : PageChoice::NotTheClickedOff;
     in.pagesOff = PageOffGrid;
+    in.jpeg = CurrentJpeg;
 
     ui->ProgressBar1->setValue(0);
     ui->ProgressBar1->setMaximum(Geometry.PagesAcross * Geometry.PagesDown);

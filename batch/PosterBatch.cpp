@@ -324,13 +324,24 @@ PosterGeometry FitPosterLikeTheWindow(const PosterRequest& r, const PrinterMetri
 int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
 {
     QString error;
-    HeldPicture picture(r.scan ? ScanPicture(r, error) : ReadPicture(r.picture));
-    if (!picture.get().Bits)
+    // A JPEG printed as it is goes into the document as its own data; it need not even be
+    // decoded, unless its data turns out not to cut into pages.
+    const bool unedited = !r.scan && r.edits.empty();
+    std::shared_ptr<const JpegSource> jpeg = unedited ? ReadJpegSource(r.picture) : nullptr;
+    const bool decode =
+        !jpeg || r.action == PosterRequest::Action::Info || !r.saveFile.isEmpty() || r.dryRun;
+    HeldPicture picture(!decode  ? PictureRecord()
+                        : r.scan ? ScanPicture(r, error)
+                                 : ReadPicture(r.picture));
+    if (decode && !picture.get().Bits)
         return Fail(err, r.scan ? error : r.picture + QStringLiteral(": Couldn't load file!"));
     if (const int status = ApplyEdits(r.edits, picture, error))
         return Fail(err, error, status);
-    const int32_t picW = DIBWidth(picture.get());
-    const int32_t picH = DIBHeight(picture.get());
+    if (jpeg && picture.get().Bits &&
+        (jpeg->width != DIBWidth(picture.get()) || jpeg->height != DIBHeight(picture.get())))
+        jpeg.reset();
+    const int32_t picW = picture.get().Bits ? DIBWidth(picture.get()) : jpeg->width;
+    const int32_t picH = picture.get().Bits ? DIBHeight(picture.get()) : jpeg->height;
 
     if (r.action == PosterRequest::Action::Info) {
         const PictureFacts facts = PictureFactsOf(picture.get());
@@ -367,7 +378,8 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
                             .arg(g.PagesAcross - 1)
                             .arg(g.PagesDown - 1),
                         kBadRequest);
-    const PrintJobInputs in = JobInputs(r, g, options, picW, picH);
+    PrintJobInputs in = JobInputs(r, g, options, picW, picH);
+    in.jpeg = jpeg;
 
     if (r.dryRun) {
         ReportDryRun(out, *printer, metrics, r, in);
@@ -378,19 +390,33 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
         return Fail(err, QStringLiteral("every page is left out; nothing to print"), kBadRequest);
 
     const bool showProgress = isatty(STDERR_FILENO) == 1;
-    PrinterPageSink sink(printer->printer());
-    const PrintResult result =
-        PrintPoster(sink, picture.get(), in, [&err, showProgress](int visited, int total) {
-            if (showProgress)
-                err << "\rvelmora-poster: page " << visited << " of " << total << Qt::flush;
-        });
-    if (showProgress)
-        err << '\r' << QString(40, QLatin1Char(' ')) << '\r' << Qt::flush;
+    const auto print = [&] {
+        PrinterPageSink sink(printer->printer());
+        const PrintResult result =
+            PrintPoster(sink, picture.get(), in, [&err, showProgress](int visited, int total) {
+                if (showProgress)
+                    err << "\rvelmora-poster: page " << visited << " of " << total << Qt::flush;
+            });
+        if (showProgress)
+            err << '\r' << QString(40, QLatin1Char(' ')) << '\r' << Qt::flush;
+        return result;
+    };
+    PrintResult result = print();
+    if (result.needsPixels && !PrintStopRequested()) {
+        picture.replace(ReadPicture(r.picture));
+        if (!picture.get().Bits)
+            return Fail(err, r.picture + QStringLiteral(": Couldn't load file!"));
+        in.jpeg.reset();
+        result = print();
+    }
     if (!result.ok()) {
         const QString where = printer->isPdfFile()
                                   ? QDir::toNativeSeparators(printer->printer().outputFileName())
                                   : printer->printer().printerName();
         return Fail(err, where + QStringLiteral(": ") + result.error);
     }
+    if (result.jobId > 0)
+        out << "Job: " << printer->printer().printerName() << '-' << result.jobId
+            << (result.queued ? " (queued: the printer is stopped)" : "") << Qt::endl;
     return 0;
 }

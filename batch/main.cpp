@@ -2,15 +2,43 @@
 // computation and defaults.
 #include "PosterBatch.h"
 #include "PosterRequest.h"
+#include "PrintJob.h"
 
 #include <QGuiApplication>
 #include <QTextStream>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
 
 constexpr int kBadCommandLine = 2;
+constexpr int kFailed = 1;
+constexpr int kSignalStatusBase = 128;
+
+volatile std::sig_atomic_t g_signal = 0;
+
+// Ctrl+C or SIGTERM stops a job at its next page or write, so that its temporary file is removed
+// and nothing half-made reaches the printer or the file's name. A second one ends the program
+// at once.
+void StopOnSignal(int signal)
+{
+    if (g_signal != 0)
+        std::_Exit(kSignalStatusBase + signal);
+    g_signal = signal;
+    RequestPrintStop();
+}
+
+void CatchStopSignals()
+{
+    struct sigaction action = {};
+    action.sa_handler = &StopOnSignal;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &action, nullptr);
+    // A file size limit makes the write fail, which the job reports, instead of killing it.
+    std::signal(SIGXFSZ, SIG_IGN);
+}
 
 // Qt's own chatter (missing runtime folders, font hints) would break the one-line error
 // contract on stderr; only its fatal messages are let through.
@@ -32,6 +60,7 @@ int main(int argc, char** argv)
     QGuiApplication::setApplicationName(QStringLiteral("velmora-poster"));
     QGuiApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
 
+    CatchStopSignals();
     QTextStream out(stdout);
     QTextStream err(stderr);
     const ParsedRequest parsed = ParseRequest(QGuiApplication::arguments());
@@ -52,5 +81,15 @@ int main(int argc, char** argv)
     }
     for (const QString& note : parsed.notes)
         err << "velmora-poster: note: " << note << Qt::endl;
-    return RunPosterRequest(parsed.request, out, err);
+    int status = RunPosterRequest(parsed.request, out, err);
+    // A report that could not be written is no report.
+    out.flush();
+    if (status == 0 &&
+        (out.status() != QTextStream::Ok || std::fflush(stdout) != 0 || std::ferror(stdout))) {
+        err << "velmora-poster: the report could not be written" << Qt::endl;
+        status = kFailed;
+    }
+    if (g_signal != 0)
+        return kSignalStatusBase + g_signal;
+    return status;
 }

@@ -8,8 +8,10 @@
 #include "StretchPlan.h"
 
 #include <QByteArray>
+#include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class QPainter;
@@ -23,6 +25,10 @@ struct JpegSource
     int32_t width = 0;
     int32_t height = 0;
 };
+
+// The file's data when it is a JPEG a document can carry as it is (colour or grey, a header
+// that reads), with the size its header gives; null for anything else.
+std::shared_ptr<const JpegSource> ReadJpegSource(const QString& path);
 
 class PageCanvas
 {

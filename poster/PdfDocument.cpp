@@ -1,11 +1,12 @@
 #include "PdfDocument.h"
 
 #include "GrafikRW.h"
+#include "JpegCut.h"
 #include "PrintJob.h"
 
+#include <QFile>
 #include <QIODevice>
 
-#include <turbojpeg.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -160,19 +161,30 @@ QByteArray ColourSpaceOf(const PictureRecord& picture)
 
 } // namespace
 
+std::shared_ptr<const JpegSource> ReadJpegSource(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.peek(3) != QByteArray("\xFF\xD8\xFF", 3))
+        return nullptr;
+    auto source = std::make_shared<JpegSource>();
+    source->data = file.readAll();
+    JpegFacts facts;
+    if (file.error() != QFileDevice::NoError ||
+        !ReadJpegFacts(reinterpret_cast<const uint8_t*>(source->data.constData()),
+                       size_t(source->data.size()), facts))
+        return nullptr;
+    source->width = facts.width;
+    source->height = facts.height;
+    return source;
+}
+
 // One page's share of a JPEG, cut on the block grid: the region from (x, y), top row first, of
 // w x h pixels.
 struct PdfDocument::JpegPart
 {
-    unsigned char* data = nullptr; // TurboJPEG's
-    unsigned long size = 0;
+    std::vector<uint8_t> data;
     int x = 0, y = 0, w = 0, h = 0;
     bool grey = false;
-    ~JpegPart()
-    {
-        if (data)
-            tjFree(data);
-    }
 };
 
 PdfDocument::PdfDocument(QIODevice& out, const PdfPageSetup& setup, const QString& title)
@@ -417,63 +429,38 @@ bool PdfDocument::ExpectPictures(const JpegSource& jpeg, const std::vector<Stret
 {
     parts_.clear();
     partsOf_ = nullptr;
-    tjhandle tj = tjInitTransform();
-    if (!tj)
+    const auto* data = reinterpret_cast<const uint8_t*>(jpeg.data.constData());
+    const auto size = size_t(jpeg.data.size());
+    JpegFacts facts;
+    if (!ReadJpegFacts(data, size, facts) || facts.width != jpeg.width ||
+        facts.height != jpeg.height)
         return false;
-    int width = 0, height = 0, subsampling = 0, colourspace = 0;
-    const auto* data = reinterpret_cast<const unsigned char*>(jpeg.data.constData());
-    const auto size = static_cast<unsigned long>(jpeg.data.size());
-    // Only the colour models a PDF reader decodes without a word from the file's markers.
-    if (tjDecompressHeader3(tj, data, size, &width, &height, &subsampling, &colourspace) != 0 ||
-        width != jpeg.width || height != jpeg.height || subsampling < 0 ||
-        subsampling >= TJ_NUMSAMP || (colourspace != TJCS_YCbCr && colourspace != TJCS_GRAY)) {
-        tjDestroy(tj);
-        return false;
-    }
-    const int mcuW = tjMCUWidth[subsampling];
-    const int mcuH = tjMCUHeight[subsampling];
 
-    std::vector<tjtransform> transforms;
+    std::vector<JpegRegion> regions;
     std::vector<JpegPart*> parts;
     for (const StretchRects& r : rects) {
-        const Part p = PartOf(ClipStretchRects(r, width), width, height);
+        const Part p = PartOf(ClipStretchRects(r, facts.width), facts.width, facts.height);
         const auto key = std::make_tuple(r.srcX, r.srcY, r.srcWidth, r.srcHeight);
         if (p.empty() || parts_.count(key))
             continue;
         auto part = std::make_unique<JpegPart>();
-        const int top = height - p.y1; // the part's top row, counted from the top
-        part->x = p.x0 / mcuW * mcuW;
-        part->y = top / mcuH * mcuH;
+        const int top = facts.height - p.y1; // the part's top row, counted from the top
+        part->x = p.x0 / facts.grid.width * facts.grid.width;
+        part->y = top / facts.grid.height * facts.grid.height;
         part->w = p.x1 - part->x;
-        part->h = height - p.y0 - part->y;
-        part->grey = colourspace == TJCS_GRAY;
-        tjtransform t;
-        std::memset(&t, 0, sizeof t);
-        t.r = {part->x, part->y, part->w, part->h};
-        t.op = TJXOP_NONE;
-        t.options = TJXOPT_CROP | TJXOPT_COPYNONE;
-        transforms.push_back(t);
+        part->h = facts.height - p.y0 - part->y;
+        part->grey = facts.components == 1;
+        regions.push_back({part->x, part->y, part->w, part->h});
         parts.push_back(part.get());
         parts_[key] = std::move(part);
     }
-    bool ok = true;
-    if (!transforms.empty()) {
-        std::vector<unsigned char*> buffers(transforms.size(), nullptr);
-        std::vector<unsigned long> sizes(transforms.size(), 0);
-        // All pages in one pass over the file's data.
-        ok = tjTransform(tj, data, size, int(transforms.size()), buffers.data(), sizes.data(),
-                         transforms.data(), 0) == 0;
-        for (size_t i = 0; i < parts.size(); ++i) {
-            parts[i]->data = buffers[i];
-            parts[i]->size = sizes[i];
-            ok = ok && buffers[i] && sizes[i] > 0;
-        }
-    }
-    tjDestroy(tj);
-    if (!ok) {
+    std::vector<std::vector<uint8_t>> cut;
+    if (!regions.empty() && !CutJpeg(data, size, regions, cut)) {
         parts_.clear();
         return false;
     }
+    for (size_t i = 0; i < parts.size(); ++i)
+        parts[i]->data = std::move(cut[i]);
     partsOf_ = &jpeg;
     return true;
 }
@@ -490,13 +477,14 @@ bool PdfDocument::DrawJpegPart(const JpegSource& jpeg, const StretchRects& rects
         return false;
     const JpegPart& part = *found->second;
     const int image = NewObject();
-    const bool ok = WriteStreamObject(
-        image,
-        "/Type /XObject /Subtype /Image /Width " + QByteArray::number(part.w) + " /Height " +
-            QByteArray::number(part.h) + " /ColorSpace " +
-            (part.grey ? QByteArray("/DeviceGray") : QByteArray("/DeviceRGB")) +
-            " /BitsPerComponent 8 /Interpolate false /Filter /DCTDecode",
-        QByteArray::fromRawData(reinterpret_cast<const char*>(part.data), qsizetype(part.size)));
+    const bool ok =
+        WriteStreamObject(image,
+                          "/Type /XObject /Subtype /Image /Width " + QByteArray::number(part.w) +
+                              " /Height " + QByteArray::number(part.h) + " /ColorSpace " +
+                              (part.grey ? QByteArray("/DeviceGray") : QByteArray("/DeviceRGB")) +
+                              " /BitsPerComponent 8 /Interpolate false /Filter /DCTDecode",
+                          QByteArray::fromRawData(reinterpret_cast<const char*>(part.data.data()),
+                                                  qsizetype(part.data.size())));
     parts_.erase(found);
     if (!ok) {
         Check();

@@ -313,9 +313,11 @@ PrintResult PrintPoster(PageSink& sink, const PictureRecord& picture, const Prin
                 if (!started) {
                     canvas = sink.BeginDocument();
                     if (canvas && jpeg && !canvas->ExpectPictures(*jpeg, pictures)) {
-                        if (!picture.Bits)
+                        if (!picture.Bits) {
+                            result.needsPixels = true;
                             return fail(QStringLiteral("The JPEG data could not be cut into "
                                                        "pages."));
+                        }
                         jpeg = nullptr; // drawn from the pixels instead
                     }
                 }

@@ -111,6 +111,9 @@ struct PrintResult
     QString error;       // empty when the job went through
     int jobId = 0;       // the spooler's job, 0 for a file
     bool queued = false; // the job waits in a stopped queue
+    // The picture had no pixels and its JPEG data could not be cut into pages: it has to be
+    // decoded and the job run again.
+    bool needsPixels = false;
 
     bool ok() const { return error.isEmpty(); }
 };

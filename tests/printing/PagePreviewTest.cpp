@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace {
 
 constexpr int kBoxW = 341, kBoxH = 277, kPageW = 2400, kPageH = 3400;

@@ -1,0 +1,341 @@
+// The poster document as a PDF file, read back with poppler's tools: every page's picture holds
+// exactly the picture's pixels for its share, a JPEG goes in as its own blocks, and a job that
+// stops leaves the file of that name as it was.
+#include "GrafikRW.h"
+#include "PosterSamples.h"
+#include "PrintJob.h"
+#include "PrinterMetrics.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPrinter>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <vector>
+
+namespace {
+
+constexpr int kDpi = 150;
+
+bool HavePoppler()
+{
+    return testsupport::HaveProgram("pdfimages") && testsupport::HaveProgram("pdfinfo");
+}
+
+void SetUpPdf(QPrinter& printer, const QString& file)
+{
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(file);
+    printer.setResolution(kDpi);
+    printer.setPageMargins(QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
+}
+
+PrintResult PrintToPdf(const PictureRecord& picture, const PrintJobInputs& in, const QString& file,
+                       const std::function<void(int, int)>& progress = nullptr)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    SetUpPdf(printer, file);
+    PrinterPageSink sink(printer);
+    return PrintPoster(sink, picture, in, progress);
+}
+
+struct ImageEntry
+{
+    int page = 0;
+    int width = 0;
+    int height = 0;
+    QString colour; // "rgb", "gray", "index"
+    int bits = 0;
+    QString encoding; // "image" (Flate), "jpeg"
+};
+
+// The images of a PDF as `pdfimages -list` lists them.
+std::vector<ImageEntry> ListImages(const QString& pdf)
+{
+    std::vector<ImageEntry> images;
+    const QString list = testsupport::TestDir() + QStringLiteral("/images.txt");
+    if (!testsupport::Run(QStringLiteral("pdfimages -list '%1' > '%2'").arg(pdf, list)))
+        return images;
+    QFile file(list);
+    if (!file.open(QIODevice::ReadOnly))
+        return images;
+    const QStringList lines = QString::fromLocal8Bit(file.readAll()).split(QLatin1Char('\n'));
+    for (const QString& line : lines.mid(2)) {
+        const QStringList f = line.simplified().split(QLatin1Char(' '));
+        if (f.size() < 9)
+            continue;
+        images.push_back({f[0].toInt(), f[3].toInt(), f[4].toInt(), f[5], f[7].toInt(), f[8]});
+    }
+    return images;
+}
+
+// The part of the picture a page shows: columns x0..x1-1 and rows top..bottom-1 from the top.
+struct Share
+{
+    int x0 = 0, x1 = 0, top = 0, bottom = 0;
+};
+
+std::vector<Share> Shares(const PrintJobInputs& in, QSize printable)
+{
+    std::vector<Share> shares;
+    const QSize dest = PictureAreaOf(printable, in.render.options, in.render.gx, in.render.gy);
+    const int32_t w = in.render.pictureWidth;
+    const int32_t h = in.render.pictureHeight;
+    for (const auto& [column, row] :
+         PageOrder(in.order, in.render.geometry.PagesAcross, in.render.geometry.PagesDown)) {
+        if (in.choice == PageChoice::NotTheClickedOff && in.pagesOff[PageIndex(column, row)])
+            continue;
+        const auto r =
+            PosterPageRects(in.render, column, row, 0, 0, dest.width(), dest.height(), true);
+        if (!r)
+            continue;
+        const StretchRects c = ClipStretchRects(*r, w);
+        const int y0 = std::max(c.srcY, 0);
+        const int y1 = std::min(c.srcY + c.srcHeight, h);
+        shares.push_back({std::max(c.srcX, 0), std::min(c.srcX + c.srcWidth, w), h - y1, h - y0});
+    }
+    return shares;
+}
+
+QRgb ColourOf(const PictureRecord& p, int x, int y)
+{
+    const int32_t v = getpixel(p, x, y);
+    if (p.Info->bmiHeader.biBitCount == 24)
+        return qRgb(v >> 16 & 0xFF, v >> 8 & 0xFF, v & 0xFF);
+    const RGBQUAD& c = p.Info->bmiColors[v];
+    return qRgb(c.rgbRed, c.rgbGreen, c.rgbBlue);
+}
+
+// Noise in every depth, with a colour table of its own for the paletted ones.
+PictureRecord NoisePicture(int w, int h, int bits, unsigned seed)
+{
+    PictureRecord p = newdib(w, h, bits, nullptr, 0);
+    std::mt19937 random(seed);
+    for (int i = 0; i < ColourTableSize(bits); ++i)
+        p.Info->bmiColors[i] = {uint8_t(random()), uint8_t(random()), uint8_t(random()), 0};
+    const uint32_t values = bits == 24 ? 0x1000000u : 1u << bits;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            setpixel(p, x, y, int32_t(random() % values));
+    return p;
+}
+
+PrintJobInputs AllPagesOf(int w, int h)
+{
+    PrintJobInputs in = testsupport::ThreeByTwo(w, h);
+    in.choice = PageChoice::AllPages;
+    return in;
+}
+
+QSize PrintableOf(const QString& file)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    SetUpPdf(printer, file);
+    return printer.pageLayout().paintRectPixels(printer.resolution()).size();
+}
+
+TEST(PosterDocument, AOneBitPictureShowsItsOwnTwoColours)
+{
+    if (!testsupport::HaveProgram("pdftoppm"))
+        GTEST_SKIP() << "poppler-utils missing";
+    PictureRecord picture = newdib(40, 30, 1, nullptr, 0);
+    picture.Info->bmiColors[0] = {0, 0, 255, 0}; // red
+    picture.Info->bmiColors[1] = {255, 0, 0, 0}; // blue
+    for (int y = 0; y < 30; ++y)
+        for (int x = 20; x < 40; ++x)
+            setpixel(picture, x, y, 1);
+    PrintJobInputs in = AllPagesOf(40, 30);
+    in.render.geometry = {1.0, 1.0, 1, 1};
+    const QString pdf = testsupport::TestDir() + QStringLiteral("/two.pdf");
+    ASSERT_TRUE(PrintToPdf(picture, in, pdf).ok());
+    ASSERT_TRUE(
+        testsupport::Run(QStringLiteral("pdftoppm -r 20 -singlefile -png '%1' '%1'").arg(pdf)));
+    const QImage page(pdf + QStringLiteral(".png"));
+    ASSERT_FALSE(page.isNull());
+    const QSize printable = PrintableOf(pdf) * 20 / kDpi;
+    const int ox = page.width() - printable.width(); // about the margin, on both sides
+    EXPECT_EQ(page.pixel(ox / 2 + printable.width() / 4, page.height() / 4), qRgb(255, 0, 0));
+    EXPECT_EQ(page.pixel(ox / 2 + printable.width() * 3 / 4, page.height() / 4), qRgb(0, 0, 255));
+    deldib(picture);
+}
+
+TEST(PosterDocument, EveryPageHoldsExactlyItsShareOfThePixelsInEveryDepth)
+{
+    if (!HavePoppler())
+        GTEST_SKIP() << "poppler-utils missing";
+    for (const int bits : {1, 4, 8, 24}) {
+        SCOPED_TRACE(bits);
+        const PictureRecord picture = NoisePicture(61, 43, bits, unsigned(bits));
+        PrintJobInputs in = AllPagesOf(61, 43);
+        // Shares widened onto the glue strips overlap their neighbours'.
+        in.render.options.PrintOnGlueEdge = true;
+        in.render.options.NoGlueOnPosterEdge = false;
+        const QString pdf = testsupport::TestDir() + QStringLiteral("/depth%1.pdf").arg(bits);
+        const PrintResult r = PrintToPdf(picture, in, pdf);
+        ASSERT_TRUE(r.ok()) << r.error.toStdString();
+
+        const std::vector<Share> shares = Shares(in, PrintableOf(pdf));
+        const std::vector<ImageEntry> images = ListImages(pdf);
+        ASSERT_EQ(images.size(), shares.size());
+        const QString prefix = testsupport::TestDir() + QStringLiteral("/img%1").arg(bits);
+        ASSERT_TRUE(testsupport::Run(QStringLiteral("pdfimages -png '%1' '%2'").arg(pdf, prefix)));
+        for (size_t k = 0; k < shares.size(); ++k) {
+            SCOPED_TRACE(k);
+            const Share& s = shares[k];
+            // A paletted picture keeps its colour table and its depth.
+            EXPECT_EQ(images[k].colour, bits == 24 ? "rgb" : "index");
+            EXPECT_EQ(images[k].bits, bits == 24 ? 8 : bits);
+            EXPECT_EQ(images[k].encoding, "image");
+            const QImage image(QStringLiteral("%1-%2.png").arg(prefix).arg(k, 3, 10, QChar('0')));
+            ASSERT_EQ(image.size(), QSize(s.x1 - s.x0, s.bottom - s.top));
+            // pdfimages writes a 1-bit image as black and white, whatever its two colours: there
+            // the index is compared, black for 1 (the colours are checked on the page below).
+            int wrong = 0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    wrong += bits == 1 ? (qGray(image.pixel(x, y)) < 128) !=
+                                             (getpixel(picture, s.x0 + x, s.top + y) == 1)
+                                       : (image.pixel(x, y) & 0xFFFFFF) !=
+                                             (ColourOf(picture, s.x0 + x, s.top + y) & 0xFFFFFF);
+            EXPECT_EQ(wrong, 0);
+        }
+        deldib(picture);
+    }
+}
+
+// A JPEG of noise at an odd size, from cjpeg so the sampling is known.
+QString WriteJpeg(const PictureRecord& picture, const QString& name, const char* sampling)
+{
+    const QString ppm =
+        testsupport::TestDir() + QStringLiteral("/") + name + QStringLiteral(".ppm");
+    const QString jpg =
+        testsupport::TestDir() + QStringLiteral("/") + name + QStringLiteral(".jpg");
+    QImage image(DIBWidth(picture), DIBHeight(picture), QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, ColourOf(picture, x, y));
+    if (!image.save(ppm, "PPM") ||
+        !testsupport::Run(QStringLiteral("cjpeg -quality 80 -sample %1 '%2' > '%3'")
+                              .arg(QLatin1String(sampling), ppm, jpg)))
+        return {};
+    return jpg;
+}
+
+QImage DecodeExactly(const QString& jpg)
+{
+    // Without the smoothing upsampler every block decodes from its own data alone.
+    const QString ppm = jpg + QStringLiteral(".ppm");
+    if (!testsupport::Run(QStringLiteral("djpeg -nosmooth -ppm '%1' > '%2'").arg(jpg, ppm)))
+        return {};
+    return QImage(ppm);
+}
+
+TEST(PosterDocument, AJpegGoesInAsItsOwnBlocksEachPageOnlyItsShare)
+{
+    if (!HavePoppler() || !testsupport::HaveProgram("cjpeg") || !testsupport::HaveProgram("djpeg"))
+        GTEST_SKIP() << "poppler-utils or libjpeg-turbo-progs missing";
+    const PictureRecord noise = NoisePicture(203, 141, 24, 7);
+    for (const char* sampling : {"2x2", "1x1"}) {
+        SCOPED_TRACE(sampling);
+        const QString jpg = WriteJpeg(noise, QStringLiteral("photo"), sampling);
+        ASSERT_FALSE(jpg.isEmpty());
+        const PictureRecord picture = OpenDib(QFile::encodeName(jpg).constData(), 0);
+        ASSERT_NE(picture.Bits, nullptr);
+        PrintJobInputs in = AllPagesOf(203, 141);
+        in.render.options.CenterPicture = true;
+        in.jpeg = ReadJpegSource(jpg);
+        ASSERT_NE(in.jpeg, nullptr);
+        const QString pdf = testsupport::TestDir() + QStringLiteral("/photo.pdf");
+        ASSERT_TRUE(PrintToPdf(picture, in, pdf).ok());
+
+        const std::vector<Share> shares = Shares(in, PrintableOf(pdf));
+        const std::vector<ImageEntry> images = ListImages(pdf);
+        ASSERT_EQ(images.size(), shares.size());
+        const QString prefix = testsupport::TestDir() + QStringLiteral("/part");
+        ASSERT_TRUE(testsupport::Run(QStringLiteral("pdfimages -j '%1' '%2'").arg(pdf, prefix)));
+        const QImage whole = DecodeExactly(jpg);
+        ASSERT_FALSE(whole.isNull());
+        const int grid = QByteArray(sampling) == "2x2" ? 16 : 8;
+        qint64 bytes = 0;
+        for (size_t k = 0; k < shares.size(); ++k) {
+            SCOPED_TRACE(k);
+            EXPECT_EQ(images[k].encoding, "jpeg");
+            const QString part = QStringLiteral("%1-%2.jpg").arg(prefix).arg(k, 3, 10, QChar('0'));
+            bytes += QFile(part).size();
+            const QImage decoded = DecodeExactly(part);
+            // The share, widened left and up to the block grid.
+            const Share& s = shares[k];
+            const int x = s.x0 / grid * grid;
+            const int y = s.top / grid * grid;
+            ASSERT_EQ(decoded.size(), QSize(s.x1 - x, s.bottom - y));
+            EXPECT_EQ(decoded, whole.copy(x, y, decoded.width(), decoded.height()));
+        }
+        // Each page carries its own share, not the whole picture.
+        EXPECT_LT(bytes, QFile(jpg).size() * 2);
+        deldib(picture);
+    }
+    deldib(noise);
+}
+
+TEST(PosterDocument, AJpegWithoutPixelsWhoseDataDoesNotCutAsksForThemAndLeavesNoFile)
+{
+    const PictureRecord noise = NoisePicture(120, 90, 24, 3);
+    const QString jpg = WriteJpeg(noise, QStringLiteral("cut"), "2x2");
+    deldib(noise);
+    if (jpg.isEmpty())
+        GTEST_SKIP() << "cjpeg missing";
+    QFile file(jpg);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    const QByteArray whole = file.readAll();
+    file.resize(whole.size() * 2 / 3); // the end of the data is missing
+    file.close();
+    PrintJobInputs in = AllPagesOf(120, 90);
+    in.jpeg = ReadJpegSource(jpg);
+    ASSERT_NE(in.jpeg, nullptr); // its header still reads
+    const QString pdf = testsupport::TestDir() + QStringLiteral("/none.pdf");
+    const PrintResult r = PrintToPdf(PictureRecord(), in, pdf);
+    EXPECT_FALSE(r.ok());
+    EXPECT_TRUE(r.needsPixels);
+    EXPECT_FALSE(QFile::exists(pdf));
+}
+
+TEST(PosterDocument, AJobThatStopsLeavesTheOldFileAndNoOther)
+{
+    const PictureRecord picture = testsupport::RegionPicture(60, 40);
+    const QString dir = testsupport::TestDir() + QStringLiteral("/out");
+    ASSERT_TRUE(QDir().mkpath(dir));
+    const QString pdf = dir + QStringLiteral("/poster.pdf");
+    {
+        QFile old(pdf);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("the poster printed yesterday");
+    }
+    const PrintResult stopped = PrintToPdf(picture, AllPagesOf(60, 40), pdf, [](int visited, int) {
+        if (visited == 2)
+            RequestPrintStop();
+    });
+    ClearPrintStop();
+    EXPECT_FALSE(stopped.ok());
+    EXPECT_EQ(stopped.error, QStringLiteral("The print job was interrupted."));
+    QFile old(pdf);
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), QByteArray("the poster printed yesterday"));
+    old.close();
+    EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList{"poster.pdf"});
+
+    // A job that goes through replaces it, and only then.
+    const PrintResult done = PrintToPdf(picture, AllPagesOf(60, 40), pdf);
+    EXPECT_TRUE(done.ok()) << done.error.toStdString();
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(old.read(5) == "%PDF-");
+    EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList{"poster.pdf"});
+    deldib(picture);
+}
+
+} // namespace
