@@ -5,6 +5,7 @@
 #include "OptionRules.h"
 #include "PaperFormat.h"
 #include "PictureFacts.h"
+#include "PictureRead.h"
 #include "PrintJob.h"
 
 #include <QDir>
@@ -63,13 +64,6 @@ const std::pair<bool PrintOptions::*, const char*> kOptionCaptions[] = {
     {&PrintOptions::NoGlueOnPosterEdge, "No edge for glue on the poster edge"},
 };
 
-PictureRecord ReadPicture(const QString& path)
-{
-    // A folder reads as nothing; do not hand it to the library's readers.
-    if (QFileInfo(path).isDir())
-        return {};
-    return OpenDib(QFile::encodeName(path).constData(), 0);
-}
 
 // The printer the request names, set up with its paper; null and an error text when that is
 // not possible.
@@ -218,9 +212,12 @@ PosterGeometry FitPosterLikeTheWindow(const PosterRequest& r, const PrinterMetri
 
 int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
 {
-    const HeldPicture picture(ReadPicture(r.picture));
+    // The library's reason, where the window shows only its fixed "Couldn't load file!".
+    const PictureRead read = ReadPictureFile(QFile::encodeName(r.picture).constData());
+    const HeldPicture picture(read.picture);
     if (!picture.get().Bits)
-        return Fail(err, r.picture + QStringLiteral(": Couldn't load file!"));
+        return Fail(err, r.picture + QStringLiteral(": ") +
+                             QString::fromStdString(ReadFailureText(read)));
     const int32_t picW = DIBWidth(picture.get());
     const int32_t picH = DIBHeight(picture.get());
 

@@ -69,20 +69,24 @@ int64_t DIBRowBytes(int32_t width, int32_t bitCount)
 
 namespace {
 
-// Large pictures are taken from 2 MiB-aligned memory in huge pages: touching every byte of a
-// 72 MB picture in 4 KiB pages costs more than decoding a JPEG into it.
+// Large pictures are mapped from the system, in huge pages where it has them: touching every
+// byte of a 72 MB picture in 4 KiB pages costs more than decoding a JPEG into it. Mapped pages
+// come zeroed and are only taken when first written, so a decoder that writes every row touches
+// the picture once.
 constexpr size_t kHugePage = size_t(2) << 20;
 
-uint8_t* AllocatePixels(size_t bytes)
+uint8_t* AllocatePixels(size_t bytes, size_t& mappedBytes)
 {
+    mappedBytes = 0;
     if (bytes < 2 * kHugePage)
         return static_cast<uint8_t*>(std::calloc(bytes, 1));
     const size_t rounded = (bytes + kHugePage - 1) & ~(kHugePage - 1);
-    void* memory = nullptr;
-    if (posix_memalign(&memory, kHugePage, rounded) != 0)
+    void* memory = mmap(nullptr, rounded, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1,
+                        0);
+    if (memory == MAP_FAILED)
         return nullptr;
     madvise(memory, rounded, MADV_HUGEPAGE); // a hint; without huge pages it still works
-    std::memset(memory, 0, bytes);
+    mappedBytes = rounded;
     return static_cast<uint8_t*>(memory);
 }
 
@@ -91,7 +95,10 @@ uint8_t* AllocatePixels(size_t bytes)
 DibStorage::~DibStorage()
 {
     magic = 0;
-    std::free(bits);
+    if (mappedBytes)
+        munmap(bits, mappedBytes);
+    else
+        std::free(bits);
 }
 
 void SyncPaletteFromColourTable(PictureRecord& picture)
@@ -129,7 +136,7 @@ PictureRecord newdib(int32_t width, int32_t height, int32_t bitCount,
 
     try {
         auto storage = std::make_unique<DibStorage>();
-        storage->bits = AllocatePixels(size_t(imageBytes));
+        storage->bits = AllocatePixels(size_t(imageBytes), storage->mappedBytes);
         if (!storage->bits)
             return picture;
 
