@@ -64,7 +64,6 @@ const std::pair<bool PrintOptions::*, const char*> kOptionCaptions[] = {
     {&PrintOptions::NoGlueOnPosterEdge, "No edge for glue on the poster edge"},
 };
 
-
 // The printer the request names, set up with its paper; null and an error text when that is
 // not possible.
 std::unique_ptr<CurrentPrinter> PrinterFor(const PosterRequest& r, QString& error)

@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstddef>
@@ -199,8 +200,8 @@ Sint64 SDLCALL SpanSize(SDL_RWops* ops)
 Sint64 SDLCALL SpanSeek(SDL_RWops* ops, Sint64 offset, int whence)
 {
     MemorySpan& s = SpanOf(ops);
-    const Sint64 base = whence == RW_SEEK_CUR ? Sint64(s.position)
-                                              : (whence == RW_SEEK_END ? Sint64(s.size) : 0);
+    const Sint64 base =
+        whence == RW_SEEK_CUR ? Sint64(s.position) : (whence == RW_SEEK_END ? Sint64(s.size) : 0);
     const Sint64 target = base + offset;
     if (target < 0 || target > Sint64(s.size))
         return SDL_SetError("seek outside the file");
@@ -304,8 +305,6 @@ SDL_Surface* DecodeWithSdl(const uint8_t* data, size_t size, PictureType type, b
         return IMG_LoadPNM_RW(source.get());
     case PictureType::Qoi:
         return IMG_LoadQOI_RW(source.get());
-    case PictureType::Xpm:
-        return IMG_LoadXPM_RW(source.get());
     case PictureType::Webp:
         return IMG_LoadWEBP_RW(source.get());
     default:
@@ -339,8 +338,7 @@ DirectResult ReadWithSdl(const uint8_t* data, size_t size, const PictureClaim& c
     return out.Bits ? DirectResult::Read : DirectResult::NoMemory;
 }
 
-DirectResult Decode(const uint8_t* data, size_t size, const PictureClaim& claim,
-                    PictureRecord& out)
+DirectResult Decode(const uint8_t* data, size_t size, const PictureClaim& claim, PictureRecord& out)
 {
     switch (claim.type) {
     case PictureType::Jpeg:
@@ -354,6 +352,21 @@ DirectResult Decode(const uint8_t* data, size_t size, const PictureClaim& claim,
     default:
         return ReadWithSdl(data, size, claim, out);
     }
+}
+
+// True when the file begins as a type that this library reads does, whether or not its header
+// is complete: a file of such a type whose header breaks off is damaged, not some other file.
+bool HasKnownSignature(const uint8_t* data, size_t size)
+{
+    auto starts = [&](size_t at, const char* text, size_t length) {
+        return size >= at + length && std::memcmp(data + at, text, length) == 0;
+    };
+    return starts(0, "BM", 2) || starts(0, "\x89PNG\r\n\x1a\n", 8) || starts(0, "qoif", 4) ||
+           starts(0, "GIF8", 4) || starts(0, "\xFF\xD8\xFF", 3) || starts(0, "FORM", 4) ||
+           starts(0, "II*\0", 4) || starts(0, "MM\0*", 4) ||
+           (starts(0, "RIFF", 4) && starts(8, "WEBP", 4)) ||
+           (size >= 2 && data[0] == 'P' && data[1] >= '1' && data[1] <= '6' &&
+            (size == 2 || std::isspace(data[2])));
 }
 
 std::string Megabytes(uint64_t bytes)
@@ -390,7 +403,8 @@ PictureRead ReadPictureFile(const char* fileName)
     std::optional<PictureClaim> candidates[] = {ClaimBySignature(file.data(), file.size()),
                                                 ClaimAsTga(file.data(), file.size())};
     if (!candidates[0] && !candidates[1]) {
-        read.failure = ReadFailure::NotAPicture;
+        read.failure = HasKnownSignature(file.data(), file.size()) ? ReadFailure::Damaged
+                                                                   : ReadFailure::NotAPicture;
         return read;
     }
     const uint64_t available = MemoryForPictures();

@@ -38,7 +38,6 @@ enum class PictureType
     Pnm,
     Tiff,
     Webp,
-    Xpm,
     Tga
 };
 
@@ -46,10 +45,10 @@ enum class PictureType
 struct PictureClaim
 {
     PictureType type = PictureType::Tga;
-    PictureSize size;        // may be 0 or below when the header says so
-    int recordBits = 24;     // depth of the record its reader makes: 1, 4, 8 or 24
+    PictureSize size;          // may be 0 or below when the header says so
+    int recordBits = 24;       // depth of the record its reader makes: 1, 4, 8 or 24
     uint64_t decoderBytes = 0; // what its decoder holds at once beside the record, at most
-    bool fitsFile = true;    // false: the file's bytes cannot hold that many pixels of that type
+    bool fitsFile = true;      // false: the file's bytes cannot hold that many pixels of that type
 };
 
 // The claim of the type that the file's signature names; nullopt when no signature matches or

@@ -138,8 +138,8 @@ DirectResult ReadPng(const uint8_t* data, size_t size, const PictureClaim& claim
     if (rowBytes != size_t(width) * pixelBytes)
         return DirectResult::Damaged;
 
-    state->picture = newdib(int32_t(width), int32_t(height), depth, colours ? &table : nullptr,
-                            colours);
+    state->picture =
+        newdib(int32_t(width), int32_t(height), depth, colours ? &table : nullptr, colours);
     PictureRecord& picture = state->picture;
     if (!picture.Bits)
         return DirectResult::NoMemory;
@@ -173,8 +173,8 @@ DirectResult ReadPng(const uint8_t* data, size_t size, const PictureClaim& claim
     };
     for (int pass = 0; pass < passes; ++pass) {
         for (png_uint_32 y = 0; y < height; ++y) {
-            uint8_t* target = direct ? recordRow(y)
-                                     : state->buffer.data() + (passes > 1 ? y * rowBytes : 0);
+            uint8_t* target =
+                direct ? recordRow(y) : state->buffer.data() + (passes > 1 ? y * rowBytes : 0);
             png_read_row(reader.png, target, nullptr);
             if (!direct && passes == 1)
                 finishRow(y, target);

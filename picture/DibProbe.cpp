@@ -47,7 +47,7 @@ const char* const kPngSignature = "\x89PNG\r\n\x1a\n";
 uint64_t Saturated(Wide value)
 {
     return value > std::numeric_limits<uint64_t>::max() ? std::numeric_limits<uint64_t>::max()
-                                                         : uint64_t(value);
+                                                        : uint64_t(value);
 }
 
 // Bytes of w x h pixels of bytesPerPixel each, rows padded to 4 bytes as SDL lays out surfaces.
@@ -143,9 +143,10 @@ Claim ClaimBmpAt(const Bytes& b, size_t infoStart, size_t pixelOffset, bool head
             return std::nullopt; // one plane, or this is no bitmap header at all
         const uint64_t entries = bits <= 8 ? (colours ? colours : 1u << bits) : colours;
         const uint64_t entryBytes = headerSize == kBmpCoreHeader ? 3 : 4;
-        const uint64_t masks = (compression == kBiBitfields && headerSize == kBmpInfoHeader) ? 12 : 0;
-        pixelOffset = size_t(std::min<uint64_t>(headerSize + masks + entries * entryBytes,
-                                                uint64_t(b.Size()) + 1));
+        const uint64_t masks =
+            (compression == kBiBitfields && headerSize == kBmpInfoHeader) ? 12 : 0;
+        pixelOffset = size_t(
+            std::min<uint64_t>(headerSize + masks + entries * entryBytes, uint64_t(b.Size()) + 1));
     }
     switch (bits) {
     case 1:
@@ -158,6 +159,7 @@ Claim ClaimBmpAt(const Bytes& b, size_t infoStart, size_t pixelOffset, bool head
     default:
         if (headerless)
             return std::nullopt;
+        c.fitsFile = false; // no depth that BMP has
     }
     c.recordBits = bits <= 8 ? 8 : 24;
     // The decoder's surface holds 1, 2, 3 or 4 bytes per pixel; a headerless one is read from a
@@ -174,12 +176,14 @@ Claim ClaimBmpAt(const Bytes& b, size_t infoStart, size_t pixelOffset, bool head
         const Wide rowBits = Wide(c.size.width) * bits;
         const Wide row = ((rowBits + 31) / 32) * 4;
         const Wide needed = row * uint64_t(c.size.height - 1) + (rowBits + 7) / 8;
-        c.fitsFile = needed <= data;
+        c.fitsFile = c.fitsFile && needed <= data;
     } else if (compression == kBiRle8 || compression == kBiRle4) {
         // Rows that escapes leave out make no real picture of that size: at least half the
         // pixels must come from runs or literal stretches.
         const Wide covered = RunLengthCoverage(b, pixelOffset, c.size, compression == kBiRle4);
-        c.fitsFile = covered * 2 >= Pixels(c.size);
+        c.fitsFile = c.fitsFile && covered * 2 >= Pixels(c.size);
+    } else {
+        c.fitsFile = false; // JPEG or PNG inside, or no compression that BMP has
     }
     return c;
 }
@@ -432,7 +436,7 @@ Claim ClaimPcx(const Bytes& b)
 {
     constexpr uint8_t kPcxMaker = 0x0A, kRunLength = 1;
     constexpr size_t kHeaderSize = 128;
-    constexpr uint64_t kLongestRun = 32;          // a run of 2 bytes gives at most 63 bytes
+    constexpr uint64_t kLongestRun = 32;         // a run of 2 bytes gives at most 63 bytes
     constexpr uint64_t kMostPixelsPerByte = 512; // those 63 bytes at 1 bit per pixel
     if (!b.Has(0, kHeaderSize) || b.U8(0) != kPcxMaker || b.U8(2) != kRunLength)
         return std::nullopt;
@@ -445,7 +449,8 @@ Claim ClaimPcx(const Bytes& b)
     c.decoderBytes = SurfaceBytes(c.size, trueColour ? 3 : 1) + uint64_t(lineBytes) * planes;
     const Wide raw = Wide(lineBytes) * planes * uint64_t(std::max<int64_t>(c.size.height, 0));
     const uint64_t data = b.Size() - kHeaderSize;
-    c.fitsFile = raw <= Wide(kLongestRun) * data && Pixels(c.size) <= Wide(kMostPixelsPerByte) * data;
+    c.fitsFile =
+        raw <= Wide(kLongestRun) * data && Pixels(c.size) <= Wide(kMostPixelsPerByte) * data;
     return c;
 }
 
@@ -523,7 +528,8 @@ Claim ClaimPnm(const Bytes& b)
     const unsigned samples = colour ? 3 : 1;
     const unsigned sampleBytes = maxValue > 255 ? 2 : 1;
     const Wide w = Wide(std::max<int64_t>(width, 0)), h = Wide(std::max<int64_t>(height, 0));
-    const Wide raster = kind == 4 ? (w + 7) / 8 * h : w * h * samples * (kind >= 4 ? sampleBytes : 1);
+    const Wide raster =
+        kind == 4 ? (w + 7) / 8 * h : w * h * samples * (kind >= 4 ? sampleBytes : 1);
     c.fitsFile = raster <= b.Size();
     return c;
 }
@@ -600,14 +606,16 @@ Claim ClaimTiff(const Bytes& b)
     c.size = {*width, *height};
     c.recordBits = 24;
     const Wide w = Wide(std::max<int64_t>(*width, 0)), h = Wide(std::max<int64_t>(*height, 0));
-    const Wide rowBytes = (w * std::max<uint64_t>(samples, 1) * std::max<uint64_t>(bits, 1) + 7) / 8;
+    const Wide rowBytes =
+        (w * std::max<uint64_t>(samples, 1) * std::max<uint64_t>(bits, 1) + 7) / 8;
 
     // The reader takes the picture a strip or a row of tiles at a time: libtiff's decoded strip
     // or tile and the band of four-byte pixels made from it.
     if (tileW > 0 && tileH > 0) {
         const Wide across = (w + tileW - 1) / tileW * tileW;
-        const Wide tile = (Wide(tileW) * std::max<uint64_t>(samples, 1) *
-                               std::max<uint64_t>(bits, 1) + 7) / 8 * tileH;
+        const Wide tile =
+            (Wide(tileW) * std::max<uint64_t>(samples, 1) * std::max<uint64_t>(bits, 1) + 7) / 8 *
+            tileH;
         c.decoderBytes = Saturated(across * tileH * 4 + tile);
     } else {
         // As the reader bands them: whole strips, at least 64 rows.
@@ -635,11 +643,18 @@ Claim ClaimTiff(const Bytes& b)
     default:
         break;
     }
-    c.fitsFile = rowBytes * h <= mostPerByte * b.Size();
+    // Every strip or tile is decoded whole, tiles past the picture's edges included.
+    Wide decoded = rowBytes * h;
+    if (tileW > 0 && tileH > 0) {
+        const Wide across = (w + tileW - 1) / tileW * tileW, down = (h + tileH - 1) / tileH * tileH;
+        decoded =
+            (across * std::max<uint64_t>(samples, 1) * std::max<uint64_t>(bits, 1) + 7) / 8 * down;
+    }
+    c.fitsFile = decoded <= mostPerByte * b.Size();
     return c;
 }
 
-// --- WebP, XPM ----------------------------------------------------------------------------
+// --- WebP --------------------------------------------------------------------------------
 
 Claim ClaimWebp(const Bytes& b)
 {
@@ -664,39 +679,11 @@ Claim ClaimWebp(const Bytes& b)
     return c;
 }
 
-Claim ClaimXpm(const Bytes& b)
-{
-    if (!b.Matches(0, "/* XPM */"))
-        return std::nullopt;
-    const auto* data = reinterpret_cast<const char*>(b.Data());
-    const auto* quote = static_cast<const char*>(std::memchr(data, '"', b.Size()));
-    if (!quote)
-        return std::nullopt;
-    size_t pos = size_t(quote - data) + 1;
-    int64_t values[4] = {};
-    for (int64_t& value : values) {
-        while (b.Has(pos, 1) && b.U8(pos) == ' ')
-            ++pos;
-        if (!b.Has(pos, 1) || !std::isdigit(b.U8(pos)))
-            return std::nullopt;
-        while (b.Has(pos, 1) && std::isdigit(b.U8(pos)) && value < (int64_t(1) << 40))
-            value = value * 10 + (b.U8(pos++) - '0');
-    }
-    PictureClaim c;
-    c.type = PictureType::Xpm;
-    c.size = {values[0], values[1]};
-    const bool paletted = values[2] <= 256;
-    c.recordBits = paletted ? 8 : 24;
-    c.decoderBytes = SurfaceBytes(c.size, paletted ? 1 : 4) + b.Size();
-    // Every pixel is written out with its characters, at least one.
-    c.fitsFile = Pixels(c.size) * uint64_t(std::max<int64_t>(values[3], 1)) <= b.Size();
-    return c;
-}
-
 using Prober = Claim (*)(const Bytes&);
-constexpr Prober kBySignature[] = {ClaimBmp,  ClaimPng,  ClaimQoi, ClaimGif,
-                                   ClaimJpeg, ClaimPcx,  ClaimLbm, ClaimPnm,
-                                   ClaimTiff, ClaimWebp, ClaimXpm, ClaimHeaderlessDib};
+// XPM is not among them: SDL_image's decoder of these text drawings crashes on damaged files.
+constexpr Prober kBySignature[] = {ClaimBmp,  ClaimPng,  ClaimQoi,          ClaimGif,
+                                   ClaimJpeg, ClaimPcx,  ClaimLbm,          ClaimPnm,
+                                   ClaimTiff, ClaimWebp, ClaimHeaderlessDib};
 
 } // namespace
 

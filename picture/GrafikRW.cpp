@@ -81,8 +81,8 @@ uint8_t* AllocatePixels(size_t bytes, size_t& mappedBytes)
     if (bytes < 2 * kHugePage)
         return static_cast<uint8_t*>(std::calloc(bytes, 1));
     const size_t rounded = (bytes + kHugePage - 1) & ~(kHugePage - 1);
-    void* memory = mmap(nullptr, rounded, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1,
-                        0);
+    void* memory =
+        mmap(nullptr, rounded, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (memory == MAP_FAILED)
         return nullptr;
     madvise(memory, rounded, MADV_HUGEPAGE); // a hint; without huge pages it still works
@@ -191,4 +191,3 @@ void DIBChanged(const PictureRecord& picture)
     if (DibStorage* storage = StorageOf(picture))
         storage->pixelsChanged = 1;
 }
-
