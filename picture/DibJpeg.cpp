@@ -21,6 +21,7 @@ struct JpegContext
     // Kept here, not in locals, so that they survive the long jump.
     PictureRecord picture;
     std::unique_ptr<JSAMPLE[]> inks; // one CMYK row
+    std::unique_ptr<RowPrefetch> prefetch;
 };
 
 JpegContext& ContextOf(j_common_ptr info)
@@ -86,6 +87,7 @@ DirectResult ReadJpeg(const uint8_t* data, size_t size, const PictureClaim& clai
     context.errors.output_message = QuietJpegOutput;
     if (setjmp(context.failed)) {
         jpeg_destroy_decompress(&info);
+        context.prefetch.reset();
         deldib(context.picture);
         return context.why;
     }
@@ -108,10 +110,12 @@ DirectResult ReadJpeg(const uint8_t* data, size_t size, const PictureClaim& clai
         jpeg_destroy_decompress(&info);
         return DirectResult::NoMemory;
     }
+    context.prefetch.reset(new (std::nothrow) RowPrefetch(context.picture));
     if (cmyk)
         context.inks.reset(new (std::nothrow) JSAMPLE[size_t(info.output_width) * 4]);
     if (cmyk && !context.inks) {
         jpeg_destroy_decompress(&info);
+        context.prefetch.reset();
         deldib(context.picture);
         return DirectResult::NoMemory;
     }
@@ -126,6 +130,7 @@ DirectResult ReadJpeg(const uint8_t* data, size_t size, const PictureClaim& clai
         if (cmyk)
             CmykRowToBgr(context.inks.get(), row, info.output_width, info.saw_Adobe_marker);
     }
+    context.prefetch.reset();
     const bool complete = info.output_scanline == info.output_height;
     if (complete)
         jpeg_finish_decompress(&info);

@@ -4,6 +4,7 @@
 
 #include <SDL.h>
 
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <thread>
 
 namespace {
 
@@ -190,4 +192,60 @@ DecoderBudget::DecoderBudget(uint64_t bytes)
 DecoderBudget::~DecoderBudget()
 {
     decoderLimit.store(previous_, std::memory_order_relaxed);
+}
+
+namespace {
+
+// Records smaller than this are taken from the heap or fill too fast for a thread to help.
+constexpr size_t kPrefetchFrom = size_t(64) << 20;
+constexpr size_t kPrefetchStep = size_t(32) << 20;
+
+} // namespace
+
+struct RowPrefetch::Worker
+{
+    std::atomic<bool> stop{false};
+    std::thread thread;
+};
+
+RowPrefetch::RowPrefetch(const PictureRecord& picture)
+{
+    if (!picture.Bits || !picture.Info || std::thread::hardware_concurrency() < 2)
+        return;
+    const size_t bytes = picture.Info->bmiHeader.biSizeImage;
+    if (bytes < kPrefetchFrom)
+        return;
+    const long page = sysconf(_SC_PAGESIZE);
+    // Whole pages inside the rows; the mapping starts on a page.
+    auto* begin = picture.Bits;
+    const size_t pages = bytes / size_t(page) * size_t(page);
+    try {
+        worker_ = std::make_unique<Worker>();
+        Worker* w = worker_.get();
+        worker_->thread = std::thread([w, begin, pages] {
+            for (size_t end = pages; end > 0 && !w->stop.load(std::memory_order_relaxed);) {
+                const size_t start = end > kPrefetchStep ? end - kPrefetchStep : 0;
+                if (madvise(begin + start, end - start, MADV_POPULATE_WRITE) != 0)
+                    return; // an older kernel; the decoder takes the pages itself
+                end = start;
+            }
+        });
+    } catch (const std::exception&) {
+        worker_.reset(); // no thread: the decoder takes the pages itself
+    }
+}
+
+void RowPrefetch::Stop()
+{
+    if (!worker_)
+        return;
+    worker_->stop = true;
+    if (worker_->thread.joinable())
+        worker_->thread.join();
+    worker_.reset();
+}
+
+RowPrefetch::~RowPrefetch()
+{
+    Stop();
 }

@@ -79,9 +79,11 @@ DirectResult ReadPng(const uint8_t* data, size_t size, const PictureClaim& claim
     {
         PictureRecord picture;
         std::vector<uint8_t> buffer;
+        std::unique_ptr<RowPrefetch> prefetch;
     };
     auto state = std::make_unique<State>();
     if (setjmp(png_jmpbuf(reader.png))) {
+        state->prefetch.reset();
         deldib(state->picture);
         return DirectResult::Damaged;
     }
@@ -143,6 +145,7 @@ DirectResult ReadPng(const uint8_t* data, size_t size, const PictureClaim& claim
     PictureRecord& picture = state->picture;
     if (!picture.Bits)
         return DirectResult::NoMemory;
+    state->prefetch.reset(new (std::nothrow) RowPrefetch(picture));
     auto recordRow = [&](png_uint_32 y) {
         return picture.Bits + int64_t(height - 1 - y) * picture.BytesPerLine;
     };
@@ -153,6 +156,7 @@ DirectResult ReadPng(const uint8_t* data, size_t size, const PictureClaim& claim
     try {
         state->buffer.resize(bufferRows * rowBytes);
     } catch (const std::bad_alloc&) {
+        state->prefetch.reset();
         deldib(picture);
         return DirectResult::NoMemory;
     }
@@ -184,6 +188,7 @@ DirectResult ReadPng(const uint8_t* data, size_t size, const PictureClaim& claim
         for (png_uint_32 y = 0; y < height; ++y)
             finishRow(y, state->buffer.data() + y * rowBytes);
     png_read_end(reader.png, nullptr);
+    state->prefetch.reset();
     out = picture;
     state->picture = {};
     return DirectResult::Read;

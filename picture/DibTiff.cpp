@@ -152,12 +152,14 @@ DirectResult ReadTiff(const uint8_t* data, size_t size, const PictureClaim& clai
     PictureRecord picture = newdib(int32_t(width), int32_t(height), 24, nullptr, 0);
     if (!picture.Bits)
         return DirectResult::NoMemory;
+    RowPrefetch prefetch(picture);
 
     for (uint32_t top = 0; top < height; top += band) {
         const uint32_t rows = std::min(band, height - top);
         image.row_offset = int(top);
         image.col_offset = 0;
         if (!TIFFRGBAImageGet(&image, raster.get(), width, rows) || source.failed) {
+            prefetch.Stop();
             deldib(picture);
             return DirectResult::Damaged;
         }
@@ -172,6 +174,7 @@ DirectResult ReadTiff(const uint8_t* data, size_t size, const PictureClaim& clai
             }
         }
     }
+    prefetch.Stop();
     out = picture;
     return DirectResult::Read;
 }

@@ -69,11 +69,13 @@ int64_t DIBRowBytes(int32_t width, int32_t bitCount)
 
 namespace {
 
-// Large pictures are mapped from the system, in huge pages where it has them: touching every
-// byte of a 72 MB picture in 4 KiB pages costs more than decoding a JPEG into it. Mapped pages
-// come zeroed and are only taken when first written, so a decoder that writes every row touches
-// the picture once.
+// Large pictures are mapped from the system. Mapped pages come zeroed and are only taken when
+// first written, so a decoder that writes every row touches the picture once. Up to a few
+// hundred megabytes they are asked for in huge pages: touching every byte of a 72 MB picture in
+// 4 KiB pages costs more than decoding a JPEG into it. Above that the kernel's compaction for
+// huge pages costs more than it saves (a 3 GB picture took four times as long to fill).
 constexpr size_t kHugePage = size_t(2) << 20;
+constexpr size_t kLargestInHugePages = size_t(256) << 20;
 
 uint8_t* AllocatePixels(size_t bytes, size_t& mappedBytes)
 {
@@ -85,7 +87,8 @@ uint8_t* AllocatePixels(size_t bytes, size_t& mappedBytes)
         mmap(nullptr, rounded, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (memory == MAP_FAILED)
         return nullptr;
-    madvise(memory, rounded, MADV_HUGEPAGE); // a hint; without huge pages it still works
+    if (rounded <= kLargestInHugePages)
+        madvise(memory, rounded, MADV_HUGEPAGE); // a hint; without huge pages it still works
     mappedBytes = rounded;
     return static_cast<uint8_t*>(memory);
 }
