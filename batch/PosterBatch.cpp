@@ -6,6 +6,7 @@
 #include "PaperFormat.h"
 #include "PictureFacts.h"
 #include "PictureOps.h"
+#include "PictureRead.h"
 #include "PrintJob.h"
 #include "TwainIO2.h"
 
@@ -73,12 +74,14 @@ const std::pair<bool PrintOptions::*, const char*> kOptionCaptions[] = {
     {&PrintOptions::NoGlueOnPosterEdge, "No edge for glue on the poster edge"},
 };
 
-PictureRecord ReadPicture(const QString& path)
+// The picture of the file; null Bits and the library's reason, with the file's name, when it
+// can't be read (the window shows only its fixed "Couldn't load file!").
+PictureRecord ReadPicture(const QString& path, QString& error)
 {
-    // A folder reads as nothing; do not hand it to the library's readers.
-    if (QFileInfo(path).isDir())
-        return {};
-    return OpenDib(QFile::encodeName(path).constData(), 0);
+    const PictureRead read = ReadPictureFile(QFile::encodeName(path).constData());
+    if (!read.picture.Bits)
+        error = path + QStringLiteral(": ") + QString::fromStdString(ReadFailureText(read));
+    return read.picture;
 }
 
 // The scanner's own name for a mode typed in any case; the text as given when the device
@@ -332,9 +335,9 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
         !jpeg || r.action == PosterRequest::Action::Info || !r.saveFile.isEmpty() || r.dryRun;
     HeldPicture picture(!decode  ? PictureRecord()
                         : r.scan ? ScanPicture(r, error)
-                                 : ReadPicture(r.picture));
+                                 : ReadPicture(r.picture, error));
     if (decode && !picture.get().Bits)
-        return Fail(err, r.scan ? error : r.picture + QStringLiteral(": Couldn't load file!"));
+        return Fail(err, error);
     if (const int status = ApplyEdits(r.edits, picture, error))
         return Fail(err, error, status);
     if (jpeg && picture.get().Bits &&
@@ -403,9 +406,9 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
     };
     PrintResult result = print();
     if (result.needsPixels && !PrintStopRequested()) {
-        picture.replace(ReadPicture(r.picture));
+        picture.replace(ReadPicture(r.picture, error));
         if (!picture.get().Bits)
-            return Fail(err, r.picture + QStringLiteral(": Couldn't load file!"));
+            return Fail(err, error);
         in.jpeg.reset();
         result = print();
     }

@@ -1,29 +1,49 @@
-// Feeds arbitrary bytes to OpenDib through a file, as the program would meet them.
+// Feeds arbitrary bytes to OpenDib through a file, as the program would meet them. The file is
+// an anonymous one in memory, reached by its /proc name, so that no run leaves one behind,
+// however it ends.
 #include "GrafikRW.h"
 
-#include <cstdint>
-#include <cstdio>
-#include <string>
+#include <sys/mman.h>
 #include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
 
 namespace {
 
-std::string InputFileName()
+int InputFile()
 {
-    return "/tmp/velmora-fuzz-" + std::to_string(getpid()) + ".pic";
+    static const int fd = [] {
+        const int made = memfd_create("velmora-fuzz", MFD_CLOEXEC);
+        if (made < 0)
+            std::abort(); // without it there is nothing to fuzz
+        return made;
+    }();
+    return fd;
+}
+
+bool Fill(int fd, const uint8_t* data, size_t size)
+{
+    if (ftruncate(fd, 0) != 0 || lseek(fd, 0, SEEK_SET) != 0)
+        return false;
+    while (size > 0) {
+        const ssize_t written = write(fd, data, size);
+        if (written <= 0)
+            return false;
+        data += written;
+        size -= size_t(written);
+    }
+    return true;
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const std::string fileName = InputFileName();
-    std::FILE* file = std::fopen(fileName.c_str(), "wb");
-    if (!file)
-        return 0;
-    const bool written = std::fwrite(data, 1, size, file) == size;
-    std::fclose(file);
-    if (!written)
+    const int fd = InputFile();
+    static const std::string fileName = "/proc/self/fd/" + std::to_string(fd);
+    if (!Fill(fd, data, size))
         return 0;
 
     const PictureRecord picture = OpenDib(fileName.c_str(), 0);

@@ -1,5 +1,7 @@
-// Reading picture files: SDL_image decodes, and the decoded surface is mapped onto the depths of
-// the picture record.
+// Reading picture files. The file is mapped, its header read and weighed (what it claims against
+// what its bytes can hold and the memory there is), and only then decoded: JPEG, GIF, PNG and
+// TIFF by their own libraries straight into the record's rows, the other types by SDL_image,
+// whose surface is then mapped onto the depths of the record.
 //
 // The format code is not needed for reading: every type is recognised by its contents, which is
 // what code 0 asks for, and other codes are read the same way.
@@ -8,164 +10,28 @@
 #include <SDL.h>
 #include <SDL_image.h>
 
-#include <atomic>
-#include <climits>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cmath>
 #include <cstddef>
-#include <cstdio>
 #include <cstring>
 #include <memory>
+#include <new>
+#include <string>
 #include <vector>
 
 namespace {
 
-// SDL reads from memory through an int-sized length.
-constexpr long kMaxFileBytes = INT_MAX;
-
-// Each block carries its size in front, at the alignment malloc gives.
-struct alignas(std::max_align_t) BlockHeader
-{
-    size_t size;
-};
-
-std::atomic<size_t> decoderHeld{0};
-SDL_malloc_func systemMalloc = nullptr;
-SDL_calloc_func systemCalloc = nullptr;
-SDL_realloc_func systemRealloc = nullptr;
-SDL_free_func systemFree = nullptr;
-
-bool Reserve(size_t size)
-{
-    size_t held = decoderHeld.load(std::memory_order_relaxed);
-    do {
-        if (size > kDecoderBudget - held)
-            return false;
-    } while (!decoderHeld.compare_exchange_weak(held, held + size, std::memory_order_relaxed));
-    return true;
-}
-
-void Release(size_t size)
-{
-    decoderHeld.fetch_sub(size, std::memory_order_relaxed);
-}
-
-void* Hand(BlockHeader* block, size_t size)
-{
-    block->size = size;
-    return block + 1;
-}
-
-BlockHeader* HeaderOf(void* memory)
-{
-    return static_cast<BlockHeader*>(memory) - 1;
-}
-
-void* SDLCALL BudgetMalloc(size_t size)
-{
-    if (size > kDecoderBudget || !Reserve(size))
-        return nullptr;
-    auto* block = static_cast<BlockHeader*>(systemMalloc(sizeof(BlockHeader) + size));
-    if (!block) {
-        Release(size);
-        return nullptr;
-    }
-    return Hand(block, size);
-}
-
-void* SDLCALL BudgetCalloc(size_t count, size_t each)
-{
-    if (each != 0 && count > kDecoderBudget / each)
-        return nullptr;
-    const size_t size = count * each;
-    if (!Reserve(size))
-        return nullptr;
-    auto* block = static_cast<BlockHeader*>(systemCalloc(1, sizeof(BlockHeader) + size));
-    if (!block) {
-        Release(size);
-        return nullptr;
-    }
-    return Hand(block, size);
-}
-
-void SDLCALL BudgetFree(void* memory)
-{
-    if (!memory)
-        return;
-    BlockHeader* block = HeaderOf(memory);
-    Release(block->size);
-    systemFree(block);
-}
-
-void* SDLCALL BudgetRealloc(void* memory, size_t size)
-{
-    if (!memory)
-        return BudgetMalloc(size);
-    BlockHeader* block = HeaderOf(memory);
-    const size_t old = block->size;
-    if (size > old && (size > kDecoderBudget || !Reserve(size - old)))
-        return nullptr;
-    auto* moved = static_cast<BlockHeader*>(systemRealloc(block, sizeof(BlockHeader) + size));
-    if (!moved) {
-        if (size > old)
-            Release(size - old);
-        return nullptr;
-    }
-    if (size < old)
-        Release(old - size);
-    return Hand(moved, size);
-}
-
-// SDL wants its allocator replaced before it allocates anything, so this happens while the
-// program starts, before any picture is read.
-[[maybe_unused]] const bool budgetInstalled = [] {
-    SDL_GetMemoryFunctions(&systemMalloc, &systemCalloc, &systemRealloc, &systemFree);
-    return SDL_SetMemoryFunctions(BudgetMalloc, BudgetCalloc, BudgetRealloc, BudgetFree) == 0;
-}();
-
-struct FileCloser
-{
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
 struct SurfaceFreer
 {
     void operator()(SDL_Surface* s) const { SDL_FreeSurface(s); }
 };
 using SurfacePtr = std::unique_ptr<SDL_Surface, SurfaceFreer>;
-
-bool ReadWholeFile(const char* fileName, std::vector<uint8_t>& data)
-{
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fileName, "rb"));
-    if (!file || std::fseek(file.get(), 0, SEEK_END) != 0)
-        return false;
-    const long length = std::ftell(file.get());
-    if (length <= 0 || length > kMaxFileBytes || std::fseek(file.get(), 0, SEEK_SET) != 0)
-        return false;
-    try {
-        data.resize(size_t(length));
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    return std::fread(data.data(), 1, data.size(), file.get()) == data.size();
-}
-
-SDL_Surface* Decode(const std::vector<uint8_t>& data)
-{
-    SDL_RWops* source = SDL_RWFromConstMem(data.data(), int(data.size()));
-    if (!source)
-        return nullptr;
-    // Drawings and layered documents are not pictures here, and the SVG and XCF decoders leak
-    // on damaged input.
-    if (IMG_isSVG(source) || IMG_isXCF(source)) {
-        SDL_RWclose(source);
-        return nullptr;
-    }
-    // Types with a signature are found by their contents. TGA, the one type without, must be
-    // asked for separately: named, it would be tried before every other type.
-    SDL_Surface* surface = IMG_Load_RW(source, 0);
-    if (!surface && SDL_RWseek(source, 0, RW_SEEK_SET) == 0)
-        surface = IMG_LoadTyped_RW(source, 0, "TGA");
-    SDL_RWclose(source);
-    return surface;
-}
 
 // Colour index of pixel x in a row of an indexed SDL surface.
 int IndexAt(const uint8_t* row, int x, uint32_t format)
@@ -216,58 +82,297 @@ PictureRecord FromIndexed(const SDL_Surface& surface, int width)
     return picture;
 }
 
-// Colour over white by its alpha, rounded.
-inline uint8_t OverWhite(uint8_t colour, uint8_t alpha)
+// Colour surfaces are converted a row at a time, so that beside the surface and the record only
+// one row is held.
+PictureRecord FromTrueColour(const SDL_Surface& surface, int width)
 {
-    constexpr int kFull = 255;
-    return uint8_t((colour * alpha + kFull * (kFull - alpha) + kFull / 2) / kFull);
-}
-
-PictureRecord FromTrueColour(SDL_Surface& surface, int width)
-{
-    SurfacePtr converted;
-    const SDL_Surface* source = &surface;
     const uint32_t format = surface.format->format;
-    const bool direct = format == SDL_PIXELFORMAT_RGB24 || format == SDL_PIXELFORMAT_BGR24;
-    if (!direct) {
-        // BGRA32 is blue, green, red, alpha in memory, whatever the byte order of the machine.
-        converted.reset(SDL_ConvertSurfaceFormat(&surface, SDL_PIXELFORMAT_BGRA32, 0));
+    const bool bgr = format == SDL_PIXELFORMAT_BGR24;
+    std::unique_ptr<uint8_t[]> converted;
+    if (!bgr) {
+        converted.reset(new (std::nothrow) uint8_t[size_t(surface.w) * 4]);
         if (!converted)
             return {};
-        source = converted.get();
     }
     const PictureRecord picture = newdib(width, surface.h, 24, nullptr, 0);
     if (!picture.Bits)
         return picture;
 
     const bool hasAlpha = SDL_ISPIXELFORMAT_ALPHA(format);
-    const size_t rowBytes = size_t(width) * 3;
     for (int r = 0; r < surface.h; ++r) {
-        const auto* in = static_cast<const uint8_t*>(source->pixels) + int64_t(r) * source->pitch;
+        const auto* in = static_cast<const uint8_t*>(surface.pixels) + int64_t(r) * surface.pitch;
         uint8_t* out = picture.Bits + int64_t(surface.h - 1 - r) * picture.BytesPerLine;
-        if (format == SDL_PIXELFORMAT_BGR24) {
-            std::memcpy(out, in, rowBytes);
-        } else if (format == SDL_PIXELFORMAT_RGB24) {
-            for (size_t i = 0; i < rowBytes; i += 3) {
-                out[i] = in[i + 2];
-                out[i + 1] = in[i + 1];
-                out[i + 2] = in[i];
-            }
-        } else if (hasAlpha) {
-            for (int x = 0; x < width; ++x, in += 4, out += 3) {
-                out[0] = OverWhite(in[0], in[3]);
-                out[1] = OverWhite(in[1], in[3]);
-                out[2] = OverWhite(in[2], in[3]);
-            }
-        } else {
-            for (int x = 0; x < width; ++x, in += 4, out += 3) {
-                out[0] = in[0];
-                out[1] = in[1];
-                out[2] = in[2];
-            }
+        if (bgr) {
+            std::memcpy(out, in, size_t(width) * 3);
+            continue;
+        }
+        // BGRA32 is blue, green, red, alpha in memory, whatever the byte order of the machine.
+        if (SDL_ConvertPixels(surface.w, 1, format, in, surface.pitch, SDL_PIXELFORMAT_BGRA32,
+                              converted.get(), surface.w * 4) != 0) {
+            deldib(picture);
+            return {};
+        }
+        const uint8_t* bgra = converted.get();
+        for (int x = 0; x < width; ++x, bgra += 4, out += 3) {
+            const uint8_t alpha = hasAlpha ? bgra[3] : 255;
+            out[0] = OverWhite(bgra[0], alpha);
+            out[1] = OverWhite(bgra[1], alpha);
+            out[2] = OverWhite(bgra[2], alpha);
         }
     }
     return picture;
+}
+
+// The file's bytes, mapped read-only for the length of one read.
+class MappedFile
+{
+public:
+    ~MappedFile()
+    {
+        if (data_)
+            munmap(data_, size_);
+        if (fd_ >= 0)
+            close(fd_);
+    }
+    // None on success, else why the file can't be had; error is then the system's reason.
+    ReadFailure Open(const char* fileName, int& error)
+    {
+        struct stat facts = {};
+        if (stat(fileName, &facts) != 0) {
+            error = errno;
+            return (errno == ENOENT || errno == ENOTDIR) ? ReadFailure::NoSuchFile
+                                                         : ReadFailure::NotReadable;
+        }
+        if (S_ISDIR(facts.st_mode))
+            return ReadFailure::Folder;
+        if (!S_ISREG(facts.st_mode)) {
+            error = ENODEV;
+            return ReadFailure::NotReadable;
+        }
+        fd_ = open(fileName, O_RDONLY | O_CLOEXEC);
+        if (fd_ < 0) {
+            error = errno;
+            return ReadFailure::NotReadable;
+        }
+        if (fstat(fd_, &facts) != 0) {
+            error = errno;
+            return ReadFailure::NotReadable;
+        }
+        if (facts.st_size <= 0)
+            return ReadFailure::NotAPicture;
+        size_ = size_t(facts.st_size);
+        void* data = mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd_, 0);
+        if (data == MAP_FAILED) {
+            error = errno;
+            return ReadFailure::NotReadable;
+        }
+        data_ = static_cast<uint8_t*>(data);
+        madvise(data_, size_, MADV_SEQUENTIAL);
+        return ReadFailure::None;
+    }
+    const uint8_t* data() const { return data_; }
+    size_t size() const { return size_; }
+
+private:
+    int fd_ = -1;
+    uint8_t* data_ = nullptr;
+    size_t size_ = 0;
+};
+
+// SDL reading the mapped bytes, with 64-bit positions (SDL's own memory reader takes an int).
+struct MemorySpan
+{
+    const uint8_t* data;
+    size_t size;
+    size_t position;
+};
+
+MemorySpan& SpanOf(SDL_RWops* ops)
+{
+    return *static_cast<MemorySpan*>(ops->hidden.unknown.data1);
+}
+
+Sint64 SDLCALL SpanSize(SDL_RWops* ops)
+{
+    return Sint64(SpanOf(ops).size);
+}
+
+Sint64 SDLCALL SpanSeek(SDL_RWops* ops, Sint64 offset, int whence)
+{
+    MemorySpan& s = SpanOf(ops);
+    const Sint64 base =
+        whence == RW_SEEK_CUR ? Sint64(s.position) : (whence == RW_SEEK_END ? Sint64(s.size) : 0);
+    const Sint64 target = base + offset;
+    if (target < 0 || target > Sint64(s.size))
+        return SDL_SetError("seek outside the file");
+    s.position = size_t(target);
+    return target;
+}
+
+size_t SDLCALL SpanRead(SDL_RWops* ops, void* target, size_t size, size_t count)
+{
+    MemorySpan& s = SpanOf(ops);
+    if (size == 0)
+        return 0;
+    const size_t whole = std::min(count, (s.size - s.position) / size);
+    std::memcpy(target, s.data + s.position, whole * size);
+    s.position += whole * size;
+    return whole;
+}
+
+size_t SDLCALL SpanWrite(SDL_RWops*, const void*, size_t, size_t)
+{
+    return 0;
+}
+
+int SDLCALL SpanClose(SDL_RWops* ops)
+{
+    SDL_FreeRW(ops);
+    return 0;
+}
+
+struct RWCloser
+{
+    void operator()(SDL_RWops* ops) const { SDL_RWclose(ops); }
+};
+using RWPtr = std::unique_ptr<SDL_RWops, RWCloser>;
+
+RWPtr OpenSpan(MemorySpan& span)
+{
+    RWPtr ops(SDL_AllocRW());
+    if (!ops)
+        return ops;
+    ops->size = SpanSize;
+    ops->seek = SpanSeek;
+    ops->read = SpanRead;
+    ops->write = SpanWrite;
+    ops->close = SpanClose;
+    ops->type = SDL_RWOPS_UNKNOWN;
+    ops->hidden.unknown.data1 = &span;
+    return ops;
+}
+
+// A headerless DIB with the file header put in front, as the BMP decoder wants it.
+std::vector<uint8_t> WithFileHeader(const uint8_t* data, size_t size)
+{
+    constexpr size_t kFileHeader = 14;
+    const uint32_t headerSize = uint32_t(data[0]) | (uint32_t(data[1]) << 8);
+    const bool core = headerSize == 12;
+    const unsigned bits = core ? (data[10] | (data[11] << 8)) : (data[14] | (data[15] << 8));
+    const uint32_t compression = core ? 0 : (data[16] | (data[17] << 8));
+    const uint32_t used = core ? 0 : (uint32_t(data[32]) | (data[33] << 8) | (data[34] << 16));
+    const size_t entries = bits <= 8 ? (used ? used : (1u << bits)) : used;
+    const size_t masks = (compression == 3 && headerSize == 40) ? 12 : 0;
+    const size_t offset = kFileHeader + headerSize + masks + entries * (core ? 3 : 4);
+    std::vector<uint8_t> file(kFileHeader + size, 0);
+    const size_t total = file.size();
+    file[0] = 'B';
+    file[1] = 'M';
+    for (int i = 0; i < 4; ++i) {
+        file[2 + i] = uint8_t(total >> (8 * i));
+        file[10 + i] = uint8_t(offset >> (8 * i));
+    }
+    std::memcpy(file.data() + kFileHeader, data, size);
+    return file;
+}
+
+SDL_Surface* DecodeWithSdl(const uint8_t* data, size_t size, PictureType type, bool headerless)
+{
+    std::vector<uint8_t> copy;
+    if (headerless) {
+        try {
+            copy = WithFileHeader(data, size);
+        } catch (const std::bad_alloc&) {
+            return nullptr;
+        }
+        data = copy.data();
+        size = copy.size();
+    }
+    MemorySpan span{data, size, 0};
+    const RWPtr source = OpenSpan(span);
+    if (!source)
+        return nullptr;
+    switch (type) {
+    case PictureType::Bmp:
+        return IMG_LoadBMP_RW(source.get());
+    case PictureType::Tga:
+        return IMG_LoadTGA_RW(source.get());
+    case PictureType::Pcx:
+        return IMG_LoadPCX_RW(source.get());
+    case PictureType::Lbm:
+        return IMG_LoadLBM_RW(source.get());
+    case PictureType::Pnm:
+        return IMG_LoadPNM_RW(source.get());
+    case PictureType::Qoi:
+        return IMG_LoadQOI_RW(source.get());
+    case PictureType::Webp:
+        return IMG_LoadWEBP_RW(source.get());
+    default:
+        return nullptr;
+    }
+}
+
+DirectResult ReadWithSdl(const uint8_t* data, size_t size, const PictureClaim& claim,
+                         PictureRecord& out)
+{
+    const bool headerless = claim.type == PictureType::Bmp && size >= 2 && data[0] != 'B';
+    SurfacePtr surface;
+    {
+        const DecoderBudget budget(claim.decoderBytes + kDecoderWorkingBytes);
+        surface.reset(DecodeWithSdl(data, size, claim.type, headerless));
+    }
+    if (!surface || !surface->pixels || !surface->format)
+        return DirectResult::Damaged;
+    // The IFF decoder widens its surface to whole 16-pixel words; the header has the true width.
+    int width = surface->w;
+    if (claim.type == PictureType::Lbm && claim.size.width < width)
+        width = int(claim.size.width);
+    if (width != claim.size.width || surface->h != claim.size.height)
+        return DirectResult::Damaged;
+    if (SDL_LockSurface(surface.get()) != 0)
+        return DirectResult::Damaged;
+    const SDL_PixelFormat& format = *surface->format;
+    out = (format.palette && format.BitsPerPixel <= 8) ? FromIndexed(*surface, width)
+                                                       : FromTrueColour(*surface, width);
+    SDL_UnlockSurface(surface.get());
+    return out.Bits ? DirectResult::Read : DirectResult::NoMemory;
+}
+
+DirectResult Decode(const uint8_t* data, size_t size, const PictureClaim& claim, PictureRecord& out)
+{
+    switch (claim.type) {
+    case PictureType::Jpeg:
+        return ReadJpeg(data, size, claim, out);
+    case PictureType::Gif:
+        return ReadGif(data, size, claim, out);
+    case PictureType::Png:
+        return ReadPng(data, size, claim, out);
+    case PictureType::Tiff:
+        return ReadTiff(data, size, claim, out);
+    default:
+        return ReadWithSdl(data, size, claim, out);
+    }
+}
+
+// True when the file begins as a type that this library reads does, whether or not its header
+// is complete: a file of such a type whose header breaks off is damaged, not some other file.
+bool HasKnownSignature(const uint8_t* data, size_t size)
+{
+    auto starts = [&](size_t at, const char* text, size_t length) {
+        return size >= at + length && std::memcmp(data + at, text, length) == 0;
+    };
+    return starts(0, "BM", 2) || starts(0, "\x89PNG\r\n\x1a\n", 8) || starts(0, "qoif", 4) ||
+           starts(0, "GIF8", 4) || starts(0, "\xFF\xD8\xFF", 3) || starts(0, "FORM", 4) ||
+           starts(0, "II*\0", 4) || starts(0, "MM\0*", 4) ||
+           (starts(0, "RIFF", 4) && starts(8, "WEBP", 4)) ||
+           (size >= 2 && data[0] == 'P' && data[1] >= '1' && data[1] <= '6' &&
+            (size == 2 || std::isspace(data[2])));
+}
+
+std::string Megabytes(uint64_t bytes)
+{
+    constexpr double kMegabyte = 1e6;
+    return std::to_string(uint64_t(std::ceil(double(bytes) / kMegabyte))) + " MB";
 }
 
 } // namespace
@@ -280,60 +385,98 @@ int DepthForColours(int colours)
     return colours <= kFourBitColours ? 4 : 8;
 }
 
+PictureRead ReadPictureFile(const char* fileName)
+{
+    PictureRead read;
+    if (!fileName || !*fileName) {
+        read.failure = ReadFailure::NoSuchFile;
+        return read;
+    }
+    MappedFile file;
+    read.failure = file.Open(fileName, read.systemError);
+    if (read.failure != ReadFailure::None)
+        return read;
+    read.fileBytes = file.size();
+
+    // The type its signature names, then TGA, which has none; each is weighed before it is
+    // decoded, and the first reason to refuse the file is the one reported.
+    std::optional<PictureClaim> candidates[] = {ClaimBySignature(file.data(), file.size()),
+                                                ClaimAsTga(file.data(), file.size())};
+    if (!candidates[0] && !candidates[1]) {
+        read.failure = HasKnownSignature(file.data(), file.size()) ? ReadFailure::Damaged
+                                                                   : ReadFailure::NotAPicture;
+        return read;
+    }
+    const uint64_t available = MemoryForPictures();
+    bool reported = false;
+    for (const std::optional<PictureClaim>& claim : candidates) {
+        if (!claim)
+            continue;
+        const ClaimVerdict verdict = JudgeClaim(*claim, available);
+        auto report = [&](ReadFailure failure) {
+            if (reported)
+                return;
+            reported = true;
+            read.failure = failure;
+            read.claimedWidth = claim->size.width;
+            read.claimedHeight = claim->size.height;
+            read.claimBeyondFile = !claim->fitsFile;
+            read.neededBytes = verdict.needed;
+            read.availableBytes = verdict.available;
+        };
+        if (verdict.failure != ReadFailure::None) {
+            report(verdict.failure);
+            continue;
+        }
+        PictureRecord picture;
+        const DirectResult result = Decode(file.data(), file.size(), *claim, picture);
+        if (result == DirectResult::Read) {
+            DIBChanged(picture);
+            read = PictureRead{};
+            read.picture = picture;
+            read.claimedWidth = claim->size.width;
+            read.claimedHeight = claim->size.height;
+            read.fileBytes = file.size();
+            return read;
+        }
+        report(result == DirectResult::NoMemory ? ReadFailure::TooLarge : ReadFailure::Damaged);
+    }
+    return read;
+}
+
+std::string ReadFailureText(const PictureRead& read)
+{
+    const std::string claimed =
+        std::to_string(read.claimedWidth) + " x " + std::to_string(read.claimedHeight) + " pixels";
+    switch (read.failure) {
+    case ReadFailure::None:
+        return {};
+    case ReadFailure::NoSuchFile:
+        return "no such file";
+    case ReadFailure::Folder:
+        return "a folder, not a picture file";
+    case ReadFailure::NotReadable:
+        return std::string("not readable: ") + std::strerror(read.systemError);
+    case ReadFailure::NotAPicture:
+        return read.fileBytes == 0 ? "an empty file, not a picture"
+                                   : "not a picture of a type Velmora reads";
+    case ReadFailure::Damaged:
+        if (read.claimBeyondFile)
+            return "damaged or cut short: it claims " + claimed + ", more than its " +
+                   std::to_string(read.fileBytes) + " bytes can hold";
+        return "damaged or cut short";
+    case ReadFailure::TooLarge:
+        if (double(read.claimedWidth) * double(read.claimedHeight) > double(kMaxPicturePixels))
+            return "too large: it claims " + claimed + ", more than the " +
+                   std::to_string(kMaxPicturePixels) + " pixels a picture may have";
+        return "too large for the memory: it claims " + claimed + ", which need " +
+               Megabytes(read.neededBytes) + ", and " + Megabytes(read.availableBytes) +
+               " can be had";
+    }
+    return {};
+}
+
 PictureRecord OpenDib(const char* fileName, int32_t /*formatCode*/)
 {
-    if (!fileName)
-        return {};
-    std::vector<uint8_t> data;
-    if (!ReadWholeFile(fileName, data))
-        return {};
-    const auto claimed = ProbePictureSize(data.data(), data.size());
-    if (claimed && !AcceptablePictureSize(*claimed))
-        return {};
-    if (!PlausibleForFileSize(data.data(), data.size()) ||
-        !PngChunksComplete(data.data(), data.size()))
-        return {};
-
-    const bool jpeg = data.size() > 2 && data[0] == 0xFF && data[1] == 0xD8;
-    if (jpeg) {
-        PictureRecord picture;
-        switch (ReadJpeg(data.data(), data.size(), picture)) {
-        case DirectResult::Read:
-            DIBChanged(picture);
-            return picture;
-        case DirectResult::Refused:
-            return {};
-        case DirectResult::NotRead:
-            break;
-        }
-    }
-    // SDL_image's GIF decoder takes later frames and stray bytes for images of any size, and
-    // fails badly when it cannot have the memory; giflib reads the first image and stops.
-    const bool gif = data.size() > 3 && std::memcmp(data.data(), "GIF", 3) == 0;
-    if (gif) {
-        PictureRecord picture;
-        if (ReadGif(data.data(), data.size(), picture) != DirectResult::Read)
-            return {};
-        DIBChanged(picture);
-        return picture;
-    }
-
-    SurfacePtr surface(Decode(data));
-    if (!surface || !surface->pixels || !surface->format ||
-        !AcceptablePictureSize({surface->w, surface->h}))
-        return {};
-    if (SDL_LockSurface(surface.get()) != 0)
-        return {};
-    // The IFF decoder widens its surface to whole 16-pixel words; the header has the true width.
-    int width = surface->w;
-    const bool iff = data.size() >= 4 && std::memcmp(data.data(), "FORM", 4) == 0;
-    if (iff && claimed && claimed->width < width)
-        width = int(claimed->width);
-    const SDL_PixelFormat& format = *surface->format;
-    PictureRecord picture = (format.palette && format.BitsPerPixel <= 8)
-                                ? FromIndexed(*surface, width)
-                                : FromTrueColour(*surface, width);
-    SDL_UnlockSurface(surface.get());
-    DIBChanged(picture);
-    return picture;
+    return ReadPictureFile(fileName).picture;
 }

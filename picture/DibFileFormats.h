@@ -2,23 +2,23 @@
 #pragma once
 
 #include "GrafikRW.h"
+#include "PictureRead.h"
 
 #include <QByteArray>
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 
-// Largest picture, in pixels, that a file may describe; bigger ones are refused before decoding,
-// so that a few hostile header bytes cannot make the decoder claim gigabytes.
-constexpr int64_t kMaxFilePixels = int64_t(1) << 28;
+// Largest picture, in pixels, that a file may describe: 40000 x 25000 fits, and at 24 bits it
+// still fits the 4 GiB image size of the record's header. Whether a picture up to this size is
+// read depends on the memory there is for it.
+constexpr int64_t kMaxPicturePixels = int64_t(1) << 30;
 
-// The decoders allocate through SDL's allocator, and some allocate by what they find deep in
-// a file, beyond what the header check sees. Everything they hold at once is kept within this
-// budget: room for the largest picture a file may describe at 4 bytes per pixel, twice over for
-// the decoders' working copies. An allocation beyond it fails, and the decoder reports the file
-// as unreadable.
-constexpr size_t kDecoderBudget = size_t(kMaxFilePixels) * 4 * 2;
+// What a decoder may hold beside the figure its header gives: its tables, row buffers and the
+// like. Pictures of every size get the same allowance.
+constexpr uint64_t kDecoderWorkingBytes = uint64_t(16) << 20;
 
 struct PictureSize
 {
@@ -27,41 +27,130 @@ struct PictureSize
     bool operator==(const PictureSize&) const = default;
 };
 
-// The size that the header of a picture file claims, for the types whose header is simple to
-// read (BMP, PNG, GIF, JPEG, PCX, IFF/LBM, PNM, TIFF, QOI and, when none of these matches,
-// TGA). nullopt when the type is not recognised or its header is cut short; the decoder then has
-// the final word. A recognised header may claim sizes of 0 or below.
+enum class PictureType
+{
+    Bmp,
+    Png,
+    Qoi,
+    Gif,
+    Jpeg,
+    Pcx,
+    Lbm,
+    Pnm,
+    Tiff,
+    Webp,
+    Tga
+};
+
+// What the header of a file claims, read before any decoder sees it.
+struct PictureClaim
+{
+    PictureType type = PictureType::Tga;
+    PictureSize size;          // may be 0 or below when the header says so
+    int recordBits = 24;       // depth of the record its reader makes: 1, 4, 8 or 24
+    uint64_t decoderBytes = 0; // what its decoder holds at once beside the record, at most
+    bool fitsFile = true;      // false: the file's bytes cannot hold that many pixels of that type
+};
+
+// The claim of the type that the file's signature names; nullopt when no signature matches or
+// the header is cut short.
+std::optional<PictureClaim> ClaimBySignature(const uint8_t* data, size_t size);
+
+// The claim of the file read as TGA, the one type without a signature: only headers with a known
+// image type, a colour map that agrees with it and a pixel depth TGA has are taken.
+std::optional<PictureClaim> ClaimAsTga(const uint8_t* data, size_t size);
+
+// The size that a file claims: that of its signature's type, else of TGA; nullopt when neither
+// takes it.
 std::optional<PictureSize> ProbePictureSize(const uint8_t* data, size_t size);
 
-// True when a picture of that size may be decoded.
-bool AcceptablePictureSize(const PictureSize& size);
+// Bytes of the record's pixel rows for a picture of that size and depth; 0 when the size is not
+// positive or the rows would not fit the record's 32-bit sizes.
+uint64_t RecordBytes(const PictureSize& size, int bitCount);
 
-// False when the file is too small to hold the picture its header claims, even at the densest
-// encoding its type allows: a few bytes claiming millions of pixels would otherwise have the
-// decoder allocate and fill them all before it finds the data missing.
-bool PlausibleForFileSize(const uint8_t* data, size_t size);
+// The memory the process can still have: the available physical memory, and what the
+// address-space limit leaves beside the address space already in use, whichever is less.
+uint64_t MemoryForPictures();
+
+// The verdict on a claim before its decoder runs: None when it may be decoded, else Damaged (the
+// file cannot hold such a picture, or the size is not positive) or TooLarge (above the ceiling
+// or beyond the memory; needed and available are then filled in).
+struct ClaimVerdict
+{
+    ReadFailure failure = ReadFailure::None;
+    uint64_t needed = 0;
+    uint64_t available = 0;
+};
+ClaimVerdict JudgeClaim(const PictureClaim& claim, uint64_t available);
 
 // False for a PNG whose chunks run past the end of the file or never reach IEND, true for
-// anything else. The PNG decoder takes a read past the end for data, goes on finding chunks in
-// stale bytes and may never stop, so such a file must not reach it.
+// anything else.
 bool PngChunksComplete(const uint8_t* data, size_t size);
+
+// Limits every allocation of the decoders that allocate through SDL while it lives: together
+// they may hold at most the given bytes. Outside such a scope a small default applies.
+class DecoderBudget
+{
+public:
+    explicit DecoderBudget(uint64_t bytes);
+    ~DecoderBudget();
+    DecoderBudget(const DecoderBudget&) = delete;
+    DecoderBudget& operator=(const DecoderBudget&) = delete;
+
+    // The limit outside every scope.
+    static constexpr uint64_t kDefault = uint64_t(64) << 20;
+
+private:
+    uint64_t previous_;
+};
+
+// Has the system map in the pages of a large record's rows on a second thread, from the last
+// row in memory, the first that a top-down decoder writes, backwards, while the decoder fills
+// them: taking fresh pages costs about a third of decoding a JPEG into them. Stops (and waits)
+// when destroyed or stopped, which must happen before the rows are released.
+class RowPrefetch
+{
+public:
+    explicit RowPrefetch(const PictureRecord& picture);
+    ~RowPrefetch();
+    RowPrefetch(const RowPrefetch&) = delete;
+    RowPrefetch& operator=(const RowPrefetch&) = delete;
+    void Stop();
+
+private:
+    struct Worker;
+    std::unique_ptr<Worker> worker_;
+};
 
 // What a reader of one type made of a file.
 enum class DirectResult
 {
     Read,    // the picture is in the record
-    Refused, // too large, damaged, or no memory for it: no picture
-    NotRead  // not a file this reader takes; the general reader may try
+    Damaged, // the data are broken, cut short or disagree with the checked header
+    NoMemory // an allocation within the budget failed
 };
 
-// Reads a JPEG file held in memory.
-DirectResult ReadJpeg(const uint8_t* data, size_t size, PictureRecord& out);
-
-// Reads the first image of a GIF file held in memory, at its own size, with its colour table.
-DirectResult ReadGif(const uint8_t* data, size_t size, PictureRecord& out);
+// The readers of single types. Each is handed the claim that was checked, and refuses a file
+// whose decoder finds another size; the decoder's own memory stays within claim.decoderBytes
+// plus kDecoderWorkingBytes.
+DirectResult ReadJpeg(const uint8_t* data, size_t size, const PictureClaim& claim,
+                      PictureRecord& out);
+DirectResult ReadGif(const uint8_t* data, size_t size, const PictureClaim& claim,
+                     PictureRecord& out);
+DirectResult ReadPng(const uint8_t* data, size_t size, const PictureClaim& claim,
+                     PictureRecord& out);
+DirectResult ReadTiff(const uint8_t* data, size_t size, const PictureClaim& claim,
+                      PictureRecord& out);
 
 // Bits per pixel for a colour table of that many entries: 1, 4 or 8.
 int DepthForColours(int colours);
+
+// Colour over white by its alpha, rounded.
+inline uint8_t OverWhite(uint8_t colour, uint8_t alpha)
+{
+    constexpr int kFull = 255;
+    return uint8_t((colour * alpha + kFull * (kFull - alpha) + kFull / 2) / kFull);
+}
 
 // Puts a colour index, already confined to the depth, at pixel x of a row of 1, 4 or 8 bits per
 // pixel whose bytes started at 0.

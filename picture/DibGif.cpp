@@ -80,20 +80,19 @@ std::vector<int> RowOrder(int height, bool interlaced)
 
 } // namespace
 
-DirectResult ReadGif(const uint8_t* data, size_t size, PictureRecord& out)
+DirectResult ReadGif(const uint8_t* data, size_t size, const PictureClaim& claim,
+                     PictureRecord& out)
 {
     MemoryReader reader{data, size, 0};
     int error = 0;
     const GifPtr gif(DGifOpen(&reader, ReadFromMemory, &error));
-    if (!gif)
-        return DirectResult::Refused;
-    if (!FindFirstImage(gif.get()))
-        return DirectResult::Refused;
+    if (!gif || !FindFirstImage(gif.get()))
+        return DirectResult::Damaged;
 
     const GifImageDesc& image = gif->Image;
     const int width = image.Width, height = image.Height;
-    if (!AcceptablePictureSize({width, height}))
-        return DirectResult::Refused;
+    if (width != claim.size.width || height != claim.size.height)
+        return DirectResult::Damaged;
 
     const ColorMapObject* map = image.ColorMap ? image.ColorMap : gif->SColorMap;
     const int colours = map ? std::clamp(map->ColorCount, 1, 256) : 256;
@@ -106,7 +105,7 @@ DirectResult ReadGif(const uint8_t* data, size_t size, PictureRecord& out)
     // Without any colour table the indices are shown as a grey ramp.
     PictureRecord picture = newdib(width, height, depth, map ? &table : nullptr, map ? colours : 0);
     if (!picture.Bits)
-        return DirectResult::Refused;
+        return DirectResult::NoMemory;
 
     // Indices beyond the table of a smaller depth (a damaged file) are cut to that depth, which
     // keeps them inside the table.
@@ -115,7 +114,7 @@ DirectResult ReadGif(const uint8_t* data, size_t size, PictureRecord& out)
     for (const int r : RowOrder(height, image.Interlace)) {
         if (DGifGetLine(gif.get(), line.data(), width) == GIF_ERROR) {
             deldib(picture);
-            return DirectResult::Refused;
+            return DirectResult::Damaged;
         }
         uint8_t* row = picture.Bits + int64_t(height - 1 - r) * picture.BytesPerLine;
         if (depth == 8) {

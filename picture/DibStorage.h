@@ -13,7 +13,8 @@ struct DibStorage
     static constexpr uint32_t kMagic = 0x56444942; // marks a live storage block
     uint32_t magic = kMagic;
     BITMAPINFO info = {};
-    uint8_t* bits = nullptr; // calloc'ed, biSizeImage bytes
+    uint8_t* bits = nullptr; // biSizeImage bytes: calloc'ed, or mapped when mappedBytes > 0
+    size_t mappedBytes = 0;
     uint8_t pixelsChanged = 0; // set by setpixel and DIBChanged; the view is refreshed then
 
     // A QImage over the rows (the 4-bit picture through an expanded 8-bit copy), made at the

@@ -19,6 +19,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <map>
 #include <utility>
@@ -124,6 +126,77 @@ TEST(batch_tool, BadInputGivesOneErrorLineAndFailure)
     }
     EXPECT_FALSE(QFileInfo::exists(nowhere));
     EXPECT_TRUE(QFileInfo(QStringLiteral("folder.pdf")).isDir());
+}
+
+void WriteFile(const QString& name, const QByteArray& bytes)
+{
+    QFile f(name);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+// Every refused picture gets its reason, in one line, and nothing of a library's own.
+TEST(batch_tool, SaysWhyAPictureIsRefused)
+{
+    ASSERT_TRUE(QDir().mkdir(QStringLiteral("pictures")));
+    WriteFile(QStringLiteral("notes.txt"), "a shopping list, not a picture\n");
+    WriteFile(QStringLiteral("secret.bmp"), "BM");
+    QFile::setPermissions(QStringLiteral("secret.bmp"), QFileDevice::Permissions());
+    ASSERT_TRUE(testsupport::Run(
+        QStringLiteral("convert -size 300x200 plasma:fractal -compress LZW whole.tif && "
+                       "head -c 20000 whole.tif > cut.tif && convert whole.tif whole.png && "
+                       "head -c 30000 whole.png > cut.png && convert whole.tif whole.jpg && "
+                       "head -c 4000 whole.jpg > cut.jpg")));
+    // A frame of 30000 x 30000 pixels and a scan of enough bytes to pass for so large a picture;
+    // the tool is refused it before any decoding, for want of memory.
+    QByteArray large = QByteArray::fromHex("FFD8FFC0000B0875307530010111"
+                                           "00FFDA000801010000003F00");
+    large += QByteArray(1800000, 0x55) + QByteArray::fromHex("FFD9");
+    WriteFile(QStringLiteral("large.jpg"), large);
+
+    // Root reads whatever it likes; the unreadable file is tried as nobody.
+    const QStringList asNobody =
+        geteuid() == 0
+            ? QStringList{QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"),
+                          QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups")}
+            : QStringList{};
+    const QStringList limited = {QStringLiteral("prlimit"), QStringLiteral("--as=1500000000")};
+    struct Case
+    {
+        QString file;
+        QStringList prefix;
+        QString reason;
+    };
+    const Case cases[] = {
+        {QStringLiteral("missing.bmp"), {}, QStringLiteral("no such file")},
+        {QStringLiteral("pictures"), {}, QStringLiteral("a folder, not a picture file")},
+        {testsupport::TestDir() + QStringLiteral("/secret.bmp"), asNobody,
+         QStringLiteral("not readable: Permission denied")},
+        {QStringLiteral("notes.txt"), {}, QStringLiteral("not a picture of a type Velmora reads")},
+        {QStringLiteral("cut.tif"), {}, QStringLiteral("damaged or cut short")},
+        {QStringLiteral("cut.png"), {}, QStringLiteral("damaged or cut short")},
+        {QStringLiteral("cut.jpg"), {}, QStringLiteral("damaged or cut short")},
+        {QStringLiteral("large.jpg"), limited,
+         QStringLiteral("too large for the memory: it claims 30000 x 30000 pixels, which need ")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file.toStdString());
+        if (!c.prefix.isEmpty() && !testsupport::HaveProgram(c.prefix.front()))
+            continue;
+        const ToolRun run = RunTool({QStringLiteral("--info"), c.file}, c.prefix);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(run.out.isEmpty());
+        EXPECT_TRUE(run.err.startsWith(QStringLiteral("velmora-poster: ") + c.file +
+                                       QStringLiteral(": ") + c.reason))
+            << run.err.toStdString();
+        EXPECT_EQ(run.err.count(QLatin1Char('\n')), 1) << run.err.toStdString();
+    }
+    // The whole files are read.
+    for (const char* whole : {"whole.tif", "whole.png", "whole.jpg"}) {
+        const ToolRun run = RunTool({QStringLiteral("--info"), QString::fromUtf8(whole)});
+        EXPECT_EQ(run.status, 0) << whole << run.err.toStdString();
+        EXPECT_TRUE(run.out.startsWith(QStringLiteral("Width: 300\nHeight: 200\n"))) << whole;
+    }
 }
 
 TEST(batch_tool, HelpAndVersionSucceedWithoutAPicture)

@@ -2,10 +2,14 @@
 
 #include <QProcess>
 
-ToolRun RunTool(const QStringList& arguments)
+ToolRun RunTool(const QStringList& arguments, const QStringList& prefix)
 {
     QProcess process;
-    process.start(QStringLiteral(VELMORA_POSTER), arguments);
+    if (prefix.isEmpty())
+        process.start(QStringLiteral(VELMORA_POSTER), arguments);
+    else
+        process.start(prefix.front(),
+                      prefix.mid(1) + QStringList{QStringLiteral(VELMORA_POSTER)} + arguments);
     ToolRun run;
     if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
         return run;

@@ -13,7 +13,8 @@ struct ToolRun
     QString err;
 };
 
-ToolRun RunTool(const QStringList& arguments);
+// With a prefix, the tool runs under that command (prlimit, setpriv) as its last word.
+ToolRun RunTool(const QStringList& arguments, const QStringList& prefix = {});
 
 // "Key: value" lines of a report.
 std::map<QString, QString> ReportLines(const QString& text);

@@ -234,8 +234,9 @@ TEST(ProbePictureSize, ReadsTheClaimedSize)
     };
     const Case cases[] = {
         // BMP with a negative (top-down) height
-        {{'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0,    0,    0,    0,
-          0,   40,  0, 0, 0, 7, 0, 0, 0, 0xFD, 0xFF, 0xFF, 0xFF},
+        {{'B', 'M', 0, 0, 0,    0,    0,    0,    0, 0, 0,  0, 0, 0, 40, 0, 0, 0,
+          7,   0,   0, 0, 0xFD, 0xFF, 0xFF, 0xFF, 1, 0, 24, 0, 0, 0, 0,  0, 0, 0,
+          0,   0,   0, 0, 0,    0,    0,    0,    0, 0, 0,  0, 0, 0, 0,  0, 0, 0},
          PictureSize{7, 3}},
         {{'G', 'I', 'F',  '8', '9', 'a', 10, 0,    10,   0,    0,
           0,   0,   0x2C, 0,   0,   0,   0,  0x00, 0x10, 0x00, 0x20},
@@ -256,10 +257,32 @@ TEST(ProbePictureSize, ReadsTheClaimedSize)
             EXPECT_EQ(*got, *c.size) << got->width << " x " << got->height;
         }
     }
-    EXPECT_TRUE(AcceptablePictureSize({16384, 16384}));
-    EXPECT_FALSE(AcceptablePictureSize({16385, 16384}));
-    EXPECT_FALSE(AcceptablePictureSize({0, 5}));
-    EXPECT_FALSE(AcceptablePictureSize({kMaxFilePixels + 1, 1}));
+}
+
+// The ceiling is a gigapixel within the record's 4 GiB image size, below it the memory decides.
+TEST(JudgeClaim, WeighsTheClaimAgainstTheCeilingAndTheMemory)
+{
+    constexpr uint64_t kPlenty = uint64_t(1) << 40;
+    PictureClaim claim;
+    claim.type = PictureType::Jpeg;
+    claim.size = {40000, 25000};
+    EXPECT_EQ(JudgeClaim(claim, kPlenty).failure, ReadFailure::None);
+    const ClaimVerdict tight = JudgeClaim(claim, uint64_t(2) << 30);
+    EXPECT_EQ(tight.failure, ReadFailure::TooLarge);
+    EXPECT_GE(tight.needed, uint64_t(40000) * 3 * 25000);
+    EXPECT_EQ(tight.available, uint64_t(2) << 30);
+
+    claim.size = {32768, 32769}; // just over a gigapixel
+    EXPECT_EQ(JudgeClaim(claim, kPlenty).failure, ReadFailure::TooLarge);
+    claim.size = {1, int64_t(1) << 30}; // a gigapixel, but rows padded to 4 bytes pass 4 GiB
+    EXPECT_EQ(JudgeClaim(claim, kPlenty).failure, ReadFailure::TooLarge);
+    claim.size = {4, int64_t(1) << 28};
+    EXPECT_EQ(JudgeClaim(claim, kPlenty).failure, ReadFailure::None);
+    claim.size = {0, 5};
+    EXPECT_EQ(JudgeClaim(claim, kPlenty).failure, ReadFailure::Damaged);
+    claim.size = {5, 5};
+    claim.fitsFile = false;
+    EXPECT_EQ(JudgeClaim(claim, kPlenty).failure, ReadFailure::Damaged);
 }
 
 // A header that claims far more pixels than the file can hold is refused before decoding, while
@@ -379,16 +402,19 @@ TEST(OpenDib, ReadsTheFirstImageOfAGif)
     EXPECT_EQ(OpenDib("damaged.gif", 0).Bits, nullptr);
 }
 
-// What the decoders hold at once stays within the budget, however they ask for it, and what
-// they give back can be asked for again.
+// What the decoders hold at once stays within the budget of the read in progress, however they
+// ask for it, and what they give back can be asked for again.
 TEST(OpenDib, DecodersAllocateWithinABudget)
 {
     constexpr size_t kMiB = size_t(1) << 20;
-    EXPECT_EQ(SDL_malloc(kDecoderBudget + 1), nullptr);
-    EXPECT_EQ(SDL_calloc(kDecoderBudget / 2 + 1, 2), nullptr);
+    constexpr size_t kBudget = 512 * kMiB;
+    EXPECT_EQ(SDL_malloc(DecoderBudget::kDefault + 1), nullptr);
+    const DecoderBudget budget(kBudget);
+    EXPECT_EQ(SDL_malloc(kBudget + 1), nullptr);
+    EXPECT_EQ(SDL_calloc(kBudget / 2 + 1, 2), nullptr);
     EXPECT_EQ(SDL_calloc(SIZE_MAX / 2, 4), nullptr); // a product that wraps around
 
-    void* most = SDL_malloc(kDecoderBudget - 64 * kMiB);
+    void* most = SDL_malloc(kBudget - 64 * kMiB);
     ASSERT_NE(most, nullptr);
     EXPECT_EQ(SDL_malloc(128 * kMiB), nullptr);
     void* small = SDL_malloc(kMiB);
@@ -397,7 +423,7 @@ TEST(OpenDib, DecodersAllocateWithinABudget)
     small = SDL_realloc(small, 16 * kMiB);
     ASSERT_NE(small, nullptr);
     SDL_free(most);
-    void* again = SDL_malloc(kDecoderBudget / 2);
+    void* again = SDL_malloc(kBudget / 2);
     EXPECT_NE(again, nullptr);
     SDL_free(again);
     SDL_free(small);

@@ -1,0 +1,180 @@
+// TIFF through libtiff, a band of whole strips (or a row of tiles) at a time, so that beside the
+// record only that band is held; read back as 24 bits, alpha laid over white. libtiff's errors
+// refuse the file (a strip cut short among them) and neither they nor its warnings are printed.
+#include "DibFileFormats.h"
+
+#include <tiffio.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstring>
+#include <memory>
+#include <new>
+
+namespace {
+
+// Bands at least this many rows high, so that a file of one-row strips is not read a row a call.
+constexpr uint32_t kFewestBandRows = 64;
+
+struct TiffSource
+{
+    const uint8_t* data;
+    size_t size;
+    toff_t position = 0;
+    bool failed = false; // libtiff reported an error
+};
+
+TiffSource& SourceOf(thandle_t handle)
+{
+    return *static_cast<TiffSource*>(handle);
+}
+
+tmsize_t ReadFromMemory(thandle_t handle, void* target, tmsize_t wanted)
+{
+    TiffSource& s = SourceOf(handle);
+    if (wanted < 0 || s.position >= s.size)
+        return 0;
+    const size_t count = std::min<size_t>(size_t(wanted), s.size - size_t(s.position));
+    std::memcpy(target, s.data + s.position, count);
+    s.position += count;
+    return tmsize_t(count);
+}
+
+tmsize_t NoWriting(thandle_t, void*, tmsize_t)
+{
+    return 0;
+}
+
+toff_t SeekInMemory(thandle_t handle, toff_t offset, int whence)
+{
+    TiffSource& s = SourceOf(handle);
+    const toff_t base = whence == SEEK_CUR ? s.position : (whence == SEEK_END ? s.size : 0);
+    s.position = base + offset;
+    return s.position;
+}
+
+int NoClosing(thandle_t)
+{
+    return 0;
+}
+
+toff_t SizeOfMemory(thandle_t handle)
+{
+    return SourceOf(handle).size;
+}
+
+// The file is in memory already; libtiff reads its strips from there without a copy.
+int MapMemory(thandle_t handle, void** base, toff_t* size)
+{
+    TiffSource& s = SourceOf(handle);
+    *base = const_cast<uint8_t*>(s.data);
+    *size = s.size;
+    return 1;
+}
+
+void NoUnmapping(thandle_t, void*, toff_t) {}
+
+int OnTiffError(TIFF*, void* user, const char*, const char*, va_list)
+{
+    static_cast<TiffSource*>(user)->failed = true;
+    return 1; // handled: nothing reaches stderr
+}
+
+int OnTiffWarning(TIFF*, void*, const char*, const char*, va_list)
+{
+    return 1;
+}
+
+struct TiffCloser
+{
+    void operator()(TIFF* tiff) const { TIFFClose(tiff); }
+};
+struct OptionsFreer
+{
+    void operator()(TIFFOpenOptions* options) const { TIFFOpenOptionsFree(options); }
+};
+struct ImageEnder
+{
+    void operator()(TIFFRGBAImage* image) const { TIFFRGBAImageEnd(image); }
+};
+
+} // namespace
+
+DirectResult ReadTiff(const uint8_t* data, size_t size, const PictureClaim& claim,
+                      PictureRecord& out)
+{
+    TiffSource source{data, size};
+    const std::unique_ptr<TIFFOpenOptions, OptionsFreer> options(TIFFOpenOptionsAlloc());
+    if (!options)
+        return DirectResult::NoMemory;
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(),
+                                        tmsize_t(claim.decoderBytes + kDecoderWorkingBytes));
+    TIFFOpenOptionsSetErrorHandlerExtR(options.get(), OnTiffError, &source);
+    TIFFOpenOptionsSetWarningHandlerExtR(options.get(), OnTiffWarning, &source);
+    const std::unique_ptr<TIFF, TiffCloser> tiff(
+        TIFFClientOpenExt("picture", "r", &source, ReadFromMemory, NoWriting, SeekInMemory,
+                          NoClosing, SizeOfMemory, MapMemory, NoUnmapping, options.get()));
+    if (!tiff || source.failed)
+        return DirectResult::Damaged;
+
+    uint32_t width = 0, height = 0;
+    TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height);
+    if (width != claim.size.width || height != claim.size.height)
+        return DirectResult::Damaged;
+
+    char message[1024] = {};
+    TIFFRGBAImage image = {};
+    if (!TIFFRGBAImageOK(tiff.get(), message) ||
+        !TIFFRGBAImageBegin(&image, tiff.get(), 1, message))
+        return DirectResult::Damaged;
+    const std::unique_ptr<TIFFRGBAImage, ImageEnder> ender(&image);
+    image.req_orientation = ORIENTATION_TOPLEFT;
+
+    // Whole strips or rows of tiles per band, each decoded once. A picture stored in another
+    // orientation is turned by libtiff across the band, so it is read as one band.
+    uint32_t unit = 0;
+    if (TIFFIsTiled(tiff.get()))
+        TIFFGetField(tiff.get(), TIFFTAG_TILELENGTH, &unit);
+    else
+        TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_ROWSPERSTRIP, &unit);
+    uint16_t orientation = ORIENTATION_TOPLEFT;
+    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_ORIENTATION, &orientation);
+    unit = std::clamp<uint32_t>(unit, 1, height);
+    uint32_t band = unit * std::max<uint32_t>(1, kFewestBandRows / unit);
+    if (orientation != ORIENTATION_TOPLEFT)
+        band = height;
+    band = std::min(band, height);
+
+    std::unique_ptr<uint32_t[]> raster(new (std::nothrow) uint32_t[size_t(width) * band]);
+    if (!raster)
+        return DirectResult::NoMemory;
+    PictureRecord picture = newdib(int32_t(width), int32_t(height), 24, nullptr, 0);
+    if (!picture.Bits)
+        return DirectResult::NoMemory;
+    RowPrefetch prefetch(picture);
+
+    for (uint32_t top = 0; top < height; top += band) {
+        const uint32_t rows = std::min(band, height - top);
+        image.row_offset = int(top);
+        image.col_offset = 0;
+        if (!TIFFRGBAImageGet(&image, raster.get(), width, rows) || source.failed) {
+            prefetch.Stop();
+            deldib(picture);
+            return DirectResult::Damaged;
+        }
+        for (uint32_t r = 0; r < rows; ++r) {
+            const uint32_t* in = raster.get() + size_t(r) * width;
+            uint8_t* row = picture.Bits + int64_t(height - 1 - (top + r)) * picture.BytesPerLine;
+            for (uint32_t x = 0; x < width; ++x, ++in, row += 3) {
+                const uint8_t alpha = uint8_t(TIFFGetA(*in));
+                row[0] = OverWhite(uint8_t(TIFFGetB(*in)), alpha);
+                row[1] = OverWhite(uint8_t(TIFFGetG(*in)), alpha);
+                row[2] = OverWhite(uint8_t(TIFFGetR(*in)), alpha);
+            }
+        }
+    }
+    prefetch.Stop();
+    out = picture;
+    return DirectResult::Read;
+}
