@@ -1,9 +1,13 @@
 #include "JpegCut.h"
 
+#include <algorithm>
+#include <atomic>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 #include <jpeglib.h>
 
@@ -54,10 +58,33 @@ bool UsableColours(const jpeg_decompress_struct& d)
            (d.num_components == 3 && d.jpeg_color_space == JCS_YCbCr);
 }
 
+// The source's block rows, per component, read out once so that the parts can be written on
+// several threads without calling into the source's memory manager. libjpeg keeps arrays that
+// fit in memory at fixed places, and it has no backing store here: the rows stay put.
+using BlockRows = std::vector<std::vector<JBLOCKROW>>;
+
+BlockRows RowsOf(jpeg_decompress_struct& src, jvirt_barray_ptr* coefficients)
+{
+    BlockRows rows(size_t(src.num_components));
+    for (int c = 0; c < src.num_components; ++c) {
+        const jpeg_component_info& comp = src.comp_info[c];
+        const long height = RoundUp(long(comp.height_in_blocks), comp.v_samp_factor);
+        rows[size_t(c)].reserve(size_t(height));
+        for (long row = 0; row < height; row += comp.v_samp_factor) {
+            JBLOCKARRAY chunk = (*src.mem->access_virt_barray)(
+                reinterpret_cast<j_common_ptr>(&src), coefficients[c], JDIMENSION(row),
+                JDIMENSION(comp.v_samp_factor), FALSE);
+            for (int k = 0; k < comp.v_samp_factor; ++k)
+                rows[size_t(c)].push_back(chunk[k]);
+        }
+    }
+    return rows;
+}
+
 // One part: a compressor whose block arrays are filled from the source's, written to memory.
 // Everything it allocates belongs to its own object and goes with it. Returns false on error.
-bool WritePart(jpeg_decompress_struct& src, Errors& srcErrors, jvirt_barray_ptr* srcCoefficients,
-               const JpegRegion& r, std::vector<uint8_t>& out)
+bool WritePart(jpeg_decompress_struct& src, const BlockRows& srcRows, const JpegRegion& r,
+               std::vector<uint8_t>& out)
 {
     Errors errors;
     SetUpErrors(errors);
@@ -66,17 +93,11 @@ bool WritePart(jpeg_decompress_struct& src, Errors& srcErrors, jvirt_barray_ptr*
     dst.err = &errors.mgr;
     unsigned char* buffer = nullptr;
     unsigned long bufferSize = 0;
-    // An error of the source while its blocks are read comes back here too, so that this part
-    // is cleaned up before the source is.
-    jmp_buf sourceBack;
-    std::memcpy(&sourceBack, &srcErrors.back, sizeof(jmp_buf));
     if (setjmp(errors.back)) {
-        std::memcpy(&srcErrors.back, &sourceBack, sizeof(jmp_buf));
         jpeg_destroy_compress(&dst);
         std::free(buffer);
         return false;
     }
-    std::memcpy(&srcErrors.back, &errors.back, sizeof(jmp_buf));
     jpeg_create_compress(&dst);
     jpeg_copy_critical_parameters(&src, &dst);
     dst.image_width = JDIMENSION(r.w);
@@ -88,39 +109,37 @@ bool WritePart(jpeg_decompress_struct& src, Errors& srcErrors, jvirt_barray_ptr*
     const long mcuW = long(src.max_h_samp_factor) * DCTSIZE;
     const long mcuH = long(src.max_v_samp_factor) * DCTSIZE;
     jvirt_barray_ptr coefficients[MAX_COMPONENTS] = {};
+    long wBlocks[MAX_COMPONENTS] = {};
+    long hBlocks[MAX_COMPONENTS] = {};
     for (int c = 0; c < src.num_components; ++c) {
         const jpeg_component_info& comp = src.comp_info[c];
-        const long wBlocks = RoundUpDiv(long(r.w) * comp.h_samp_factor, mcuW);
-        const long hBlocks = RoundUpDiv(long(r.h) * comp.v_samp_factor, mcuH);
+        wBlocks[c] = RoundUp(RoundUpDiv(long(r.w) * comp.h_samp_factor, mcuW), comp.h_samp_factor);
+        hBlocks[c] = RoundUp(RoundUpDiv(long(r.h) * comp.v_samp_factor, mcuH), comp.v_samp_factor);
         coefficients[c] = (*dst.mem->request_virt_barray)(
-            reinterpret_cast<j_common_ptr>(&dst), JPOOL_IMAGE, FALSE,
-            JDIMENSION(RoundUp(wBlocks, comp.h_samp_factor)),
-            JDIMENSION(RoundUp(hBlocks, comp.v_samp_factor)), JDIMENSION(comp.v_samp_factor));
+            reinterpret_cast<j_common_ptr>(&dst), JPOOL_IMAGE, FALSE, JDIMENSION(wBlocks[c]),
+            JDIMENSION(hBlocks[c]), JDIMENSION(comp.v_samp_factor));
     }
     (*dst.mem->realize_virt_arrays)(reinterpret_cast<j_common_ptr>(&dst));
     for (int c = 0; c < src.num_components; ++c) {
         const jpeg_component_info& comp = src.comp_info[c];
-        const long wBlocks =
-            RoundUp(RoundUpDiv(long(r.w) * comp.h_samp_factor, mcuW), comp.h_samp_factor);
-        const long hBlocks =
-            RoundUp(RoundUpDiv(long(r.h) * comp.v_samp_factor, mcuH), comp.v_samp_factor);
         const long xBlocks = r.x / mcuW * comp.h_samp_factor;
         const long yBlocks = r.y / mcuH * comp.v_samp_factor;
-        for (long row = 0; row < hBlocks; row += comp.v_samp_factor) {
+        const std::vector<JBLOCKROW>& from = srcRows[size_t(c)];
+        for (long row = 0; row < hBlocks[c]; row += comp.v_samp_factor) {
             JBLOCKARRAY to = (*dst.mem->access_virt_barray)(reinterpret_cast<j_common_ptr>(&dst),
                                                             coefficients[c], JDIMENSION(row),
                                                             JDIMENSION(comp.v_samp_factor), TRUE);
-            JBLOCKARRAY from = (*src.mem->access_virt_barray)(
-                reinterpret_cast<j_common_ptr>(&src), srcCoefficients[c], JDIMENSION(row + yBlocks),
-                JDIMENSION(comp.v_samp_factor), FALSE);
-            for (int k = 0; k < comp.v_samp_factor; ++k)
-                std::memcpy(to[k], from[k] + xBlocks, size_t(wBlocks) * sizeof(JBLOCK));
+            for (int k = 0; k < comp.v_samp_factor; ++k) {
+                const size_t source = size_t(row + yBlocks + k);
+                if (source >= from.size())
+                    (*errors.mgr.error_exit)(reinterpret_cast<j_common_ptr>(&dst));
+                std::memcpy(to[k], from[source] + xBlocks, size_t(wBlocks[c]) * sizeof(JBLOCK));
+            }
         }
     }
     jpeg_mem_dest(&dst, &buffer, &bufferSize);
     jpeg_write_coefficients(&dst, coefficients);
     jpeg_finish_compress(&dst);
-    std::memcpy(&srcErrors.back, &sourceBack, sizeof(jmp_buf));
     out.assign(buffer, buffer + bufferSize);
     jpeg_destroy_compress(&dst);
     std::free(buffer);
@@ -182,10 +201,29 @@ bool CutJpeg(const uint8_t* data, size_t size, const std::vector<JpegRegion>& re
         parts.clear();
         return false;
     }
-    // The blocks of the whole picture, read once for all the parts.
+    // The blocks of the whole picture, read once for all the parts, which are then written on
+    // as many threads as there are cores.
     jvirt_barray_ptr* coefficients = jpeg_read_coefficients(&src);
-    for (size_t i = 0; ok && i < regions.size(); ++i)
-        ok = WritePart(src, errors, coefficients, regions[i], parts[i]);
+    const BlockRows rows = RowsOf(src, coefficients);
+    std::atomic<size_t> next{0};
+    std::atomic<bool> failed{false};
+    const auto work = [&] {
+        for (size_t i = next++; i < regions.size() && !failed; i = next++)
+            if (!WritePart(src, rows, regions[i], parts[i]))
+                failed = true;
+    };
+    const unsigned cores = std::max(1u, std::min(std::thread::hardware_concurrency(), 8u));
+    std::vector<std::thread> helpers;
+    try {
+        for (unsigned t = 1; t < cores && t < regions.size(); ++t)
+            helpers.emplace_back(work);
+    } catch (const std::system_error&) {
+        // Fewer threads, then; this one works through the rest.
+    }
+    work();
+    for (std::thread& helper : helpers)
+        helper.join();
+    ok = !failed;
     // A part that failed stops the rest; the source is finished only when all went well.
     if (ok)
         jpeg_finish_decompress(&src);
