@@ -15,10 +15,15 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QPrinterInfo>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
+#include <sys/types.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -211,22 +216,87 @@ TEST(batch_tool, HelpAndVersionSucceedWithoutAPicture)
     EXPECT_TRUE(version.err.isEmpty());
 }
 
-TEST(batch_tool, OutputCutShortIsAnErrorAndLeavesNoFile)
+QString ReadAll(const QString& name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(file.readAll()) : QString();
+}
+
+void ExpectOneErrorLine(const QString& text)
+{
+    EXPECT_TRUE(text.startsWith(QStringLiteral("velmora-poster: "))) << text.toStdString();
+    EXPECT_EQ(text.count(QLatin1Char('\n')), 1) << text.toStdString();
+}
+
+// A file size limit, a full device, a report nobody can take: the job fails with one line,
+// and a PDF file of that name is either not made or left as it was.
+TEST(batch_tool, OutputThatCannotBeWrittenIsAnErrorAndLeavesTheOldFile)
 {
     SaveNoise("pic.bmp", 200, 160);
-    // A size limit far below the poster's size makes the writes fail part way; the PDF writer
-    // itself does not notice. The signal the limit raises is ignored, so the writes just fail.
-    const QString command =
-        QStringLiteral("trap '' XFSZ; ulimit -f 2; exec '%1' pic.bmp --width 2 -o cut.pdf "
-                       "2> err.txt")
-            .arg(QStringLiteral(VELMORA_POSTER));
-    EXPECT_FALSE(testsupport::Run(command));
-    EXPECT_FALSE(QFile::exists(QStringLiteral("cut.pdf")));
-    QFile err(QStringLiteral("err.txt"));
-    ASSERT_TRUE(err.open(QIODevice::ReadOnly));
-    const QString text = QString::fromLocal8Bit(err.readAll());
-    EXPECT_TRUE(text.startsWith(QStringLiteral("velmora-poster: "))) << text.toStdString();
-    EXPECT_EQ(text.count(QLatin1Char('\n')), 1);
+    const QString tool = QStringLiteral(VELMORA_POSTER);
+    for (const bool existing : {false, true}) {
+        SCOPED_TRACE(existing ? "over an existing file" : "no file yet");
+        if (existing) {
+            QFile old(QStringLiteral("cut.pdf"));
+            ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+            old.write("yesterday's poster");
+        }
+        // The limit is far below the poster's size; the tool itself takes the signal it raises
+        // as a failed write.
+        EXPECT_FALSE(testsupport::Run(
+            QStringLiteral("ulimit -f 2; exec '%1' pic.bmp --width 2 -o cut.pdf 2> err.txt")
+                .arg(tool)));
+        ExpectOneErrorLine(ReadAll(QStringLiteral("err.txt")));
+        if (existing)
+            EXPECT_EQ(ReadAll(QStringLiteral("cut.pdf")), QStringLiteral("yesterday's poster"));
+        else
+            EXPECT_FALSE(QFile::exists(QStringLiteral("cut.pdf")));
+    }
+    EXPECT_EQ(QDir().entryList({QStringLiteral("cut.pdf*"), QStringLiteral(".cut.pdf*")},
+                               QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("cut.pdf")});
+
+    for (const QString& args :
+         {QStringLiteral("pic.bmp -o /dev/full"), QStringLiteral("--info pic.bmp > /dev/full"),
+          QStringLiteral("--dry-run -o x.pdf pic.bmp > /dev/full")}) {
+        SCOPED_TRACE(args.toStdString());
+        EXPECT_FALSE(testsupport::Run(QStringLiteral("'%1' %2 2> err.txt").arg(tool, args)));
+        ExpectOneErrorLine(ReadAll(QStringLiteral("err.txt")));
+    }
+    EXPECT_FALSE(QFile::exists(QStringLiteral("x.pdf")));
+}
+
+// SIGTERM or Ctrl+C in the middle of a job: status 128 + the signal, no file, no temporary
+// file, an existing file of the name untouched.
+TEST(batch_tool, ASignalStopsTheJobCleanly)
+{
+    // Noise that takes the PDF writer a while to compress.
+    SaveNoise("slow.bmp", 4000, 4000);
+    for (const int signal : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(signal);
+        QDir().mkpath(QStringLiteral("job"));
+        {
+            QFile old(QStringLiteral("job/poster.pdf"));
+            ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+            old.write("yesterday's poster");
+        }
+        QProcess process;
+        process.start(QStringLiteral(VELMORA_POSTER),
+                      {QStringLiteral("slow.bmp"), QStringLiteral("--width"), QStringLiteral("3"),
+                       QStringLiteral("-o"), QStringLiteral("job/poster.pdf")});
+        ASSERT_TRUE(process.waitForStarted());
+        // Once the picture is read the job is writing; the signal comes while it does.
+        QThread::msleep(400);
+        ASSERT_EQ(process.state(), QProcess::Running) << "the job ended before the signal";
+        ::kill(pid_t(process.processId()), signal);
+        ASSERT_TRUE(process.waitForFinished(60000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 128 + signal);
+        ExpectOneErrorLine(QString::fromLocal8Bit(process.readAllStandardError()));
+        EXPECT_EQ(ReadAll(QStringLiteral("job/poster.pdf")), QStringLiteral("yesterday's poster"));
+        EXPECT_EQ(QDir(QStringLiteral("job")).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{QStringLiteral("poster.pdf")});
+    }
 }
 
 TEST(batch_tool, InfoShowsTheLoadPageFields)

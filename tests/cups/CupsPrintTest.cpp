@@ -638,4 +638,65 @@ TEST_F(CupsQueue, QueueThatIsGoneEndsWithAnError)
     }
 }
 
+// A queue that refuses jobs fails with the scheduler's own words; a stopped queue takes the
+// job and keeps it, which the result says. Nothing of a refused job stays anywhere.
+TEST_F(CupsQueue, RefusedJobsFailWithCupsWordsAndAStoppedQueueKeepsTheJob)
+{
+    const PrivateScheduler::Queue rejecting = AddQueue(QStringLiteral("rejecting"));
+    const PrivateScheduler::Queue stopped = AddQueue(QStringLiteral("stopped"));
+    ASSERT_FALSE(rejecting.name.isEmpty());
+    ASSERT_FALSE(stopped.name.isEmpty());
+    QString output;
+    ASSERT_TRUE(scheduler_->Tool(QStringLiteral("cupsreject %1").arg(rejecting.name), &output))
+        << output.toStdString();
+    ASSERT_TRUE(scheduler_->Tool(QStringLiteral("cupsdisable %1").arg(stopped.name), &output))
+        << output.toStdString();
+    const PictureRecord picture = RegionPicture(60, 40);
+    const auto print = [&](const QString& queue) {
+        QPrinter printer(QPrinter::HighResolution);
+        EXPECT_TRUE(SetUpPrinter(printer, queue));
+        PrinterPageSink sink(printer);
+        return PrintPoster(sink, picture, ThreeByTwoWithTwoOff(60, 40), nullptr);
+    };
+    const QStringList spoolBefore = QDir::temp().entryList({QStringLiteral("velmora-poster-*")});
+
+    const int jobsBefore = JobCount();
+    const PrintResult refused = print(rejecting.name);
+    EXPECT_FALSE(refused.ok());
+    EXPECT_TRUE(refused.error.contains(QStringLiteral("not accepting jobs"), Qt::CaseInsensitive))
+        << refused.error.toStdString();
+    EXPECT_EQ(refused.jobId, 0);
+    EXPECT_EQ(JobCount(), jobsBefore);
+
+    const PrintResult kept = print(stopped.name);
+    EXPECT_TRUE(kept.ok()) << kept.error.toStdString();
+    EXPECT_GT(kept.jobId, 0);
+    EXPECT_TRUE(kept.queued);
+    QString pending;
+    ASSERT_TRUE(scheduler_->Tool(QStringLiteral("lpstat -o %1").arg(stopped.name), &pending));
+    EXPECT_TRUE(pending.contains(QStringLiteral("%1-%2").arg(stopped.name).arg(kept.jobId)))
+        << pending.toStdString();
+    EXPECT_EQ(QDir::temp().entryList({QStringLiteral("velmora-poster-*")}), spoolBefore);
+
+    // The batch tool says the same: CUPS's words and status 1, or the job and where it waits.
+    ASSERT_TRUE(SaveDib(picture, "pic.bmp", 3));
+    deldib(picture);
+    QProcess tool;
+    tool.start(QStringLiteral(VELMORA_POSTER),
+               {QStringLiteral("pic.bmp"), QStringLiteral("--printer"), rejecting.name});
+    ASSERT_TRUE(tool.waitForFinished(60000));
+    EXPECT_EQ(tool.exitCode(), 1);
+    const QString error = QString::fromLocal8Bit(tool.readAllStandardError());
+    EXPECT_TRUE(error.contains(QStringLiteral("not accepting jobs"), Qt::CaseInsensitive))
+        << error.toStdString();
+    EXPECT_EQ(error.count(QLatin1Char('\n')), 1);
+    tool.start(QStringLiteral(VELMORA_POSTER),
+               {QStringLiteral("pic.bmp"), QStringLiteral("--printer"), stopped.name});
+    ASSERT_TRUE(tool.waitForFinished(60000));
+    EXPECT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+    EXPECT_TRUE(QString::fromLocal8Bit(tool.readAllStandardOutput())
+                    .contains(QRegularExpression(QStringLiteral("^Job: stopped-\\d+ \\(queued"))));
+    scheduler_->Tool(QStringLiteral("cancel -a %1").arg(stopped.name), nullptr);
+}
+
 } // namespace
