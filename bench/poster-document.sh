@@ -1,0 +1,84 @@
+#!/bin/sh
+# Whole processes on the same files, run alternately, medians: velmora-poster printing a JPEG
+# poster into a PDF file against plakativ (a peer printer of posters) and against djpeg decoding
+# the same file. Prints each median, the ratios, the PDF's size against the JPEG's and the peak
+# memory against the decoded picture.
+#
+#   bench/poster-document.sh [BUILD_DIR] [RUNS]
+#
+# The pictures are made once, from noise-free fractal plasma, in $VELMORA_BENCH_DIR (default
+# /tmp/velmora-bench). plakativ is optional; without it its columns are left out.
+set -eu
+build=${1:-build-bench}
+runs=${2:-5}
+tool="$build/batch/velmora-poster"
+dir=${VELMORA_BENCH_DIR:-/tmp/velmora-bench}
+mkdir -p "$dir"
+[ -x "$tool" ] || { echo "no $tool: build it first (make bench)" >&2; exit 1; }
+for p in djpeg cjpeg pnmcat pnmflip pamcut /usr/bin/time; do
+    command -v "$p" >/dev/null || { echo "missing $p" >&2; exit 1; }
+done
+have_plakativ=0
+command -v plakativ >/dev/null && have_plakativ=1
+
+# 6000 x 4000 from a plasma, then 18000 x 13000 as a mirrored tiling of it.
+small="$dir/6000x4000.jpg"
+large="$dir/18000x13000.jpg"
+if [ ! -s "$small" ]; then
+    convert -size 6000x4000 plasma:fractal -quality 90 "$small"
+fi
+if [ ! -s "$large" ]; then
+    djpeg -ppm "$small" > "$dir/a.ppm"
+    pnmflip -lr "$dir/a.ppm" > "$dir/b.ppm"
+    pnmcat -lr "$dir/a.ppm" "$dir/b.ppm" "$dir/a.ppm" > "$dir/row.ppm"
+    pnmflip -tb "$dir/row.ppm" > "$dir/rowf.ppm"
+    pnmcat -tb "$dir/row.ppm" "$dir/rowf.ppm" "$dir/row.ppm" "$dir/rowf.ppm" |
+        pamcut -height 13000 | cjpeg -quality 85 > "$large"
+    rm -f "$dir/a.ppm" "$dir/b.ppm" "$dir/row.ppm" "$dir/rowf.ppm"
+fi
+
+# Seconds and peak kilobytes of one run, as "SECONDS KB".
+measure() {
+    if /usr/bin/time -f "%e %M" -o "$dir/time.txt" "$@" > /dev/null 2>&1; then
+        tail -n 1 "$dir/time.txt"
+    else
+        echo "failed 0"
+    fi
+}
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+bench() {
+    jpeg=$1 pages=$2 label=$3
+    : > "$dir/velmora.t"; : > "$dir/plakativ.t"; : > "$dir/djpeg.t"; : > "$dir/velmora.m"
+    i=0
+    while [ $i -lt "$runs" ]; do
+        set -- $(measure "$tool" "$jpeg" --no-aspect-ratio --width "$pages" --height "$pages" -o "$dir/velmora.pdf")
+        [ "$1" != failed ] || { echo "velmora-poster failed on $jpeg" >&2; exit 1; }
+        echo "$1" >> "$dir/velmora.t"; echo "$2" >> "$dir/velmora.m"
+        if [ $have_plakativ = 1 ]; then
+            set -- $(measure plakativ --maxpages $((pages * pages)) --pagesize A4 -o "$dir/plakativ.pdf" "$jpeg")
+            [ "$1" = failed ] || echo "$1" >> "$dir/plakativ.t"
+        fi
+        set -- $(measure djpeg -outfile /dev/null "$jpeg")
+        echo "$1" >> "$dir/djpeg.t"
+        i=$((i + 1))
+    done
+    v=$(median < "$dir/velmora.t"); d=$(median < "$dir/djpeg.t"); m=$(median < "$dir/velmora.m")
+    size=$(stat -c %s "$jpeg"); pdf=$(stat -c %s "$dir/velmora.pdf")
+    # The file's name is its size, WIDTHxHEIGHT.jpg.
+    pixels=$(basename "$jpeg" .jpg | awk -Fx '{ print $1 * $2 * 3 / 1024 }')
+    echo "$label, $pages x $pages pages, $runs runs, medians:"
+    echo "  velmora-poster $v s, djpeg $d s: $(echo "$v $d" | awk '{ printf "%.2f", $1 / $2 }')x djpeg"
+    if [ $have_plakativ = 1 ] && [ ! -s "$dir/plakativ.t" ]; then
+        echo "  plakativ refused the picture"
+    elif [ $have_plakativ = 1 ]; then
+        p=$(median < "$dir/plakativ.t")
+        echo "  plakativ $p s: velmora-poster $(echo "$v $p" | awk '{ printf "%.2f", $1 / $2 }')x plakativ"
+    fi
+    echo "  PDF $(echo "$pdf $size" | awk '{ printf "%.3f", $1 / $2 }')x the JPEG's size"
+    echo "  peak memory $m KB: $(echo "$m $pixels" | awk '{ printf "%.2f", $1 / $2 }')x the decoded picture"
+}
+
+bench "$small" 4 "6000 x 4000 JPEG"
+bench "$large" 6 "18000 x 13000 JPEG"
