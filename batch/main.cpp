@@ -9,6 +9,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <new>
 
 namespace {
 
@@ -81,7 +82,14 @@ int main(int argc, char** argv)
     }
     for (const QString& note : parsed.notes)
         err << "velmora-poster: note: " << note << Qt::endl;
-    int status = RunPosterRequest(parsed.request, out, err);
+    int status = kFailed;
+    try {
+        status = RunPosterRequest(parsed.request, out, err);
+    } catch (const std::bad_alloc&) {
+        // Whatever the run had begun is undone on the way here: a job's temporary file is gone.
+        err << "velmora-poster: not enough memory" << Qt::endl;
+        return kFailed;
+    }
     // A report that could not be written is no report.
     out.flush();
     if (status == 0 &&

@@ -104,6 +104,44 @@ TEST(PrintWindow, PrintingSendsOnePdfPagePerPrintedPosterPage)
         QStringLiteral("pdfinfo '%1' | grep -Eq '^Pages: +%2$'").arg(pdf).arg(pages - 1)));
 }
 
+// The JPEG's own data goes into the document while the picture is the file's; after an edit the
+// pages carry the edited pixels.
+TEST(PrintWindow, AnUneditedJpegPrintsAsItsOwnDataAndAnEditedOneAsItsPixels)
+{
+    if (!testsupport::HaveProgram(QStringLiteral("pdfimages")))
+        GTEST_SKIP() << "pdfimages missing";
+    {
+        const PictureRecord p = newdib(64, 48, 24, nullptr, 0);
+        for (int y = 0; y < 48; ++y)
+            for (int x = 0; x < 64; ++x)
+                setpixel(p, x, y, x * 4 << 16 | y * 5);
+        ASSERT_TRUE(SaveDib(p, "photo.jpg", SaveCodeForTypeName("jpg")));
+        deldib(p);
+    }
+    StartedProgram program;
+    TMainForm& w = *program.window;
+    Ui::MainForm& ui = w.Form();
+    ASSERT_TRUE(SelectFile(ui, QStringLiteral("photo.jpg")));
+    QTest::keyClick(ui.FileListBox1, Qt::Key_Return);
+    ASSERT_EQ(DIBWidth(w.CurrentPicture), 64);
+    const QString pdf = testsupport::TestDir() + QStringLiteral("/photo.pdf");
+    w.Printer->printer().setOutputFileName(pdf);
+    const auto encodings = [&] {
+        EXPECT_TRUE(testsupport::Run(
+            QStringLiteral("pdfimages -list '%1' | tail -n +3 | awk '{print $9}' | sort -u > "
+                           "enc.txt")
+                .arg(pdf)));
+        QFile list(QStringLiteral("enc.txt"));
+        return list.open(QIODevice::ReadOnly) ? QString::fromLatin1(list.readAll()).trimmed()
+                                              : QString();
+    };
+    ui.PrintBtn->click();
+    EXPECT_EQ(encodings(), QStringLiteral("jpeg"));
+    ui.FlipHBtn->click();
+    ui.PrintBtn->click();
+    EXPECT_EQ(encodings(), QStringLiteral("image"));
+}
+
 // The desktop asks the window to close while the pages go out: the request is refused without
 // the quit question, whose dialog would take input in the middle of the job.
 TEST(PrintWindow, CloseRequestDuringTheJobIsRefused)

@@ -266,6 +266,50 @@ TEST(batch_tool, OutputThatCannotBeWrittenIsAnErrorAndLeavesTheOldFile)
     EXPECT_FALSE(QFile::exists(QStringLiteral("x.pdf")));
 }
 
+// Under address-space limits from too small to enough: every run either prints a whole PDF or
+// fails with one line and leaves no file; none crashes.
+TEST(batch_tool, TooLittleMemoryEndsCleanly)
+{
+    if (!testsupport::HaveProgram(QStringLiteral("prlimit")))
+        GTEST_SKIP() << "prlimit missing";
+    {
+        const PictureRecord p = newdib(3000, 2000, 24, nullptr, 0);
+        ASSERT_NE(p.Bits, nullptr);
+        uint32_t state = 99;
+        for (int y = 0; y < 2000; ++y)
+            for (int x = 0; x < 3000; x += 7) {
+                state = state * 1664525u + 1013904223u;
+                setpixel(p, x, y, int32_t(state >> 8));
+            }
+        ASSERT_TRUE(SaveDib(p, "photo.jpg", SaveCodeForTypeName("jpg")));
+        deldib(p);
+    }
+    int failed = 0, printed = 0;
+    for (int megabytes = 64; megabytes <= 640; megabytes += 48) {
+        SCOPED_TRACE(megabytes);
+        QFile::remove(QStringLiteral("oom.pdf"));
+        const ToolRun run = RunTool(
+            {QStringLiteral("photo.jpg"), QStringLiteral("--width"), QStringLiteral("3"),
+             QStringLiteral("-o"), QStringLiteral("oom.pdf")},
+            {QStringLiteral("prlimit"), QStringLiteral("--as=%1").arg(qint64(megabytes) << 20)});
+        if (run.status == 127)
+            continue; // too little even to load the program's libraries
+        if (run.status == 1) {
+            ++failed;
+            ExpectOneErrorLine(run.err);
+            EXPECT_FALSE(QFile::exists(QStringLiteral("oom.pdf")));
+        } else {
+            EXPECT_EQ(run.status, 0) << run.err.toStdString();
+            ++printed;
+            EXPECT_TRUE(ReadAll(QStringLiteral("oom.pdf")).startsWith(QStringLiteral("%PDF-")));
+        }
+    }
+    EXPECT_GT(failed, 0);
+    EXPECT_GT(printed, 0);
+    EXPECT_EQ(QDir().entryList({QStringLiteral("*oom*")}, QDir::Files | QDir::Hidden).size(),
+              printed > 0 ? 1 : 0);
+}
+
 // SIGTERM or Ctrl+C in the middle of a job: status 128 + the signal, no file, no temporary
 // file, an existing file of the name untouched.
 TEST(batch_tool, ASignalStopsTheJobCleanly)

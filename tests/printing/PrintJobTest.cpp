@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
+
 #include <cstdlib>
 
 namespace {
@@ -160,6 +162,7 @@ public:
     QSize size{200, 300};
     int failNewPageAt = -1;
     bool failBegin = false;
+    bool outOfMemory = false; // the failing new page runs out of memory instead
     int begun = 0, ended = 0, aborted = 0;
     QString docName;
     std::vector<QImage> pages;
@@ -176,8 +179,11 @@ public:
     }
     bool NewPage() override
     {
-        if (int(pages.size()) == failNewPageAt)
+        if (int(pages.size()) == failNewPageAt) {
+            if (outOfMemory)
+                throw std::bad_alloc();
             return false;
+        }
         painter_.end();
         StartPage();
         return true;
@@ -266,6 +272,19 @@ TEST(PrintPoster, PrinterFailureAbortsAndIsReported)
         EXPECT_EQ(sink.ended, 0);
         EXPECT_EQ(visits, failBegin ? 0 : 2);
     }
+    deldib(picture);
+}
+
+TEST(PrintPoster, RunningOutOfMemoryAbortsAndIsReported)
+{
+    const PictureRecord picture = RegionPicture(60, 40);
+    ImageSink sink;
+    sink.failNewPageAt = 1;
+    sink.outOfMemory = true;
+    const PrintResult r = PrintPoster(sink, picture, ThreeByTwo(60, 40), nullptr);
+    EXPECT_EQ(r.error, QStringLiteral("Not enough memory to print the poster."));
+    EXPECT_EQ(sink.aborted, 1);
+    EXPECT_EQ(sink.ended, 0);
     deldib(picture);
 }
 
