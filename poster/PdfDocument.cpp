@@ -475,17 +475,18 @@ bool PdfDocument::DrawJpegPart(const JpegSource& jpeg, const StretchRects& rects
         parts_.find(std::make_tuple(rects.srcX, rects.srcY, rects.srcWidth, rects.srcHeight));
     if (found == parts_.end())
         return false;
-    const JpegPart& part = *found->second;
+    // The part goes as soon as it is written; its place is kept.
+    const std::unique_ptr<JpegPart> part = std::move(found->second);
+    parts_.erase(found);
     const int image = NewObject();
     const bool ok =
         WriteStreamObject(image,
-                          "/Type /XObject /Subtype /Image /Width " + QByteArray::number(part.w) +
-                              " /Height " + QByteArray::number(part.h) + " /ColorSpace " +
-                              (part.grey ? QByteArray("/DeviceGray") : QByteArray("/DeviceRGB")) +
+                          "/Type /XObject /Subtype /Image /Width " + QByteArray::number(part->w) +
+                              " /Height " + QByteArray::number(part->h) + " /ColorSpace " +
+                              (part->grey ? QByteArray("/DeviceGray") : QByteArray("/DeviceRGB")) +
                               " /BitsPerComponent 8 /Interpolate false /Filter /DCTDecode",
-                          QByteArray::fromRawData(reinterpret_cast<const char*>(part.data.data()),
-                                                  qsizetype(part.data.size())));
-    parts_.erase(found);
+                          QByteArray::fromRawData(reinterpret_cast<const char*>(part->data.data()),
+                                                  qsizetype(part->data.size())));
     if (!ok) {
         Check();
         return true;
@@ -496,8 +497,8 @@ bool PdfDocument::DrawJpegPart(const JpegSource& jpeg, const StretchRects& rects
     // stay outside the clip.
     content_ += "q " + Num(at.left) + ' ' + Num(at.top) + ' ' + Num((p.x1 - p.x0) * at.kx) + ' ' +
                 Num((p.y1 - p.y0) * at.ky) + " re W n\n";
-    PlaceImage(image, at.left - (p.x0 - part.x) * at.kx, at.top - (top - part.y) * at.ky,
-               part.w * at.kx, part.h * at.ky);
+    PlaceImage(image, at.left - (p.x0 - part->x) * at.kx, at.top - (top - part->y) * at.ky,
+               part->w * at.kx, part->h * at.ky);
     content_ += "Q\n";
     ++pagesFromJpeg_;
     return true;

@@ -283,6 +283,50 @@ TEST(PosterDocument, AJpegGoesInAsItsOwnBlocksEachPageOnlyItsShare)
     deldib(noise);
 }
 
+// Each share of a JPEG shows where its pixels would: the same poster drawn from the decoded
+// pixels looks the same, but for the decoders' small differences and a pixel at the edges.
+TEST(PosterDocument, AJpegShareLandsWhereItsPixelsWould)
+{
+    if (!testsupport::HaveProgram("pdftoppm") || !testsupport::HaveProgram("cjpeg"))
+        GTEST_SKIP() << "poppler-utils or libjpeg-turbo-progs missing";
+    PictureRecord smooth = newdib(203, 141, 24, nullptr, 0);
+    for (int y = 0; y < 141; ++y)
+        for (int x = 0; x < 203; ++x)
+            setpixel(smooth, x, y, (x * 255 / 202) << 16 | (y * 255 / 140) << 8 | 128);
+    const QString jpg = WriteJpeg(smooth, QStringLiteral("smooth"), "2x2");
+    deldib(smooth);
+    ASSERT_FALSE(jpg.isEmpty());
+    const PictureRecord picture = OpenDib(QFile::encodeName(jpg).constData(), 0);
+    ASSERT_NE(picture.Bits, nullptr);
+    PrintJobInputs in = AllPagesOf(203, 141);
+    in.render.options.CenterPicture = true;
+    in.render.options.PrintOnGlueEdge = true;
+    const QString reference = testsupport::TestDir() + QStringLiteral("/pixels.pdf");
+    ASSERT_TRUE(PrintToPdf(picture, in, reference).ok());
+    in.jpeg = ReadJpegSource(jpg);
+    const QString pdf = testsupport::TestDir() + QStringLiteral("/blocks.pdf");
+    ASSERT_TRUE(PrintToPdf(picture, in, pdf).ok());
+    for (const QString& file : {pdf, reference})
+        ASSERT_TRUE(testsupport::Run(QStringLiteral("pdftoppm -r 30 -png '%1' '%1'").arg(file)));
+    for (int k = 1; k <= 6; ++k) {
+        SCOPED_TRACE(k);
+        const QImage a(QStringLiteral("%1-%2.png").arg(pdf).arg(k));
+        const QImage b(QStringLiteral("%1-%2.png").arg(reference).arg(k));
+        ASSERT_FALSE(a.isNull());
+        ASSERT_EQ(a.size(), b.size());
+        int far = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x) {
+                const QRgb u = a.pixel(x, y), v = b.pixel(x, y);
+                far += std::abs(qRed(u) - qRed(v)) + std::abs(qGreen(u) - qGreen(v)) +
+                           std::abs(qBlue(u) - qBlue(v)) >
+                       30;
+            }
+        EXPECT_LT(far, a.width() * a.height() / 100);
+    }
+    deldib(picture);
+}
+
 TEST(PosterDocument, AJpegWithoutPixelsWhoseDataDoesNotCutAsksForThemAndLeavesNoFile)
 {
     const PictureRecord noise = NoisePicture(120, 90, 24, 3);
