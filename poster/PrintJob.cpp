@@ -34,7 +34,8 @@ bool PrintsToFile(const QPrinter& printer)
 }
 
 // The choices of the printer set-up dialog that the document itself does not carry. The poster
-// is printed at 100 %: its pages are already the paper's size.
+// is printed at 100 %: its pages are already the paper's size, and in its orientation (asking
+// for landscape as well would have the spooler turn the pages a second time).
 CupsOptions JobOptions(const QPrinter& printer)
 {
     CupsOptions options;
@@ -43,8 +44,6 @@ CupsOptions JobOptions(const QPrinter& printer)
             << qMakePair(QStringLiteral("media"), printer.pageLayout().pageSize().key())
             << qMakePair(QStringLiteral("print-scaling"), QStringLiteral("none"))
             << qMakePair(QStringLiteral("fit-to-page"), QStringLiteral("false"));
-    if (printer.pageLayout().orientation() == QPageLayout::Landscape)
-        options << qMakePair(QStringLiteral("landscape"), QStringLiteral("true"));
     switch (printer.duplex()) {
     case QPrinter::DuplexLongSide:
         options << qMakePair(QStringLiteral("sides"), QStringLiteral("two-sided-long-edge"));

@@ -699,4 +699,57 @@ TEST_F(CupsQueue, RefusedJobsFailWithCupsWordsAndAStoppedQueueKeepsTheJob)
     scheduler_->Tool(QStringLiteral("cancel -a %1").arg(stopped.name), nullptr);
 }
 
+// A landscape poster arrives whole and unscaled: as a landscape page, or turned a quarter onto
+// the portrait sheet the printer feeds, never turned twice or squeezed into the portrait shape.
+TEST_F(CupsQueue, ALandscapePosterArrivesAsLandscapePages)
+{
+    const PrivateScheduler::Queue q = AddQueue(QStringLiteral("wide"));
+    ASSERT_FALSE(q.name.isEmpty());
+    QPrinter printer(QPrinter::HighResolution);
+    ASSERT_TRUE(SetUpPrinter(printer, q.name));
+    ASSERT_TRUE(printer.setPageOrientation(QPageLayout::Landscape));
+    // Red on the left half, blue on the right.
+    PictureRecord picture = newdib(40, 20, 24, nullptr, 0);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 40; ++x)
+            setpixel(picture, x, y, x < 20 ? 0xFF0000 : 0x0000FF);
+    PrintJobInputs in;
+    in.render.pictureWidth = 40;
+    in.render.pictureHeight = 20;
+    PrintResult r;
+    {
+        PrinterPageSink sink(printer);
+        r = PrintPoster(sink, picture, in, nullptr);
+    }
+    deldib(picture);
+    ASSERT_TRUE(r.ok()) << r.error.toStdString();
+    ASSERT_TRUE(WaitForOutput(q)) << scheduler_->Diagnostics().toStdString();
+    const QString pdf = q.outDir + QLatin1Char('/') + PdfFiles(q.outDir).first();
+    const QString dir = testsupport::TestDir();
+    ASSERT_TRUE(Rasterise(pdf, dir + QStringLiteral("/wide")));
+    const QImage page(dir + QStringLiteral("/wide-1.png"));
+    ASSERT_FALSE(page.isNull());
+    const bool wide = page.width() > page.height();
+    // The picture's two halves, across a landscape page or along a turned one.
+    const QRgb first = wide ? page.pixel(page.width() / 4, page.height() / 2)
+                            : page.pixel(page.width() / 2, page.height() / 4);
+    const QRgb second = wide ? page.pixel(page.width() * 3 / 4, page.height() / 2)
+                             : page.pixel(page.width() / 2, page.height() * 3 / 4);
+    const QRgb red = qRgb(255, 0, 0), blue = qRgb(0, 0, 255);
+    EXPECT_TRUE(wide ? Near(first, red) && Near(second, blue)
+                     : (Near(first, red) && Near(second, blue)) ||
+                           (Near(first, blue) && Near(second, red)))
+        << Rgb(first) << " " << Rgb(second);
+    // Unscaled: the picture reaches the printable area's edges, 10 mm in.
+    const int margin = kDpi * 10 / 25; // 10 mm, a little short of it
+    EXPECT_FALSE(Near(page.pixel(margin + 3, page.height() / 2), qRgb(255, 255, 255)));
+    EXPECT_TRUE(Near(page.pixel(margin - 6, page.height() / 2), qRgb(255, 255, 255)));
+    if (HasFailure()) {
+        const QString keep = testsupport::ArtifactDir() + QStringLiteral("/cups-landscape.png");
+        QFile::remove(keep);
+        QFile::copy(dir + QStringLiteral("/wide-1.png"), keep);
+        ADD_FAILURE() << "the page is kept as " << keep.toStdString();
+    }
+}
+
 } // namespace
