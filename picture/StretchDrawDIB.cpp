@@ -49,15 +49,12 @@ void ExpandFourBitRows(const PictureRecord& picture, DibStorage& s, int64_t expa
 // part of the source that lies inside the picture, rows and columns dropped, not blended.
 void DrawRows(QPainter& painter, const QImage& view, const StretchRects& r)
 {
-    if (view.isNull() || r.srcWidth <= 0 || r.srcHeight <= 0 || r.destWidth == 0 ||
-        r.destHeight == 0)
+    if (view.isNull() || r.destWidth == 0 || r.destHeight == 0)
         return;
-    const double x0 = std::max<int64_t>(r.srcX, 0);
-    const double x1 = std::min<int64_t>(int64_t(r.srcX) + r.srcWidth, view.width());
-    const double y0 = std::max<int64_t>(r.srcY, 0);
-    const double y1 = std::min<int64_t>(int64_t(r.srcY) + r.srcHeight, view.height());
-    if (x1 <= x0 || y1 <= y0)
+    const SourcePart inside = SourcePartOf(r, view.width(), view.height());
+    if (inside.empty())
         return;
+    const double x0 = inside.x0, x1 = inside.x1, y0 = inside.y0, y1 = inside.y1;
     const double kx = double(r.destWidth) / r.srcWidth;
     const double ky = double(r.destHeight) / r.srcHeight;
     // View row v (0 = bottom row) lands at destY + (srcY + srcHeight - v) * ky: the flip that
@@ -124,9 +121,15 @@ const QImage& DibView(const PictureRecord& picture)
     return s->view;
 }
 
-int ScreenColorDepth() { return g_screenDepthProbe ? g_screenDepthProbe() : RealScreenDepth(); }
+int ScreenColorDepth()
+{
+    return g_screenDepthProbe ? g_screenDepthProbe() : RealScreenDepth();
+}
 
-void SetScreenColorDepthProbe(ScreenDepthProbe probe) { g_screenDepthProbe = probe; }
+void SetScreenColorDepthProbe(ScreenDepthProbe probe)
+{
+    g_screenDepthProbe = probe;
+}
 
 void StretchDrawDIB(QPainter* dc, int32_t destX, int32_t destY, int32_t destWidth,
                     int32_t destHeight, const PictureRecord& picture, int32_t srcX, int32_t srcY,
@@ -155,10 +158,9 @@ void StretchDrawDIB(QPainter* dc, int32_t destX, int32_t destY, int32_t destWidt
         DrawRows(*dc, DibView(picture), clipped);
         return;
     }
-    const StretchRects fromCopy =
-        plan.reduced ? ReducedCopyRects(clipped, h.biWidth, h.biHeight, DIBWidth(copy),
-                                        DIBHeight(copy))
-                     : clipped;
+    const StretchRects fromCopy = plan.reduced ? ReducedCopyRects(clipped, h.biWidth, h.biHeight,
+                                                                  DIBWidth(copy), DIBHeight(copy))
+                                               : clipped;
     DrawRows(*dc, DibView(copy), fromCopy);
     deldib(copy);
 }

@@ -1,5 +1,7 @@
 #include "StretchPlan.h"
 
+#include <algorithm>
+
 #include "Rounding.h"
 
 StretchRects ClipStretchRects(StretchRects r, int32_t pictureWidth)
@@ -16,6 +18,18 @@ StretchRects ClipStretchRects(StretchRects r, int32_t pictureWidth)
         r.srcY = 0;
     }
     return r;
+}
+
+SourcePart SourcePartOf(const StretchRects& r, int32_t pictureWidth, int32_t pictureHeight)
+{
+    SourcePart p;
+    if (r.srcWidth <= 0 || r.srcHeight <= 0)
+        return p;
+    p.x0 = int32_t(std::max<int64_t>(r.srcX, 0));
+    p.x1 = int32_t(std::min<int64_t>(int64_t(r.srcX) + r.srcWidth, pictureWidth));
+    p.y0 = int32_t(std::max<int64_t>(r.srcY, 0));
+    p.y1 = int32_t(std::min<int64_t>(int64_t(r.srcY) + r.srcHeight, pictureHeight));
+    return p;
 }
 
 StretchRects ReducedCopyRects(const StretchRects& clipped, int32_t pictureWidth,
@@ -46,8 +60,8 @@ StretchPlan PlanStretchDraw(const StretchRects& clipped, int32_t pictureWidth,
             RoundHalfEven(double(int64_t(pictureWidth) * clipped.destWidth) / clipped.srcWidth);
         plan.copyHeight =
             RoundHalfEven(double(int64_t(pictureHeight) * clipped.destHeight) / clipped.srcHeight);
-        plan.draw = ReducedCopyRects(clipped, pictureWidth, pictureHeight, plan.copyWidth,
-                                     plan.copyHeight);
+        plan.draw =
+            ReducedCopyRects(clipped, pictureWidth, pictureHeight, plan.copyWidth, plan.copyHeight);
     }
     return plan;
 }

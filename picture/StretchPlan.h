@@ -17,12 +17,21 @@ struct StretchRects
 // (negative srcY), shrinking the destination in proportion; destX and destY stay.
 StretchRects ClipStretchRects(StretchRects r, int32_t pictureWidth);
 
+// The part of the source rectangle that lies inside the picture: columns x0..x1-1 and rows
+// y0..y1-1 counted from the bottom row. Empty for an empty source.
+struct SourcePart
+{
+    int32_t x0 = 0, x1 = 0, y0 = 0, y1 = 0;
+    bool empty() const { return x1 <= x0 || y1 <= y0; }
+};
+SourcePart SourcePartOf(const StretchRects& r, int32_t pictureWidth, int32_t pictureHeight);
+
 struct StretchPlan
 {
     bool halftoned = false; // draw from a halftoned copy instead of the picture
     bool reduced = false;   // the copy is scaled to copyWidth x copyHeight first
     int32_t copyWidth = 0, copyHeight = 0;
-    StretchRects draw;      // what is drawn, from the picture or from the copy
+    StretchRects draw; // what is drawn, from the picture or from the copy
 };
 
 // With the rectangles already clipped. The screen depth is asked for only when a 24-bit

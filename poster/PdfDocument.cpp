@@ -59,24 +59,14 @@ QByteArray TextString(const QString& text)
     return '<' + utf16.toHex() + '>';
 }
 
-// The part of the source rectangle that lies inside the picture: columns x0..x1-1 and rows
-// y0..y1-1 counted from the bottom row, as StretchDrawDIB draws it.
-struct Part
-{
-    int32_t x0 = 0, x1 = 0, y0 = 0, y1 = 0;
-    bool empty() const { return x1 <= x0 || y1 <= y0; }
-};
+using Part = SourcePart;
 
+// Only a destination that is drawn at all, left to right and top to bottom, has a part to show.
 Part PartOf(const StretchRects& r, int32_t width, int32_t height)
 {
-    Part p;
-    if (r.srcWidth <= 0 || r.srcHeight <= 0 || r.destWidth <= 0 || r.destHeight <= 0)
-        return p;
-    p.x0 = int32_t(std::max<int64_t>(r.srcX, 0));
-    p.x1 = int32_t(std::min<int64_t>(int64_t(r.srcX) + r.srcWidth, width));
-    p.y0 = int32_t(std::max<int64_t>(r.srcY, 0));
-    p.y1 = int32_t(std::min<int64_t>(int64_t(r.srcY) + r.srcHeight, height));
-    return p;
+    if (r.destWidth <= 0 || r.destHeight <= 0)
+        return {};
+    return SourcePartOf(r, width, height);
 }
 
 // Where the part lands in device pixels, and the scale from picture pixels to device pixels.
