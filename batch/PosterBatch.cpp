@@ -329,10 +329,11 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
     QString error;
     // A JPEG printed as it is goes into the document as its own data; it need not even be
     // decoded, unless its data turns out not to cut into pages.
-    const bool unedited = !r.scan && r.edits.empty();
-    std::shared_ptr<const JpegSource> jpeg = unedited ? ReadJpegSource(r.picture) : nullptr;
-    const bool decode =
-        !jpeg || r.action == PosterRequest::Action::Info || !r.saveFile.isEmpty() || r.dryRun;
+    // Only a run that prints needs the data; the others would read the file twice for nothing.
+    const bool printsUnedited = !r.scan && r.edits.empty() &&
+                                r.action == PosterRequest::Action::Print && !r.dryRun && r.print;
+    std::shared_ptr<const JpegSource> jpeg = printsUnedited ? ReadJpegSource(r.picture) : nullptr;
+    const bool decode = !jpeg || !r.saveFile.isEmpty();
     HeldPicture picture(!decode  ? PictureRecord()
                         : r.scan ? ScanPicture(r, error)
                                  : ReadPicture(r.picture, error));

@@ -51,7 +51,7 @@ public:
 
     // The pictures about to be drawn, all of them, before the first DrawPicture: a canvas that
     // cuts compressed data into page-sized parts can do it in one pass. Returns false only when
-    // it has failed (no memory); the canvas then draws from the pixels.
+    // it has failed (damaged data, no memory); the canvas then draws from the pixels.
     virtual bool ExpectPictures(const JpegSource& /*jpeg*/, const std::vector<StretchRects>&)
     {
         return true;

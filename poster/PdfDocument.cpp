@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 namespace {
 
