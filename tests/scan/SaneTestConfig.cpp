@@ -1,5 +1,6 @@
 #include "SaneTestConfig.h"
 
+#include "ScanHelper.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -55,10 +56,10 @@ SaneTestConfig::SaneTestConfig(const QStringList& settings, Backends backends)
     : previous_(qgetenv("SANE_CONFIG_DIR")),
       hadPrevious_(qEnvironmentVariableIsSet("SANE_CONFIG_DIR"))
 {
-    // SANE reads its files when it starts, so whatever an earlier test started goes first. The
-    // folder's name, though, SANE takes from the environment only once per process: every
-    // configuration of this process lives in the same folder.
+    // The scanner helper reads SANE's files when it starts, so whatever an earlier test started
+    // goes first; the next helper starts with this configuration.
     ShutdownScanner();
+    SetScanHelperProgram(QStringLiteral(VELMORA_SCAN_HELPER));
     const QString dir = testsupport::TestDir() + QStringLiteral("/sane-config");
     QDir().mkpath(dir);
     Write(dir + QStringLiteral("/dll.conf"),

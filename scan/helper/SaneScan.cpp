@@ -1,4 +1,4 @@
-// One open SANE device: its settings, and the frames of one scan.
+// One open SANE device in the scanner helper: its settings, and the frames of one scan.
 #include "SaneScan.h"
 
 #include <sane/saneopts.h>
@@ -400,12 +400,12 @@ SANE_Status SaneDevice::Start(ScanControl& control)
         if (int(status) != kWarmingUp || control.Cancelled() ||
             std::chrono::steady_clock::now() - since > kWarmUpLimit)
             return status;
+        control.StillStarting();
         std::this_thread::sleep_for(std::chrono::milliseconds(250));
     }
 }
 
-bool SaneDevice::ReadFrame(ScanControl& control, int frameIndex, RawFrame* frame, bool* lastFrame,
-                           QString* error)
+bool SaneDevice::ReadFrame(ScanControl& control, int frameIndex, bool* lastFrame, QString* error)
 {
     if (!control.BeginReading(handle_)) {
         *error = Cancelled();
@@ -419,21 +419,22 @@ bool SaneDevice::ReadFrame(ScanControl& control, int frameIndex, RawFrame* frame
         *error = SaneFailureText(status);
         return false;
     }
+    FrameLayout layout;
     switch (p.format) {
     case SANE_FRAME_GRAY:
-        frame->kind = FrameKind::Gray;
+        layout.kind = FrameKind::Gray;
         break;
     case SANE_FRAME_RGB:
-        frame->kind = FrameKind::Rgb;
+        layout.kind = FrameKind::Rgb;
         break;
     case SANE_FRAME_RED:
-        frame->kind = FrameKind::Red;
+        layout.kind = FrameKind::Red;
         break;
     case SANE_FRAME_GREEN:
-        frame->kind = FrameKind::Green;
+        layout.kind = FrameKind::Green;
         break;
     case SANE_FRAME_BLUE:
-        frame->kind = FrameKind::Blue;
+        layout.kind = FrameKind::Blue;
         break;
     default:
         *error = Unreadable();
@@ -443,26 +444,22 @@ bool SaneDevice::ReadFrame(ScanControl& control, int frameIndex, RawFrame* frame
         *error = Unreadable();
         return false;
     }
-    frame->depth = p.depth;
-    frame->pixelsPerLine = p.pixels_per_line;
-    frame->bytesPerLine = p.bytes_per_line;
-    frame->lines = p.lines >= 0 ? p.lines : -1;
-    *lastFrame = p.last_frame != SANE_FALSE;
+    layout.depth = p.depth;
+    layout.pixelsPerLine = p.pixels_per_line;
+    layout.bytesPerLine = p.bytes_per_line;
+    layout.lines = p.lines >= 0 ? p.lines : -1;
+    layout.lastFrame = p.last_frame != SANE_FALSE;
+    *lastFrame = layout.lastFrame;
 
     const int64_t expected = p.lines >= 0 ? int64_t(p.lines) * p.bytes_per_line : -1;
     if (expected > kMaxFrameBytes) {
         *error = QStringLiteral("The scanned picture would be too large.");
         return false;
     }
-    // Three single-colour frames make one scan; progress runs over all three.
-    const bool onePassOfThree = frame->kind != FrameKind::Gray && frame->kind != FrameKind::Rgb;
-    const int64_t before = onePassOfThree && expected > 0 ? frameIndex * expected : 0;
-    const int64_t total = expected < 0 ? -1 : onePassOfThree ? 3 * expected : expected;
-    if (expected > 0)
-        frame->data.reserve(size_t(expected));
-    control.Progress(before, total);
+    control.FrameBegins(layout, frameIndex);
 
     std::vector<uint8_t> chunk(kReadChunk);
+    int64_t done = 0;
     for (;;) {
         SANE_Int length = 0;
         const SANE_Status read = sane_read(handle_, chunk.data(), SANE_Int(chunk.size()), &length);
@@ -484,49 +481,49 @@ bool SaneDevice::ReadFrame(ScanControl& control, int frameIndex, RawFrame* frame
         }
         int64_t take = std::min<int64_t>(length, int64_t(chunk.size()));
         if (expected >= 0)
-            take = std::min<int64_t>(take, expected - int64_t(frame->data.size()));
-        if (int64_t(frame->data.size()) + take > kMaxFrameBytes) {
+            take = std::min<int64_t>(take, expected - done);
+        if (done + take > kMaxFrameBytes) {
             *error = QStringLiteral("The scanned picture would be too large.");
             return false;
         }
-        frame->data.insert(frame->data.end(), chunk.begin(), chunk.begin() + take);
-        control.Progress(before + int64_t(frame->data.size()), total);
+        if (take > 0)
+            control.FrameData(chunk.data(), size_t(take));
+        done += take;
     }
+    control.FrameEnds();
     return true;
 }
 
-PictureRecord SaneDevice::Scan(ScanControl& control, QString* error)
+bool SaneDevice::ReadFrames(ScanControl& control, QString* error)
 {
-    std::vector<RawFrame> frames;
     for (int index = 0;; ++index) {
         if (control.Cancelled()) {
             *error = Cancelled();
-            sane_cancel(handle_);
-            return {};
+            return false;
         }
         const SANE_Status status = Start(control);
         if (status != SANE_STATUS_GOOD) {
             *error = control.Cancelled() ? Cancelled() : SaneFailureText(status);
-            sane_cancel(handle_);
-            return {};
+            return false;
         }
-        RawFrame frame;
         bool last = true;
-        if (!ReadFrame(control, index, &frame, &last, error)) {
-            sane_cancel(handle_);
-            return {};
-        }
-        frames.push_back(std::move(frame));
+        if (!ReadFrame(control, index, &last, error))
+            return false;
         if (last)
-            break;
+            return true;
         // Red, green and blue are all a frontend can be asked to put together.
-        if (frames.size() >= 3) {
+        if (index >= 2) {
             *error = Unreadable();
-            sane_cancel(handle_);
-            return {};
+            return false;
         }
     }
-    // The scan is complete; sane_cancel ends the device's scan cycle, as SANE asks.
+}
+
+void SaneDevice::Scan(ScanControl& control)
+{
+    QString error;
+    const bool complete = ReadFrames(control, &error);
+    control.Outcome(complete, error);
+    // Complete or not, sane_cancel ends the device's scan cycle, as SANE asks.
     sane_cancel(handle_);
-    return FramesToPicture(frames, error);
 }

@@ -1,6 +1,6 @@
 // Scanned frames into a picture: SANE sends lines top first, samples of 1, 8 or 16 bits; the
 // picture wants rows bottom-up, blue-green-red pixels and 4-byte row padding.
-#include "SaneScan.h"
+#include "ScanFrames.h"
 
 #include <algorithm>
 #include <cstring>

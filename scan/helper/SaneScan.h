@@ -1,46 +1,18 @@
-// Inside the scanner library: one open SANE device, and the frames it sends turned into a picture.
+// Inside the scanner helper: one open SANE device, its settings and the frames of one scan.
 #pragma once
 
-#include "TwainIO2.h"
+#include "ScanTypes.h"
 
 #include <sane/sane.h>
 
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <vector>
 
 // Plain-English text for a status that ended a scan, for the user to read.
 QString SaneFailureText(SANE_Status status);
 
-// The frame layouts a picture can be made from.
-enum class FrameKind
-{
-    Gray,
-    Rgb,
-    Red,
-    Green,
-    Blue,
-};
-
-// One frame as it arrived: whole lines of bytesPerLine bytes, top line first; lines is -1 when
-// the device did not know the height in advance.
-struct RawFrame
-{
-    FrameKind kind = FrameKind::Gray;
-    int depth = 8;
-    int pixelsPerLine = 0;
-    int bytesPerLine = 0;
-    int lines = -1;
-    std::vector<uint8_t> data;
-};
-
-// Makes the picture from a single-pass frame or from the red, green and blue frames of a
-// three-pass scan: 24 bits for colour, 8 bits with a grey colour table for grey, 1 bit with a
-// black and white colour table for line art. Null Bits and *error when it can't.
-PictureRecord FramesToPicture(const std::vector<RawFrame>& frames, QString* error);
-
-// How the reading of a scan is watched from outside: cancellation and progress.
+// How the reading of a scan is watched and where its frames go.
 class ScanControl
 {
 public:
@@ -50,7 +22,15 @@ public:
     virtual bool BeginReading(SANE_Handle handle) = 0;
     virtual void EndReading() = 0;
     virtual bool Cancelled() const = 0;
-    virtual void Progress(int64_t bytesDone, int64_t bytesExpected) = 0;
+    // The device is still getting ready; called a few times a second while it is.
+    virtual void StillStarting() = 0;
+    // A frame's lines, top line first, as they arrive: at most the lines announced when the
+    // length is known.
+    virtual void FrameBegins(const FrameLayout& layout, int frameIndex) = 0;
+    virtual void FrameData(const uint8_t* data, size_t size) = 0;
+    virtual void FrameEnds() = 0;
+    // The outcome, told before the device's scan cycle is ended, which may take its time.
+    virtual void Outcome(bool complete, const QString& error) = 0;
 };
 
 class SaneDevice
@@ -66,8 +46,8 @@ public:
     bool Apply(const ScanRequest& request, QString* error);
     ScannerCapabilities Capabilities() const;
 
-    // Runs the scan with the current settings: every frame up to the last, then the picture.
-    PictureRecord Scan(ScanControl& control, QString* error);
+    // Runs the scan with the current settings: every frame up to the last, then the outcome.
+    void Scan(ScanControl& control);
 
 private:
     explicit SaneDevice(SANE_Handle handle);
@@ -77,8 +57,8 @@ private:
     bool SetText(const char* name, const QString& value, QString* error);
     std::optional<double> Number(const char* name) const;
     QString Text(const char* name) const;
-    bool ReadFrame(ScanControl& control, int frameIndex, RawFrame* frame, bool* lastFrame,
-                   QString* error);
+    bool ReadFrames(ScanControl& control, QString* error);
+    bool ReadFrame(ScanControl& control, int frameIndex, bool* lastFrame, QString* error);
     SANE_Status Start(ScanControl& control);
 
     SANE_Handle handle_;

@@ -1,0 +1,27 @@
+// Inside the scanner library: the frames of one scan as they arrived from the helper, and the
+// picture made from them.
+#pragma once
+
+#include "GrafikRW.h"
+#include "ScanTypes.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+// One frame: whole lines of bytesPerLine bytes, top line first.
+struct RawFrame
+{
+    FrameKind kind = FrameKind::Gray;
+    int depth = 8;
+    int pixelsPerLine = 0;
+    int bytesPerLine = 0;
+    int lines = -1; // -1: the device did not know the height in advance
+    std::vector<uint8_t> data;
+};
+
+// Makes the picture from a single-pass frame or from the red, green and blue frames of a
+// three-pass scan: 24 bits for colour, 8 bits with a grey colour table for grey, 1 bit with a
+// black and white colour table for line art. Null Bits and *error when it can't.
+PictureRecord FramesToPicture(const std::vector<RawFrame>& frames, QString* error);

@@ -1,0 +1,67 @@
+// Inside the scanner library: the helper process that alone loads the scanner drivers, as the
+// library sees it. Every wait for it has a deadline; a helper that misses one, ends, or sends
+// what no message can be is killed by its process id and reaped.
+#pragma once
+
+#include "ScanProtocol.h"
+
+#include <QString>
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <memory>
+
+class ScanHelper
+{
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // Starts the helper and waits for its greeting until the deadline. Null with *error.
+    static std::unique_ptr<ScanHelper> Start(Clock::time_point deadline, QString* error);
+    ~ScanHelper(); // kills it if it is still there
+    ScanHelper(const ScanHelper&) = delete;
+    ScanHelper& operator=(const ScanHelper&) = delete;
+
+    // False when the helper can't take it (gone, or not reading what it was sent).
+    bool Send(scanwire::Message type, const QByteArray& payload = {});
+
+    enum class Got
+    {
+        Message, // *type and *payload hold it
+        TimedOut,
+        Woken, // wakeFd became readable (and was emptied)
+        Lost,  // the helper ended or sent what can't be read; *error says which, for the user
+    };
+    // The next message, waiting until the deadline or until wakeFd (-1: none) is readable.
+    Got Receive(uint32_t* type, QByteArray* payload, Clock::time_point deadline, int wakeFd,
+                QString* error);
+
+    void Kill();
+    // Asks it to end and waits up to `grace`, then kills it.
+    void Quit(std::chrono::milliseconds grace);
+    pid_t pid() const { return pid_; }
+
+private:
+    ScanHelper(pid_t pid, int fd) : pid_(pid), fd_(fd) {}
+    // Why the helper is gone, once it has been reaped.
+    QString EndText(std::chrono::milliseconds wait);
+    bool Reap(std::chrono::milliseconds wait, int* status);
+
+    pid_t pid_;
+    int fd_;
+    bool reaped_ = false;
+    scanwire::MessageReader reader_;
+};
+
+// Texts for the user when the helper failed.
+QString HelperSilentText(std::chrono::milliseconds timeout);
+QString HelperGarbledText();
+
+// The helper program: set for tests; empty, the one installed with the running program, found
+// at ../libexec/velmora/ from its folder, or in the folder itself.
+void SetScanHelperProgram(const QString& path);
+QString ScanHelperProgram();
+
+// The process id of the helper now running, 0 when there is none.
+pid_t ScanHelperProcessId();

@@ -1,0 +1,400 @@
+// The scanner library and its helper process: a helper that is killed, stopped, or sends what
+// no message can be; cancelling at each point of a scan; every failure of the test backend;
+// and long runs of failing scans that leave no helper behind.
+#include "SaneTestConfig.h"
+
+#include "ScanHelper.h"
+#include "ScanProtocol.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <functional>
+
+using scanwire::Message;
+
+namespace {
+
+const QString kCancelled = QStringLiteral("The scan was cancelled.");
+
+// 100 dpi over 200 x 200 mm in colour, held back 0.2 s a buffer: seconds long.
+ScanRequest SlowScan()
+{
+    ScanRequest request = SmallScan(QStringLiteral("Color"), 8);
+    request.resolution = 100;
+    request.area = ScanArea{0, 0, 200, 200};
+    return request;
+}
+const QStringList kSlow = {QStringLiteral("read-delay true"),
+                           QStringLiteral("read-delay-duration 200000")};
+
+// The processes this one has started that are still there, zombies included: the helpers,
+// real or fake.
+int ChildProcesses()
+{
+    int count = 0;
+    const QString me = QString::number(::getpid());
+    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // pid (comm) state ppid ...
+        const QByteArray line = stat.readAll();
+        const qsizetype close = line.lastIndexOf(')');
+        const QList<QByteArray> rest = line.mid(close + 2).split(' ');
+        if (rest.size() > 1 && rest[1] == me.toLatin1())
+            ++count;
+    }
+    return count;
+}
+
+bool Gone(pid_t pid)
+{
+    return pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH;
+}
+
+struct TimeoutReset
+{
+    ~TimeoutReset() { SetScannerTimeout(std::chrono::minutes(2)); }
+};
+
+// Scans through the receiver and waits for the result; the action runs while it goes.
+QString ScanAndWait(const ScanRequest& request, const std::function<void(uint32_t)>& during = {})
+{
+    ScanReceiver receiver;
+    QString error;
+    const uint32_t value = StartScan(request, &receiver, &error);
+    if (!value)
+        return QStringLiteral("not started: ") + error;
+    if (during)
+        during(value);
+    if (!WaitUntil([&] { return !receiver.values.empty(); }))
+        return QStringLiteral("no answer");
+    const PictureRecord picture = GetScanedDib(value);
+    if (picture.Bits) {
+        deldib(picture);
+        return QStringLiteral("a picture");
+    }
+    return ScanErrorText(value);
+}
+
+// A stand-in for the helper: a script that sends the given bytes as soon as it starts, then
+// ends with a status or waits to be killed.
+class FakeHelper
+{
+public:
+    explicit FakeHelper(const QByteArray& bytes, int exitStatus = -1)
+    {
+        const QString dir = testsupport::TestDir();
+        QFile data(dir + QStringLiteral("/fake-helper.bytes"));
+        EXPECT_TRUE(data.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        data.write(bytes);
+        data.close();
+        const QString path = dir + QStringLiteral("/fake-helper");
+        QFile script(path);
+        EXPECT_TRUE(script.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        const QString end = exitStatus >= 0 ? QStringLiteral("exit %1\n").arg(exitStatus)
+                                            : QStringLiteral("exec sleep 60\n");
+        script.write(
+            QStringLiteral("#!/bin/sh\ncat '%1' >&3\n%2").arg(data.fileName(), end).toUtf8());
+        script.close();
+        script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                              QFileDevice::ExeOwner);
+        ShutdownScanner();
+        SetScanHelperProgram(path);
+    }
+    ~FakeHelper()
+    {
+        ShutdownScanner();
+        SetScanHelperProgram(QStringLiteral(VELMORA_SCAN_HELPER));
+    }
+};
+
+QByteArray Hello(uint32_t version = scanwire::kVersion)
+{
+    return scanwire::Encode(Message::Hello, scanwire::EncodeVersion(version));
+}
+
+QByteArray GreyFrame(int lines, int bytesPerLine)
+{
+    FrameLayout layout;
+    layout.pixelsPerLine = bytesPerLine;
+    layout.bytesPerLine = bytesPerLine;
+    layout.lines = lines;
+    return scanwire::Encode(Message::FrameBegin, scanwire::EncodeFrame(layout, 0));
+}
+
+QByteArray Data(int size)
+{
+    return scanwire::Encode(Message::FrameData, QByteArray(size, '\x40'));
+}
+
+} // namespace
+
+TEST(ScanHelper, MessagesReadBackAsWrittenAndBrokenOnesAreRefused)
+{
+    ScanRequest request = SlowScan();
+    request.deviceOptions = {{QStringLiteral("three-pass"), QStringLiteral("yes")}};
+    ScanRequest back;
+    ASSERT_TRUE(scanwire::DecodeRequest(scanwire::EncodeRequest(request), &back));
+    EXPECT_EQ(back.device, request.device);
+    EXPECT_EQ(back.mode, request.mode);
+    EXPECT_EQ(back.resolution, 100);
+    ASSERT_TRUE(back.area.has_value());
+    EXPECT_EQ(back.area->right, 200);
+    EXPECT_EQ(back.deviceOptions, request.deviceOptions);
+
+    // Cut short by one byte, or one byte too long: neither is a request.
+    const QByteArray bytes = scanwire::EncodeRequest(request);
+    EXPECT_FALSE(scanwire::DecodeRequest(bytes.chopped(1), &back));
+    EXPECT_FALSE(scanwire::DecodeRequest(bytes + '\0', &back));
+
+    // A list whose count the message can't hold is refused before anything is made of it.
+    QByteArray devices = scanwire::EncodeDevices({{QStringLiteral("test:0"), {}, {}, {}}});
+    devices[0] = devices[1] = devices[2] = devices[3] = '\x7f';
+    QList<ScannerDevice> list;
+    EXPECT_FALSE(scanwire::DecodeDevices(devices, &list));
+
+    FrameLayout layout;
+    int index = 0;
+    layout.bytesPerLine = 0;
+    EXPECT_FALSE(scanwire::DecodeFrame(scanwire::EncodeFrame(layout, 0), &layout, &index));
+
+    // Messages come whole however the bytes arrive; a header past the largest payload breaks
+    // the stream.
+    scanwire::MessageReader reader;
+    const QByteArray two = Hello() + Data(5);
+    uint32_t type = 0;
+    QByteArray payload;
+    for (char byte : two)
+        reader.Append(&byte, 1);
+    ASSERT_EQ(reader.Next(&type, &payload), scanwire::MessageReader::Result::Whole);
+    EXPECT_EQ(type, uint32_t(Message::Hello));
+    ASSERT_EQ(reader.Next(&type, &payload), scanwire::MessageReader::Result::Whole);
+    EXPECT_EQ(payload, QByteArray(5, '\x40'));
+    EXPECT_EQ(reader.Next(&type, &payload), scanwire::MessageReader::Result::Incomplete);
+    const uint32_t huge[2] = {uint32_t(Message::FrameData), scanwire::kMaxPayload + 1};
+    reader.Append(reinterpret_cast<const char*>(huge), sizeof huge);
+    EXPECT_EQ(reader.Next(&type, &payload), scanwire::MessageReader::Result::Broken);
+}
+
+TEST(ScanHelper, AHelperKilledMidScanEndsTheScanAndTheNextOneStartsAfresh)
+{
+    const SaneTestConfig config(kSlow);
+    pid_t killed = 0;
+    const QString error = ScanAndWait(SlowScan(), [&](uint32_t value) {
+        ASSERT_TRUE(WaitUntil([&] { return ScanProgressOf(value).bytesDone > 0; }));
+        killed = ScanHelperProcessId();
+        ASSERT_GT(killed, 0);
+        ::kill(killed, SIGKILL);
+    });
+    EXPECT_EQ(error, "The scanner driver stopped unexpectedly (Killed).");
+    EXPECT_TRUE(Gone(killed)); // reaped, not a zombie
+    EXPECT_EQ(ScanHelperProcessId(), 0);
+
+    QString again;
+    const PictureRecord picture = ScanToPicture(SmallScan(QStringLiteral("Gray"), 8), &again);
+    EXPECT_NE(picture.Bits, nullptr) << again.toStdString();
+    EXPECT_NE(ScanHelperProcessId(), killed);
+    deldib(picture);
+}
+
+TEST(ScanHelper, AStoppedHelperIsGivenUpAfterTheTimeoutAndKilled)
+{
+    const SaneTestConfig config(kSlow);
+    const TimeoutReset reset;
+    SetScannerTimeout(std::chrono::milliseconds(1500));
+    pid_t stopped = 0;
+    QElapsedTimer clock;
+    const QString error = ScanAndWait(SlowScan(), [&](uint32_t value) {
+        ASSERT_TRUE(WaitUntil([&] { return ScanProgressOf(value).bytesDone > 0; }));
+        stopped = ScanHelperProcessId();
+        ::kill(stopped, SIGSTOP);
+        clock.start();
+    });
+    EXPECT_EQ(error, "The scanner did not answer for 1 seconds and was given up.");
+    EXPECT_GE(clock.elapsed(), 1400);
+    EXPECT_TRUE(Gone(stopped));
+
+    // Listing and querying are held to the same time.
+    ShutdownScanner();
+    QString first;
+    EXPECT_EQ(ListScanners(&first).size(), 1) << first.toStdString();
+    const pid_t lister = ScanHelperProcessId();
+    ::kill(lister, SIGSTOP);
+    QString listError;
+    EXPECT_TRUE(ListScanners(&listError).isEmpty());
+    EXPECT_EQ(listError, "The scanner did not answer for 1 seconds and was given up.");
+    EXPECT_TRUE(Gone(lister));
+}
+
+TEST(ScanHelper, CancelEndsTheScanWithinASecondAtTheStartInTheMiddleAndBetweenFrames)
+{
+    const SaneTestConfig config(kSlow);
+    const auto cancelWhen = [](std::function<bool(const ScanProgress&)> ready) {
+        return [ready](uint32_t value) {
+            ASSERT_TRUE(WaitUntil([&] { return ready(ScanProgressOf(value)); }));
+            QElapsedTimer clock;
+            clock.start();
+            CancelScan(value);
+            EXPECT_TRUE(WaitUntil([&] { return !ScanProgressOf(value).running; }, 1000));
+            EXPECT_LT(clock.elapsed(), 1000);
+        };
+    };
+    // At once, before the helper has even begun.
+    EXPECT_EQ(ScanAndWait(SlowScan(), [](uint32_t value) { CancelScan(value); }), kCancelled);
+    // In the middle of the frame.
+    EXPECT_EQ(
+        ScanAndWait(SlowScan(), cancelWhen([](const ScanProgress& p) { return p.bytesDone > 0; })),
+        kCancelled);
+    // After the first of three frames, before the next begins.
+    ScanRequest threePass = SlowScan();
+    threePass.area = ScanArea{0, 0, 60, 60};
+    threePass.deviceOptions = {{QStringLiteral("three-pass"), QStringLiteral("yes")}};
+    EXPECT_EQ(ScanAndWait(threePass, cancelWhen([](const ScanProgress& p) {
+                              return p.bytesExpected > 0 && p.bytesDone >= p.bytesExpected / 3;
+                          })),
+              kCancelled);
+    // None of them cost the helper: the drivers stopped when asked.
+    const pid_t helper = ScanHelperProcessId();
+    EXPECT_GT(helper, 0);
+    EXPECT_EQ(ScanAndWait(SmallScan(QStringLiteral("Gray"), 8)), "a picture");
+    EXPECT_EQ(ScanHelperProcessId(), helper);
+}
+
+TEST(ScanHelper, EveryFailureOfTheDeviceSaysWhyAgainAndAgain)
+{
+    const SaneTestConfig config;
+    const struct
+    {
+        const char* status;
+        const char* text;
+    } failures[] = {
+        {"SANE_STATUS_UNSUPPORTED", "The scanner reported an error: Operation not supported."},
+        {"SANE_STATUS_CANCELLED", "The scan was cancelled."},
+        {"SANE_STATUS_DEVICE_BUSY", "The scanner is busy."},
+        {"SANE_STATUS_INVAL", "The scanner reported an error: Invalid argument."},
+        {"SANE_STATUS_EOF", "The scanner sent no picture data."},
+        {"SANE_STATUS_JAMMED", "The scanner is jammed."},
+        {"SANE_STATUS_NO_DOCS", "There is no paper in the scanner."},
+        {"SANE_STATUS_COVER_OPEN", "The scanner's cover is open."},
+        {"SANE_STATUS_IO_ERROR", "The scanner stopped with an error: Error during device I/O."},
+        {"SANE_STATUS_NO_MEM", "There is not enough memory to scan."},
+        {"SANE_STATUS_ACCESS_DENIED", "Access to the scanner was denied."},
+    };
+    for (int round = 0; round < 3; ++round) {
+        for (const auto& failure : failures) {
+            ScanRequest request = SmallScan(QStringLiteral("Gray"), 8);
+            request.deviceOptions = {
+                {QStringLiteral("read-return-value"), QString::fromLatin1(failure.status)}};
+            QString error;
+            EXPECT_EQ(ScanToPicture(request, &error).Bits, nullptr) << failure.status;
+            EXPECT_EQ(error, failure.text) << failure.status;
+        }
+    }
+}
+
+TEST(ScanHelper, TwoHundredFailingAndCancelledScansLeaveNoHelperBehind)
+{
+    const SaneTestConfig config;
+    const char* statuses[] = {"SANE_STATUS_JAMMED", "SANE_STATUS_IO_ERROR", "SANE_STATUS_NO_DOCS",
+                              "SANE_STATUS_EOF"};
+    int failed = 0;
+    int cancelled = 0;
+    for (int i = 0; i < 200; ++i) {
+        ScanRequest request = SmallScan(QStringLiteral("Gray"), 8);
+        request.deviceOptions = {
+            {QStringLiteral("read-return-value"), QString::fromLatin1(statuses[i % 4])}};
+        if (i % 2 == 0) {
+            QString error;
+            failed += ScanToPicture(request, &error).Bits == nullptr && !error.isEmpty();
+        } else {
+            cancelled +=
+                ScanAndWait(request, [](uint32_t value) { CancelScan(value); }) == kCancelled;
+        }
+    }
+    EXPECT_EQ(failed, 100);
+    EXPECT_EQ(cancelled, 100);
+    ShutdownScanner();
+    EXPECT_EQ(ScanHelperProcessId(), 0);
+    EXPECT_EQ(ChildProcesses(), 0);
+}
+
+TEST(ScanHelper, AHelperThatSpeaksNonsenseIsKilledAndTheScanSaysSo)
+{
+    const QString garbled = QStringLiteral("The scanner driver sent data this program can't read.");
+    const SaneTestConfig config;
+    const TimeoutReset reset;
+    SetScannerTimeout(std::chrono::milliseconds(800));
+    const ScanRequest request = SmallScan(QStringLiteral("Gray"), 8);
+    const uint32_t bigHeader[2] = {uint32_t(Message::Devices), scanwire::kMaxPayload + 1};
+    const QByteArray tooLong(reinterpret_cast<const char*>(bigHeader), sizeof bigHeader);
+    const struct
+    {
+        const char* what;
+        QByteArray bytes;
+        int exitStatus;
+        QString listed;
+        QString scanned;
+    } cases[] = {
+        {"another version",
+         Hello(99),
+         -1,
+         QStringLiteral("The scanner helper %1 belongs to another version of Velmora.")
+             .arg(testsupport::TestDir() + QStringLiteral("/fake-helper")),
+         {}},
+        {"a header past the largest message", Hello() + tooLong, -1, garbled, garbled},
+        {"a message of no known type", Hello() + scanwire::Encode(Message(77)), -1, garbled,
+         garbled},
+        {"a request's type", Hello() + scanwire::Encode(Message::Scan), -1, garbled, garbled},
+        {"a device list cut short", Hello() + scanwire::Encode(Message::Devices, "\0\0"), -1,
+         garbled, garbled},
+        {"an empty failure text", Hello() + scanwire::Encode(Message::Failure), -1, garbled,
+         garbled},
+        {"data before any frame", Hello() + Data(10), -1, garbled, garbled},
+        {"more data than the frame announced", Hello() + GreyFrame(2, 4) + Data(9), -1, garbled,
+         garbled},
+        {"a frame too large for a picture", Hello() + GreyFrame(70000, 40000), -1, garbled,
+         QStringLiteral("The scanned picture would be too large.")},
+        {"the end of a scan in mid-frame",
+         Hello() + GreyFrame(2, 4) + Data(8) + scanwire::Encode(Message::ScanDone), -1, garbled,
+         garbled},
+        {"nothing after the greeting", Hello(), -1,
+         QStringLiteral("The scanner did not answer for 1 seconds and was given up."),
+         QStringLiteral("The scanner did not answer for 1 seconds and was given up.")},
+        {"an exit after the greeting", Hello(), 3,
+         QStringLiteral("The scanner driver stopped unexpectedly (exit status 3)."),
+         QStringLiteral("The scanner driver stopped unexpectedly (exit status 3).")},
+    };
+    for (const auto& c : cases) {
+        {
+            const FakeHelper fake(c.bytes, c.exitStatus);
+            QString error;
+            EXPECT_TRUE(ListScanners(&error).isEmpty()) << c.what;
+            EXPECT_EQ(error, c.listed) << c.what;
+            EXPECT_EQ(ScanHelperProcessId(), 0) << c.what;
+        }
+        if (c.scanned.isEmpty())
+            continue;
+        const FakeHelper fake(c.bytes, c.exitStatus);
+        EXPECT_EQ(ScanAndWait(request), c.scanned) << c.what;
+        EXPECT_EQ(ScanHelperProcessId(), 0) << c.what;
+        EXPECT_EQ(ChildProcesses(), 0) << c.what;
+    }
+
+    // A helper that is not there at all.
+    SetScanHelperProgram(testsupport::TestDir() + QStringLiteral("/no-such-helper"));
+    QString error;
+    EXPECT_TRUE(ListScanners(&error).isEmpty());
+    EXPECT_EQ(error, QStringLiteral("The scanner helper %1 is missing.")
+                         .arg(testsupport::TestDir() + QStringLiteral("/no-such-helper")));
+    SetScanHelperProgram(QStringLiteral(VELMORA_SCAN_HELPER));
+}
