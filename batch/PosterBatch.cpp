@@ -13,11 +13,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QPrinter>
 #include <QPrinterInfo>
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <memory>
 #include <utility>
 
@@ -86,11 +90,8 @@ PictureRecord ReadPicture(const QString& path, QString& error)
 
 // The scanner's own name for a mode typed in any case; the text as given when the device
 // lists no modes, and empty with an error when it lists others.
-QString DeviceMode(const QString& device, const QString& wanted, QString& error)
+QString DeviceMode(const ScannerCapabilities& caps, const QString& wanted, QString& error)
 {
-    ScannerCapabilities caps;
-    if (!QueryScanner(device, &caps, &error))
-        return {};
     for (const QString& mode : caps.modes)
         if (mode.compare(wanted, Qt::CaseInsensitive) == 0)
             return mode;
@@ -101,8 +102,52 @@ QString DeviceMode(const QString& device, const QString& wanted, QString& error)
     return {};
 }
 
+QString Number(double value)
+{
+    return QLocale::c().toString(value, 'g', 8);
+}
+
+// Whether the device, in the mode to be scanned in, offers the depth and the resolution asked
+// for; a device would otherwise take the nearest it has without a word.
+bool DeviceOffers(const ScannerCapabilities& caps, const ScanRequest& scan, QString& error)
+{
+    if (scan.depth > 0 && !caps.depths.isEmpty() && !caps.depths.contains(scan.depth)) {
+        QStringList depths;
+        for (int depth : caps.depths)
+            depths << QString::number(depth);
+        error = QStringLiteral("the scanner has no depth of %1 bits (it has %2)")
+                    .arg(scan.depth)
+                    .arg(depths.join(QStringLiteral(", ")));
+        return false;
+    }
+    if (scan.resolution <= 0 || !caps.hasResolution)
+        return true;
+    const auto same = [](double a, double b) { return std::abs(a - b) <= 1e-6 * std::max(1.0, b); };
+    if (!caps.resolutions.isEmpty()) {
+        QStringList offered;
+        for (double r : caps.resolutions) {
+            if (same(scan.resolution, r))
+                return true;
+            offered << Number(r);
+        }
+        error = QStringLiteral("the scanner has no resolution of %1 dpi (it has %2 dpi)")
+                    .arg(Number(scan.resolution), offered.join(QStringLiteral(", ")));
+        return false;
+    }
+    if (scan.resolution < caps.resolutionMin - 1e-9 ||
+        scan.resolution > caps.resolutionMax + 1e-9) {
+        error = QStringLiteral("the scanner has no resolution of %1 dpi (it has %2 to %3 dpi)")
+                    .arg(Number(scan.resolution), Number(caps.resolutionMin),
+                         Number(caps.resolutionMax));
+        return false;
+    }
+    return true;
+}
+
 PictureRecord ScanPicture(const PosterRequest& r, QString& error)
 {
+    if (r.scanTimeout > 0)
+        SetScannerTimeout(std::chrono::seconds(r.scanTimeout));
     ScanRequest scan;
     scan.device = r.scanDevice;
     if (scan.device.isEmpty()) {
@@ -111,13 +156,23 @@ PictureRecord ScanPicture(const PosterRequest& r, QString& error)
             return {};
         scan.device = devices.front().name;
     }
-    if (!r.scanMode.isEmpty()) {
-        scan.mode = DeviceMode(scan.device, r.scanMode, error);
-        if (scan.mode.isEmpty())
+    if (!r.scanMode.isEmpty() || r.scanDepth > 0 || r.scanResolution > 0) {
+        ScannerCapabilities caps;
+        if (!QueryScanner(scan.device, &caps, &error))
+            return {};
+        if (!r.scanMode.isEmpty()) {
+            scan.mode = DeviceMode(caps, r.scanMode, error);
+            if (scan.mode.isEmpty())
+                return {};
+            // What a device offers depends on its mode.
+            if (!QueryScanner(scan, &caps, &error))
+                return {};
+        }
+        scan.depth = r.scanDepth;
+        scan.resolution = r.scanResolution;
+        if (!DeviceOffers(caps, scan, error))
             return {};
     }
-    scan.depth = r.scanDepth;
-    scan.resolution = r.scanResolution;
     PictureRecord picture = ScanToPicture(scan, &error);
     if (!picture.Bits && !error.contains(scan.device))
         error = scan.device + QStringLiteral(": ") + error;

@@ -245,6 +245,10 @@ ParsedRequest ParseRequest(const QStringList& arguments)
     const QCommandLineOption scanDepth(QStringLiteral("scan-depth"),
                                        QStringLiteral("Bits per sample of the scan: 1, 8, 16."),
                                        QStringLiteral("BITS"));
+    const QCommandLineOption scanTimeout(
+        QStringLiteral("scan-timeout"),
+        QStringLiteral("Seconds the scanner may say nothing before the scan is given up (120)."),
+        QStringLiteral("SECONDS"));
     const QCommandLineOption scanResolution(QStringLiteral("scan-resolution"),
                                             QStringLiteral("The scan's resolution in dpi."),
                                             QStringLiteral("DPI"));
@@ -294,9 +298,10 @@ ParsedRequest ParseRequest(const QStringList& arguments)
                                                                  : QStringLiteral(" (default)."))));
     }
     for (const QCommandLineOption* o :
-         {&glueRight, &glueBottom, &order,    &off,    &paper,    &landscape, &portrait,
-          &info,      &dryRun,     &crop,     &rotate, &mirror,   &flip,      &brightness,
-          &contrast,  &save,       &saveType, &scan,   &scanMode, &scanDepth, &scanResolution})
+         {&glueRight, &glueBottom, &order,          &off,        &paper,    &landscape,
+          &portrait,  &info,       &dryRun,         &crop,       &rotate,   &mirror,
+          &flip,      &brightness, &contrast,       &save,       &saveType, &scan,
+          &scanMode,  &scanDepth,  &scanResolution, &scanTimeout})
         parser.addOption(*o);
     parsed.help = parser.helpText();
 
@@ -330,6 +335,13 @@ ParsedRequest ParseRequest(const QStringList& arguments)
                                .arg(parser.value(scanDepth));
             return parsed;
         }
+        if (parser.isSet(scanTimeout) &&
+            !ReadWhole(parser.value(scanTimeout), 1, 24 * 60 * 60, r.scanTimeout)) {
+            parsed.error = QStringLiteral("--scan-timeout wants seconds from 1 to 86400, not "
+                                          "\"%1\"")
+                               .arg(parser.value(scanTimeout));
+            return parsed;
+        }
         if (parser.isSet(scanResolution)) {
             bool ok = false;
             const QString text = parser.value(scanResolution);
@@ -342,7 +354,7 @@ ParsedRequest ParseRequest(const QStringList& arguments)
             }
         }
     } else {
-        for (const QCommandLineOption* o : {&scanMode, &scanDepth, &scanResolution})
+        for (const QCommandLineOption* o : {&scanMode, &scanDepth, &scanResolution, &scanTimeout})
             if (parser.isSet(*o)) {
                 parsed.error = QStringLiteral("--%1 goes with --scan").arg(o->names().front());
                 return parsed;

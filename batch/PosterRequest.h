@@ -66,6 +66,7 @@ struct PosterRequest
     QString scanMode;   // as the device names it, any case
     int scanDepth = 0;
     double scanResolution = 0;
+    int scanTimeout = 0; // seconds the scanner may say nothing; 0: the library's own
 
     std::vector<EditStep> edits; // in the order given
     QString saveFile;            // the edited picture written here; empty: not asked for

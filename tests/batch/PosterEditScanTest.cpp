@@ -8,6 +8,7 @@
 #include "ToolRun.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 
@@ -264,6 +265,9 @@ TEST(batch_edits, BadValuesGiveStatusTwoAndOneLine)
         {QStringLiteral("--scan"), QStringLiteral("test:0"), in},
         {QStringLiteral("--scan"), QStringLiteral("--scan-resolution"), QStringLiteral("0")},
         {QStringLiteral("--scan"), QStringLiteral("--scan-depth"), QStringLiteral("24")},
+        {QStringLiteral("--scan"), QStringLiteral("--scan-timeout"), QStringLiteral("0")},
+        {QStringLiteral("--scan"), QStringLiteral("--scan-timeout"), QStringLiteral("soon")},
+        {in, QStringLiteral("--scan-timeout"), QStringLiteral("30")},
     };
     for (const QStringList& args : cases) {
         SCOPED_TRACE(args.join(QLatin1Char(' ')).toStdString());
@@ -337,6 +341,73 @@ TEST(batch_scan, NoScannerOrAnUnknownOneOrModeIsOneErrorLine)
         ExpectOneErrorLine(run, 1);
         EXPECT_FALSE(QFileInfo::exists(QStringLiteral("no.pdf")));
     }
+}
+
+TEST(batch_scan, ADepthOrResolutionTheScannerLacksIsRefusedWithWhatItHas)
+{
+    const SaneTestConfig sane;
+    const struct
+    {
+        QStringList args;
+        const char* error;
+    } cases[] = {
+        {{QStringLiteral("--scan-depth"), QStringLiteral("3")},
+         "velmora-poster: the scanner has no depth of 3 bits (it has 1, 8, 16)\n"},
+        {{QStringLiteral("--scan-mode"), QStringLiteral("color"), QStringLiteral("--scan-depth"),
+          QStringLiteral("12")},
+         "velmora-poster: the scanner has no depth of 12 bits (it has 1, 8, 16)\n"},
+        {{QStringLiteral("--scan-resolution"), QStringLiteral("5000")},
+         "velmora-poster: the scanner has no resolution of 5000 dpi (it has 1 to 1200 dpi)\n"},
+        {{QStringLiteral("--scan-resolution"), QStringLiteral("0.5")},
+         "velmora-poster: the scanner has no resolution of 0.5 dpi (it has 1 to 1200 dpi)\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
+        const ToolRun run = RunTool(QStringList{QStringLiteral("--info"), QStringLiteral("--scan"),
+                                                QStringLiteral("test:0")} +
+                                    c.args);
+        ExpectOneErrorLine(run, 1);
+        EXPECT_EQ(run.err, QString::fromLatin1(c.error));
+        EXPECT_TRUE(run.out.isEmpty());
+    }
+    // The ends of the range are offered.
+    const ToolRun top = RunTool({QStringLiteral("--info"), QStringLiteral("--scan"),
+                                 QStringLiteral("--scan-resolution"), QStringLiteral("1")});
+    EXPECT_EQ(top.status, 0) << top.err.toStdString();
+}
+
+TEST(batch_scan, AJammedScannerAnswersAtOnceAndMemoryRunningOutIsOneLine)
+{
+    {
+        const SaneTestConfig jammed({QStringLiteral("read-status-code \"SANE_STATUS_JAMMED\"")});
+        for (int i = 0; i < 5; ++i) {
+            QElapsedTimer clock;
+            clock.start();
+            const ToolRun run = RunTool({QStringLiteral("--scan"), QStringLiteral("test:0"),
+                                         QStringLiteral("--scan-mode"), QStringLiteral("Gray"),
+                                         QStringLiteral("--info")});
+            ExpectOneErrorLine(run, 1);
+            EXPECT_EQ(run.err, QStringLiteral("velmora-poster: test:0: The scanner is jammed.\n"));
+            EXPECT_LT(clock.elapsed(), 10000);
+        }
+    }
+    if (!testsupport::HaveProgram(QStringLiteral("prlimit")))
+        GTEST_SKIP() << "prlimit missing";
+    // Within 220 MB of address space a small scan fits; a colour scan of 16 bits a sample at
+    // 1200 dpi (107 MB of frame, 54 MB of picture) does not, and says so instead of aborting.
+    const SaneTestConfig sane;
+    const QStringList limit = {QStringLiteral("prlimit"), QStringLiteral("--as=%1").arg(220 << 20)};
+    const ToolRun small = RunTool({QStringLiteral("--scan"), QStringLiteral("--info")}, limit);
+    EXPECT_EQ(small.status, 0) << small.err.toStdString();
+    const ToolRun large = RunTool(
+        {QStringLiteral("--scan"), QStringLiteral("test:0"), QStringLiteral("--scan-mode"),
+         QStringLiteral("Color"), QStringLiteral("--scan-depth"), QStringLiteral("16"),
+         QStringLiteral("--scan-resolution"), QStringLiteral("1200"), QStringLiteral("--info")},
+        limit);
+    ExpectOneErrorLine(large, 1);
+    EXPECT_EQ(large.err,
+              QStringLiteral(
+                  "velmora-poster: test:0: There is not enough memory for the scanned picture.\n"));
 }
 
 } // namespace
