@@ -187,13 +187,22 @@ void TMainForm::SelectButtonClick()
 
 void TMainForm::ScanButtonClick()
 {
+    ui->ScanResultLabel->clear();
     TWAIN_ScanImage(this);
 }
 
-// The load preview shows the scanned picture when it is painted next, not at once.
+// The load preview shows the scanned picture when it is painted next, not at once. The page
+// says how the scan ended, where the user started it.
 void TMainForm::WMUser2(uint32_t WParam)
 {
-    if (TakeOverPicture(GetScanedDib(WParam)))
+    const PictureRecord scanned = GetScanedDib(WParam);
+    if (scanned.Bits)
+        ui->ScanResultLabel->setText(QStringLiteral("Scanned: %1 x %2 pixels.")
+                                         .arg(DIBWidth(scanned))
+                                         .arg(DIBHeight(scanned)));
+    else if (const QString why = ScanErrorText(WParam); !why.isEmpty())
+        ui->ScanResultLabel->setText(QStringLiteral("No picture: %1").arg(why));
+    if (TakeOverPicture(scanned))
         ui->PaintBox2->update();
 }
 

@@ -1,5 +1,7 @@
 #include "TwainDialogs.h"
 
+#include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
@@ -10,7 +12,10 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPushButton>
+#include <QShortcut>
+#include <QSpinBox>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -21,6 +26,41 @@ namespace {
 
 constexpr int kPollMs = 50;
 constexpr int kBarSteps = 1000;
+// The choice of how long to wait for a silent scanner, in seconds.
+constexpr int kShortestWait = 10;
+constexpr int kLongestWait = 3600;
+
+// Keeps the clicks that were meant for a dialog from the window beneath it once it has gone:
+// the second click of a double click on Cancel, or a click as the scan ended by itself.
+class ClickShield : public QObject
+{
+public:
+    ClickShield(QWidget* window, const QRect& area) : QObject(window), area_(area)
+    {
+        qApp->installEventFilter(this);
+        QTimer::singleShot(QApplication::doubleClickInterval(), this, [this] { deleteLater(); });
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick: {
+            auto* widget = qobject_cast<QWidget*>(watched);
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            return widget && widget->window() == parent() &&
+                   area_.contains(mouse->globalPosition().toPoint());
+        }
+        default:
+            return false;
+        }
+    }
+
+private:
+    QRect area_;
+};
 
 // Not modal in the blocking sense: the progress dialog shows it from a timer, and a nested
 // event loop there would let the next scan begin underneath it.
@@ -95,12 +135,26 @@ ScannerSelectDialog::ScannerSelectDialog(QWidget* parent) : QDialog(parent)
     buttons_->setObjectName(QStringLiteral("Buttons"));
     buttons_->addButton(searchAgain_, QDialogButtonBox::ActionRole);
 
+    wait_ = new QSpinBox(this);
+    wait_->setObjectName(QStringLiteral("WaitBox"));
+    wait_->setRange(kShortestWait, kLongestWait);
+    wait_->setSuffix(QStringLiteral(" s"));
+    wait_->setValue(
+        int(std::chrono::duration_cast<std::chrono::seconds>(ScannerTimeout()).count()));
+    wait_->setToolTip(QStringLiteral("How long the scanner may say nothing before a scan is "
+                                     "given up: longer for a slow lamp or a network scanner."));
+    auto* waitForm = new QFormLayout;
+    waitForm->addRow(QStringLiteral("&Wait for the scanner:"), wait_);
+
+    auto* scanners = new QLabel(QStringLiteral("&Scanners:"), this);
+    scanners->setBuddy(devices_);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("&Scanners:"), this));
+    layout->addWidget(scanners);
     layout->addWidget(devices_);
     layout->addWidget(status_);
     layout->addWidget(settings_);
     layout->addWidget(area_);
+    layout->addLayout(waitForm);
     layout->addWidget(buttons_);
 
     connect(buttons_, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -208,6 +262,11 @@ void ScannerSelectDialog::ShowCapabilities(const ScannerCapabilities& caps,
     bottom_->setValue(area.bottom);
 }
 
+std::chrono::seconds ScannerSelectDialog::Wait() const
+{
+    return std::chrono::seconds(wait_->value());
+}
+
 ScanRequest ScannerSelectDialog::Choice() const
 {
     ScanRequest choice;
@@ -229,8 +288,10 @@ ScanRequest ScannerSelectDialog::Choice() const
 void TWAIN_SelectScanner(QWidget* mainWindow)
 {
     ScannerSelectDialog dialog(mainWindow);
-    if (dialog.exec() == QDialog::Accepted)
+    if (dialog.exec() == QDialog::Accepted) {
         SetScannerChoice(dialog.Choice());
+        SetScannerTimeout(dialog.Wait());
+    }
 }
 
 ScanProgressDialog::ScanProgressDialog(uint32_t value, QWidget* parent)
@@ -242,12 +303,19 @@ ScanProgressDialog::ScanProgressDialog(uint32_t value, QWidget* parent)
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
     cancel->setObjectName(QStringLiteral("CancelButton"));
     setCancelButton(cancel);
+    // Replacing the cancel button leaves the old button's Escape shortcut beside the new one's,
+    // and two shortcuts on one key cancel each other out. Escape reaches reject() instead.
+    for (QShortcut* shortcut : findChildren<QShortcut*>())
+        if (shortcut->key() == QKeySequence(QKeySequence::Cancel))
+            delete shortcut;
     setAutoClose(false);
     setAutoReset(false);
     setMinimumDuration(0);
     setWindowModality(Qt::WindowModal);
     setAttribute(Qt::WA_DeleteOnClose);
     setRange(0, 0);
+    // The dialog stays until the scan has ended, so that nothing is clicked beneath it meanwhile.
+    disconnect(this, &QProgressDialog::canceled, this, nullptr);
     connect(this, &QProgressDialog::canceled, this, &ScanProgressDialog::CancelPressed);
     timer_ = new QTimer(this);
     timer_->setInterval(kPollMs);
@@ -257,8 +325,33 @@ ScanProgressDialog::ScanProgressDialog(uint32_t value, QWidget* parent)
 
 void ScanProgressDialog::CancelPressed()
 {
+    if (cancelled_)
+        return;
     cancelled_ = true;
+    setLabelText(QStringLiteral("Cancelling the scan..."));
+    if (QPushButton* cancel = findChild<QPushButton*>(QStringLiteral("CancelButton")))
+        cancel->setEnabled(false);
     CancelScan(value_);
+}
+
+void ScanProgressDialog::reject()
+{
+    // Escape, as the Cancel button, while the scan runs; the scan over, the dialog goes.
+    if (ended_)
+        QProgressDialog::reject();
+    else
+        CancelPressed();
+}
+
+void ScanProgressDialog::closeEvent(QCloseEvent* event)
+{
+    // Closed by the window manager while scanning: cancel, and close once the scan has ended.
+    if (!ended_) {
+        CancelPressed();
+        event->ignore();
+        return;
+    }
+    QProgressDialog::closeEvent(event);
 }
 
 void ScanProgressDialog::Poll()
@@ -275,9 +368,12 @@ void ScanProgressDialog::Poll()
         return;
     }
     timer_->stop();
+    ended_ = true;
     // Read before closing: closing a progress dialog counts as pressing Cancel.
     const QString error = cancelled_ ? QString() : ScanErrorText(value_);
     QWidget* owner = parentWidget();
+    if (owner && isVisible())
+        new ClickShield(owner->window(), frameGeometry());
     close();
     if (!error.isEmpty())
         ShowScanMessage(owner, error);

@@ -8,6 +8,8 @@
 #include <QDialog>
 #include <QProgressDialog>
 
+#include <chrono>
+
 class QComboBox;
 class QDialogButtonBox;
 class QDoubleSpinBox;
@@ -15,6 +17,7 @@ class QFormLayout;
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class QSpinBox;
 class QTimer;
 class QTreeWidget;
 
@@ -34,6 +37,8 @@ public:
 
     // The device and settings the controls show.
     ScanRequest Choice() const;
+    // How long a silent scanner is waited for.
+    std::chrono::seconds Wait() const;
 
     // Lists the devices again, for one plugged in while the dialog is open.
     void SearchAgain();
@@ -55,13 +60,15 @@ private:
     QDoubleSpinBox* top_;
     QDoubleSpinBox* right_;
     QDoubleSpinBox* bottom_;
+    QSpinBox* wait_;
     QPushButton* searchAgain_;
     QDialogButtonBox* buttons_;
     ScannerCapabilities caps_;
 };
 
-// Follows one scan: a bar when the length is known, a busy indicator when it is not, and Cancel.
-// It closes itself when the scan has ended and then tells of a failure.
+// Follows one scan: a bar when the length is known, a busy indicator when it is not, and Cancel
+// (or Escape). It closes itself when the scan has ended, a cancelled one too, and then tells of
+// a failure.
 class ScanProgressDialog : public QProgressDialog
 {
     Q_OBJECT
@@ -71,11 +78,17 @@ public:
     // The scan it follows (QProgressDialog::value() is the bar's).
     uint32_t scanValue() const { return value_; }
 
+protected:
+    // Escape cancels the scan; the dialog closes once the scan has ended.
+    void reject() override;
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void Poll();
     void CancelPressed();
 
     uint32_t value_;
     bool cancelled_ = false;
+    bool ended_ = false;
     QTimer* timer_;
 };

@@ -5,7 +5,10 @@
 #include "SaneTestConfig.h"
 #include "TwainDialogs.h"
 
+#include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -39,6 +42,7 @@ TEST(ScanWindow, ScannedPictureBecomesCurrentAndRefitsThePoster)
     EXPECT_EQ(ui.Breit->text(), QStringLiteral("78"));
     EXPECT_EQ(ui.Hoch->text(), QStringLiteral("98"));
     EXPECT_EQ(ui.Tief->text(), QStringLiteral("16777216"));
+    EXPECT_EQ(ui.ScanResultLabel->text(), QStringLiteral("Scanned: 78 x 98 pixels."));
     EXPECT_EQ(w.View.SelRight, 78);
     EXPECT_EQ(w.View.SelBottom, 98);
     EXPECT_EQ(w.Geometry.PosterWidthPages, 2.0); // the width edit leads and keeps its value
@@ -74,10 +78,57 @@ TEST(ScanWindow, AJammedScannerSaysSoAndChangesNothing)
     EXPECT_EQ(box->text(), QStringLiteral("The scanner is jammed."));
     box->button(QMessageBox::Ok)->click();
     SettleEvents();
+    EXPECT_EQ(ui.ScanResultLabel->text(), QStringLiteral("No picture: The scanner is jammed."));
     EXPECT_EQ(w.CurrentPicture.Bits, before.Bits);
     EXPECT_EQ(ui.Breit->text(), QStringLiteral("320"));
     EXPECT_EQ(w.View.SelRight, 319);
     EXPECT_EQ(w.Geometry, geometry);
+}
+
+TEST(ScanWindow, ClicksOnCancelNeverReachTheScanButtonBeneath)
+{
+    const SaneTestConfig config(
+        {QStringLiteral("read-delay true"), QStringLiteral("read-delay-duration 200000")});
+    const FreshChoice fresh;
+    ScanRequest slow = SmallScan(QStringLiteral("Color"), 8);
+    slow.resolution = 100;
+    slow.area = ScanArea{0, 0, 200, 200};
+    SetScannerChoice(slow);
+    StartedProgram program;
+    TMainForm& w = *program.window;
+    Ui::MainForm& ui = w.Form();
+    ui.PageControl1->setCurrentWidget(ui.TabSheet10);
+    int scans = 0;
+    QObject::connect(ui.ScanButton, &QToolButton::clicked, [&] { ++scans; });
+
+    ui.ScanButton->click();
+    ASSERT_EQ(scans, 1);
+    const QPointer<ScanProgressDialog> dialog =
+        w.findChild<ScanProgressDialog*>(QStringLiteral("ScanProgressDialog"));
+    ASSERT_NE(dialog, nullptr);
+    const uint32_t value = dialog->scanValue();
+    // Its Cancel lies right over "Scan picture now!".
+    auto* cancel = dialog->findChild<QPushButton*>(QStringLiteral("CancelButton"));
+    const QPoint target = ui.ScanButton->mapToGlobal(ui.ScanButton->rect().center());
+    dialog->move(dialog->pos() + target - cancel->mapToGlobal(cancel->rect().center()));
+    ASSERT_TRUE(WaitUntil([&] { return ScanProgressOf(value).bytesDone > 0; }));
+
+    // A double click: the first cancels, the second comes once the dialog has gone.
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return !ScanProgressOf(value).running; }));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return !w.findChild<ScanProgressDialog*>(QStringLiteral("ScanProgressDialog")); }));
+    QTest::mouseClick(ui.ScanButton, Qt::LeftButton);
+    SettleEvents();
+    EXPECT_EQ(scans, 1);
+    EXPECT_EQ(ui.ScanResultLabel->text(), QStringLiteral("No picture: The scan was cancelled."));
+
+    // Later, a click on the button is a click again.
+    QTest::qWait(QApplication::doubleClickInterval() + 50);
+    SetScannerChoice(SmallScan(QStringLiteral("Gray"), 8));
+    QTest::mouseClick(ui.ScanButton, Qt::LeftButton);
+    EXPECT_EQ(scans, 2);
+    ASSERT_TRUE(WaitUntil([&] { return ui.ScanResultLabel->text().startsWith("Scanned"); }));
 }
 
 TEST(ScanWindow, AScanThatArrivesEmptyChangesNothing)

@@ -11,6 +11,8 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QWidget>
@@ -94,12 +96,24 @@ TEST(ScanDialogs, SelectDialogListsTheDevicesAndKeepsTheChoice)
         depth->setCurrentIndex(depth->findText(QStringLiteral("16")));
         dialog->findChild<QDoubleSpinBox*>(QStringLiteral("ResolutionBox"))->setValue(30);
         dialog->findChild<QDoubleSpinBox*>(QStringLiteral("AreaRight"))->setValue(40);
+        dialog->findChild<QSpinBox*>(QStringLiteral("WaitBox"))->setValue(45);
+        // The list's label names its key, not an ampersand.
+        int named = 0;
+        for (QLabel* label : dialog->findChildren<QLabel*>()) {
+            if (label->text() == QStringLiteral("&Scanners:")) {
+                ++named;
+                EXPECT_EQ(label->buddy(), list);
+            }
+        }
+        EXPECT_EQ(named, 1);
         dialog->findChild<QDialogButtonBox*>(QStringLiteral("Buttons"))
             ->button(QDialogButtonBox::Ok)
             ->click();
     });
     TWAIN_SelectScanner(&window);
     ASSERT_TRUE(handled);
+    EXPECT_EQ(ScannerTimeout(), std::chrono::seconds(45));
+    SetScannerTimeout(std::chrono::minutes(2));
     const ScanRequest choice = ScannerChoice();
     EXPECT_EQ(choice.device, "test:1");
     EXPECT_EQ(choice.mode, "Color");
@@ -209,4 +223,37 @@ TEST(ScanDialogs, CancelInTheProgressDialogEndsTheScanQuietly)
     ASSERT_TRUE(WaitUntil([&] { return !dialog || !dialog->isVisible(); }));
     QCoreApplication::processEvents();
     EXPECT_EQ(ShownBox(window), nullptr); // the user knows why it stopped
+}
+
+TEST(ScanDialogs, EscapeCancelsAndTheDialogStaysUntilTheScanHasEnded)
+{
+    const SaneTestConfig config(
+        {QStringLiteral("read-delay true"), QStringLiteral("read-delay-duration 200000")});
+    const ChoiceReset reset;
+    ScanRequest choice = SmallScan(QStringLiteral("Color"), 8);
+    choice.resolution = 100;
+    choice.area = ScanArea{0, 0, 200, 200};
+    SetScannerChoice(choice);
+    Window window;
+    window.show();
+    TWAIN_ScanImage(&window);
+    const QPointer<ScanProgressDialog> dialog = ProgressOf(window);
+    ASSERT_NE(dialog, nullptr);
+    const uint32_t value = dialog->scanValue();
+    ASSERT_TRUE(WaitUntil([&] { return ScanProgressOf(value).bytesDone > 0; }));
+
+    QElapsedTimer clock;
+    clock.start();
+    QTest::keyClick(dialog, Qt::Key_Escape);
+    // Still there, saying what it does, with nothing left to press.
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(dialog->labelText(), "Cancelling the scan...");
+    EXPECT_FALSE(dialog->findChild<QPushButton*>(QStringLiteral("CancelButton"))->isEnabled());
+    ASSERT_TRUE(WaitUntil([&] { return !window.values.empty(); }));
+    EXPECT_LT(clock.elapsed(), 1500);
+    EXPECT_EQ(ScanErrorText(value), "The scan was cancelled.");
+    ASSERT_TRUE(WaitUntil([&] { return !dialog || !dialog->isVisible(); }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ShownBox(window), nullptr);
 }
