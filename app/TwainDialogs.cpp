@@ -1,5 +1,7 @@
 #include "TwainDialogs.h"
 
+#include "WaitCursor.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -177,6 +179,7 @@ void ScannerSelectDialog::ShowProblem(const QString& text)
 
 void ScannerSelectDialog::SearchAgain()
 {
+    const WaitCursor wait;
     QSignalBlocker blocker(devices_);
     devices_->clear();
     QString error;
@@ -206,6 +209,7 @@ void ScannerSelectDialog::DeviceChanged()
     const QString name = item->data(0, Qt::UserRole).toString();
     ScannerCapabilities caps;
     QString error;
+    const WaitCursor wait;
     if (!QueryScanner(name, &caps, &error)) {
         ShowProblem(error);
         return;

@@ -38,6 +38,8 @@ constexpr auto kDefaultTimeout = std::chrono::minutes(2);
 constexpr auto kCancelGrace = std::chrono::milliseconds(700);
 // After its answer, a helper gets this long to close the device and say it is ready.
 constexpr auto kSettleTime = std::chrono::seconds(3);
+// While the window's thread waits for an answer, it repaints this often.
+constexpr auto kPaintSlice = std::chrono::milliseconds(50);
 // How long a helper that is asked to end may take to stop its drivers.
 constexpr auto kQuitGrace = std::chrono::seconds(1);
 // A frame beyond this would not fit a picture anyway (4 GiB of rows at most).
@@ -201,12 +203,22 @@ bool Ask(Core& c, Message request, const QByteArray& payload, Message answer, QB
         SetError(error, lost.isEmpty() ? HelperGarbledText() : lost);
         return false;
     }
+    // On the window's thread the window keeps painting meanwhile (a search of the network can
+    // take seconds); what the user does waits until the answer is in.
+    QCoreApplication* app = QCoreApplication::instance();
+    const bool windowThread = app && app->thread() == QThread::currentThread();
     auto deadline = Clock::now() + timeout;
     for (;;) {
         uint32_t type = 0;
         QByteArray got;
         QString lost;
-        switch (helper->Receive(&type, &got, deadline, -1, &lost)) {
+        const auto until = windowThread ? std::min(deadline, Clock::now() + kPaintSlice) : deadline;
+        const ScanHelper::Got outcome = helper->Receive(&type, &got, until, -1, &lost);
+        if (outcome == ScanHelper::Got::TimedOut && Clock::now() < deadline) {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            continue;
+        }
+        switch (outcome) {
         case ScanHelper::Got::TimedOut:
         case ScanHelper::Got::Woken:
             DropHelper(c);

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -91,20 +92,29 @@ QString ScanAndWait(const ScanRequest& request, const std::function<void(uint32_
 class FakeHelper
 {
 public:
-    explicit FakeHelper(const QByteArray& bytes, int exitStatus = -1)
+    // `later`, when given, follows half a second after the first bytes.
+    explicit FakeHelper(const QByteArray& bytes, int exitStatus = -1, const QByteArray& later = {})
     {
         const QString dir = testsupport::TestDir();
         QFile data(dir + QStringLiteral("/fake-helper.bytes"));
         EXPECT_TRUE(data.open(QIODevice::WriteOnly | QIODevice::Truncate));
         data.write(bytes);
         data.close();
+        QString rest;
+        if (!later.isEmpty()) {
+            QFile second(dir + QStringLiteral("/fake-helper.later"));
+            EXPECT_TRUE(second.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            second.write(later);
+            rest = QStringLiteral("sleep 0.5\ncat '%1' >&3\n").arg(second.fileName());
+        }
         const QString path = dir + QStringLiteral("/fake-helper");
         QFile script(path);
         EXPECT_TRUE(script.open(QIODevice::WriteOnly | QIODevice::Truncate));
         const QString end = exitStatus >= 0 ? QStringLiteral("exit %1\n").arg(exitStatus)
                                             : QStringLiteral("exec sleep 60\n");
-        script.write(
-            QStringLiteral("#!/bin/sh\ncat '%1' >&3\n%2").arg(data.fileName(), end).toUtf8());
+        script.write(QStringLiteral("#!/bin/sh\ncat '%1' >&3\n%2%3")
+                         .arg(data.fileName(), rest, end)
+                         .toUtf8());
         script.close();
         script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                               QFileDevice::ExeOwner);
@@ -397,4 +407,26 @@ TEST(ScanHelper, AHelperThatSpeaksNonsenseIsKilledAndTheScanSaysSo)
     EXPECT_EQ(error, QStringLiteral("The scanner helper %1 is missing.")
                          .arg(testsupport::TestDir() + QStringLiteral("/no-such-helper")));
     SetScanHelperProgram(QStringLiteral(VELMORA_SCAN_HELPER));
+}
+
+TEST(ScanHelper, TheWindowKeepsPaintingWhileTheDevicesAreSearched)
+{
+    const SaneTestConfig config;
+    const FakeHelper slow(
+        Hello(), -1,
+        scanwire::Encode(
+            Message::Devices,
+            scanwire::EncodeDevices({{QStringLiteral("net:0"), QStringLiteral("Far"),
+                                      QStringLiteral("Away"), QStringLiteral("scanner")}})) +
+            scanwire::Encode(Message::Ready));
+    int ticks = 0;
+    QTimer timer;
+    timer.setInterval(20);
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start();
+    QString error;
+    const QList<ScannerDevice> devices = ListScanners(&error);
+    ASSERT_EQ(devices.size(), 1) << error.toStdString();
+    EXPECT_EQ(devices.front().name, "net:0");
+    EXPECT_GE(ticks, 5); // half a second of waiting
 }
