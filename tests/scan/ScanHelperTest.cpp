@@ -18,6 +18,7 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <functional>
 
 using scanwire::Message;
@@ -429,4 +430,44 @@ TEST(ScanHelper, TheWindowKeepsPaintingWhileTheDevicesAreSearched)
     ASSERT_EQ(devices.size(), 1) << error.toStdString();
     EXPECT_EQ(devices.front().name, "net:0");
     EXPECT_GE(ticks, 5); // half a second of waiting
+}
+
+TEST(ScanHelper, ScannedPixelsAreThoseScanimageGets)
+{
+    if (!testsupport::HaveProgram(QStringLiteral("scanimage")))
+        GTEST_SKIP() << "scanimage missing";
+    const SaneTestConfig config({QStringLiteral("test-picture \"Color pattern\"")});
+    for (const char* mode : {"Color", "Gray"}) {
+        SCOPED_TRACE(mode);
+        QString error;
+        const PictureRecord picture =
+            ScanToPicture(SmallScan(QString::fromLatin1(mode), 8), &error);
+        ASSERT_NE(picture.Bits, nullptr) << error.toStdString();
+        ASSERT_TRUE(testsupport::Run(
+            QStringLiteral("scanimage -d test:0 --mode %1 --depth 8 --resolution 25 "
+                           "--test-picture 'Color pattern' --format=pnm > scanned.pnm")
+                .arg(QString::fromLatin1(mode))));
+        QFile file(QStringLiteral("scanned.pnm"));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray pnm = file.readAll();
+        const bool colour = std::strcmp(mode, "Color") == 0;
+        // P6 or P5, a comment line of scanimage's, then the size and the largest sample.
+        ASSERT_TRUE(pnm.startsWith(colour ? "P6\n" : "P5\n"));
+        const QByteArray size("\n78 98\n255\n");
+        ASSERT_TRUE(pnm.contains(size));
+        const int channels = colour ? 3 : 1;
+        const qsizetype start = pnm.indexOf(size) + size.size();
+        ASSERT_EQ(pnm.size() - start, 78 * 98 * channels);
+        int differing = 0;
+        for (int y = 0; y < 98; ++y) {
+            for (int x = 0; x < 78; ++x) {
+                const auto* p = reinterpret_cast<const uint8_t*>(pnm.constData()) + start +
+                                (y * 78 + x) * channels;
+                const int32_t expected = colour ? (p[0] << 16) | (p[1] << 8) | p[2] : p[0];
+                differing += getpixel(picture, x, y) != expected;
+            }
+        }
+        EXPECT_EQ(differing, 0);
+        deldib(picture);
+    }
 }
