@@ -15,7 +15,7 @@ PACKAGES := \
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps build run test bench clean
+.PHONY: deps build run test test-whole bench clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do \
@@ -38,6 +38,10 @@ run: build
 
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 600
+
+# Every test program as one process, in order and shuffled: no test may lean on running alone.
+test-whole: build
+	tests/run-whole.sh $(BUILD_DIR)
 
 bench: deps
 	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMORA_BENCHMARKS=ON
