@@ -131,7 +131,7 @@ ScannerSelectDialog::ScannerSelectDialog(QWidget* parent) : QDialog(parent)
     areaGrid->addWidget(new QLabel(QStringLiteral("Bottom:"), area_), 1, 2);
     areaGrid->addWidget(bottom_, 1, 3);
 
-    searchAgain_ = new QPushButton(QStringLiteral("&Search again"), this);
+    searchAgain_ = new QPushButton(QStringLiteral("Search &again"), this);
     searchAgain_->setObjectName(QStringLiteral("SearchAgainButton"));
     buttons_ = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons_->setObjectName(QStringLiteral("Buttons"));
