@@ -1,0 +1,119 @@
+#include "FinishedSize.h"
+
+#include "Rounding.h"
+
+#include <QLocale>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr double kWholePercent = 100.0;
+
+// Where the picture lies along one axis of the glued poster, in device pixels from the
+// poster's first page edge.
+struct Span
+{
+    double from = std::numeric_limits<double>::max();
+    double to = std::numeric_limits<double>::lowest();
+    double scale = 0; // device pixels per picture pixel, of the first page that shows any
+    bool empty() const { return to <= from; }
+};
+
+// One page's share along an axis: the drawn interval [a, b) in page pixels, clipped to what the
+// assembled poster shows of that page. The page is glued at `offset`; of all but the last page
+// the glue strip beyond `usable` lies under the next page.
+void Add(Span& span, double a, double b, double scale, double offset, double visible)
+{
+    a = std::max(a, 0.0);
+    b = std::min(b, visible);
+    if (b <= a)
+        return;
+    span.from = std::min(span.from, offset + a);
+    span.to = std::max(span.to, offset + b);
+    if (span.scale == 0)
+        span.scale = scale;
+}
+
+QString Fixed(double value, int decimals)
+{
+    return QLocale::c().toString(value, 'f', decimals);
+}
+
+} // namespace
+
+FinishedSize FinishedPosterSize(const PageRenderInputs& in, int32_t pageWidth, int32_t pageHeight,
+                                int32_t dpiX, int32_t dpiY)
+{
+    FinishedSize size;
+    const PosterGeometry& g = in.geometry;
+    if (in.pictureWidth <= 0 || in.pictureHeight <= 0 || pageWidth <= 0 || pageHeight <= 0 ||
+        dpiX <= 0 || dpiY <= 0 || g.PagesAcross <= 0 || g.PagesDown <= 0)
+        return size;
+    // The print job's picture area of a page: the printable area less the glue strips.
+    const int glue = int(in.options.GlueEdge);
+    const int32_t usableW = RoundHalfEven((kWholePercent - ConfineGluePercent(in.gx) * glue) *
+                                          pageWidth / kWholePercent);
+    const int32_t usableH = RoundHalfEven((kWholePercent - ConfineGluePercent(in.gy) * glue) *
+                                          pageHeight / kWholePercent);
+
+    Span x, y;
+    // The horizontal layout depends on the column alone, the vertical on the row alone.
+    for (int column = 0; column < g.PagesAcross; ++column) {
+        const auto r = PosterPageRects(in, column, 0, 0, 0, usableW, usableH, true);
+        if (!r || r->srcWidth <= 0 || r->destWidth <= 0)
+            continue;
+        const SourcePart p = SourcePartOf(*r, in.pictureWidth, in.pictureHeight);
+        if (p.x1 <= p.x0)
+            continue;
+        const double kx = double(r->destWidth) / r->srcWidth;
+        const double a = r->destX + (double(p.x0) - r->srcX) * kx;
+        const bool last = column == g.PagesAcross - 1;
+        Add(x, a, a + (p.x1 - p.x0) * kx, kx, double(column) * usableW, last ? pageWidth : usableW);
+    }
+    for (int row = 0; row < g.PagesDown; ++row) {
+        const auto r = PosterPageRects(in, 0, row, 0, 0, usableW, usableH, true);
+        if (!r || r->srcHeight <= 0 || r->destHeight <= 0)
+            continue;
+        const SourcePart p = SourcePartOf(*r, in.pictureWidth, in.pictureHeight);
+        if (p.y1 <= p.y0)
+            continue;
+        const double ky = double(r->destHeight) / r->srcHeight;
+        const double a = r->destY + (double(r->srcY) + r->srcHeight - p.y1) * ky;
+        const bool last = row == g.PagesDown - 1;
+        Add(y, a, a + (p.y1 - p.y0) * ky, ky, double(row) * usableH, last ? pageHeight : usableH);
+    }
+    if (x.empty() || y.empty())
+        return size;
+    size.valid = true;
+    size.widthPixels = x.to - x.from;
+    size.heightPixels = y.to - y.from;
+    size.widthInches = size.widthPixels / dpiX;
+    size.heightInches = size.heightPixels / dpiY;
+    size.widthCm = size.widthInches * kCmPerInch;
+    size.heightCm = size.heightInches * kCmPerInch;
+    size.ppiX = dpiX / x.scale;
+    size.ppiY = dpiY / y.scale;
+    return size;
+}
+
+QString FinishedSizeText(const FinishedSize& s)
+{
+    if (!s.valid)
+        return {};
+    const long ppiX = std::lround(s.ppiX);
+    const long ppiY = std::lround(s.ppiY);
+    QString text = QStringLiteral("%1 x %2 cm (%3 x %4 in), ")
+                       .arg(Fixed(s.widthCm, 1), Fixed(s.heightCm, 1), Fixed(s.widthInches, 2),
+                            Fixed(s.heightInches, 2));
+    text += ppiX == ppiY ? QStringLiteral("%1 ppi").arg(ppiX)
+                         : QStringLiteral("%1 x %2 ppi").arg(ppiX).arg(ppiY);
+    const double least = std::min(s.ppiX, s.ppiY);
+    if (least < kVeryCoarsePpi)
+        text += QStringLiteral(": the print will look very coarse");
+    else if (least < kCoarsePpi)
+        text += QStringLiteral(": the print will look coarse");
+    return text;
+}

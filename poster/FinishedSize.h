@@ -1,0 +1,37 @@
+// The poster as it will hang once its pages are trimmed and glued, worked out from the same page
+// plan that prints: the picture's extent on the wall, each glued overlap counted once, and the
+// picture's resolution on paper.
+#pragma once
+
+#include "PageRender.h"
+
+#include <QString>
+
+#include <cstdint>
+
+struct FinishedSize
+{
+    bool valid = false;
+    double widthPixels = 0; // the printer's device pixels
+    double heightPixels = 0;
+    double widthCm = 0;
+    double heightCm = 0;
+    double widthInches = 0;
+    double heightInches = 0;
+    double ppiX = 0; // picture pixels per inch on paper
+    double ppiY = 0;
+};
+
+// Below these the print looks coarse, and very coarse, at the distance a poster is seen from.
+constexpr double kCoarsePpi = 100;
+constexpr double kVeryCoarsePpi = 50;
+
+constexpr double kCmPerInch = 2.54;
+
+// For a printer page (the printable area) of pageWidth x pageHeight device pixels at dpiX x dpiY.
+FinishedSize FinishedPosterSize(const PageRenderInputs& in, int32_t pageWidth, int32_t pageHeight,
+                                int32_t dpiX, int32_t dpiY);
+
+// "100.0 x 70.6 cm (39.37 x 27.80 in), 152 ppi", with both resolutions when they differ and a
+// warning when the print will look coarse; empty for an invalid size.
+QString FinishedSizeText(const FinishedSize& size);
