@@ -1,5 +1,6 @@
 #include "FinishedSize.h"
 
+#include "PosterSize.h"
 #include "Rounding.h"
 
 #include <QLocale>
@@ -97,6 +98,44 @@ FinishedSize FinishedPosterSize(const PageRenderInputs& in, int32_t pageWidth, i
     size.ppiX = dpiX / x.scale;
     size.ppiY = dpiY / y.scale;
     return size;
+}
+
+double PagesForFinishedSize(bool width, double pixels, const PageRenderInputs& in,
+                            int32_t pageWidth, int32_t pageHeight, int32_t dpiX, int32_t dpiY)
+{
+    // One side's extent depends on that side's size in pages alone.
+    const auto extent = [&](double pages) {
+        PageRenderInputs at = in;
+        pages = ConfineSizeValue(pages);
+        if (in.options.UseFullPages)
+            pages = std::max(1.0, double(RoundHalfEven(pages)));
+        (width ? at.geometry.PosterWidthPages : at.geometry.PosterHeightPages) = pages;
+        (width ? at.geometry.PagesAcross : at.geometry.PagesDown) = CeilPages(pages);
+        const FinishedSize s = FinishedPosterSize(at, pageWidth, pageHeight, dpiX, dpiY);
+        return s.valid ? (width ? s.widthPixels : s.heightPixels) : 0.0;
+    };
+    const auto best = [&](double pages) {
+        pages = ConfineSizeValue(pages);
+        return in.options.UseFullPages ? std::max(1.0, double(RoundHalfEven(pages))) : pages;
+    };
+    // The extent grows with the pages, in steps; find where it first reaches the size asked for,
+    // then take that step or the one below, whichever is nearer.
+    double lo = kMinPosterPages;
+    double hi = kMaxPosterPages;
+    if (extent(hi) <= pixels)
+        return best(hi);
+    if (extent(lo) >= pixels)
+        return best(lo);
+    for (int i = 0; i < 60 && hi - lo > 1e-9; ++i) {
+        const double mid = (lo + hi) / 2;
+        (extent(mid) >= pixels ? hi : lo) = mid;
+    }
+    // The edits keep kSizeDecimals: the nearest values they can hold on either side.
+    const double unit = std::pow(10.0, kSizeDecimals);
+    const double above = ConfineSizeValue(std::ceil(hi * unit) / unit);
+    const double below = ConfineSizeValue(std::floor(lo * unit) / unit);
+    return best(std::abs(extent(above) - pixels) <= std::abs(pixels - extent(below)) ? above
+                                                                                     : below);
 }
 
 QString FinishedSizeText(const FinishedSize& s)

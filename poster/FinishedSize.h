@@ -32,6 +32,13 @@ constexpr double kCmPerInch = 2.54;
 FinishedSize FinishedPosterSize(const PageRenderInputs& in, int32_t pageWidth, int32_t pageHeight,
                                 int32_t dpiX, int32_t dpiY);
 
+// The size in pages (for the width or the height edit) at which that side of the finished
+// poster comes closest to `pixels` device pixels, the other side's settings as in `in`. The
+// finished size moves in steps of whole picture pixels, so a small picture may miss by up to
+// one step; `UseFullPages` rounds the result to whole pages, as the size edits do.
+double PagesForFinishedSize(bool width, double pixels, const PageRenderInputs& in,
+                            int32_t pageWidth, int32_t pageHeight, int32_t dpiX, int32_t dpiY);
+
 // "100.0 x 70.6 cm (39.37 x 27.80 in), 152 ppi", with both resolutions when they differ and a
 // warning when the print will look coarse; empty for an invalid size.
 QString FinishedSizeText(const FinishedSize& size);

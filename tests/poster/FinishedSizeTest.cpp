@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace {
 
 // Printable area 4800 x 6000 device pixels at 600 dpi; usable 4560 x 5700 with 5 % glue strips.
@@ -134,4 +136,46 @@ TEST(FinishedSize, TheLineSaysTheSizeAndWarnsOfACoarsePrint)
     none.pictureWidth = 0;
     EXPECT_FALSE(FinishedPosterSize(none, kPageW, kPageH, kDpi, kDpi).valid);
     EXPECT_FALSE(FinishedPosterSize(TwoByTwo(true, true, false), 0, 0, 0, 0).valid);
+}
+
+TEST(FinishedSize, ASizeInCentimetresGivesTheNearestSizeThePagesCanHave)
+{
+    // A page covers a whole number s of picture pixels, so a W pixels wide picture can be
+    // W * 4560 / s device pixels wide, for any s: the nearest of those is the one to get.
+    PageRenderInputs in = TwoByTwo(true, false, false);
+    for (const int32_t pictureWidth : {640, 6000, 12000}) {
+        in.pictureWidth = pictureWidth;
+        for (const double cm : {30.0, 50.0, 100.0, 123.4}) {
+            const double pixels = cm / 2.54 * kDpi;
+            double nearest = 1e300;
+            for (int32_t span = 1; span <= pictureWidth; ++span)
+                nearest = std::min(nearest, std::abs(pictureWidth * 4560.0 / span - pixels));
+            const double pages = PagesForFinishedSize(true, pixels, in, kPageW, kPageH, kDpi, kDpi);
+            in.geometry.PosterWidthPages = pages;
+            in.geometry.PagesAcross = int32_t(std::ceil(pages));
+            const FinishedSize s = FinishedPosterSize(in, kPageW, kPageH, kDpi, kDpi);
+            EXPECT_NEAR(std::abs(s.widthPixels - pixels), nearest, 1e-6)
+                << pictureWidth << " pixels, " << cm << " cm, " << pages << " pages";
+        }
+    }
+    // Without glue strips on the poster's edge the last column is laid out otherwise; the size
+    // got is still within half a step of one picture pixel a page.
+    in = TwoByTwo(true, true, false);
+    in.pictureWidth = 12000;
+    const double pixels = 100 / 2.54 * kDpi;
+    const double pages = PagesForFinishedSize(true, pixels, in, kPageW, kPageH, kDpi, kDpi);
+    in.geometry.PosterWidthPages = pages;
+    in.geometry.PagesAcross = int32_t(std::ceil(pages));
+    const FinishedSize s = FinishedPosterSize(in, kPageW, kPageH, kDpi, kDpi);
+    const double step = 4560.0 * pages * pages / 12000;
+    EXPECT_LE(std::abs(s.widthPixels - pixels), step / 2 + 1) << pages;
+
+    // Whole pages when the options ask for them, and never outside the edits' range.
+    PageRenderInputs small = TwoByTwo(true, false, false);
+    small.pictureWidth = 640;
+    small.options.UseFullPages = true;
+    EXPECT_EQ(PagesForFinishedSize(true, pixels, small, kPageW, kPageH, kDpi, kDpi), 5.0);
+    EXPECT_EQ(PagesForFinishedSize(true, 1e9, small, kPageW, kPageH, kDpi, kDpi), 100.0);
+    small.options.UseFullPages = false;
+    EXPECT_EQ(PagesForFinishedSize(true, 1, small, kPageW, kPageH, kDpi, kDpi), 0.1);
 }
