@@ -1,6 +1,7 @@
 #include "PosterBatch.h"
 
 #include "CurrentPrinter.h"
+#include "FinishedSize.h"
 #include "GrafikRW.h"
 #include "OptionRules.h"
 #include "PaperFormat.h"
@@ -305,6 +306,32 @@ QString PageText(const std::pair<int, int>& page)
     return QStringLiteral("%1,%2").arg(page.first).arg(page.second);
 }
 
+// The finished poster's size and the picture's resolution on paper, as lines of a report.
+void ReportFinishedSize(QTextStream& out, const PageRenderInputs& render, const PrinterMetrics& m)
+{
+    const FinishedSize size = FinishedPosterSize(render, m.pageWidth, m.pageHeight, m.dpiX, m.dpiY);
+    if (!size.valid)
+        return;
+    const auto fixed = [](double v, int decimals) {
+        return QLocale::c().toString(v, 'f', decimals);
+    };
+    out << "Finished size: " << fixed(size.widthCm, 1) << " x " << fixed(size.heightCm, 1)
+        << " cm (" << fixed(size.widthInches, 2) << " x " << fixed(size.heightInches, 2)
+        << " in)\n";
+    const long ppiX = std::lround(size.ppiX);
+    const long ppiY = std::lround(size.ppiY);
+    out << "Picture on paper: " << ppiX;
+    if (ppiY != ppiX)
+        out << " x " << ppiY;
+    out << " ppi";
+    const double least = std::min(size.ppiX, size.ppiY);
+    if (least < kVeryCoarsePpi)
+        out << ", the print will look very coarse";
+    else if (least < kCoarsePpi)
+        out << ", the print will look coarse";
+    out << '\n';
+}
+
 void ReportDryRun(QTextStream& out, const CurrentPrinter& printer, const PrinterMetrics& m,
                   const PosterRequest& r, const PrintJobInputs& in)
 {
@@ -336,6 +363,7 @@ void ReportDryRun(QTextStream& out, const CurrentPrinter& printer, const Printer
     out << "Pages down: " << g.PagesDown << '\n';
     out << "Pages in all: " << g.PagesAcross * g.PagesDown << '\n';
     out << "Pages to print: " << pages.size() << '\n';
+    ReportFinishedSize(out, in.render, m);
     out << "Print order:";
     for (const auto& page : pages)
         out << ' ' << PageText(page);
@@ -374,8 +402,25 @@ PosterGeometry FitPosterLikeTheWindow(const PosterRequest& r, const PrinterMetri
         Refit(g, in, edits);
     Refit(g, in, edits);
 
-    for (const SizeEntry& size : r.sizes)
-        edits.setValue(size.side, size.pages);
+    for (const SizeEntry& size : r.sizes) {
+        double pages = size.pages;
+        if (size.millimetres > 0) {
+            // The pages whose finished size comes nearest the length, as the poster stands.
+            const bool width = size.side == SizeSide::Width;
+            PageRenderInputs now;
+            now.pictureWidth = pictureWidth;
+            now.pictureHeight = pictureHeight;
+            now.geometry = g;
+            now.options = in.options;
+            now.gx = in.rightGluePercent;
+            now.gy = in.bottomGluePercent;
+            const double pixels =
+                size.millimetres / kMmPerInch * (width ? metrics.dpiX : metrics.dpiY);
+            pages = PagesForFinishedSize(width, pixels, now, metrics.pageWidth, metrics.pageHeight,
+                                         metrics.dpiX, metrics.dpiY);
+        }
+        edits.setValue(size.side, pages);
+    }
     return g;
 }
 
@@ -415,6 +460,15 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
             return Fail(err, r.saveFile + QStringLiteral(": Couldn't save file!"));
     }
     if (r.action == PosterRequest::Action::Info || !r.print) {
+        // How large the poster would be on the printer it would go to, when there is one.
+        QString ignored;
+        if (r.action == PosterRequest::Action::Info && r.print)
+            if (const std::unique_ptr<CurrentPrinter> printer = PrinterFor(r, ignored)) {
+                const PrinterMetrics metrics = printer->metrics();
+                const PosterGeometry g = FitPosterLikeTheWindow(r, metrics, picW, picH);
+                const PrintOptions options = OptionsFromBoxes(r.boxes, kDefaultIncrement).options;
+                ReportFinishedSize(out, JobInputs(r, g, options, picW, picH).render, metrics);
+            }
         out << Qt::flush;
         return 0;
     }

@@ -7,6 +7,7 @@
 #include <QCommandLineParser>
 #include <QFile>
 #include <QLocale>
+#include <QRegularExpression>
 
 #include <cmath>
 #include <limits>
@@ -40,6 +41,9 @@ const Toggle kToggles[] = {
      "unchecked)"},
 };
 
+// A length beyond any hundred pages of any paper: a kilometre.
+constexpr double kLongestPosterMm = 1e6;
+
 QString NoName(const char* name)
 {
     return QStringLiteral("no-") + QString::fromLatin1(name);
@@ -52,6 +56,27 @@ bool ReadPages(const QString& text, double& pages)
     if (!ok || !std::isfinite(v) || v < kMinPosterPages || v > kMaxPosterPages)
         return false;
     pages = v;
+    return true;
+}
+
+// Pages, or a length with its unit: "2.5", "1m", "70 cm", "500mm", "40in".
+bool ReadSize(const QString& text, SizeEntry& entry)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^\\s*([0-9]*\\.?[0-9]+(?:[eE][-+]?[0-9]+)?)\\s*(mm|cm|m|in)?\\s*$"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = pattern.match(text);
+    if (!m.hasMatch())
+        return false;
+    const QString unit = m.captured(2).toLower();
+    if (unit.isEmpty())
+        return ReadPages(m.captured(1), entry.pages);
+    bool ok = false;
+    const double v = QLocale::c().toDouble(m.captured(1), &ok);
+    const double perUnit = unit == u"mm" ? 1 : unit == u"cm" ? 10 : unit == u"m" ? 1000 : 25.4;
+    if (!ok || !std::isfinite(v) || v <= 0 || v * perUnit > kLongestPosterMm)
+        return false;
+    entry.millimetres = v * perUnit;
     return true;
 }
 
@@ -190,14 +215,15 @@ ParsedRequest ParseRequest(const QStringList& arguments)
         QStringLiteral("NAME"));
     const QCommandLineOption width(
         QStringLiteral("width"),
-        QStringLiteral("\"Width in pages:\" (0.1 to 100). With \"Aspect ratio\" the height "
+        QStringLiteral("\"Width in pages:\" (0.1 to 100), or the finished poster's width with "
+                       "a unit: 1m, 70cm, 500mm, 40in. With \"Aspect ratio\" the height "
                        "follows; of --width and --height the one given last wins."),
-        QStringLiteral("PAGES"));
+        QStringLiteral("SIZE"));
     const QCommandLineOption height(
         QStringLiteral("height"),
-        QStringLiteral("\"Height in pages:\" (0.1 to 100). With \"Aspect ratio\" the width "
-                       "follows."),
-        QStringLiteral("PAGES"));
+        QStringLiteral("\"Height in pages:\" (0.1 to 100), or the finished poster's height "
+                       "with a unit. With \"Aspect ratio\" the width follows."),
+        QStringLiteral("SIZE"));
     const QCommandLineOption glueRight(
         QStringLiteral("glue-right"),
         QStringLiteral("\"Edge for glue, right in %:\", a whole number 0 to 10 (5)."),
@@ -461,10 +487,9 @@ ParsedRequest ParseRequest(const QStringList& arguments)
     }
 
     r.dryRun = parser.isSet(dryRun);
-    if (parser.isSet(info)) {
+    // --info reads the rest as a print would, for the finished size it reports.
+    if (parser.isSet(info))
         r.action = PosterRequest::Action::Info;
-        return parsed;
-    }
 
     if (parser.isSet(output) && parser.isSet(printer)) {
         parsed.error = QStringLiteral("-o and --printer exclude each other");
@@ -503,9 +528,9 @@ ParsedRequest ParseRequest(const QStringList& arguments)
             const QString text = values.value(taken[name]++);
             SizeEntry entry;
             entry.side = name == width.names().front() ? SizeSide::Width : SizeSide::Height;
-            if (!ReadPages(text, entry.pages)) {
-                parsed.error = QStringLiteral("--%1 wants a number of pages from 0.1 to 100, not "
-                                              "\"%2\"")
+            if (!ReadSize(text, entry)) {
+                parsed.error = QStringLiteral("--%1 wants a number of pages from 0.1 to 100, or "
+                                              "a length in mm, cm, m or in, not \"%2\"")
                                    .arg(name, text);
                 return parsed;
             }

@@ -17,11 +17,13 @@
 #include <utility>
 #include <vector>
 
-// One size typed into "Width in pages:" or "Height in pages:", in the order given.
+// One size typed into "Width in pages:" or "Height in pages:", in the order given, or a length
+// of the finished poster that stands for the pages that come nearest it.
 struct SizeEntry
 {
     SizeSide side = SizeSide::Width;
     double pages = 1.0;
+    double millimetres = 0; // above 0: the finished width or height asked for
 };
 
 // One change made to the picture before it is sized, as a button of the "Modify picture" page

@@ -19,6 +19,17 @@ ToolRun RunTool(const QStringList& arguments, const QStringList& prefix)
     return run;
 }
 
+QString FirstLines(const QString& text, int count)
+{
+    qsizetype end = 0;
+    for (int i = 0; i < count && end >= 0; ++i) {
+        end = text.indexOf(QLatin1Char('\n'), end);
+        if (end >= 0)
+            ++end;
+    }
+    return end < 0 ? text : text.left(end);
+}
+
 std::map<QString, QString> ReportLines(const QString& text)
 {
     std::map<QString, QString> lines;

@@ -16,5 +16,8 @@ struct ToolRun
 // With a prefix, the tool runs under that command (prlimit, setpriv) as its last word.
 ToolRun RunTool(const QStringList& arguments, const QStringList& prefix = {});
 
+// The first `count` lines of a report, each with its line end.
+QString FirstLines(const QString& text, int count);
+
 // "Key: value" lines of a report.
 std::map<QString, QString> ReportLines(const QString& text);
