@@ -19,7 +19,7 @@ TEST(Dialogs, AboutOpensModallyAndOkClosesIt)
     Ui::AboutBox& f = program.about->Form();
     EXPECT_FALSE(program.about->isVisible());
     bool wasModal = false;
-    HandleNextModal([&](QWidget* modal) {
+    const ModalHand hand = HandleNextModal([&](QWidget* modal) {
         wasModal = modal == program.about.get();
         program.about->Form().OKButton->click();
     });

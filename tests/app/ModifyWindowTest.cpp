@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -142,7 +143,7 @@ TEST(ModifyWindow, CutToSelectionNeedsASelection)
 // Opens the dialog with the button; the steps run on the open dialog, the last one closes it.
 void WithTheDialog(StartedProgram& program, std::function<void(Ui::HKForm&)> steps)
 {
-    HandleNextModal([&program, steps](QWidget* modal) {
+    const ModalHand hand = HandleNextModal([&program, steps](QWidget* modal) {
         EXPECT_EQ(modal, program.hk.get());
         steps(program.hk->Form());
         if (program.hk->isVisible())
@@ -223,7 +224,7 @@ TEST(ModifyWindow, BrightnessOfAPalettedPictureChangesOnlyItsColours)
 void SaveAs(StartedProgram& program, const QString& name, int typeIndex,
             std::function<void(QFileDialog*)> check = {})
 {
-    HandleNextModal([=](QWidget* modal) {
+    const ModalHand hand = HandleNextModal([=](QWidget* modal) {
         auto* dialog = qobject_cast<QFileDialog*>(modal);
         ASSERT_NE(dialog, nullptr);
         if (check)
@@ -263,17 +264,17 @@ TEST(ModifyWindow, SavingWritesTheTurnedPictureAndReportsAFailure)
     // The name and type chosen last are offered again; a save that fails says so and leaves
     // the file it was to replace alone.
     QFile::copy(target, target + QStringLiteral(".before"));
-    std::shared_ptr<SeenBox> seen;
+    std::optional<BoxAnswer> seen;
     SaveAs(program, testsupport::TestDir() + QStringLiteral("/no/such/folder/x.png"), 1,
            [&](QFileDialog* d) {
                EXPECT_EQ(d->selectedNameFilter(), d->nameFilters().at(1));
                EXPECT_EQ(d->selectedFiles().value(0), target)
                    << d->selectedFiles().value(0).toStdString();
-               seen = AnswerNextMessageBox(QMessageBox::Ok); // the box after the dialog
+               seen.emplace(AnswerNextMessageBox(QMessageBox::Ok)); // the box after the dialog
            });
-    ASSERT_NE(seen, nullptr);
-    EXPECT_TRUE(seen->seen);
-    EXPECT_EQ(seen->text, QStringLiteral("Couldn't save file!"));
+    ASSERT_TRUE(seen.has_value());
+    EXPECT_TRUE((*seen)->seen);
+    EXPECT_EQ((*seen)->text, QStringLiteral("Couldn't save file!"));
     QFile a(target), b(target + QStringLiteral(".before"));
     ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
     EXPECT_EQ(a.readAll(), b.readAll());

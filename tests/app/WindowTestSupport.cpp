@@ -12,20 +12,39 @@
 namespace {
 constexpr int kPollMs = 10;
 constexpr int kGiveUpMs = 5000;
+} // namespace
 
-void PollForModal(std::function<void(QWidget*)> action, std::shared_ptr<QElapsedTimer> clock)
+struct ModalHand::Waiting
 {
-    QTimer::singleShot(kPollMs, [action, clock] {
+    std::function<void(QWidget*)> action;
+    QTimer poll;
+    QElapsedTimer clock;
+};
+
+ModalHand::ModalHand(std::function<void(QWidget*)> action) : waiting_(std::make_unique<Waiting>())
+{
+    Waiting* w = waiting_.get();
+    w->action = std::move(action);
+    w->poll.setInterval(kPollMs);
+    QObject::connect(&w->poll, &QTimer::timeout, &w->poll, [w] {
         QWidget* modal = QApplication::activeModalWidget();
         if (modal && modal->isVisible()) {
-            action(modal);
-            return;
+            // Stopped first: the action may run event loops of its own, which must not hand
+            // the window (or the next one) to it a second time.
+            w->poll.stop();
+            w->action(modal);
+        } else if (w->clock.hasExpired(kGiveUpMs)) {
+            w->poll.stop();
         }
-        if (clock->elapsed() < kGiveUpMs)
-            PollForModal(action, clock);
     });
+    w->clock.start();
+    w->poll.start();
 }
-} // namespace
+
+// The timer goes with the hand, and with it every poll still to come.
+ModalHand::~ModalHand() = default;
+ModalHand::ModalHand(ModalHand&&) noexcept = default;
+ModalHand& ModalHand::operator=(ModalHand&&) noexcept = default;
 
 StartedProgram::StartedProgram()
 {
@@ -46,17 +65,16 @@ StartedProgram::~StartedProgram()
     window.reset();
 }
 
-void HandleNextModal(std::function<void(QWidget*)> action)
+ModalHand HandleNextModal(std::function<void(QWidget*)> action)
 {
-    auto clock = std::make_shared<QElapsedTimer>();
-    clock->start();
-    PollForModal(std::move(action), clock);
+    return ModalHand(std::move(action));
 }
 
-std::shared_ptr<SeenBox> AnswerNextMessageBox(QMessageBox::StandardButton answer)
+namespace {
+std::function<void(QWidget*)> Answer(std::shared_ptr<SeenBox> seen,
+                                     QMessageBox::StandardButton answer)
 {
-    auto seen = std::make_shared<SeenBox>();
-    HandleNextModal([seen, answer](QWidget* modal) {
+    return [seen, answer](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);
         if (!box) {
             modal->close();
@@ -75,8 +93,18 @@ std::shared_ptr<SeenBox> AnswerNextMessageBox(QMessageBox::StandardButton answer
             b->click();
         else
             box->reject();
-    });
-    return seen;
+    };
+}
+} // namespace
+
+BoxAnswer::BoxAnswer(QMessageBox::StandardButton answer)
+    : seen_(std::make_shared<SeenBox>()), hand_(Answer(seen_, answer))
+{
+}
+
+BoxAnswer AnswerNextMessageBox(QMessageBox::StandardButton answer)
+{
+    return BoxAnswer(answer);
 }
 
 void SettleEvents()

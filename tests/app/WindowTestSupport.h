@@ -32,12 +32,42 @@ struct SeenBox
     QMessageBox::StandardButtons buttons;
 };
 
-// Waits (from the event loop) for a modal message box and presses the answer on it. Call before
-// the code that opens the box; the result fills in once the box was answered.
-std::shared_ptr<SeenBox> AnswerNextMessageBox(QMessageBox::StandardButton answer);
+// Waits (from the event loop) for the next visible modal window and hands it to the action,
+// which must close it. Make it before the code that opens the window. It deals with one window
+// at most, gives up after a few seconds, and stops waiting when it goes out of scope: a hand
+// left over from one test would otherwise take a window of the next.
+class [[nodiscard]] ModalHand
+{
+public:
+    explicit ModalHand(std::function<void(QWidget*)> action);
+    ~ModalHand();
+    ModalHand(ModalHand&&) noexcept;
+    ModalHand& operator=(ModalHand&&) noexcept;
+    ModalHand(const ModalHand&) = delete;
+    ModalHand& operator=(const ModalHand&) = delete;
 
-// Same for any modal widget: hands it to the action, which must close it.
-void HandleNextModal(std::function<void(QWidget*)> action);
+private:
+    struct Waiting;
+    std::unique_ptr<Waiting> waiting_;
+};
+
+ModalHand HandleNextModal(std::function<void(QWidget*)> action);
+
+// A hand that presses the answer on the next message box (any other modal window it closes),
+// and what the box showed, filled in once the box was answered.
+class [[nodiscard]] BoxAnswer
+{
+public:
+    explicit BoxAnswer(QMessageBox::StandardButton answer);
+
+    const SeenBox* operator->() const { return seen_.get(); }
+
+private:
+    std::shared_ptr<SeenBox> seen_;
+    ModalHand hand_;
+};
+
+BoxAnswer AnswerNextMessageBox(QMessageBox::StandardButton answer);
 
 // Lets pending events run (paints, deferred deletes).
 void SettleEvents();

@@ -40,7 +40,7 @@ QString NetWmName(QWidget* window)
 QString TitleOfNextModal(const std::function<void()>& open)
 {
     QString title = QStringLiteral("(no modal window)");
-    HandleNextModal([&title](QWidget* modal) {
+    const ModalHand hand = HandleNextModal([&title](QWidget* modal) {
         title = QTest::qWaitForWindowExposed(modal) ? NetWmName(modal)
                                                     : QStringLiteral("(never shown)");
         if (auto* box = qobject_cast<QMessageBox*>(modal); box && box->button(QMessageBox::Cancel))

@@ -4,7 +4,9 @@
 // The scheduler runs from a temporary ServerRoot and listens only on a Unix socket in it, so
 // neither the system's scheduler nor another test process is touched. CUPS_SERVER points Qt's
 // CUPS plugin and the command line tools at it; libcups reads that variable on its first
-// request, so it is set before this process asks anything of a printer.
+// request and keeps what it read, so it is set before this process asks anything of a printer,
+// and libcups is told to read it again whenever it changes (a repeated run starts a scheduler
+// of its own, at a socket of its own).
 //
 // Without root, cupsd or the cups-pdf backend the tests are skipped, unless
 // VELMORA_REQUIRE_CUPS=1 asks for them, as in continuous integration.
@@ -30,6 +32,8 @@
 #include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <cups/cups.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -350,15 +354,26 @@ class CupsQueue : public ::testing::Test
 protected:
     static void SetUpTestSuite()
     {
+        serverBefore_ = qgetenv("CUPS_SERVER");
         scheduler_ = std::make_unique<PrivateScheduler>();
         unavailable_ = scheduler_->Start();
         if (unavailable_.isEmpty())
-            qputenv("CUPS_SERVER", scheduler_->socket().toLocal8Bit());
+            UseServer(scheduler_->socket().toLocal8Bit());
         else
             scheduler_.reset();
     }
 
-    static void TearDownTestSuite() { scheduler_.reset(); }
+    static void TearDownTestSuite()
+    {
+        scheduler_.reset();
+        UseServer(serverBefore_);
+    }
+
+    static void UseServer(const QByteArray& server)
+    {
+        qputenv("CUPS_SERVER", server);
+        cupsSetServer(nullptr); // the default again: the variable, read anew
+    }
 
     void SetUp() override
     {
@@ -414,10 +429,12 @@ protected:
 
     static std::unique_ptr<PrivateScheduler> scheduler_;
     static QString unavailable_;
+    static QByteArray serverBefore_; // CUPS_SERVER as the suite found it
 };
 
 std::unique_ptr<PrivateScheduler> CupsQueue::scheduler_;
 QString CupsQueue::unavailable_;
+QByteArray CupsQueue::serverBefore_;
 
 // The printer as the program sets it up for a queue; false when Qt would not print to it.
 bool SetUpPrinter(QPrinter& printer, const QString& queue)

@@ -12,7 +12,33 @@
 
 namespace {
 QString g_testDir;
+
+// The folder as a test finds it: empty but for the scanner configuration without backends that
+// main() points SANE at, and the current directory.
+void PrepareTestDir()
+{
+    QDir dir(g_testDir);
+    for (const QFileInfo& entry :
+         dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+        if (entry.isDir() && !entry.isSymLink())
+            QDir(entry.filePath()).removeRecursively();
+        else
+            dir.remove(entry.fileName());
+    }
+    dir.mkdir(QStringLiteral(".no-scanners"));
+    QDir::setCurrent(g_testDir);
 }
+
+// Tests run in one process (a whole run rather than CTest's process per test) share the folder:
+// SANE, for one, takes its configuration folder from the environment only once. Each test still
+// finds the folder as a test run on its own would, so that nothing an earlier test left there,
+// nor the directory it made current, can reach a later one. It is emptied after the suite's
+// SetUpTestSuite, so what a suite shares between its tests lives elsewhere.
+class FreshTestDir : public ::testing::EmptyTestEventListener
+{
+    void OnTestStart(const ::testing::TestInfo&) override { PrepareTestDir(); }
+};
+} // namespace
 
 namespace testsupport {
 
@@ -50,13 +76,12 @@ int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
 
-    // Each test process works in a folder of its own, which is also its home, so that nothing a
-    // test writes can meet another test's files or the developer's own.
+    // Each test works in a folder of its own, which is also its home, so that nothing a test
+    // writes can meet another test's files or the developer's own.
     QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/velmora-test-XXXXXX"));
     if (!dir.isValid())
         return 2;
     g_testDir = dir.path();
-    QDir::setCurrent(g_testDir);
     qputenv("HOME", g_testDir.toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", (g_testDir + "/.config").toLocal8Bit());
     qputenv("XDG_RUNTIME_DIR", g_testDir.toLocal8Bit());
@@ -65,10 +90,12 @@ int main(int argc, char** argv)
     qputenv("CUPS_SERVER", (g_testDir + "/no-scheduler").toLocal8Bit());
     // Nor its scanners: a SANE configuration without backends. The scanning tests set up a
     // virtual scanner of their own.
-    QDir(g_testDir).mkdir(QStringLiteral(".no-scanners"));
     qputenv("SANE_CONFIG_DIR", (g_testDir + "/.no-scanners").toLocal8Bit());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    PrepareTestDir();
+    ::testing::UnitTest::GetInstance()->listeners().Append(new FreshTestDir);
 
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();

@@ -5,7 +5,8 @@
 
 namespace testsupport {
 
-// The temporary folder in which the current test runs (also the current directory).
+// The temporary folder in which the current test runs (also the current directory), without
+// anything an earlier test of the same process left there.
 QString TestDir();
 
 // The build folder, for files that people may want to look at after the run (screenshots).
