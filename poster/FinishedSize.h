@@ -27,6 +27,7 @@ constexpr double kCoarsePpi = 100;
 constexpr double kVeryCoarsePpi = 50;
 
 constexpr double kCmPerInch = 2.54;
+constexpr double kMmPerInch = 25.4;
 
 // For a printer page (the printable area) of pageWidth x pageHeight device pixels at dpiX x dpiY.
 FinishedSize FinishedPosterSize(const PageRenderInputs& in, int32_t pageWidth, int32_t pageHeight,
