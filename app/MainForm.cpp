@@ -145,6 +145,10 @@ void TMainForm::ConnectHandlers()
 
     // Size page.
     connect(ui->BreitEd, &QDoubleSpinBox::valueChanged, this, &TMainForm::BreitEdChange);
+    connect(ui->RealWidthEd, &QDoubleSpinBox::valueChanged, this, &TMainForm::RealWidthEdChange);
+    connect(ui->RealHeightEd, &QDoubleSpinBox::valueChanged, this, &TMainForm::RealHeightEdChange);
+    connect(ui->SizeUnitBox, &QComboBox::currentIndexChanged, this, &TMainForm::SizeUnitBoxChange);
+    connect(ui->PageControl1, &QTabWidget::currentChanged, this, &TMainForm::ShowFinishedSize);
     connect(ui->HochEd, &QDoubleSpinBox::valueChanged, this, &TMainForm::HochEdChange);
     connect(ui->IncEd, &QDoubleSpinBox::valueChanged, this, &TMainForm::IncEdChange);
     connect(ui->ZoomEd, &QDoubleSpinBox::valueChanged, this, &TMainForm::ZoomEdChange);

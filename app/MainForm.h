@@ -9,6 +9,7 @@
 
 #include "CurrentPrinter.h"
 #include "EditViewState.h"
+#include "FinishedSize.h"
 #include "GrafikRW.h"
 #include "PageCanvas.h"
 #include "PosterSize.h"
@@ -126,6 +127,12 @@ public:
     void by_anpassen();
     void IncEdChange();
     void ZoomEdChange();
+    // The finished poster's size: the line under the pages, and the size edits in cm or inches,
+    // whose changes go to the page edits through their own handlers.
+    void ShowFinishedSize();
+    void RealWidthEdChange();
+    void RealHeightEdChange();
+    void SizeUnitBoxChange();
 
     // ---- Page preview and print job (MainFormPrint.cpp) ----
     void VorschauBoxPaint(QPainter& Canvas);
@@ -144,6 +151,9 @@ private:
     SizeInputs CurrentSizeInputs() const;
     SpinSizeEdits SizeEditsOfWindow() const;
     void SizeEditChanged(SizeSide side);
+    FinishedSize CurrentFinishedSize() const;
+    void RealSizeEdited(bool width);
+    bool showingFinishedSize = false; // while the line writes the size edits
     // The load page's lists.
     void SetUpDirectoryList();
     // Opens the directory: the lists show its way from the volume's root and its files.

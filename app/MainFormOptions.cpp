@@ -6,6 +6,14 @@
 #include "PaperFormat.h"
 
 #include <QPrintDialog>
+#include <QScopedValueRollback>
+
+namespace {
+
+// The unit box: centimetres first, then inches.
+constexpr int kInchesIndex = 1;
+
+} // namespace
 
 SpinSizeEdits::SpinSizeEdits(QDoubleSpinBox* width, QDoubleSpinBox* height)
     : width_(width), height_(height)
@@ -78,6 +86,7 @@ void TMainForm::UpdateOptions(QObject* /*Sender*/)
 void TMainForm::KrandxlEdChange()
 {
     UpdatePaperFormat();
+    ShowFinishedSize();
 }
 
 void TMainForm::BitBtn3Click()
@@ -98,6 +107,7 @@ void TMainForm::SizeEditChanged(SizeSide side)
     SpinSizeEdits edits = SizeEditsOfWindow();
     ::SizeEditChanged(side, Geometry, CurrentSizeInputs(), edits);
     ui->VorschauBox->repaint();
+    ShowFinishedSize();
 }
 
 SpinSizeEdits TMainForm::SizeEditsOfWindow() const
@@ -133,4 +143,66 @@ void TMainForm::ZoomEdChange()
 {
     ui->VorschauBox->setFixedSize(ZoomSize(ui->ZoomEd->value()));
     ui->VorschauBox->repaint();
+}
+
+FinishedSize TMainForm::CurrentFinishedSize() const
+{
+    const SizeInputs size = CurrentSizeInputs();
+    const PrinterMetrics m = Printer->metrics();
+    const PageRenderInputs in{size.pictureWidth, size.pictureHeight,    Geometry,
+                              Options,           size.rightGluePercent, size.bottomGluePercent};
+    return FinishedPosterSize(in, m.pageWidth, m.pageHeight, m.dpiX, m.dpiY);
+}
+
+void TMainForm::ShowFinishedSize()
+{
+    const FinishedSize s = CurrentFinishedSize();
+    ui->RealSizeLabel->setText(s.valid ? QStringLiteral("Poster: ") +
+                                             FinishedSizeText(s, QStringLiteral("\n"))
+                                       : QString());
+    // The poster's size belongs with its pages: on the size and print pages.
+    QWidget* page = ui->PageControl1->currentWidget();
+    ui->RealSizeLabel->setVisible(page == ui->TabSheet3 || page == ui->TabSheet4);
+    const bool inches = ui->SizeUnitBox->currentIndex() == kInchesIndex;
+    const QScopedValueRollback<bool> writing(showingFinishedSize, true);
+    ui->RealWidthEd->setDecimals(inches ? 2 : 1);
+    ui->RealHeightEd->setDecimals(inches ? 2 : 1);
+    if (!s.valid)
+        return;
+    ui->RealWidthEd->setValue(inches ? s.widthInches : s.widthCm);
+    ui->RealHeightEd->setValue(inches ? s.heightInches : s.heightCm);
+}
+
+void TMainForm::RealSizeEdited(bool width)
+{
+    if (showingFinishedSize)
+        return;
+    const double value = (width ? ui->RealWidthEd : ui->RealHeightEd)->value();
+    const bool inches = ui->SizeUnitBox->currentIndex() == kInchesIndex;
+    const PrinterMetrics m = Printer->metrics();
+    const SizeInputs size = CurrentSizeInputs();
+    const PageRenderInputs in{size.pictureWidth, size.pictureHeight,    Geometry,
+                              Options,           size.rightGluePercent, size.bottomGluePercent};
+    const double pixels = (inches ? value : value / kCmPerInch) * (width ? m.dpiX : m.dpiY);
+    const double pages =
+        PagesForFinishedSize(width, pixels, in, m.pageWidth, m.pageHeight, m.dpiX, m.dpiY);
+    // Through the page edit and its own handler, as if the pages had been typed there.
+    (width ? ui->BreitEd : ui->HochEd)->setValue(pages);
+    // The size got, also when the pages stayed as they were.
+    ShowFinishedSize();
+}
+
+void TMainForm::RealWidthEdChange()
+{
+    RealSizeEdited(true);
+}
+
+void TMainForm::RealHeightEdChange()
+{
+    RealSizeEdited(false);
+}
+
+void TMainForm::SizeUnitBoxChange()
+{
+    ShowFinishedSize();
 }

@@ -138,15 +138,16 @@ double PagesForFinishedSize(bool width, double pixels, const PageRenderInputs& i
                                                                                      : below);
 }
 
-QString FinishedSizeText(const FinishedSize& s)
+QString FinishedSizeText(const FinishedSize& s, const QString& separator)
 {
     if (!s.valid)
         return {};
     const long ppiX = std::lround(s.ppiX);
     const long ppiY = std::lround(s.ppiY);
-    QString text = QStringLiteral("%1 x %2 cm (%3 x %4 in), ")
+    QString text = QStringLiteral("%1 x %2 cm (%3 x %4 in)")
                        .arg(Fixed(s.widthCm, 1), Fixed(s.heightCm, 1), Fixed(s.widthInches, 2),
-                            Fixed(s.heightInches, 2));
+                            Fixed(s.heightInches, 2)) +
+                   separator;
     text += ppiX == ppiY ? QStringLiteral("%1 ppi").arg(ppiX)
                          : QStringLiteral("%1 x %2 ppi").arg(ppiX).arg(ppiY);
     const double least = std::min(s.ppiX, s.ppiY);

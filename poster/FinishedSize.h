@@ -41,5 +41,6 @@ double PagesForFinishedSize(bool width, double pixels, const PageRenderInputs& i
                             int32_t pageWidth, int32_t pageHeight, int32_t dpiX, int32_t dpiY);
 
 // "100.0 x 70.6 cm (39.37 x 27.80 in), 152 ppi", with both resolutions when they differ and a
-// warning when the print will look coarse; empty for an invalid size.
-QString FinishedSizeText(const FinishedSize& size);
+// warning when the print will look coarse; empty for an invalid size. The separator goes between
+// the size and the resolution.
+QString FinishedSizeText(const FinishedSize& size, const QString& separator = QStringLiteral(", "));

@@ -254,6 +254,15 @@ ScanHelper::Got ScanHelper::Receive(uint32_t* type, QByteArray* payload, Clock::
     }
 }
 
+QString ScanHelper::LostText()
+{
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    return EndText(kEndingWait);
+}
+
 bool ScanHelper::Reap(std::chrono::milliseconds wait, int* status)
 {
     const auto until = Clock::now() + wait;

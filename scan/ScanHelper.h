@@ -37,6 +37,9 @@ public:
     Got Receive(uint32_t* type, QByteArray* payload, Clock::time_point deadline, int wakeFd,
                 QString* error);
 
+    // Why a helper that took no message is gone, for the user; it is killed if still there.
+    QString LostText();
+
     void Kill();
     // Asks it to end and waits up to `grace`, then kills it.
     void Quit(std::chrono::milliseconds grace);

@@ -195,12 +195,8 @@ bool Ask(Core& c, Message request, const QByteArray& payload, Message answer, QB
         return false;
     const std::chrono::milliseconds timeout = Timeout();
     if (!helper->Send(request, payload)) {
-        QString lost;
-        uint32_t type = 0;
-        QByteArray ignored;
-        helper->Receive(&type, &ignored, Clock::now(), -1, &lost);
+        SetError(error, helper->LostText());
         DropHelper(c);
-        SetError(error, lost.isEmpty() ? HelperGarbledText() : lost);
         return false;
     }
     // On the window's thread the window keeps painting meanwhile (a search of the network can
@@ -370,8 +366,8 @@ PictureRecord ScanThroughHelper(Core& c, uint32_t value, const ScanRequest& requ
     const std::chrono::milliseconds timeout = Timeout();
     const QString cancelled = QString::fromLatin1(kCancelled);
     if (!helper->Send(Message::Scan, scanwire::EncodeRequest(request))) {
+        SetError(error, helper->LostText());
         DropHelper(c);
-        SetError(error, HelperGarbledText());
         return {};
     }
     FrameCollector collector(value);

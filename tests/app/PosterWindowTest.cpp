@@ -114,3 +114,70 @@ TEST(PosterWindow, ZoomResizesThePreviewBox)
 }
 
 } // namespace
+
+namespace {
+
+QString Cm(double pixels, int dpi)
+{
+    return QString::number(pixels / dpi * 2.54, 'f', 1);
+}
+
+} // namespace
+
+TEST(PosterWindow, TheFinishedSizeFollowsThePagesAndACentimetreSizeSetsThem)
+{
+    StartedProgram program;
+    TMainForm& w = *program.window;
+    Ui::MainForm& ui = w.Form();
+    ui.PageControl1->setCurrentWidget(ui.TabSheet3);
+    ui.CheckBox10->setChecked(false); // the plain layout, glue strips on every page
+    const PrinterMetrics m = w.Printer->metrics();
+    ASSERT_TRUE(m.isValid());
+    const int usableW = RoundHalfEven(m.pageWidth * 95 / 100.0);
+    const int usableH = RoundHalfEven(m.pageHeight * 95 / 100.0);
+
+    // Two pages across the 320 x 200 start picture: 160 picture pixels a page, each onto the
+    // usable width; the rows as the derived height lays them out.
+    TypeInto(ui.BreitEd, QStringLiteral("2"));
+    const int down = w.Geometry.PagesDown;
+    const int rowSpan = RoundHalfEven(200.0 * down / w.Geometry.PosterHeightPages) / down;
+    const double width = 320.0 * usableW / 160;
+    const double height = 200.0 * usableH / rowSpan;
+    const QStringList lines = ui.RealSizeLabel->text().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[0].startsWith(
+        QStringLiteral("Poster: %1 x %2 cm (").arg(Cm(width, m.dpiX), Cm(height, m.dpiY))))
+        << lines[0].toStdString();
+    const long ppi = std::lround(160.0 * m.dpiX / usableW);
+    EXPECT_TRUE(lines[1].startsWith(QString::number(ppi))) << lines[1].toStdString();
+    EXPECT_TRUE(lines[1].endsWith(QStringLiteral("ppi: the print will look very coarse")))
+        << lines[1].toStdString();
+    EXPECT_TRUE(ui.RealSizeLabel->isVisible());
+    EXPECT_EQ(ui.RealWidthEd->text(), Cm(width, m.dpiX));
+
+    // 50 cm typed in: the width edit gets the pages whose size comes nearest, through its own
+    // handler, and the edit shows the size got. A page takes whole picture pixels, s of them:
+    // the poster can be 320 * usableW / s device pixels wide.
+    const double wanted = 50 / 2.54 * m.dpiX;
+    double nearest = 0;
+    for (int span = 1; span <= 320; ++span)
+        if (std::abs(320.0 * usableW / span - wanted) < std::abs(nearest - wanted))
+            nearest = 320.0 * usableW / span;
+    TypeInto(ui.RealWidthEd, QStringLiteral("50"));
+    QTest::keyClick(ui.RealWidthEd, Qt::Key_Return);
+    EXPECT_TRUE(w.Geometry.WidthEditedLast);
+    EXPECT_NE(ui.BreitEd->value(), 2.0);
+    EXPECT_EQ(ui.RealWidthEd->text(), Cm(nearest, m.dpiX));
+    EXPECT_TRUE(ui.RealSizeLabel->text().startsWith(
+        QStringLiteral("Poster: %1 x ").arg(Cm(nearest, m.dpiX))));
+
+    // In inches, the same size.
+    ui.SizeUnitBox->setCurrentIndex(1);
+    EXPECT_EQ(ui.RealWidthEd->text(), QString::number(nearest / m.dpiX, 'f', 2));
+
+    // Only the size and print pages show the line.
+    ui.PageControl1->setCurrentWidget(ui.TabSheet1);
+    EXPECT_FALSE(ui.RealSizeLabel->isVisible());
+    ui.PageControl1->setCurrentWidget(ui.TabSheet4);
+    EXPECT_TRUE(ui.RealSizeLabel->isVisible());
+}
