@@ -304,7 +304,10 @@ bool PdfDocument::Finish()
               Emit("<< /Title " + TextString(title_) +
                    " /Creator (Velmora) /Producer (Velmora) >>\nendobj\n") &&
               BeginObject(kCatalog) &&
-              Emit("<< /Type /Catalog /Pages " + Ref(kPageTree) + " >>\nendobj\n");
+              // A viewer that prints the document must not scale it to its paper: the poster's
+              // size is the size of its pages.
+              Emit("<< /Type /Catalog /Pages " + Ref(kPageTree) +
+                   " /ViewerPreferences << /PrintScaling /None >> >>\nendobj\n");
     const qint64 xref = written_;
     QByteArray table =
         "xref\n0 " + QByteArray::number(qsizetype(offsets_.size())) + "\n0000000000 65535 f \n";

@@ -181,7 +181,9 @@ PageCanvas* PrinterPageSink::BeginDocument()
     const QPageLayout layout = printer_.pageLayout();
     const int dpi = printer_.resolution();
     PdfPageSetup setup;
-    setup.paperPoints = layout.fullRect(QPageLayout::Point).size();
+    // The sheet to the hundredth of a point: Qt's own points are whole ones, and A4 would come
+    // out 595 x 842, a sheet a tenth of a millimetre off.
+    setup.paperPoints = layout.fullRect(QPageLayout::Millimeter).size() * (72.0 / 25.4);
     setup.dpi = dpi;
     setup.printableOrigin = layout.paintRectPixels(dpi).topLeft();
     document_ = std::make_unique<PdfDocument>(

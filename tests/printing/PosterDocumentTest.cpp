@@ -140,6 +140,41 @@ QSize PrintableOf(const QString& file)
     return printer.pageLayout().paintRectPixels(printer.resolution()).size();
 }
 
+TEST(PosterDocument, ViewersAreToldNotToScaleAndEveryPageIsThePaper)
+{
+    PictureRecord picture = NoisePicture(60, 40, 24, 7);
+    const PrintJobInputs in = AllPagesOf(60, 40);
+    const QString pdf = testsupport::TestDir() + QStringLiteral("/scale.pdf");
+    ASSERT_TRUE(PrintToPdf(picture, in, pdf).ok());
+    deldib(picture);
+    QFile file(pdf);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromLatin1(file.readAll());
+    // The catalog that the trailer names asks for no scaling when printed.
+    const QRegularExpressionMatch root =
+        QRegularExpression(QStringLiteral("/Root (\\d+) 0 R")).match(text);
+    ASSERT_TRUE(root.hasMatch());
+    const QRegularExpressionMatch catalog =
+        QRegularExpression(QStringLiteral("\\n%1 0 obj\\n(<<.*?>>)\\nendobj").arg(root.captured(1)),
+                           QRegularExpression::DotMatchesEverythingOption)
+            .match(text);
+    ASSERT_TRUE(catalog.hasMatch());
+    EXPECT_TRUE(catalog.captured(1).contains(
+        QStringLiteral("/ViewerPreferences << /PrintScaling /None >>")))
+        << catalog.captured(1).toStdString();
+    // Six pages, each an A4 sheet (595.28 x 841.89 points) as the printer has it.
+    int pages = 0;
+    auto it = QRegularExpression(QStringLiteral("/MediaBox \\[0 0 ([0-9.]+) ([0-9.]+)\\]"))
+                  .globalMatch(text);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        EXPECT_NEAR(m.captured(1).toDouble(), 595.28, 0.01);
+        EXPECT_NEAR(m.captured(2).toDouble(), 841.89, 0.01);
+        ++pages;
+    }
+    EXPECT_EQ(pages, 6);
+}
+
 TEST(PosterDocument, AOneBitPictureShowsItsOwnTwoColours)
 {
     if (!testsupport::HaveProgram("pdftoppm"))
