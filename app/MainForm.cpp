@@ -136,6 +136,7 @@ void TMainForm::ConnectHandlers()
 
     // Options page, and the one option check box of the size page.
     connect(ui->BitBtn3, &QPushButton::clicked, this, &TMainForm::BitBtn3Click);
+    connect(ui->TestPageBtn, &QPushButton::clicked, this, &TMainForm::TestPageBtnClick);
     for (QCheckBox* box :
          {ui->CheckBox1, ui->CheckBox2, ui->CheckBox3, ui->CheckBox4, ui->CheckBox5, ui->CheckBox6,
           ui->CheckBox8, ui->CheckBox9, ui->CheckBox10, ui->KrShowCheck})

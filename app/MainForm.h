@@ -139,6 +139,8 @@ public:
     void VorschauBoxMouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
     void klickpage(int Column, int Row);
     void PrintBtnClick();
+    // The scale check on the current printer and paper; a PDF file's goes beside the poster's.
+    void TestPageBtnClick();
     void RadioButton4Click();
 
 protected:

@@ -5,8 +5,10 @@
 #include "Messages.h"
 #include "PagePreview.h"
 #include "PrintJob.h"
+#include "TestPage.h"
 
 #include <QCoreApplication>
+#include <QPrinter>
 #include <QScopedValueRollback>
 
 void TMainForm::VorschauBoxPaint(QPainter& Canvas)
@@ -67,3 +69,23 @@ void TMainForm::PrintBtnClick()
 }
 
 void TMainForm::RadioButton4Click() {}
+
+void TMainForm::TestPageBtnClick()
+{
+    QPrinter& printer = Printer->printer();
+    const QString posterFile = printer.outputFileName();
+    const bool toFile = Printer->isPdfFile();
+    if (toFile)
+        printer.setOutputFileName(TestPagePathFor(posterFile));
+    const PrinterMetrics m = Printer->metrics();
+    PrintResult result;
+    {
+        const QScopedValueRollback<bool> running(PrintJobRunning, true);
+        PrinterPageSink sink(printer);
+        result = PrintTestPage(sink, m.dpiX, m.dpiY);
+    }
+    if (toFile)
+        printer.setOutputFileName(posterFile);
+    if (!result.ok())
+        ShowError(this, result.error);
+}

@@ -9,6 +9,8 @@
 #include "PictureOps.h"
 #include "PictureRead.h"
 #include "PrintJob.h"
+#include "Rounding.h"
+#include "TestPage.h"
 #include "TwainIO2.h"
 
 #include <QDir>
@@ -424,8 +426,46 @@ PosterGeometry FitPosterLikeTheWindow(const PosterRequest& r, const PrinterMetri
     return g;
 }
 
+// A job's outcome: a failure in one line with where it went, a spooler's job by its name.
+int ReportPrinted(const PrintResult& result, const CurrentPrinter& printer, QTextStream& out,
+                  QTextStream& err)
+{
+    if (!result.ok()) {
+        const QString where = printer.isPdfFile()
+                                  ? QDir::toNativeSeparators(printer.printer().outputFileName())
+                                  : printer.printer().printerName();
+        return Fail(err, where + QStringLiteral(": ") + result.error);
+    }
+    if (result.jobId > 0)
+        out << "Job: " << printer.printer().printerName() << '-' << result.jobId
+            << (result.queued ? " (queued: the printer is stopped)" : "") << Qt::endl;
+    return 0;
+}
+
+int RunTestPage(const PosterRequest& r, QTextStream& out, QTextStream& err)
+{
+    QString error;
+    const std::unique_ptr<CurrentPrinter> printer = PrinterFor(r, error);
+    if (!printer)
+        return Fail(err, error);
+    // The window's own PDF file keeps the poster; the test page goes beside it.
+    if (printer->isPdfFile() && r.outputFile.isEmpty())
+        printer->printer().setOutputFileName(TestPagePathFor(printer->printer().outputFileName()));
+    const PrinterMetrics m = printer->metrics();
+    if (r.dryRun) {
+        out << "Printer: " << printer->destination() << '\n'
+            << "Test page: a 10 cm and a 4 inch ruler, " << RoundHalfEven(100 / kMmPerInch * m.dpiX)
+            << " and " << 4 * m.dpiX << " pixels at " << m.dpiX << " dpi" << Qt::endl;
+        return 0;
+    }
+    PrinterPageSink sink(printer->printer());
+    return ReportPrinted(PrintTestPage(sink, m.dpiX, m.dpiY), *printer, out, err);
+}
+
 int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
 {
+    if (r.testPage)
+        return RunTestPage(r, out, err);
     QString error;
     // A JPEG printed as it is goes into the document as its own data; it need not even be
     // decoded, unless its data turns out not to cut into pages.
@@ -522,14 +562,5 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
         in.jpeg.reset();
         result = print();
     }
-    if (!result.ok()) {
-        const QString where = printer->isPdfFile()
-                                  ? QDir::toNativeSeparators(printer->printer().outputFileName())
-                                  : printer->printer().printerName();
-        return Fail(err, where + QStringLiteral(": ") + result.error);
-    }
-    if (result.jobId > 0)
-        out << "Job: " << printer->printer().printerName() << '-' << result.jobId
-            << (result.queued ? " (queued: the printer is stopped)" : "") << Qt::endl;
-    return 0;
+    return ReportPrinted(result, *printer, out, err);
 }

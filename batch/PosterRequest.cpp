@@ -255,6 +255,10 @@ ParsedRequest ParseRequest(const QStringList& arguments)
         QStringLiteral("info"),
         QStringLiteral("Show the picture's width, height and colours (after the edits), and print "
                        "nothing."));
+    const QCommandLineOption testPage(
+        QStringLiteral("test-page"),
+        QStringLiteral("Print the scale check instead of a poster: a 10 cm and a 4 inch ruler "
+                       "and the printable area's outline, on the chosen printer and paper."));
     const QCommandLineOption dryRun(
         QStringLiteral("dry-run"),
         QStringLiteral("Show the printer, the poster size and the pages in print order, and "
@@ -324,10 +328,10 @@ ParsedRequest ParseRequest(const QStringList& arguments)
                                                                  : QStringLiteral(" (default)."))));
     }
     for (const QCommandLineOption* o :
-         {&glueRight, &glueBottom, &order,          &off,        &paper,    &landscape,
-          &portrait,  &info,       &dryRun,         &crop,       &rotate,   &mirror,
-          &flip,      &brightness, &contrast,       &save,       &saveType, &scan,
-          &scanMode,  &scanDepth,  &scanResolution, &scanTimeout})
+         {&glueRight,      &glueBottom, &order,    &off,      &paper,  &landscape, &portrait,
+          &info,           &dryRun,     &testPage, &crop,     &rotate, &mirror,    &flip,
+          &brightness,     &contrast,   &save,     &saveType, &scan,   &scanMode,  &scanDepth,
+          &scanResolution, &scanTimeout})
         parser.addOption(*o);
     parsed.help = parser.helpText();
 
@@ -385,7 +389,12 @@ ParsedRequest ParseRequest(const QStringList& arguments)
                 parsed.error = QStringLiteral("--%1 goes with --scan").arg(o->names().front());
                 return parsed;
             }
-        if (positional.isEmpty()) {
+        r.testPage = parser.isSet(testPage);
+        if (r.testPage && !positional.isEmpty()) {
+            parsed.error = QStringLiteral("--test-page prints no picture");
+            return parsed;
+        }
+        if (positional.isEmpty() && !r.testPage) {
             parsed.error = QStringLiteral("no picture given (see --help)");
             return parsed;
         }
@@ -393,7 +402,12 @@ ParsedRequest ParseRequest(const QStringList& arguments)
             parsed.error = QStringLiteral("one picture at a time, not %1").arg(positional.size());
             return parsed;
         }
-        r.picture = positional.front();
+        if (!r.testPage)
+            r.picture = positional.front();
+    }
+    if (r.scan && parser.isSet(testPage)) {
+        parsed.error = QStringLiteral("--test-page prints no picture");
+        return parsed;
     }
 
     // The edits, in the order given. Brightness and contrast are one change, as the dialog's

@@ -59,6 +59,7 @@ struct PosterRequest
     };
     Action action = Action::Print;
     bool dryRun = false;
+    bool testPage = false; // the scale check in place of a poster
 
     QString picture; // the picture file; empty when scanning
 

@@ -8,6 +8,7 @@
 #include "StretchPlan.h"
 
 #include <QByteArray>
+#include <QPoint>
 #include <QString>
 
 #include <cstdint>
@@ -30,6 +31,23 @@ struct JpegSource
 // that reads), with the size its header gives; null for anything else.
 std::shared_ptr<const JpegSource> ReadJpegSource(const QString& path);
 
+// One line of text on a page, in Helvetica (or the nearest sans face a painter has): its
+// baseline starts at `at`, device pixels, and its capitals stand about 0.72 of `size` high.
+// Latin-1 text only, which every PDF viewer and printer can show without an embedded font.
+struct TextRun
+{
+    QPoint at;
+    int size = 0; // the font's size in device pixels
+    QString text;
+    bool grey = false; // else black
+
+    bool operator==(const TextRun&) const = default;
+};
+
+// How wide Helvetica sets the text at that size, in device pixels: the page plans place their
+// text by it, so that every device puts it in the same place.
+double TextWidth(const QString& text, int size);
+
 class PageCanvas
 {
 public:
@@ -44,6 +62,9 @@ public:
 
     // Filled rectangles, in order, later ones over earlier ones.
     virtual void FillRuns(const std::vector<LineRun>& runs) = 0;
+
+    // Lines of text, over what is drawn already; a document keeps them as text.
+    virtual void DrawTexts(const std::vector<TextRun>& texts) = 0;
 
     // True when a plain drawing under a halftoned one can make a difference (a screen of few
     // colours); a document in full colour draws each picture once.
@@ -66,6 +87,7 @@ public:
     void DrawPicture(const PictureRecord& picture, const JpegSource* jpeg,
                      const StretchRects& rects, bool halftone) override;
     void FillRuns(const std::vector<LineRun>& runs) override;
+    void DrawTexts(const std::vector<TextRun>& texts) override;
 
 private:
     QPainter& painter_;

@@ -1,5 +1,9 @@
 #include "PageRender.h"
 
+#include <QColor>
+#include <QFont>
+#include <QPainter>
+
 #include "GrafikRW.h"
 #include "PageCanvas.h"
 #include "Rounding.h"
@@ -190,6 +194,20 @@ void PainterCanvas::DrawPicture(const PictureRecord& picture, const JpegSource* 
 void PainterCanvas::FillRuns(const std::vector<LineRun>& runs)
 {
     DrawLineRuns(painter_, runs);
+}
+
+void PainterCanvas::DrawTexts(const std::vector<TextRun>& texts)
+{
+    painter_.save();
+    for (const TextRun& t : texts) {
+        QFont font(QStringLiteral("Helvetica"));
+        font.setStyleHint(QFont::SansSerif);
+        font.setPixelSize(std::max(1, t.size));
+        painter_.setFont(font);
+        painter_.setPen(t.grey ? QColor(128, 128, 128) : QColor(0, 0, 0));
+        painter_.drawText(t.at, t.text);
+    }
+    painter_.restore();
 }
 
 std::optional<StretchRects> PosterPageRects(const PageRenderInputs& in, int column, int row,

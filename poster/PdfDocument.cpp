@@ -265,7 +265,10 @@ bool PdfDocument::EndPage()
     if (!WriteStreamObject(contents, "/Filter /FlateDecode", packed))
         return Check();
 
-    QByteArray resources = "<< /ProcSet [/PDF /ImageC /ImageI]";
+    QByteArray resources = pageHasText_ ? "<< /ProcSet [/PDF /Text /ImageC /ImageI]"
+                                        : "<< /ProcSet [/PDF /ImageC /ImageI]";
+    if (pageHasText_)
+        resources += " /Font << /F1 " + Ref(font_) + " >>";
     if (!images_.empty()) {
         resources += " /XObject <<";
         for (int image : images_)
@@ -282,6 +285,7 @@ bool PdfDocument::EndPage()
     pages_.push_back(page);
     content_.clear();
     images_.clear();
+    pageHasText_ = false;
     return Check();
 }
 
@@ -332,6 +336,34 @@ void PdfDocument::FillRuns(const std::vector<LineRun>& runs)
         content_ += QByteArray::number(run.rect.x()) + ' ' + QByteArray::number(run.rect.y()) +
                     ' ' + QByteArray::number(run.rect.width()) + ' ' +
                     QByteArray::number(run.rect.height()) + " re f\n";
+    }
+}
+
+void PdfDocument::DrawTexts(const std::vector<TextRun>& texts)
+{
+    if (texts.empty())
+        return;
+    if (!font_) {
+        font_ = NewObject();
+        if (!BeginObject(font_) ||
+            !Emit("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding "
+                  "/WinAnsiEncoding >>\nendobj\n"))
+            return;
+    }
+    pageHasText_ = true;
+    for (const TextRun& t : texts) {
+        // The page's drawing counts downwards; the text matrix turns the letters upright again.
+        QByteArray string;
+        for (const QChar c : t.text) {
+            const ushort u = c.unicode();
+            const char b = u < 256 ? char(u) : '?';
+            if (b == '(' || b == ')' || b == '\\')
+                string += '\\';
+            string += b;
+        }
+        content_ += QByteArray(t.grey ? "0.5 g" : "0 g") + " BT /F1 " + QByteArray::number(t.size) +
+                    " Tf 1 0 0 -1 " + QByteArray::number(t.at.x()) + ' ' +
+                    QByteArray::number(t.at.y()) + " Tm (" + string + ") Tj ET\n";
     }
 }
 

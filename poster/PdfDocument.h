@@ -49,6 +49,7 @@ public:
     void DrawPicture(const PictureRecord& picture, const JpegSource* jpeg,
                      const StretchRects& rects, bool halftone) override;
     void FillRuns(const std::vector<LineRun>& runs) override;
+    void DrawTexts(const std::vector<TextRun>& texts) override;
     bool HalftonesPictures() const override { return false; }
     bool ExpectPictures(const JpegSource& jpeg, const std::vector<StretchRects>& rects) override;
 
@@ -75,6 +76,8 @@ private:
     std::vector<int> pages_;      // the page objects, in order
     QByteArray content_;          // the current page's drawing
     std::vector<int> images_;     // the current page's image objects
+    int font_ = 0;                // Helvetica's font object, once a page has text
+    bool pageHasText_ = false;
     bool writeFailed_ = false;
     bool stopped_ = false;
     QString error_;

@@ -5,6 +5,7 @@
 #include "HelpLines.h"
 #include "PdfDocument.h"
 #include "Rounding.h"
+#include "TestPage.h"
 
 #include <QDir>
 #include <QFile>
@@ -341,6 +342,29 @@ PrintResult PrintPoster(PageSink& sink, const PictureRecord& picture, const Prin
     } catch (const std::bad_alloc&) {
         return fail(QStringLiteral("Not enough memory to print the poster."));
     }
+    result.jobId = sink.JobId();
+    result.queued = sink.JobQueued();
+    return result;
+}
+
+PrintResult PrintTestPage(PageSink& sink, int32_t dpiX, int32_t dpiY)
+{
+    PrintResult result;
+    sink.SetDocName(QString::fromLatin1(kTestPageDocName));
+    const QSize printable = sink.PrintableSize();
+    const TestPagePlan plan = TestPageOf(printable.width(), printable.height(), dpiX, dpiY);
+    PageCanvas* canvas = plan.runs.empty() ? nullptr : sink.BeginDocument();
+    if (canvas) {
+        canvas->FillRuns(plan.runs);
+        canvas->DrawTexts(plan.texts);
+    }
+    if (!canvas || !sink.EndDocument()) {
+        result.error = sink.ErrorText().isEmpty() ? QStringLiteral("The printer reported an error.")
+                                                  : sink.ErrorText();
+        sink.Abort();
+        return result;
+    }
+    result.pagesPrinted = 1;
     result.jobId = sink.JobId();
     result.queued = sink.JobQueued();
     return result;

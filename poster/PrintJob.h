@@ -122,3 +122,6 @@ inline const char* const kPosterDocName = "Kantelberg Poster";
 
 PrintResult PrintPoster(PageSink& sink, const PictureRecord& picture, const PrintJobInputs& in,
                         const std::function<void(int visited, int total)>& progress);
+
+// The scale check, one sheet, on the sink's paper at the printer's resolution.
+PrintResult PrintTestPage(PageSink& sink, int32_t dpiX, int32_t dpiY);

@@ -5,6 +5,9 @@
 #include "PaperFormat.h"
 #include "Rounding.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QPrinter>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -180,4 +183,19 @@ TEST(PosterWindow, TheFinishedSizeFollowsThePagesAndACentimetreSizeSetsThem)
     EXPECT_FALSE(ui.RealSizeLabel->isVisible());
     ui.PageControl1->setCurrentWidget(ui.TabSheet4);
     EXPECT_TRUE(ui.RealSizeLabel->isVisible());
+}
+
+TEST(PosterWindow, TheTestPageGoesBesideThePosterFile)
+{
+    StartedProgram program;
+    TMainForm& w = *program.window;
+    ASSERT_TRUE(w.Printer->isPdfFile()); // the test machine has no printer
+    const QString poster = w.Printer->printer().outputFileName();
+    const QString test =
+        QFileInfo(poster).dir().filePath(QStringLiteral("Kantelberg Poster test page.pdf"));
+    w.Form().TestPageBtn->click();
+    EXPECT_TRUE(QFileInfo(test).size() > 0) << test.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(poster)); // the poster's file stays as it was
+    EXPECT_EQ(w.Printer->printer().outputFileName(), poster);
+    EXPECT_FALSE(w.PrintJobRunning);
 }

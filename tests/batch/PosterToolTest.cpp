@@ -26,6 +26,7 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <utility>
@@ -631,3 +632,77 @@ TEST(batch_tool, PrintsThePagesIntoAPdfFile)
 }
 
 } // namespace
+
+namespace {
+
+// The longest run of dark pixels in any row of a grey PGM, with the row it lies in.
+std::vector<int> DarkRunLengths(const QString& pgm)
+{
+    QFile file(pgm);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    // "P5\nW H\n255\n", then the rows.
+    const QList<QByteArray> head = bytes.left(64).split('\n');
+    if (head.size() < 4 || head[0] != "P5")
+        return {};
+    const QList<QByteArray> size = head[1].split(' ');
+    const int w = size.value(0).toInt();
+    const int h = size.value(1).toInt();
+    const qsizetype start = head[0].size() + head[1].size() + head[2].size() + 3;
+    if (w <= 0 || h <= 0 || bytes.size() < start + qsizetype(w) * h)
+        return {};
+    std::vector<int> runs;
+    for (int y = 0; y < h; ++y) {
+        const auto* row =
+            reinterpret_cast<const uint8_t*>(bytes.constData()) + start + qsizetype(y) * w;
+        int run = 0;
+        for (int x = 0; x <= w; ++x) {
+            if (x < w && row[x] < 128) {
+                ++run;
+                continue;
+            }
+            if (run > 0)
+                runs.push_back(run);
+            run = 0;
+        }
+    }
+    return runs;
+}
+
+} // namespace
+
+TEST(batch_tool, TheTestPageRulersAreExactToTheDevicePixel)
+{
+    if (!testsupport::HaveProgram(QStringLiteral("pdftoppm")))
+        GTEST_SKIP() << "poppler-utils missing";
+    const ToolRun dry = RunTool({QStringLiteral("--test-page"), QStringLiteral("-o"),
+                                 QStringLiteral("test.pdf"), QStringLiteral("--dry-run")});
+    EXPECT_EQ(dry.status, 0) << dry.err.toStdString();
+    EXPECT_TRUE(dry.out.contains(QStringLiteral("4724 and 4800 pixels at 1200 dpi")))
+        << dry.out.toStdString();
+    EXPECT_EQ(RunTool({QStringLiteral("--test-page"), QStringLiteral("photo.jpg")}).status, 2);
+
+    const ToolRun run =
+        RunTool({QStringLiteral("--test-page"), QStringLiteral("-o"), QStringLiteral("test.pdf")});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    // The top of the sheet at the printer's 1200 dpi: the rulers' lines are the long dark runs
+    // that are not the frame.
+    ASSERT_TRUE(testsupport::Run(
+        QStringLiteral("pdftoppm -r 1200 -gray -H 3000 -singlefile test.pdf band")));
+    const std::vector<int> runs = DarkRunLengths(QStringLiteral("band.pgm"));
+    ASSERT_FALSE(runs.empty());
+    const auto has = [&](int length) {
+        return std::any_of(runs.begin(), runs.end(),
+                           [&](int r) { return std::abs(r - length) <= 1; });
+    };
+    EXPECT_TRUE(has(4724)); // 10 cm
+    EXPECT_TRUE(has(4800)); // 4 inches
+    EXPECT_FALSE(has(4000)) << "no other long line";
+    // And the words saying what to measure are text.
+    ASSERT_TRUE(testsupport::Run(QStringLiteral("pdftotext test.pdf test.txt")));
+    QFile text(QStringLiteral("test.txt"));
+    ASSERT_TRUE(text.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(
+        text.readAll().contains("the upper one must be 10 cm long, the lower one 4 inches"));
+}
