@@ -289,6 +289,8 @@ PrintJobInputs JobInputs(const PosterRequest& r, const PosterGeometry& g, const 
     in.pagesOff.fill(0);
     for (const auto& [column, row] : r.pagesOff)
         in.pagesOff[PageIndex(column, row)] = 1;
+    in.pageLabels = r.pageLabels;
+    in.assemblySheet = r.assemblySheet;
     return in;
 }
 
@@ -366,6 +368,8 @@ void ReportDryRun(QTextStream& out, const CurrentPrinter& printer, const Printer
     out << "Pages in all: " << g.PagesAcross * g.PagesDown << '\n';
     out << "Pages to print: " << pages.size() << '\n';
     ReportFinishedSize(out, in.render, m);
+    out << "Page labels: " << (in.pageLabels ? "on" : "off") << '\n';
+    out << "Assembly sheet: " << (in.assemblySheet ? "on, before the first page" : "off") << '\n';
     out << "Print order:";
     for (const auto& page : pages)
         out << ' ' << PageText(page);
@@ -473,7 +477,8 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
     const bool printsUnedited = !r.scan && r.edits.empty() &&
                                 r.action == PosterRequest::Action::Print && !r.dryRun && r.print;
     std::shared_ptr<const JpegSource> jpeg = printsUnedited ? ReadJpegSource(r.picture) : nullptr;
-    const bool decode = !jpeg || !r.saveFile.isEmpty();
+    // The assembly sheet shows the picture faintly, from its pixels.
+    const bool decode = !jpeg || !r.saveFile.isEmpty() || r.assemblySheet;
     HeldPicture picture(!decode  ? PictureRecord()
                         : r.scan ? ScanPicture(r, error)
                                  : ReadPicture(r.picture, error));

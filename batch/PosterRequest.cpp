@@ -259,6 +259,15 @@ ParsedRequest ParseRequest(const QStringList& arguments)
         QStringLiteral("test-page"),
         QStringLiteral("Print the scale check instead of a poster: a 10 cm and a 4 inch ruler "
                        "and the printable area's outline, on the chosen printer and paper."));
+    const QCommandLineOption labels(
+        QStringLiteral("labels"),
+        QStringLiteral("Print each page's place on it (A1 top left, B1 to its right, A2 below), "
+                       "\"page N of M\" and the finished size, in a glue strip or where no "
+                       "picture is."));
+    const QCommandLineOption assemblySheet(
+        QStringLiteral("assembly-sheet"),
+        QStringLiteral("Print an assembly sheet before the poster's pages: the grid of pages "
+                       "over the picture, the pages left out and how the sheets go together."));
     const QCommandLineOption dryRun(
         QStringLiteral("dry-run"),
         QStringLiteral("Show the printer, the poster size and the pages in print order, and "
@@ -328,10 +337,10 @@ ParsedRequest ParseRequest(const QStringList& arguments)
                                                                  : QStringLiteral(" (default)."))));
     }
     for (const QCommandLineOption* o :
-         {&glueRight,      &glueBottom, &order,    &off,      &paper,  &landscape, &portrait,
-          &info,           &dryRun,     &testPage, &crop,     &rotate, &mirror,    &flip,
-          &brightness,     &contrast,   &save,     &saveType, &scan,   &scanMode,  &scanDepth,
-          &scanResolution, &scanTimeout})
+         {&glueRight,      &glueBottom,  &order,    &off,          &paper,  &landscape, &portrait,
+          &info,           &dryRun,      &testPage, &crop,         &rotate, &mirror,    &flip,
+          &brightness,     &contrast,    &save,     &saveType,     &scan,   &scanMode,  &scanDepth,
+          &scanResolution, &scanTimeout, &labels,   &assemblySheet})
         parser.addOption(*o);
     parsed.help = parser.helpText();
 
@@ -501,6 +510,8 @@ ParsedRequest ParseRequest(const QStringList& arguments)
     }
 
     r.dryRun = parser.isSet(dryRun);
+    r.pageLabels = parser.isSet(labels);
+    r.assemblySheet = parser.isSet(assemblySheet);
     // --info reads the rest as a print would, for the finished size it reports.
     if (parser.isSet(info))
         r.action = PosterRequest::Action::Info;

@@ -59,7 +59,9 @@ struct PosterRequest
     };
     Action action = Action::Print;
     bool dryRun = false;
-    bool testPage = false; // the scale check in place of a poster
+    bool testPage = false;      // the scale check in place of a poster
+    bool pageLabels = false;    // each page's label where the glued poster hides it
+    bool assemblySheet = false; // an assembly sheet before the poster's pages
 
     QString picture; // the picture file; empty when scanning
 

@@ -91,6 +91,8 @@ FinishedSize FinishedPosterSize(const PageRenderInputs& in, int32_t pageWidth, i
     size.valid = true;
     size.widthPixels = x.to - x.from;
     size.heightPixels = y.to - y.from;
+    size.left = x.from;
+    size.top = y.from;
     size.widthInches = size.widthPixels / dpiX;
     size.heightInches = size.heightPixels / dpiY;
     size.widthCm = size.widthInches * kCmPerInch;

@@ -14,6 +14,8 @@ struct FinishedSize
     bool valid = false;
     double widthPixels = 0; // the printer's device pixels
     double heightPixels = 0;
+    double left = 0; // where the picture begins, from the first page's corner, device pixels
+    double top = 0;
     double widthCm = 0;
     double heightCm = 0;
     double widthInches = 0;

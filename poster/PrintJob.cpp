@@ -3,6 +3,7 @@
 #include "CupsJob.h"
 #include "GrafikRW.h"
 #include "HelpLines.h"
+#include "PageLabels.h"
 #include "PdfDocument.h"
 #include "Rounding.h"
 #include "TestPage.h"
@@ -261,7 +262,15 @@ QString PrinterPageSink::ErrorText() const
     return error_;
 }
 
+int PrinterPageSink::Dpi() const
+{
+    return printer_.resolution();
+}
+
 namespace {
+
+// The assembly sheet's faint picture needs no more pixels than this on its longer side.
+constexpr int kFaintPictureSide = 1600;
 
 struct PlannedPage
 {
@@ -303,27 +312,66 @@ PrintResult PrintPoster(PageSink& sink, const PictureRecord& picture, const Prin
                 pictures.push_back(*rects);
         }
         const int total = int(plan.size());
+        const int printedPages = int(pictures.size());
+        std::vector<std::pair<int, int>> leftOut;
+        for (const PlannedPage& page : plan)
+            if (!page.printed)
+                leftOut.emplace_back(page.column, page.row);
+        const QSize printable = sink.PrintableSize();
 
         PageCanvas* canvas = nullptr;
         const JpegSource* jpeg = in.jpeg.get();
+        // The document begins with the first page it holds, and the JPEG data is cut then.
+        const auto begin = [&]() -> bool {
+            canvas = sink.BeginDocument();
+            if (canvas && jpeg && !canvas->ExpectPictures(*jpeg, pictures)) {
+                if (!picture.Bits) {
+                    result.needsPixels = true;
+                    return false;
+                }
+                jpeg = nullptr; // drawn from the pixels instead
+            }
+            return canvas != nullptr;
+        };
+        const auto notBegun = [&] {
+            return fail(result.needsPixels
+                            ? QStringLiteral("The JPEG data could not be cut into pages.")
+                            : sink.ErrorText());
+        };
+
+        // The assembly sheet goes first, the faint picture under the grid of pages.
+        if (in.assemblySheet && printedPages > 0) {
+            if (!begin())
+                return notBegun();
+            const AssemblySheet sheet = AssemblySheetOf(in.render, printable, sink.Dpi(), leftOut);
+            if (!sheet.faint.isEmpty()) {
+                const PictureRecord faint = FaintPosterPicture(picture, kFaintPictureSide);
+                if (faint.Bits) {
+                    StretchRects r;
+                    r.destX = sheet.faint.x();
+                    r.destY = sheet.faint.y();
+                    r.destWidth = sheet.faint.width();
+                    r.destHeight = sheet.faint.height();
+                    r.srcWidth = DIBWidth(faint);
+                    r.srcHeight = DIBHeight(faint);
+                    canvas->DrawPicture(faint, nullptr, r, false);
+                    deldib(faint);
+                }
+            }
+            canvas->FillRuns(sheet.runs);
+            canvas->DrawTexts(sheet.texts);
+        }
+
         int visited = 0;
+        int number = 0; // of the printed poster pages, in print order
         for (const PlannedPage& page : plan) {
             if (PrintStopRequested())
                 return fail(QStringLiteral("The print job was interrupted."));
             if (page.printed) {
                 const bool started = canvas != nullptr;
-                if (!started) {
-                    canvas = sink.BeginDocument();
-                    if (canvas && jpeg && !canvas->ExpectPictures(*jpeg, pictures)) {
-                        if (!picture.Bits) {
-                            result.needsPixels = true;
-                            return fail(QStringLiteral("The JPEG data could not be cut into "
-                                                       "pages."));
-                        }
-                        jpeg = nullptr; // drawn from the pixels instead
-                    }
-                }
-                if (!canvas || (started && !sink.NewPage()))
+                if (!started && !begin())
+                    return notBegun();
+                if (started && !sink.NewPage())
                     return fail(sink.ErrorText());
                 RenderPosterPage(*canvas, picture, jpeg, in.render, page.column, page.row, 0, 0,
                                  dest.width(), dest.height(), true, true);
@@ -331,6 +379,10 @@ PrintResult PrintPoster(PageSink& sink, const PictureRecord& picture, const Prin
                     canvas->FillRuns(CutLineRuns(dest.width(), dest.height()));
                 if (HasGlueLines(o, page.column, page.row, g.PagesAcross, g.PagesDown))
                     canvas->FillRuns(GlueLineRuns(dest.width(), dest.height()));
+                ++number;
+                if (in.pageLabels)
+                    canvas->DrawTexts(PageLabelRuns(in.render, page.column, page.row, printable,
+                                                    sink.Dpi(), number, printedPages));
                 ++result.pagesPrinted;
             }
             ++visited;

@@ -59,6 +59,8 @@ public:
     virtual int JobId() const { return 0; }
     // After EndDocument: the job waits in a stopped queue.
     virtual bool JobQueued() const { return false; }
+    // Device pixels per inch; 0 when not known, and the pages then carry no sizes.
+    virtual int Dpi() const { return 0; }
 };
 
 // The poster document for the printer's settings (paper, margins, resolution, copies). For a
@@ -79,6 +81,7 @@ public:
     QString ErrorText() const override;
     int JobId() const override { return jobId_; }
     bool JobQueued() const override { return queued_; }
+    int Dpi() const override;
 
 private:
     bool Fail(const QString& error);
@@ -103,6 +106,10 @@ struct PrintJobInputs
     // The picture's JPEG data while the picture is still that file's, unedited: a document may
     // carry it instead of the pixels. The picture itself may then have no pixels.
     std::shared_ptr<const JpegSource> jpeg;
+    // Additions to the pages: each page's label where the glued poster hides it, and an
+    // assembly sheet before the first page.
+    bool pageLabels = false;
+    bool assemblySheet = false;
 };
 
 struct PrintResult

@@ -1,0 +1,288 @@
+#include "PageLabels.h"
+
+#include "GrafikRW.h"
+#include "Rounding.h"
+
+#include <QLocale>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double kMmPerInch = 25.4;
+constexpr double kWholePercent = 100.0;
+// Capitals stand about this part of Helvetica's size.
+constexpr double kCapHeight = 0.72;
+
+int32_t Mm(double mm, int dpi)
+{
+    return RoundHalfEven(mm * dpi / kMmPerInch);
+}
+
+QSize UsableOf(const PageRenderInputs& in, QSize printable)
+{
+    const int glue = int(in.options.GlueEdge);
+    return {RoundHalfEven((kWholePercent - ConfineGluePercent(in.gx) * glue) * printable.width() /
+                          kWholePercent),
+            RoundHalfEven((kWholePercent - ConfineGluePercent(in.gy) * glue) * printable.height() /
+                          kWholePercent)};
+}
+
+QString Fixed(double v, int decimals)
+{
+    return QLocale::c().toString(v, 'f', decimals);
+}
+
+// The largest size from `largest` down to `smallest` at which the text fits the box, inset by
+// `inset`; 0 when it does not fit at all.
+int FittingSize(const QString& text, const QRect& box, int inset, int largest, int smallest)
+{
+    const int room = box.height() - 2 * inset;
+    for (int size = std::min(largest, int(room / kCapHeight)); size >= smallest; --size)
+        if (TextWidth(text, size) <= box.width() - 2 * inset)
+            return size;
+    return 0;
+}
+
+// A light copy of the picture, at most `longest` pixels on its longer side: the poster seen
+// through tracing paper.
+PictureRecord FaintCopy(const PictureRecord& picture, int longest)
+{
+    const int32_t w = DIBWidth(picture);
+    const int32_t h = DIBHeight(picture);
+    if (!picture.Bits || w <= 0 || h <= 0)
+        return {};
+    const double shrink = std::min(1.0, double(longest) / std::max(w, h));
+    const int32_t cw = std::max(1, int32_t(std::lround(w * shrink)));
+    const int32_t ch = std::max(1, int32_t(std::lround(h * shrink)));
+    PictureRecord copy = newdib(cw, ch, 24, nullptr, 0);
+    if (!copy.Bits)
+        return copy;
+    const bool paletted = picture.Info->bmiHeader.biBitCount != 24;
+    for (int32_t y = 0; y < ch; ++y) {
+        for (int32_t x = 0; x < cw; ++x) {
+            const int32_t v =
+                getpixel(picture, int32_t(int64_t(x) * w / cw), int32_t(int64_t(y) * h / ch));
+            int r = v >> 16 & 0xFF, g = v >> 8 & 0xFF, b = v & 0xFF;
+            if (paletted) {
+                const RGBQUAD& c = picture.Info->bmiColors[v & 0xFF];
+                r = c.rgbRed;
+                g = c.rgbGreen;
+                b = c.rgbBlue;
+            }
+            // A quarter of the colour on white.
+            const auto faint = [](int c) { return 255 - (255 - c) / 4; };
+            setpixel(copy, x, y, faint(r) << 16 | faint(g) << 8 | faint(b));
+        }
+    }
+    DIBChanged(copy);
+    return copy;
+}
+
+} // namespace
+
+QString ColumnLetters(int column)
+{
+    QString letters;
+    for (int n = column + 1; n > 0; n = (n - 1) / 26)
+        letters.prepend(QChar(u'A' + (n - 1) % 26));
+    return letters;
+}
+
+QString PageName(int column, int row)
+{
+    return ColumnLetters(column) + QString::number(row + 1);
+}
+
+QRect VisiblePicture(const PageRenderInputs& in, int column, int row, QSize printable)
+{
+    const PosterGeometry& g = in.geometry;
+    const QSize usable = UsableOf(in, printable);
+    const auto r = PosterPageRects(in, column, row, 0, 0, usable.width(), usable.height(), true);
+    if (!r || r->srcWidth <= 0 || r->srcHeight <= 0)
+        return {};
+    const SourcePart p = SourcePartOf(*r, in.pictureWidth, in.pictureHeight);
+    if (p.empty())
+        return {};
+    const double kx = double(r->destWidth) / r->srcWidth;
+    const double ky = double(r->destHeight) / r->srcHeight;
+    const double left = r->destX + (double(p.x0) - r->srcX) * kx;
+    const double top = r->destY + (double(r->srcY) + r->srcHeight - p.y1) * ky;
+    // Of all but the last column and row, the glue strips lie under the next sheets.
+    const int right = column < g.PagesAcross - 1 ? usable.width() : printable.width();
+    const int bottom = row < g.PagesDown - 1 ? usable.height() : printable.height();
+    const int x0 = std::max(0, int(std::floor(left)));
+    const int y0 = std::max(0, int(std::floor(top)));
+    const int x1 = std::min(right, int(std::ceil(left + (p.x1 - p.x0) * kx)));
+    const int y1 = std::min(bottom, int(std::ceil(top + (p.y1 - p.y0) * ky)));
+    if (x1 <= x0 || y1 <= y0)
+        return {};
+    return QRect(x0, y0, x1 - x0, y1 - y0);
+}
+
+std::vector<TextRun> PageLabelRuns(const PageRenderInputs& in, int column, int row, QSize printable,
+                                   int dpi, int pageNumber, int pageCount)
+{
+    if (dpi <= 0 || printable.isEmpty())
+        return {};
+    const QSize usable = UsableOf(in, printable);
+    const QRect visible = VisiblePicture(in, column, row, printable);
+    const QRect page(QPoint(0, 0), printable);
+    std::vector<QRect> places = {
+        QRect(0, usable.height(), printable.width(), printable.height() - usable.height()),
+        QRect(usable.width(), 0, printable.width() - usable.width(), printable.height()),
+    };
+    if (visible.isEmpty()) {
+        places.push_back(page);
+    } else {
+        places.push_back(QRect(0, visible.bottom() + 1, printable.width(),
+                               printable.height() - visible.bottom() - 1));
+        places.push_back(QRect(visible.right() + 1, 0, printable.width() - visible.right() - 1,
+                               printable.height()));
+        places.push_back(QRect(0, 0, printable.width(), visible.top()));
+        places.push_back(QRect(0, 0, visible.left(), printable.height()));
+    }
+
+    const QString name = PageName(column, row);
+    const QString numbered =
+        name + QStringLiteral("  page %1 of %2").arg(pageNumber).arg(pageCount);
+    QString whole = numbered;
+    const FinishedSize size =
+        FinishedPosterSize(in, printable.width(), printable.height(), dpi, dpi);
+    if (size.valid)
+        whole += QStringLiteral("  poster %1 x %2 cm")
+                     .arg(Fixed(size.widthCm, 1), Fixed(size.heightCm, 1));
+    // Readable at arm's length: capitals of 2.3 mm, and never below 1.6 mm.
+    const int largest = Mm(3.2, dpi);
+    const int smallest = Mm(2.2, dpi);
+    const int inset = Mm(1.2, dpi);
+    for (const QRect& place : places) {
+        if (place.isEmpty() || place.intersects(visible) || !page.contains(place))
+            continue;
+        for (const QString& text : {whole, numbered, name}) {
+            const int fit = FittingSize(text, place, inset, largest, smallest);
+            if (!fit)
+                continue;
+            const int baseline =
+                place.top() + (place.height() + int(std::lround(fit * kCapHeight))) / 2;
+            return {{QPoint(place.left() + inset, baseline), fit, text, false}};
+        }
+    }
+    return {};
+}
+
+AssemblySheet AssemblySheetOf(const PageRenderInputs& in, QSize printable, int dpi,
+                              const std::vector<std::pair<int, int>>& leftOut)
+{
+    AssemblySheet sheet;
+    const PosterGeometry& g = in.geometry;
+    if (dpi <= 0 || printable.isEmpty() || g.PagesAcross <= 0 || g.PagesDown <= 0)
+        return sheet;
+    const int margin = Mm(12, dpi);
+    const int titleSize = Mm(4.5, dpi);
+    const int textSize = Mm(3.2, dpi);
+    const int line = std::max(1, Mm(0.3, dpi));
+    const int room = printable.width() - 2 * margin;
+    const auto fitted = [&](const QString& text, int size) {
+        while (size > 1 && TextWidth(text, size) > room)
+            --size;
+        return size;
+    };
+
+    // The title with the finished size.
+    const FinishedSize size =
+        FinishedPosterSize(in, printable.width(), printable.height(), dpi, dpi);
+    QString title = QStringLiteral("Assembly: %1 x %2 pages").arg(g.PagesAcross).arg(g.PagesDown);
+    if (size.valid)
+        title += QStringLiteral(", %1 x %2 cm (%3 x %4 in)")
+                     .arg(Fixed(size.widthCm, 1), Fixed(size.heightCm, 1),
+                          Fixed(size.widthInches, 2), Fixed(size.heightInches, 2));
+    int y = margin + titleSize;
+    sheet.texts.push_back({QPoint(margin, y), fitted(title, titleSize), title, false});
+
+    // Below the grid: the pages left out, and how the sheets go together.
+    QStringList out;
+    for (const auto& [column, row] : leftOut)
+        out << PageName(column, row);
+    const QString outLine =
+        QStringLiteral("Left out: ") +
+        (out.isEmpty() ? QStringLiteral("none") : out.join(QStringLiteral(", ")));
+    QString glue;
+    if (in.options.GlueEdge)
+        glue = QStringLiteral("Glue: lay each sheet's right strip under the sheet to its right "
+                              "and its bottom strip under the sheet below, starting with A1 at "
+                              "the top left.");
+    else
+        glue = QStringLiteral("No glue strips: trim each sheet at its cut lines and butt the "
+                              "edges together, A1 at the top left.");
+    const QString lines[] = {outLine, glue};
+    int lineSize = textSize;
+    for (const QString& text : lines)
+        lineSize = std::min(lineSize, fitted(text, textSize));
+    const int footer = 2 * lineSize * 3 / 2 + margin;
+
+    // The grid: one cell a page, as the pages' picture areas go together.
+    const QSize usable = UsableOf(in, printable);
+    const int top = y + titleSize;
+    const int gridRoomW = room;
+    const int gridRoomH = printable.height() - footer - top - lineSize;
+    if (gridRoomW <= 0 || gridRoomH <= 0 || usable.isEmpty())
+        return sheet;
+    const double scale = std::min(double(gridRoomW) / (double(g.PagesAcross) * usable.width()),
+                                  double(gridRoomH) / (double(g.PagesDown) * usable.height()));
+    const int cellW = std::max(1, int(usable.width() * scale));
+    const int cellH = std::max(1, int(usable.height() * scale));
+    const int gridW = cellW * g.PagesAcross;
+    const int gridH = cellH * g.PagesDown;
+    const int gx = margin + (gridRoomW - gridW) / 2;
+    const int gy = top;
+    if (size.valid)
+        sheet.faint =
+            QRect(gx + int(std::lround(size.left * scale)), gy + int(std::lround(size.top * scale)),
+                  std::max(1, int(std::lround(size.widthPixels * scale))),
+                  std::max(1, int(std::lround(size.heightPixels * scale))));
+    for (const auto& [column, row] : leftOut)
+        sheet.runs.push_back({QRect(gx + column * cellW, gy + row * cellH, cellW, cellH), false});
+    for (int c = 0; c <= g.PagesAcross; ++c)
+        sheet.runs.push_back({QRect(gx + c * cellW - line / 2, gy, line, gridH + line), true});
+    for (int r = 0; r <= g.PagesDown; ++r)
+        sheet.runs.push_back({QRect(gx, gy + r * cellH - line / 2, gridW + line, line), true});
+
+    // Each cell's label in its middle, and below it whether the page is left out.
+    const int labelSize = std::max(1, std::min(Mm(6, dpi), cellH / 3));
+    for (int column = 0; column < g.PagesAcross; ++column) {
+        for (int row = 0; row < g.PagesDown; ++row) {
+            const QString name = PageName(column, row);
+            int s = labelSize;
+            while (s > 1 && TextWidth(name, s) > cellW * 0.9)
+                --s;
+            const int cx = gx + column * cellW + cellW / 2;
+            const int cy = gy + row * cellH + cellH / 2;
+            sheet.texts.push_back(
+                {QPoint(cx - int(TextWidth(name, s) / 2), cy + int(s * kCapHeight / 2)), s, name,
+                 false});
+            const bool off = std::find(leftOut.begin(), leftOut.end(),
+                                       std::make_pair(column, row)) != leftOut.end();
+            if (off) {
+                const QString note = QStringLiteral("left out");
+                int n = std::max(1, s / 2);
+                while (n > 1 && TextWidth(note, n) > cellW * 0.9)
+                    --n;
+                sheet.texts.push_back(
+                    {QPoint(cx - int(TextWidth(note, n) / 2), cy + s), n, note, true});
+            }
+        }
+    }
+    y = printable.height() - footer + lineSize;
+    for (const QString& text : lines) {
+        sheet.texts.push_back({QPoint(margin, y), lineSize, text, false});
+        y += lineSize * 3 / 2;
+    }
+    return sheet;
+}
+
+PictureRecord FaintPosterPicture(const PictureRecord& picture, int longest)
+{
+    return FaintCopy(picture, longest);
+}
