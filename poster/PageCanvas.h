@@ -39,7 +39,8 @@ struct TextRun
     QPoint at;
     int size = 0; // the font's size in device pixels
     QString text;
-    bool grey = false; // else black
+    bool grey = false;   // else black
+    bool upward = false; // read from the bottom up, the baseline running up from `at`
 
     bool operator==(const TextRun&) const = default;
 };

@@ -160,13 +160,21 @@ std::vector<TextRun> PageLabelRuns(const PageRenderInputs& in, int column, int r
     for (const QRect& place : places) {
         if (place.isEmpty() || place.intersects(visible) || !page.contains(place))
             continue;
+        // Across the place, or up a tall narrow one (a right glue strip).
+        const QRect turned(0, 0, place.height(), place.width());
         for (const QString& text : {whole, numbered, name}) {
-            const int fit = FittingSize(text, place, inset, largest, smallest);
-            if (!fit)
+            if (const int fit = FittingSize(text, place, inset, largest, smallest)) {
+                const int baseline =
+                    place.top() + (place.height() + int(std::lround(fit * kCapHeight))) / 2;
+                return {{QPoint(place.left() + inset, baseline), fit, text, false}};
+            }
+            if (place.height() <= place.width())
                 continue;
-            const int baseline =
-                place.top() + (place.height() + int(std::lround(fit * kCapHeight))) / 2;
-            return {{QPoint(place.left() + inset, baseline), fit, text, false}};
+            if (const int fit = FittingSize(text, turned, inset, largest, smallest)) {
+                const int baseline =
+                    place.left() + (place.width() + int(std::lround(fit * kCapHeight))) / 2;
+                return {{QPoint(baseline, place.bottom() - inset), fit, text, false, true}};
+            }
         }
     }
     return {};

@@ -205,7 +205,15 @@ void PainterCanvas::DrawTexts(const std::vector<TextRun>& texts)
         font.setPixelSize(std::max(1, t.size));
         painter_.setFont(font);
         painter_.setPen(t.grey ? QColor(128, 128, 128) : QColor(0, 0, 0));
-        painter_.drawText(t.at, t.text);
+        if (t.upward) {
+            painter_.save();
+            painter_.translate(t.at);
+            painter_.rotate(-90);
+            painter_.drawText(QPoint(0, 0), t.text);
+            painter_.restore();
+        } else {
+            painter_.drawText(t.at, t.text);
+        }
     }
     painter_.restore();
 }

@@ -362,8 +362,8 @@ void PdfDocument::DrawTexts(const std::vector<TextRun>& texts)
             string += b;
         }
         content_ += QByteArray(t.grey ? "0.5 g" : "0 g") + " BT /F1 " + QByteArray::number(t.size) +
-                    " Tf 1 0 0 -1 " + QByteArray::number(t.at.x()) + ' ' +
-                    QByteArray::number(t.at.y()) + " Tm (" + string + ") Tj ET\n";
+                    (t.upward ? " Tf 0 -1 -1 0 " : " Tf 1 0 0 -1 ") + QByteArray::number(t.at.x()) +
+                    ' ' + QByteArray::number(t.at.y()) + " Tm (" + string + ") Tj ET\n";
     }
 }
 
