@@ -49,6 +49,8 @@ void TMainForm::PrintBtnClick()
     in.choice = ui->RadioButton3->isChecked() ? PageChoice::AllPages : PageChoice::NotTheClickedOff;
     in.pagesOff = PageOffGrid;
     in.jpeg = CurrentJpeg;
+    in.pageLabels = ui->LabelsCheck->isChecked();
+    in.assemblySheet = ui->AssemblySheetCheck->isChecked();
 
     ui->ProgressBar1->setValue(0);
     ui->ProgressBar1->setMaximum(Geometry.PagesAcross * Geometry.PagesDown);

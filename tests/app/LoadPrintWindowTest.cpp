@@ -104,6 +104,34 @@ TEST(PrintWindow, PrintingSendsOnePdfPagePerPrintedPosterPage)
         QStringLiteral("pdfinfo '%1' | grep -Eq '^Pages: +%2$'").arg(pdf).arg(pages - 1)));
 }
 
+TEST(PrintWindow, LabelsAndTheAssemblySheetAreThePrintPagesChoice)
+{
+    if (!testsupport::HaveProgram(QStringLiteral("pdftotext")) ||
+        !testsupport::HaveProgram(QStringLiteral("pdfinfo")))
+        GTEST_SKIP() << "poppler-utils missing";
+    StartedProgram program;
+    TMainForm& w = *program.window;
+    Ui::MainForm& ui = w.Form();
+    const QString pdf = testsupport::TestDir() + QStringLiteral("/labelled.pdf");
+    w.Printer->printer().setOutputFileName(pdf);
+    ui.BreitEd->setValue(2.0);
+    const int pages = w.Geometry.PagesAcross * w.Geometry.PagesDown;
+    EXPECT_FALSE(ui.LabelsCheck->isChecked()); // off unless asked for
+    EXPECT_FALSE(ui.AssemblySheetCheck->isChecked());
+    ui.LabelsCheck->setChecked(true);
+    ui.AssemblySheetCheck->setChecked(true);
+    ui.PrintBtn->click();
+    ASSERT_TRUE(QFile::exists(pdf));
+    EXPECT_TRUE(testsupport::Run(
+        QStringLiteral("pdfinfo '%1' | grep -Eq '^Pages: +%2$'").arg(pdf).arg(pages + 1)));
+    EXPECT_TRUE(testsupport::Run(
+        QStringLiteral("pdftotext -f 1 -l 1 '%1' - | grep -q '^Assembly: 2 x '").arg(pdf)));
+    EXPECT_TRUE(testsupport::Run(
+        QStringLiteral("pdftotext -f 2 -l 2 '%1' - | grep -q '^A1 page 1 of %2 poster'")
+            .arg(pdf)
+            .arg(pages)));
+}
+
 // The JPEG's own data goes into the document while the picture is the file's; after an edit the
 // pages carry the edited pixels.
 TEST(PrintWindow, AnUneditedJpegPrintsAsItsOwnDataAndAnEditedOneAsItsPixels)
