@@ -706,3 +706,90 @@ TEST(batch_tool, TheTestPageRulersAreExactToTheDevicePixel)
     EXPECT_TRUE(
         text.readAll().contains("the upper one must be 10 cm long, the lower one 4 inches"));
 }
+
+namespace {
+
+// Of every row of a grey PGM, the most pixels darker than mid-grey; the red picture comes out
+// dark in grey, the white paper light.
+int WidestDarkRow(const QString& pgm)
+{
+    QFile file(pgm);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray bytes = file.readAll();
+    const QList<QByteArray> head = bytes.left(64).split('\n');
+    if (head.size() < 4 || head[0] != "P5")
+        return -1;
+    const QList<QByteArray> size = head[1].split(' ');
+    const int w = size.value(0).toInt();
+    const int h = size.value(1).toInt();
+    const qsizetype start = head[0].size() + head[1].size() + head[2].size() + 3;
+    if (w <= 0 || h <= 0 || bytes.size() < start + qsizetype(w) * h)
+        return -1;
+    int widest = 0;
+    for (int y = 0; y < h; ++y) {
+        const auto* row =
+            reinterpret_cast<const uint8_t*>(bytes.constData()) + start + qsizetype(y) * w;
+        widest =
+            std::max(widest, int(std::count_if(row, row + w, [](uint8_t v) { return v < 128; })));
+    }
+    return widest;
+}
+
+} // namespace
+
+TEST(batch_tool, AMetreWidePosterLabelledWithAnAssemblySheetInOneCommand)
+{
+    if (!testsupport::HaveProgram(QStringLiteral("pdftoppm")) ||
+        !testsupport::HaveProgram(QStringLiteral("pdftotext")))
+        GTEST_SKIP() << "poppler-utils missing";
+    // A picture with pixels to spare for a metre at the printer's 1200 dpi.
+    PictureRecord picture = newdib(12000, 300, 24, nullptr, 0);
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 12000; ++x)
+            setpixel(picture, x, y, 0xFF0000);
+    ASSERT_TRUE(SaveDib(picture, "wide.bmp", 3));
+    deldib(picture);
+
+    const QStringList args = {QStringLiteral("wide.bmp"),
+                              QStringLiteral("--width"),
+                              QStringLiteral("1m"),
+                              QStringLiteral("--labels"),
+                              QStringLiteral("--assembly-sheet"),
+                              QStringLiteral("--no-cut-lines"),
+                              QStringLiteral("-o"),
+                              QStringLiteral("wide.pdf")};
+    const ToolRun dry = RunTool(args + QStringList{QStringLiteral("--dry-run")});
+    ASSERT_EQ(dry.status, 0) << dry.err.toStdString();
+    const auto report = ReportLines(dry.out);
+    EXPECT_TRUE(report.at(QStringLiteral("Finished size")).startsWith(QStringLiteral("100.0 x ")))
+        << dry.out.toStdString();
+    EXPECT_EQ(report.at(QStringLiteral("Page labels")), QStringLiteral("on"));
+    const int across = report.at(QStringLiteral("Pages across")).toInt();
+    const int pages = report.at(QStringLiteral("Pages to print")).toInt();
+    const double widthPages = report.at(QStringLiteral("Width in pages")).toDouble();
+    const int printable =
+        report.at(QStringLiteral("Printable area")).section(QLatin1Char(' '), 0, 0).toInt();
+
+    const ToolRun run = RunTool(args);
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    ASSERT_TRUE(testsupport::Run(QStringLiteral("pdftotext -f 1 -l 1 wide.pdf sheet.txt")));
+    QFile sheet(QStringLiteral("sheet.txt"));
+    ASSERT_TRUE(sheet.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(sheet.readAll().startsWith("Assembly: "));
+
+    // The first row of pages at 1200 dpi: the picture's red runs, glue strips blank but on the
+    // last page, add up to a metre, give or take the step of one picture pixel a page.
+    int extent = 0;
+    for (int page = 2; page < 2 + across; ++page) {
+        ASSERT_TRUE(testsupport::Run(
+            QStringLiteral("pdftoppm -r 1200 -gray -H 1500 -f %1 -l %1 -singlefile wide.pdf row")
+                .arg(page)));
+        extent += WidestDarkRow(QStringLiteral("row.pgm"));
+    }
+    const double metre = 1000 / 25.4 * 1200;
+    const double usable = printable * 0.95;
+    const double step = usable * widthPages * widthPages / 12000;
+    EXPECT_LE(std::abs(extent - metre), step / 2 + across) << extent << " pixels";
+    EXPECT_GT(pages, 0);
+}
