@@ -175,7 +175,8 @@ void TMainForm::ShowFinishedSize()
 
 void TMainForm::RealSizeEdited(bool width)
 {
-    if (showingFinishedSize)
+    // Without a size to start from (no printer) there are no pages to find.
+    if (showingFinishedSize || !CurrentFinishedSize().valid)
         return;
     const double value = (width ? ui->RealWidthEd : ui->RealHeightEd)->value();
     const bool inches = ui->SizeUnitBox->currentIndex() == kInchesIndex;

@@ -105,7 +105,13 @@ FinishedSize FinishedPosterSize(const PageRenderInputs& in, int32_t pageWidth, i
 double PagesForFinishedSize(bool width, double pixels, const PageRenderInputs& in,
                             int32_t pageWidth, int32_t pageHeight, int32_t dpiX, int32_t dpiY)
 {
-    // One side's extent depends on that side's size in pages alone.
+    const double current = width ? in.geometry.PosterWidthPages : in.geometry.PosterHeightPages;
+    // Nothing to size, or no size asked for: the pages stay as they are.
+    if (in.pictureWidth <= 0 || in.pictureHeight <= 0 || pageWidth <= 0 || pageHeight <= 0 ||
+        dpiX <= 0 || dpiY <= 0 || !std::isfinite(pixels) || pixels <= 0)
+        return current;
+    // One side's extent depends on that side's size in pages alone. Over more pages than the
+    // picture has pixels a page covers none, and the poster is as good as too large.
     const auto extent = [&](double pages) {
         PageRenderInputs at = in;
         pages = ConfineSizeValue(pages);
@@ -114,7 +120,8 @@ double PagesForFinishedSize(bool width, double pixels, const PageRenderInputs& i
         (width ? at.geometry.PosterWidthPages : at.geometry.PosterHeightPages) = pages;
         (width ? at.geometry.PagesAcross : at.geometry.PagesDown) = CeilPages(pages);
         const FinishedSize s = FinishedPosterSize(at, pageWidth, pageHeight, dpiX, dpiY);
-        return s.valid ? (width ? s.widthPixels : s.heightPixels) : 0.0;
+        return s.valid ? (width ? s.widthPixels : s.heightPixels)
+                       : std::numeric_limits<double>::infinity();
     };
     const auto best = [&](double pages) {
         pages = ConfineSizeValue(pages);

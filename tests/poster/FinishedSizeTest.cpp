@@ -178,4 +178,26 @@ TEST(FinishedSize, ASizeInCentimetresGivesTheNearestSizeThePagesCanHave)
     EXPECT_EQ(PagesForFinishedSize(true, 1e9, small, kPageW, kPageH, kDpi, kDpi), 100.0);
     small.options.UseFullPages = false;
     EXPECT_EQ(PagesForFinishedSize(true, 1, small, kPageW, kPageH, kDpi, kDpi), 0.1);
+
+    // A picture of 50 pixels has no page for 100 pages to cover: 70 cm takes the pages whose
+    // share of a pixel comes nearest, never the hundred.
+    PageRenderInputs tiny = TwoByTwo(true, false, false);
+    tiny.pictureWidth = 50;
+    tiny.pictureHeight = 40;
+    const double seventy = 70 / 2.54 * kDpi;
+    const double tinyPages = PagesForFinishedSize(true, seventy, tiny, kPageW, kPageH, kDpi, kDpi);
+    EXPECT_LT(tinyPages, 10);
+    tiny.geometry.PosterWidthPages = tinyPages;
+    tiny.geometry.PagesAcross = int32_t(std::ceil(tinyPages));
+    const FinishedSize got = FinishedPosterSize(tiny, kPageW, kPageH, kDpi, kDpi);
+    ASSERT_TRUE(got.valid);
+    double nearest = 1e300;
+    for (int32_t span = 1; span <= 50; ++span)
+        nearest = std::min(nearest, std::abs(50 * 4560.0 / span - seventy));
+    EXPECT_NEAR(std::abs(got.widthPixels - seventy), nearest, 1e-6);
+    // Without a picture or a printer the pages stay as they were.
+    tiny.pictureWidth = 0;
+    EXPECT_EQ(PagesForFinishedSize(true, seventy, tiny, kPageW, kPageH, kDpi, kDpi), tinyPages);
+    tiny.pictureWidth = 50;
+    EXPECT_EQ(PagesForFinishedSize(true, seventy, tiny, kPageW, kPageH, 0, 0), tinyPages);
 }
