@@ -308,10 +308,11 @@ ScanProgressDialog::ScanProgressDialog(uint32_t value, QWidget* parent)
     cancel->setObjectName(QStringLiteral("CancelButton"));
     setCancelButton(cancel);
     // Replacing the cancel button leaves the old button's Escape shortcut beside the new one's,
-    // and two shortcuts on one key cancel each other out. Escape reaches reject() instead.
+    // and two shortcuts on one key cancel each other out. Both are put out of action (the
+    // dialog owns them), and Escape reaches reject() instead.
     for (QShortcut* shortcut : findChildren<QShortcut*>())
         if (shortcut->key() == QKeySequence(QKeySequence::Cancel))
-            delete shortcut;
+            shortcut->setEnabled(false);
     setAutoClose(false);
     setAutoReset(false);
     setMinimumDuration(0);

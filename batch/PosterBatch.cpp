@@ -144,6 +144,15 @@ bool DeviceOffers(const ScannerCapabilities& caps, const ScanRequest& scan, QStr
                          Number(caps.resolutionMax));
         return false;
     }
+    const double step = caps.resolutionStep;
+    const double steps = step > 0 ? (scan.resolution - caps.resolutionMin) / step : 0;
+    if (step > 0 && std::abs(steps - std::round(steps)) > 1e-6) {
+        error = QStringLiteral("the scanner has no resolution of %1 dpi (it has %2 to %3 dpi in "
+                               "steps of %4)")
+                    .arg(Number(scan.resolution), Number(caps.resolutionMin),
+                         Number(caps.resolutionMax), Number(step));
+        return false;
+    }
     return true;
 }
 

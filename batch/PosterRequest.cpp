@@ -418,6 +418,10 @@ ParsedRequest ParseRequest(const QStringList& arguments)
         parsed.error = QStringLiteral("--test-page prints no picture");
         return parsed;
     }
+    if (r.testPage && parser.isSet(info)) {
+        parsed.error = QStringLiteral("--test-page and --info exclude each other");
+        return parsed;
+    }
 
     // The edits, in the order given. Brightness and contrast are one change, as the dialog's
     // OK makes it, at the place of the first of the two.
@@ -613,6 +617,11 @@ ParsedRequest ParseRequest(const QStringList& arguments)
             parsed.error = QStringLiteral("unknown paper size \"%1\"").arg(parser.value(paper));
             return parsed;
         }
+    }
+    // The test page has no picture to edit or save.
+    if (r.testPage && (!r.edits.empty() || !r.saveFile.isEmpty())) {
+        parsed.error = QStringLiteral("--test-page prints no picture");
+        return parsed;
     }
     return parsed;
 }

@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <cstring>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 extern char** environ;
@@ -27,6 +28,8 @@ const char* const kHelperName = "velmora-scan-helper";
 constexpr int kHelperFd = 3;
 // How long a helper that closed its socket gets to be reaped before it is killed.
 constexpr auto kEndingWait = std::chrono::milliseconds(200);
+// How long a killed helper is waited for before a thread of its own is left to reap it.
+constexpr auto kKillWait = std::chrono::seconds(1);
 
 std::mutex g_programLock;
 QString g_program;
@@ -66,8 +69,8 @@ QString ScanHelperProgram()
     }
     const QString folder = RunningProgramFolder();
     const QString name = QString::fromLatin1(kHelperName);
-    const QString installed =
-        QDir::cleanPath(folder + QStringLiteral("/../libexec/velmora/") + name);
+    const QString installed = QDir::cleanPath(
+        folder + QStringLiteral("/" VELMORA_HELPER_FROM_PROGRAMS "/") + name);
     if (QFileInfo(installed).isExecutable())
         return installed;
     return folder + QLatin1Char('/') + name;
@@ -85,7 +88,8 @@ QString HelperGarbledText()
     return QStringLiteral("The scanner driver sent data this program can't read.");
 }
 
-std::unique_ptr<ScanHelper> ScanHelper::Start(Clock::time_point deadline, QString* error)
+std::unique_ptr<ScanHelper> ScanHelper::Start(Clock::time_point deadline, int wakeFd,
+                                              QString* error)
 {
     const QString program = ScanHelperProgram();
     if (!QFileInfo(program).isExecutable()) {
@@ -141,11 +145,13 @@ std::unique_ptr<ScanHelper> ScanHelper::Start(Clock::time_point deadline, QStrin
     std::unique_ptr<ScanHelper> helper(new ScanHelper(pid, fds[0]));
     uint32_t type = 0;
     QByteArray payload;
-    switch (helper->Receive(&type, &payload, deadline, -1, error)) {
+    switch (helper->Receive(&type, &payload, deadline, wakeFd, error)) {
     case Got::Message:
         break;
-    case Got::TimedOut:
     case Got::Woken:
+        SetError(error, QString());
+        return nullptr;
+    case Got::TimedOut:
         SetError(error, QStringLiteral("The scanner library did not start in time."));
         return nullptr;
     case Got::Lost:
@@ -300,9 +306,22 @@ void ScanHelper::Kill()
     }
     if (reaped_)
         return;
+    // The helper leads a process group of its own: whatever a driver started in it goes too.
+    ::kill(-pid_, SIGKILL);
     ::kill(pid_, SIGKILL);
     int status = 0;
-    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    if (!Reap(kKillWait, &status)) {
+        // Stuck in the kernel (a device that does not answer): it goes when the kernel lets
+        // it, and a thread of its own waits for that, so that nobody here does.
+        const pid_t pid = pid_;
+        try {
+            std::thread([pid] {
+                int ignored = 0;
+                while (::waitpid(pid, &ignored, 0) < 0 && errno == EINTR) {
+                }
+            }).detach();
+        } catch (const std::system_error&) {
+        }
     }
     reaped_ = true;
 }

@@ -17,8 +17,10 @@ class ScanHelper
 public:
     using Clock = std::chrono::steady_clock;
 
-    // Starts the helper and waits for its greeting until the deadline. Null with *error.
-    static std::unique_ptr<ScanHelper> Start(Clock::time_point deadline, QString* error);
+    // Starts the helper and waits for its greeting until the deadline, or until wakeFd (-1:
+    // none) is readable, which gives null with an empty *error. Null with *error on failure.
+    static std::unique_ptr<ScanHelper> Start(Clock::time_point deadline, int wakeFd,
+                                             QString* error);
     ~ScanHelper(); // kills it if it is still there
     ScanHelper(const ScanHelper&) = delete;
     ScanHelper& operator=(const ScanHelper&) = delete;
@@ -40,6 +42,8 @@ public:
     // Why a helper that took no message is gone, for the user; it is killed if still there.
     QString LostText();
 
+    // Kills it, its process group with it, and reaps it; a helper the kernel holds on to is
+    // left to a thread of its own, so that this never waits long.
     void Kill();
     // Asks it to end and waits up to `grace`, then kills it.
     void Quit(std::chrono::milliseconds grace);
@@ -62,7 +66,7 @@ QString HelperSilentText(std::chrono::milliseconds timeout);
 QString HelperGarbledText();
 
 // The helper program: set for tests; empty, the one installed with the running program, found
-// at ../libexec/velmora/ from its folder, or in the folder itself.
+// in libexec/velmora/ beside its bin/ folder (as the build tree has them too), or in its folder.
 void SetScanHelperProgram(const QString& path);
 QString ScanHelperProgram();
 

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -36,8 +37,9 @@ constexpr size_t kKeptErrors = 16;
 constexpr auto kDefaultTimeout = std::chrono::minutes(2);
 // A cancelled scan's driver gets this long to stop before its helper is killed.
 constexpr auto kCancelGrace = std::chrono::milliseconds(700);
-// After its answer, a helper gets this long to close the device and say it is ready.
-constexpr auto kSettleTime = std::chrono::seconds(3);
+// After its answer, a helper gets this long to close the device and say it is ready: a scan
+// head may be on its way home.
+constexpr auto kSettleTime = std::chrono::seconds(10);
 // While the window's thread waits for an answer, it repaints this often.
 constexpr auto kPaintSlice = std::chrono::milliseconds(50);
 // How long a helper that is asked to end may take to stop its drivers.
@@ -157,10 +159,11 @@ void DropHelper(Core& c)
     c.helperPid = 0;
 }
 
-ScanHelper* Helper(Core& c, QString* error)
+// The helper, started if need be; wakeFd (-1: none) interrupts the start.
+ScanHelper* Helper(Core& c, QString* error, int wakeFd = -1)
 {
     if (!c.helper) {
-        c.helper = ScanHelper::Start(Clock::now() + Timeout(), error);
+        c.helper = ScanHelper::Start(Clock::now() + Timeout(), wakeFd, error);
         c.helperPid = c.helper ? c.helper->pid() : 0;
     }
     return c.helper.get();
@@ -168,7 +171,7 @@ ScanHelper* Helper(Core& c, QString* error)
 
 // Waits for the helper's word that the request is over; a helper that does not give it in
 // time, or says something else, is killed.
-void Settle(Core& c)
+void Settle(Core& c, int wakeFd = -1)
 {
     if (!c.helper)
         return;
@@ -177,7 +180,8 @@ void Settle(Core& c)
         uint32_t type = 0;
         QByteArray payload;
         QString ignored;
-        const ScanHelper::Got got = c.helper->Receive(&type, &payload, deadline, -1, &ignored);
+        // Woken: the program is ending and will not wait for the device.
+        const ScanHelper::Got got = c.helper->Receive(&type, &payload, deadline, wakeFd, &ignored);
         if (got == ScanHelper::Got::Message && type == uint32_t(Message::Alive))
             continue;
         if (got != ScanHelper::Got::Message || type != uint32_t(Message::Ready))
@@ -360,9 +364,12 @@ private:
 // protocol or its deadlines; otherwise it is left to settle.
 PictureRecord ScanThroughHelper(Core& c, uint32_t value, const ScanRequest& request, QString* error)
 {
-    ScanHelper* helper = Helper(c, error);
-    if (!helper)
+    ScanHelper* helper = Helper(c, error, c.wake);
+    if (!helper) {
+        if (c.cancel)
+            SetError(error, QString::fromLatin1(kCancelled));
         return {};
+    }
     const std::chrono::milliseconds timeout = Timeout();
     const QString cancelled = QString::fromLatin1(kCancelled);
     if (!helper->Send(Message::Scan, scanwire::EncodeRequest(request))) {
@@ -492,7 +499,7 @@ void RunScan(uint32_t value, const ScanRequest& request, bool hadReceiver)
         error = QString::fromLatin1(kNoMemory);
     }
     Finish(value, picture, error, hadReceiver);
-    Settle(c);
+    Settle(c, c.wake);
     ReleaseBusy(c);
 }
 
@@ -722,14 +729,17 @@ PictureRecord ScanToPicture(const ScanRequest& request, QString* error)
 void ShutdownScanner()
 {
     Core& c = TheCore();
-    uint32_t running = 0;
     {
+        // Whatever scan runs is cancelled, and a scan's helper still closing its device is not
+        // waited for: the program is going.
         const std::lock_guard lock(c.m);
-        if (c.scanning)
-            running = c.current;
+        if (c.scanning || c.settling) {
+            c.cancel = true;
+            const uint64_t one = 1;
+            while (::write(c.wake, &one, sizeof one) < 0 && errno == EINTR) {
+            }
+        }
     }
-    if (running)
-        CancelScan(running);
 
     // Every wait of the worker has a deadline, so this ends.
     std::thread worker;

@@ -246,6 +246,10 @@ int main(int argc, char** argv)
         return kExitUsage;
     }
     g_fd = std::atoi(argv[2]);
+    if (g_fd <= STDERR_FILENO)
+        return kExitUsage;
+    // Nothing of the program's but the socket: a pipe it left open to us would never end.
+    ::close_range(unsigned(g_fd) + 1, ~0U, 0);
     ::signal(SIGPIPE, SIG_IGN);
 
     SANE_Int version = 0;

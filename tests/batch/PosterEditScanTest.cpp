@@ -360,6 +360,10 @@ TEST(batch_scan, ADepthOrResolutionTheScannerLacksIsRefusedWithWhatItHas)
          "velmora-poster: the scanner has no resolution of 5000 dpi (it has 1 to 1200 dpi)\n"},
         {{QStringLiteral("--scan-resolution"), QStringLiteral("0.5")},
          "velmora-poster: the scanner has no resolution of 0.5 dpi (it has 1 to 1200 dpi)\n"},
+        // The device's own steps: whole dots per inch.
+        {{QStringLiteral("--scan-resolution"), QStringLiteral("30.5")},
+         "velmora-poster: the scanner has no resolution of 30.5 dpi (it has 1 to 1200 dpi in "
+         "steps of 1)\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());

@@ -681,7 +681,14 @@ TEST(batch_tool, TheTestPageRulersAreExactToTheDevicePixel)
     EXPECT_EQ(dry.status, 0) << dry.err.toStdString();
     EXPECT_TRUE(dry.out.contains(QStringLiteral("4724 and 4800 pixels at 1200 dpi")))
         << dry.out.toStdString();
-    EXPECT_EQ(RunTool({QStringLiteral("--test-page"), QStringLiteral("photo.jpg")}).status, 2);
+    for (const QStringList& bad :
+         {QStringList{QStringLiteral("--test-page"), QStringLiteral("photo.jpg")},
+          QStringList{QStringLiteral("--test-page"), QStringLiteral("--info")},
+          QStringList{QStringLiteral("--test-page"), QStringLiteral("--mirror")},
+          QStringList{QStringLiteral("--test-page"), QStringLiteral("--scan")},
+          QStringList{QStringLiteral("--test-page"), QStringLiteral("--save"),
+                      QStringLiteral("x.png")}})
+        EXPECT_EQ(RunTool(bad).status, 2) << bad.join(QLatin1Char(' ')).toStdString();
 
     const ToolRun run =
         RunTool({QStringLiteral("--test-page"), QStringLiteral("-o"), QStringLiteral("test.pdf")});
