@@ -14,6 +14,7 @@
 #include "PageCanvas.h"
 #include "PosterSize.h"
 #include "PosterTypes.h"
+#include "PrintJob.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -153,6 +154,8 @@ private:
     SizeInputs CurrentSizeInputs() const;
     SpinSizeEdits SizeEditsOfWindow() const;
     void SizeEditChanged(SizeSide side);
+    // Where a finished print job went, on the Print page.
+    void ShowWhereItWent(const PrintResult& result);
     FinishedSize CurrentFinishedSize() const;
     void RealSizeEdited(bool width);
     bool showingFinishedSize = false; // while the line writes the size edits

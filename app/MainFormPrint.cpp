@@ -8,6 +8,7 @@
 #include "TestPage.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QPrinter>
 #include <QScopedValueRollback>
 
@@ -51,6 +52,14 @@ void TMainForm::PrintBtnClick()
     in.jpeg = CurrentJpeg;
     in.pageLabels = ui->LabelsCheck->isChecked();
     in.assemblySheet = ui->AssemblySheetCheck->isChecked();
+    // No page would leave no document, and for a PDF file no file: say so rather than nothing.
+    if (PagesToPrint(in).empty()) {
+        ShowMessage(this, QStringLiteral("Every page is left out: nothing to print."),
+                    QMessageBox::Information);
+        return;
+    }
+    ui->PrintResultLabel->clear();
+    ui->PrintResultLabel->setToolTip(QString());
 
     ui->ProgressBar1->setValue(0);
     ui->ProgressBar1->setMaximum(Geometry.PagesAcross * Geometry.PagesDown);
@@ -66,8 +75,32 @@ void TMainForm::PrintBtnClick()
         });
     }
     ui->ProgressBar1->setValue(0);
-    if (!result.ok())
+    if (!result.ok()) {
         ShowError(this, result.error);
+        return;
+    }
+    ShowWhereItWent(result);
+}
+
+void TMainForm::ShowWhereItWent(const PrintResult& result)
+{
+    QPrinter& printer = Printer->printer();
+    QString where;
+    if (Printer->isPdfFile())
+        where = QDir::toNativeSeparators(printer.outputFileName());
+    else if (result.jobId > 0)
+        where = QStringLiteral("%1, job %2%3")
+                    .arg(printer.printerName())
+                    .arg(result.jobId)
+                    .arg(result.queued ? QStringLiteral(" (queued: the printer is stopped)")
+                                       : QString());
+    else
+        where = printer.printerName();
+    const QString text = QStringLiteral("Sent to ") + where;
+    // A long path is cut in the middle; the whole of it is in the tooltip.
+    ui->PrintResultLabel->setText(ui->PrintResultLabel->fontMetrics().elidedText(
+        text, Qt::ElideMiddle, ui->PrintResultLabel->width()));
+    ui->PrintResultLabel->setToolTip(text);
 }
 
 void TMainForm::RadioButton4Click() {}

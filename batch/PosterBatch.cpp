@@ -303,17 +303,6 @@ PrintJobInputs JobInputs(const PosterRequest& r, const PosterGeometry& g, const 
     return in;
 }
 
-std::vector<std::pair<int, int>> PagesToPrint(const PrintJobInputs& in)
-{
-    std::vector<std::pair<int, int>> pages;
-    for (const auto& page :
-         PageOrder(in.order, in.render.geometry.PagesAcross, in.render.geometry.PagesDown))
-        if (in.choice == PageChoice::AllPages ||
-            in.pagesOff[PageIndex(page.first, page.second)] == 0)
-            pages.push_back(page);
-    return pages;
-}
-
 QString PageText(const std::pair<int, int>& page)
 {
     return QStringLiteral("%1,%2").arg(page.first).arg(page.second);

@@ -399,6 +399,17 @@ PrintResult PrintPoster(PageSink& sink, const PictureRecord& picture, const Prin
     return result;
 }
 
+std::vector<std::pair<int, int>> PagesToPrint(const PrintJobInputs& in)
+{
+    std::vector<std::pair<int, int>> pages;
+    for (const auto& page :
+         PageOrder(in.order, in.render.geometry.PagesAcross, in.render.geometry.PagesDown))
+        if (in.choice == PageChoice::AllPages ||
+            in.pagesOff[PageIndex(page.first, page.second)] == 0)
+            pages.push_back(page);
+    return pages;
+}
+
 PrintResult PrintTestPage(PageSink& sink, int32_t dpiX, int32_t dpiY)
 {
     PrintResult result;

@@ -130,5 +130,8 @@ inline const char* const kPosterDocName = "Kantelberg Poster";
 PrintResult PrintPoster(PageSink& sink, const PictureRecord& picture, const PrintJobInputs& in,
                         const std::function<void(int visited, int total)>& progress);
 
+// The poster pages the job prints, in print order.
+std::vector<std::pair<int, int>> PagesToPrint(const PrintJobInputs& in);
+
 // The scale check, one sheet, on the sink's paper at the printer's resolution.
 PrintResult PrintTestPage(PageSink& sink, int32_t dpiX, int32_t dpiY);

@@ -104,6 +104,40 @@ TEST(PrintWindow, PrintingSendsOnePdfPagePerPrintedPosterPage)
         QStringLiteral("pdfinfo '%1' | grep -Eq '^Pages: +%2$'").arg(pdf).arg(pages - 1)));
 }
 
+TEST(PrintWindow, ThePrintPageSaysWhereThePosterWentOrThatNothingIsLeftToPrint)
+{
+    StartedProgram program;
+    TMainForm& w = *program.window;
+    Ui::MainForm& ui = w.Form();
+    const QString pdf = testsupport::TestDir() + QStringLiteral("/where.pdf");
+    w.Printer->printer().setOutputFileName(pdf);
+    ui.BreitEd->setValue(2.0);
+    ui.PrintBtn->click();
+    ASSERT_TRUE(QFile::exists(pdf));
+    EXPECT_EQ(ui.PrintResultLabel->toolTip(), QStringLiteral("Sent to ") + pdf);
+    EXPECT_FALSE(ui.PrintResultLabel->text().isEmpty());
+
+    // Every page switched off, and only those on to be printed: a box says so, and nothing
+    // is written.
+    QFile::remove(pdf);
+    for (int column = 0; column < w.Geometry.PagesAcross; ++column)
+        for (int row = 0; row < w.Geometry.PagesDown; ++row)
+            w.PageOffGrid[PageIndex(column, row)] = 1;
+    ui.RadioButton4->setChecked(true);
+    {
+        const auto seen = AnswerNextMessageBox(QMessageBox::Ok);
+        ui.PrintBtn->click();
+        SettleEvents();
+        EXPECT_TRUE(seen->seen);
+        EXPECT_EQ(seen->text, QStringLiteral("Every page is left out: nothing to print."));
+    }
+    EXPECT_FALSE(QFile::exists(pdf));
+    // All pages printed again, whatever is switched off.
+    ui.RadioButton3->setChecked(true);
+    ui.PrintBtn->click();
+    EXPECT_TRUE(QFile::exists(pdf));
+}
+
 TEST(PrintWindow, LabelsAndTheAssemblySheetAreThePrintPagesChoice)
 {
     if (!testsupport::HaveProgram(QStringLiteral("pdftotext")) ||
