@@ -146,6 +146,22 @@ void Dragged(EditViewState& s, int32_t x, int32_t y)
     s.SelTop = PictureFromView(s.ViewSelTop, s.ViewScaleY);
     s.SelBottom = PictureFromView(s.ViewSelBottom, s.ViewScaleY);
 
+    // A drag that reaches the edge's stop, or goes past it, takes the selection to the picture's
+    // last column or row: one view pixel may stand for many picture pixels, and the stop lies
+    // short of the drawn picture's end.
+    if (x >= lastX && s.PictureWidth > 0) {
+        if (s.MoveRight)
+            s.SelRight = s.PictureWidth;
+        if (s.MoveLeft)
+            s.SelLeft = s.PictureWidth;
+    }
+    if (y >= lastY && s.PictureHeight > 0) {
+        if (s.MoveBottom)
+            s.SelBottom = s.PictureHeight;
+        if (s.MoveTop)
+            s.SelTop = s.PictureHeight;
+    }
+
     // The edge under the pointer keeps following it after it passed the opposite edge.
     if (s.SelRight < s.SelLeft) {
         std::swap(s.SelLeft, s.SelRight);

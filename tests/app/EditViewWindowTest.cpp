@@ -45,9 +45,11 @@ TEST(EditViewWindow, DraggingOutOfTheViewStopsInsideThePicture)
     QTest::mousePress(ui.PaintBox2, Qt::LeftButton, {}, QPoint(100, 100));
     QTest::mouseMove(ui.PaintBox2, QPoint(2000, 1500)); // far outside the window
     QTest::mouseRelease(ui.PaintBox2, Qt::LeftButton, {}, QPoint(2000, 1500));
-    EXPECT_EQ(w.View.ViewSelRight, w.View.ViewLastX - 1);
-    EXPECT_LE(w.View.SelRight, 320);
-    EXPECT_LE(w.View.SelBottom, 200);
+    // The whole rest of the 320 x 200 picture, to its last column and row, framed on its last
+    // drawn pixels as the whole picture is.
+    EXPECT_EQ(w.View.ViewSelRight, w.View.ViewLastX);
+    EXPECT_EQ(w.View.SelRight, 320);
+    EXPECT_EQ(w.View.SelBottom, 200);
     EXPECT_LE(w.View.SelLeft, w.View.SelRight);
 }
 

@@ -103,11 +103,12 @@ TEST(EditView, DraggedEdgesStopInsideTheDrawnPicture)
         int x, y;
         int left, top, right, bottom;
     };
-    // Pressed at (50, 50); drawn 341 x 200.
+    // Pressed at (50, 50); drawn 341 x 200. The dragged edges stop at the drawn size minus 2; the
+    // selection then takes the picture to its last column and row.
     const Case cases[] = {
-        {1000, 1000, 50, 50, 339, 198}, // drawn size minus 2
-        {-40, -40, 0, 0, 50, 50},
-        {20000, -20000, 50, 0, 339, 50},
+        {1000, 1000, 50, 50, 341, 200}, {339, 198, 50, 50, 341, 200}, // at the stops themselves
+        {338, 197, 50, 50, 338, 197},                                 // one short of them
+        {-40, -40, 0, 0, 50, 50},       {20000, -20000, 50, 0, 341, 50},
     };
     for (const auto& c : cases) {
         EditViewState s = ScaleOne();
@@ -117,8 +118,24 @@ TEST(EditView, DraggedEdgesStopInsideTheDrawnPicture)
         EXPECT_EQ(s.SelTop, c.top) << c.x;
         EXPECT_EQ(s.SelRight, c.right) << c.x;
         EXPECT_EQ(s.SelBottom, c.bottom) << c.x;
+        // Drawn on the picture's last pixels at the most, as a whole-picture selection is.
+        EXPECT_LE(s.ViewSelRight, 340);
+        EXPECT_LE(s.ViewSelBottom, 199);
         ExpectInside(s);
     }
+
+    // A photo drawn at a twentieth of its size: every view pixel is many picture pixels, and a
+    // drag past the corner still selects the whole of it, so that a cut keeps every pixel.
+    EditViewState photo;
+    SelectWholePicture(photo, 6000, 4000);
+    LayoutView(photo, 341, 277, 6000, 4000);
+    Pressed(photo, 0, 0);
+    Dragged(photo, 400, 300);
+    EXPECT_EQ(photo.SelLeft, 0);
+    EXPECT_EQ(photo.SelTop, 0);
+    EXPECT_EQ(photo.SelRight, 6000);
+    EXPECT_EQ(photo.SelBottom, 4000);
+    ExpectInside(photo);
 }
 
 TEST(EditView, LeftEdgeFlungPastTheRightEdgeStaysInside)
@@ -134,7 +151,7 @@ TEST(EditView, LeftEdgeFlungPastTheRightEdgeStaysInside)
     Dragged(s, 5000, 100);
     ExpectInside(s);
     EXPECT_EQ(s.SelLeft, 200);
-    EXPECT_EQ(s.SelRight, 339);
+    EXPECT_EQ(s.SelRight, 341); // to the picture's last column
     EXPECT_TRUE(s.MoveRight);
     EXPECT_FALSE(s.MoveLeft);
 }
