@@ -81,6 +81,10 @@ void TMainForm::UpdateOptions(QObject* /*Sender*/)
     ui->IncEd->setEnabled(update.incrementEnabled);
     ui->BreitEd->setSingleStep(update.sizeStep);
     ui->HochEd->setSingleStep(update.sizeStep);
+    // Whole pages round a typed size: only once it is typed (Enter, or the edit left), or
+    // 2.6 would be taken as 2 when the 2 is typed.
+    ui->BreitEd->setKeyboardTracking(!Options.UseFullPages);
+    ui->HochEd->setKeyboardTracking(!Options.UseFullPages);
 }
 
 void TMainForm::KrandxlEdChange()

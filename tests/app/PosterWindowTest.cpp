@@ -199,3 +199,59 @@ TEST(PosterWindow, TheTestPageGoesBesideThePosterFile)
     EXPECT_EQ(w.Printer->printer().outputFileName(), poster);
     EXPECT_FALSE(w.PrintJobRunning);
 }
+
+TEST(PosterWindow, ANumberTypedOutOfRangeIsBroughtIntoItWhenTheEditIsLeft)
+{
+    StartedProgram program;
+    TMainForm& w = *program.window;
+    Ui::MainForm& ui = w.Form();
+    const struct
+    {
+        QAbstractSpinBox* edit;
+        const char* typed;
+        double expected;
+    } cases[] = {
+        {ui.BreitEd, "0", 0.1}, {ui.BreitEd, "0.05", 0.1}, {ui.BreitEd, "150", 100},
+        {ui.HochEd, "0", 0.1},  {ui.IncEd, "5", 1.0},      {ui.ZoomEd, "20", 10},
+        {ui.ZoomEd, "0", 0.1},  {ui.KrandxlEd, "15", 10},  {ui.KrandylEd, "15", 10},
+        {ui.KrandxlEd, "7", 7},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.edit->objectName().toStdString() + " " + c.typed);
+        TypeInto(c.edit, QString::fromLatin1(c.typed));
+        // While the edit has the focus the number stays as typed.
+        EXPECT_TRUE(c.edit->text().startsWith(QString::fromLatin1(c.typed)))
+            << c.edit->text().toStdString();
+        ui.QuitBtn->setFocus(); // the edit is left
+        QCoreApplication::processEvents();
+        const double value = c.edit->property("value").toDouble();
+        EXPECT_NEAR(value, c.expected, 1e-9);
+    }
+    // The glue strip in force is the one the edit shows.
+    EXPECT_EQ(ui.KrandxlEd->value(), 7);
+    EXPECT_EQ(ui.KrandylEd->value(), 10);
+}
+
+TEST(PosterWindow, WholePagesRoundATypedWidthOnceItIsTyped)
+{
+    StartedProgram program;
+    TMainForm& w = *program.window;
+    Ui::MainForm& ui = w.Form();
+    ui.CheckBox5->setChecked(true); // "Use full pages"
+    for (const auto& [typed, pages] :
+         {std::pair{"2.6", 3.0}, std::pair{"3.5", 4.0}, std::pair{"4.5", 4.0}}) {
+        SCOPED_TRACE(typed);
+        ui.BreitEd->setFocus();
+        ui.BreitEd->selectAll();
+        // At a person's pace, a key every 50 ms.
+        QTest::keyClicks(ui.BreitEd, QString::fromLatin1(typed), Qt::NoModifier, 50);
+        QTest::keyClick(ui.BreitEd, Qt::Key_Return);
+        EXPECT_EQ(w.Geometry.PosterWidthPages, pages);
+        EXPECT_EQ(w.Geometry.PagesAcross, int(pages));
+        EXPECT_EQ(ui.BreitEd->value(), pages);
+    }
+    // Without whole pages every keystroke counts at once, as before.
+    ui.CheckBox5->setChecked(false);
+    TypeInto(ui.BreitEd, QStringLiteral("2.6"));
+    EXPECT_DOUBLE_EQ(w.Geometry.PosterWidthPages, 2.6);
+}

@@ -1,0 +1,85 @@
+// The window's spin edits: a number typed out of an edit's range stays in the edit while it has
+// the focus and is brought into the range when the edit is left (Qt's own refuse the keystroke
+// that leaves the range, and put the old value back on leaving a number below it).
+#pragma once
+
+#include <QDoubleSpinBox>
+#include <QLocale>
+#include <QSpinBox>
+#include <QValidator>
+
+#include <algorithm>
+
+namespace spinedits {
+
+// The number in an edit's text, without its prefix and suffix; false when there is none.
+template <class Box> bool NumberIn(const Box& box, QString text, double* value)
+{
+    if (!box.prefix().isEmpty() && text.startsWith(box.prefix()))
+        text.remove(0, box.prefix().size());
+    if (!box.suffix().isEmpty() && text.endsWith(box.suffix()))
+        text.chop(box.suffix().size());
+    text = text.trimmed();
+    bool ok = false;
+    *value = box.locale().toDouble(text, &ok);
+    if (!ok)
+        *value = QLocale::c().toDouble(text, &ok);
+    return ok;
+}
+
+} // namespace spinedits
+
+class RangeSpinBox : public QSpinBox
+{
+public:
+    explicit RangeSpinBox(QWidget* parent = nullptr) : QSpinBox(parent)
+    {
+        setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
+    }
+
+    QValidator::State validate(QString& text, int& pos) const override
+    {
+        const QValidator::State state = QSpinBox::validate(text, pos);
+        double v = 0;
+        if (state == QValidator::Invalid && spinedits::NumberIn(*this, text, &v) &&
+            v == double(qint64(v)))
+            return QValidator::Intermediate;
+        return state;
+    }
+
+    void fixup(QString& text) const override
+    {
+        double v = 0;
+        if (spinedits::NumberIn(*this, text, &v))
+            text = textFromValue(int(std::clamp<double>(v, minimum(), maximum())));
+        else
+            QSpinBox::fixup(text);
+    }
+};
+
+class RangeDoubleSpinBox : public QDoubleSpinBox
+{
+public:
+    explicit RangeDoubleSpinBox(QWidget* parent = nullptr) : QDoubleSpinBox(parent)
+    {
+        setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
+    }
+
+    QValidator::State validate(QString& text, int& pos) const override
+    {
+        const QValidator::State state = QDoubleSpinBox::validate(text, pos);
+        double v = 0;
+        if (state == QValidator::Invalid && spinedits::NumberIn(*this, text, &v))
+            return QValidator::Intermediate;
+        return state;
+    }
+
+    void fixup(QString& text) const override
+    {
+        double v = 0;
+        if (spinedits::NumberIn(*this, text, &v))
+            text = textFromValue(std::clamp(v, minimum(), maximum()));
+        else
+            QDoubleSpinBox::fixup(text);
+    }
+};
