@@ -40,8 +40,10 @@ struct GifCloser
 using GifPtr = std::unique_ptr<GifFileType, GifCloser>;
 
 // Steps over extensions up to the first image; false when there is none or the file breaks off.
-bool FindFirstImage(GifFileType* gif)
+// The colour index the image leaves transparent goes to *transparent (-1: none).
+bool FindFirstImage(GifFileType* gif, int* transparent)
 {
+    *transparent = NO_TRANSPARENT_COLOR;
     for (;;) {
         GifRecordType type = UNDEFINED_RECORD_TYPE;
         if (DGifGetRecordType(gif, &type) == GIF_ERROR)
@@ -54,6 +56,10 @@ bool FindFirstImage(GifFileType* gif)
         GifByteType* block = nullptr;
         if (DGifGetExtension(gif, &code, &block) == GIF_ERROR)
             return false;
+        GraphicsControlBlock control;
+        if (code == GRAPHICS_EXT_FUNC_CODE && block && block[0] >= 4 &&
+            DGifExtensionToGCB(block[0], block + 1, &control) == GIF_OK)
+            *transparent = control.TransparentColor;
         while (block)
             if (DGifGetExtensionNext(gif, &block) == GIF_ERROR)
                 return false;
@@ -86,7 +92,8 @@ DirectResult ReadGif(const uint8_t* data, size_t size, const PictureClaim& claim
     MemoryReader reader{data, size, 0};
     int error = 0;
     const GifPtr gif(DGifOpen(&reader, ReadFromMemory, &error));
-    if (!gif || !FindFirstImage(gif.get()))
+    int transparent = NO_TRANSPARENT_COLOR;
+    if (!gif || !FindFirstImage(gif.get(), &transparent))
         return DirectResult::Damaged;
 
     const GifImageDesc& image = gif->Image;
@@ -102,6 +109,9 @@ DirectResult ReadGif(const uint8_t* data, size_t size, const PictureClaim& claim
         const GifColorType& c = map->Colors[i];
         table.bmiColors[i] = {c.Blue, c.Green, c.Red, 0};
     }
+    // What the picture leaves transparent is paper.
+    if (map && transparent >= 0 && transparent < colours)
+        table.bmiColors[transparent] = {255, 255, 255, 0};
     // Without any colour table the indices are shown as a grey ramp.
     PictureRecord picture = newdib(width, height, depth, map ? &table : nullptr, map ? colours : 0);
     if (!picture.Bits)

@@ -108,14 +108,30 @@ DirectResult ReadPng(const uint8_t* data, size_t size, const PictureClaim& claim
         if (!png_get_PLTE(reader.png, reader.info, &palette, &count) || count < 1)
             return DirectResult::Damaged;
         colours = std::min(count, 256);
-        for (int i = 0; i < colours; ++i)
-            table.bmiColors[i] = {palette[i].blue, palette[i].green, palette[i].red, 0};
+        // Entries with an alpha of their own (tRNS) are laid over white, as paper.
+        png_bytep alphas = nullptr;
+        int alphaCount = 0;
+        if (!png_get_tRNS(reader.png, reader.info, &alphas, &alphaCount, nullptr))
+            alphaCount = 0;
+        for (int i = 0; i < colours; ++i) {
+            const uint8_t a = i < alphaCount && alphas ? alphas[i] : 255;
+            table.bmiColors[i] = {OverWhite(palette[i].blue, a), OverWhite(palette[i].green, a),
+                                  OverWhite(palette[i].red, a), 0};
+        }
         png_set_packing(reader.png);
         layout = Layout::Indices;
         depth = DepthForColours(colours);
         break;
     }
     case PNG_COLOR_TYPE_GRAY:
+        if (png_get_valid(reader.png, reader.info, PNG_INFO_tRNS)) {
+            // A grey left transparent: as colour with alpha, over white.
+            png_set_tRNS_to_alpha(reader.png);
+            png_set_gray_to_rgb(reader.png);
+            png_set_bgr(reader.png);
+            layout = Layout::Bgra;
+            break;
+        }
         png_set_expand_gray_1_2_4_to_8(reader.png);
         layout = Layout::Indices;
         depth = 8; // the grey ramp of a new picture
@@ -131,6 +147,10 @@ DirectResult ReadPng(const uint8_t* data, size_t size, const PictureClaim& claim
         break;
     default:
         png_set_bgr(reader.png);
+        if (png_get_valid(reader.png, reader.info, PNG_INFO_tRNS)) {
+            png_set_tRNS_to_alpha(reader.png); // a colour left transparent
+            layout = Layout::Bgra;
+        }
         break;
     }
     const int passes = png_set_interlace_handling(reader.png);

@@ -521,3 +521,42 @@ TEST(ReadPictureFile, ReadsAHeaderlessDib)
 }
 
 } // namespace
+
+// A logo on a transparent background is a logo on paper, in every way a file can say so.
+TEST(ReadPictureFile, TransparencyIsPaper)
+{
+    if (!testsupport::HaveProgram("convert"))
+        GTEST_SKIP() << "ImageMagick missing";
+    const char* draw = "-size 40x30 xc:none -fill '#c00000' -draw 'rectangle 10,10 29,19'";
+    const struct
+    {
+        const char* file;
+        const char* how;
+    } cases[] = {
+        {"palette.png", "PNG8:"},    // indexed, alpha in tRNS
+        {"rgba.png", "PNG32:"},      // colour with alpha
+        {"trns.png", "PNG24:"},      // one colour left transparent
+        {"transparent.gif", "GIF:"}, // a transparent index
+        {"alpha.tga",
+         "TGA:"}, // through SDL_image       {"alpha.tif", "TIFF:"}, {"alpha.bmp", "BMP3:"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string path = testsupport::TestDir().toStdString() + "/" + c.file;
+        ASSERT_TRUE(testsupport::Run(QStringLiteral("convert %1 %2'%3'")
+                                         .arg(QString::fromLatin1(draw), QString::fromLatin1(c.how),
+                                              QString::fromStdString(path))));
+        const PictureRead read = ReadPictureFile(path.c_str());
+        ASSERT_NE(read.picture.Bits, nullptr) << ReadFailureText(read);
+        const auto colour = [&](int x, int y) {
+            const int32_t v = getpixel(read.picture, x, y);
+            if (read.picture.Info->bmiHeader.biBitCount == 24)
+                return v & 0xFFFFFF;
+            const RGBQUAD& q = read.picture.Info->bmiColors[v];
+            return q.rgbRed << 16 | q.rgbGreen << 8 | q.rgbBlue;
+        };
+        EXPECT_EQ(colour(2, 2), 0xFFFFFF) << std::hex << getpixel(read.picture, 2, 2);
+        EXPECT_EQ(colour(15, 15), 0xC00000);
+        deldib(read.picture);
+    }
+}
