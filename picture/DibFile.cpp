@@ -349,6 +349,10 @@ DirectResult Decode(const uint8_t* data, size_t size, const PictureClaim& claim,
         return ReadPng(data, size, claim, out);
     case PictureType::Tiff:
         return ReadTiff(data, size, claim, out);
+    case PictureType::Pcx:
+        if (IsRgbaPcx(data, size))
+            return ReadRgbaPcx(data, size, claim, out);
+        return ReadWithSdl(data, size, claim, out);
     default:
         return ReadWithSdl(data, size, claim, out);
     }

@@ -135,6 +135,10 @@ enum class DirectResult
 // plus kDecoderWorkingBytes.
 DirectResult ReadJpeg(const uint8_t* data, size_t size, const PictureClaim& claim,
                       PictureRecord& out);
+// PCX of four planes, red, green, blue and alpha (DibPcx.cpp).
+bool IsRgbaPcx(const uint8_t* data, size_t size);
+DirectResult ReadRgbaPcx(const uint8_t* data, size_t size, const PictureClaim& claim,
+                         PictureRecord& out);
 DirectResult ReadGif(const uint8_t* data, size_t size, const PictureClaim& claim,
                      PictureRecord& out);
 DirectResult ReadPng(const uint8_t* data, size_t size, const PictureClaim& claim,

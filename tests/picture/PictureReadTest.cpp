@@ -560,3 +560,63 @@ TEST(ReadPictureFile, TransparencyIsPaper)
         deldib(read.picture);
     }
 }
+
+// PCX of red, green, blue and alpha planes, which SDL_image refuses: read, alpha over white.
+TEST(ReadPictureFile, ReadsAPcxOfFourPlanes)
+{
+    // 3 x 2 pixels, planes of 4 bytes (whole 16-bit words). Row 0 opaque, clear, opaque; row 1
+    // coded with runs, one of them running on from the red plane into the green one.
+    QByteArray file(128, '\0');
+    file[0] = 0x0A;
+    file[1] = 5;
+    file[2] = 1;
+    file[3] = 8;
+    file[8] = 2;  // x max
+    file[10] = 1; // y max
+    file[65] = 4;
+    file[66] = 4;
+    file[68] = 1;
+    const auto raw = [&](std::initializer_list<int> bytes) {
+        for (int b : bytes) {
+            if (b >= 0xC0)
+                file.append(char(0xC1));
+            file.append(char(b));
+        }
+    };
+    // Row 0: red 0x80 0x00 0x30 pad, green 0x10 0x00 0x40 pad, blue 0x20 0x00 0x50 pad,
+    // alpha 255 0 255 pad.
+    raw({0x80, 0x00, 0x30, 0x00, 0x10, 0x00, 0x40, 0x00, 0x20, 0x00, 0x50, 0x00, 0xFF, 0x00, 0xFF,
+         0x00});
+    // Row 1: red 0x11 x 3 and the pad, then green's 0x11 too: one run of 5.
+    file.append(char(0xC5));
+    file.append(char(0x11));
+    raw({0x22, 0x33, 0x00}); // green's other three
+    file.append(char(0xC4)); // blue, four of 0x44
+    file.append(char(0x44));
+    file.append(char(0xC4)); // alpha, four of 255
+    file.append(char(0xFF));
+    const std::string path = testsupport::TestDir().toStdString() + "/four.pcx";
+    QFile out(QString::fromStdString(path));
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(file);
+    out.close();
+
+    const PictureRead read = ReadPictureFile(path.c_str());
+    ASSERT_NE(read.picture.Bits, nullptr) << ReadFailureText(read);
+    EXPECT_EQ(read.picture.Info->bmiHeader.biBitCount, 24);
+    EXPECT_EQ(getpixel(read.picture, 0, 0), 0x801020);
+    EXPECT_EQ(getpixel(read.picture, 1, 0), 0xFFFFFF); // clear: paper
+    EXPECT_EQ(getpixel(read.picture, 2, 0), 0x304050);
+    EXPECT_EQ(getpixel(read.picture, 0, 1), 0x111144);
+    EXPECT_EQ(getpixel(read.picture, 1, 1), 0x112244);
+    EXPECT_EQ(getpixel(read.picture, 2, 1), 0x113344);
+    deldib(read.picture);
+
+    // Cut short in its last row: damaged.
+    out.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    out.write(file.chopped(3));
+    out.close();
+    const PictureRead cut = ReadPictureFile(path.c_str());
+    EXPECT_EQ(cut.picture.Bits, nullptr);
+    EXPECT_EQ(cut.failure, ReadFailure::Damaged);
+}
