@@ -53,6 +53,8 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui:
 
     // The load page starts in the current directory, on the volume that holds it.
     SetUpDirectoryList();
+    connect(&DirectoryWatch, &QFileSystemWatcher::directoryChanged, this,
+            [this] { DirectoryChanged(); });
     ShowDirectory(QDir::currentPath());
 }
 

@@ -17,6 +17,7 @@
 #include "PrintJob.h"
 
 #include <QDialog>
+#include <QFileSystemWatcher>
 #include <QPointer>
 #include <QWidget>
 
@@ -164,6 +165,10 @@ private:
     // Opens the directory: the lists show its way from the volume's root and its files.
     void ShowDirectory(const QString& path);
     void ShowMatchingFiles();
+    // Something in the open directory changed, or it went: the lists are read again.
+    void DirectoryChanged();
+    QFileSystemWatcher DirectoryWatch;
+    QString OpenDirectory; // the directory the lists show
     // A new picture of its own size in place of the current one, with everything that follows
     // the size: the load page's fields, the whole-picture selection and the refitted poster.
     // False, and nothing changed, when the picture could not be made.

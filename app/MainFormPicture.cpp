@@ -58,11 +58,21 @@ void TMainForm::SetUpDirectoryList()
 
 void TMainForm::ShowDirectory(const QString& path)
 {
-    // A directory that vanished or cannot be read keeps the lists as they were.
+    // A directory that vanished or cannot be read keeps the lists as they were, but for the
+    // vanished one itself, which is taken off them.
     const QDir dir(path);
-    if (!dir.exists() || !dir.isReadable() || !QDir::setCurrent(dir.absolutePath()))
+    if (!dir.exists() || !dir.isReadable() || !QDir::setCurrent(dir.absolutePath())) {
+        if (!dir.exists() &&
+            QDir::cleanPath(dir.absolutePath()) != QDir::cleanPath(QDir::currentPath()))
+            DirectoryChanged();
         return;
+    }
     const QString current = QDir::cleanPath(QDir::currentPath());
+    OpenDirectory = current;
+    // The lists follow what others do to the open directory.
+    if (!DirectoryWatch.directories().isEmpty())
+        DirectoryWatch.removePaths(DirectoryWatch.directories());
+    DirectoryWatch.addPath(current);
 
     // The volumes are read again each time: a stick may have come or gone.
     const std::vector<DriveEntry> drives = ListDrives();
@@ -96,11 +106,29 @@ void TMainForm::ShowDirectory(const QString& path)
 void TMainForm::ShowMatchingFiles()
 {
     const QStringList masks = ui->FilterComboBox1->currentData().toStringList();
+    // The chosen file stays chosen when the list is read again.
+    const QListWidgetItem* chosen = ui->FileListBox1->currentItem();
+    const QString keep = chosen ? chosen->text() : QString();
     ui->FileListBox1->clear();
     const QDir dir = QDir::current();
     for (const QString& name : dir.entryList(QDir::Files, QDir::Name | QDir::IgnoreCase))
-        if (MatchesMasks(name, masks))
+        if (MatchesMasks(name, masks)) {
             ui->FileListBox1->addItem(name);
+            if (name == keep)
+                ui->FileListBox1->setCurrentRow(ui->FileListBox1->count() - 1);
+        }
+}
+
+void TMainForm::DirectoryChanged()
+{
+    // The open directory itself may be gone: the nearest one above it that is left opens.
+    // By its path: the process's working directory of a folder that was removed still reads.
+    QDir dir(OpenDirectory);
+    while (!dir.exists() && dir.cdUp()) {
+    }
+    if (!dir.exists())
+        dir = QDir::root();
+    ShowDirectory(dir.absolutePath());
 }
 
 void TMainForm::FileListBox1DblClick()

@@ -8,6 +8,7 @@
 #include "TestSupport.h"
 
 #include <QDir>
+#include <QFile>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTest>
@@ -88,7 +89,7 @@ TEST(LoadPage, DirectoryListShowsTheWayFromTheVolumeRoot)
     EXPECT_EQ(ui.DriveComboBox1->currentText(), drives[size_t(volume)].name);
 }
 
-TEST(LoadPage, AFolderThatVanishedKeepsTheLists)
+TEST(LoadPage, AFolderThatVanishedIsTakenOffTheList)
 {
     const QString top = QDir::cleanPath(testsupport::TestDir());
     QDir::setCurrent(top);
@@ -101,7 +102,43 @@ TEST(LoadPage, AFolderThatVanishedKeepsTheLists)
     ASSERT_TRUE(QDir(top).rmdir(QStringLiteral("here/gone")));
     OpenLine(ui.DirectoryListBox1, QStringLiteral("gone"));
     EXPECT_EQ(QDir::cleanPath(QDir::currentPath()), top + QStringLiteral("/here"));
-    EXPECT_EQ(LineTexts(ui.DirectoryListBox1), before);
+    QStringList after = before;
+    after.removeAll(QStringLiteral("gone"));
+    EXPECT_EQ(LineTexts(ui.DirectoryListBox1), after);
+    EXPECT_NE(after, before);
+}
+
+TEST(LoadPage, TheListsFollowWhatOthersDoInTheOpenFolder)
+{
+    const QString top = QDir::cleanPath(testsupport::TestDir());
+    QDir::setCurrent(top);
+    ASSERT_TRUE(QDir(top).mkpath(QStringLiteral("open")));
+    ASSERT_TRUE(QDir::setCurrent(top + QStringLiteral("/open")));
+    StartedProgram program;
+    Ui::MainForm& ui = program.window->Form();
+    const auto files = [&] {
+        QStringList names;
+        for (int i = 0; i < ui.FileListBox1->count(); ++i)
+            names << ui.FileListBox1->item(i)->text();
+        return names;
+    };
+    EXPECT_TRUE(files().isEmpty());
+
+    // A picture saved there by another program appears; a folder made there too.
+    QFile made(top + QStringLiteral("/open/new.bmp"));
+    ASSERT_TRUE(made.open(QIODevice::WriteOnly));
+    made.write("BM");
+    made.close();
+    ASSERT_TRUE(QDir(top).mkpath(QStringLiteral("open/sub")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return files() == QStringList{QStringLiteral("new.bmp")}; }));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return LineTexts(ui.DirectoryListBox1).contains(QStringLiteral("sub")); }));
+
+    // The open folder itself removed: the one above it opens.
+    ASSERT_TRUE(QDir(top + QStringLiteral("/open")).removeRecursively());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QDir::cleanPath(QDir::currentPath()) == top; }));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return !LineTexts(ui.DirectoryListBox1).contains(QStringLiteral("open")); }));
 }
 
 // The point of a paint box, as it shows through its scroll area once scrolled to the far
