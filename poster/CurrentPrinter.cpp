@@ -36,6 +36,22 @@ void CurrentPrinter::UsePdfFile()
     printer_->setDocName(QString::fromLatin1(kPosterDocumentName));
 }
 
+void CurrentPrinter::CopySettings(const QPrinter& from, QPrinter& to)
+{
+    // Where first: naming a queue puts its own paper in place, which the layout then replaces.
+    if (from.outputFormat() == QPrinter::PdfFormat) {
+        to.setOutputFormat(QPrinter::PdfFormat);
+        to.setOutputFileName(from.outputFileName());
+    } else {
+        to.setOutputFileName(QString());
+        to.setPrinterName(from.printerName());
+    }
+    to.setResolution(from.resolution());
+    to.setPageLayout(from.pageLayout());
+    to.setCopyCount(from.copyCount());
+    to.setDocName(from.docName());
+}
+
 QString CurrentPrinter::DefaultPdfPath()
 {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);

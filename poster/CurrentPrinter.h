@@ -48,6 +48,10 @@ public:
     // there is none.
     static QString DefaultPdfPath();
 
+    // What the printer set-up can change, from one printer to another: where the pages go
+    // (queue or PDF file), paper and orientation, copies and resolution.
+    static void CopySettings(const QPrinter& from, QPrinter& to);
+
 private:
     void UsePdfFile();
 

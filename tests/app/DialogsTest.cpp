@@ -6,7 +6,16 @@
 #include "ui_HKUnit.h"
 #include "ui_MainForm.h"
 
+#include "TestSupport.h"
+
 #include <QDialog>
+#include <QDialogButtonBox>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTest>
 #include <QTextBrowser>
 
 #include <gtest/gtest.h>
@@ -114,4 +123,51 @@ TEST(Dialogs, PlainMessageHasNoCaptionIconOrCancel)
     EXPECT_TRUE(seen->title.isEmpty());
     EXPECT_EQ(seen->icon, QMessageBox::NoIcon);
     EXPECT_EQ(seen->buttons, QMessageBox::Ok);
+}
+
+TEST(Dialogs, ACancelledPrinterSetupChangesNothing)
+{
+    StartedProgram program;
+    TMainForm& w = *program.window;
+    QPrinter& printer = w.Printer->printer();
+    ASSERT_TRUE(w.Printer->isPdfFile());
+    const QString pdf = testsupport::TestDir() + QStringLiteral("/setup.pdf");
+    printer.setOutputFileName(pdf);
+    printer.setPageSize(QPageSize(QPageSize::A3));
+    printer.setPageOrientation(QPageLayout::Landscape);
+    const QPageLayout layout = printer.pageLayout();
+    w.UpdatePaperFormat();
+    const QString paperText = w.Form().Edit6->text();
+
+    for (const bool escape : {false, true}) {
+        SCOPED_TRACE(escape ? "Escape" : "Cancel");
+        QString title;
+        QString okText;
+        bool optionsAsked = false;
+        {
+            const ModalHand hand = HandleNextModal([&](QWidget* modal) {
+                title = modal->windowTitle();
+                if (auto* buttons = modal->findChild<QDialogButtonBox*>())
+                    okText = buttons->button(QDialogButtonBox::Ok)->text();
+                auto* dialog = qobject_cast<QPrintDialog*>(modal);
+                optionsAsked = dialog &&
+                               !dialog->testOption(QAbstractPrintDialog::PrintPageRange) &&
+                               !dialog->testOption(QAbstractPrintDialog::PrintCollateCopies) &&
+                               dialog->testOption(QAbstractPrintDialog::PrintToFile);
+                // The dialog may have written into its printer by now; the one in use is not it.
+                if (escape)
+                    QTest::keyClick(modal, Qt::Key_Escape);
+                else
+                    static_cast<QDialog*>(modal)->reject();
+            });
+            w.Form().BitBtn3->click();
+        }
+        EXPECT_EQ(title, "Printer setup");
+        EXPECT_EQ(okText, "OK");
+        EXPECT_TRUE(optionsAsked);
+        EXPECT_EQ(printer.outputFormat(), QPrinter::PdfFormat);
+        EXPECT_EQ(printer.outputFileName(), pdf);
+        EXPECT_TRUE(printer.pageLayout().isEquivalentTo(layout));
+        EXPECT_EQ(w.Form().Edit6->text(), paperText);
+    }
 }
