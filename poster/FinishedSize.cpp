@@ -1,6 +1,7 @@
 #include "FinishedSize.h"
 
 #include "PosterSize.h"
+#include "PrintJob.h"
 #include "Rounding.h"
 
 #include <QLocale>
@@ -10,8 +11,6 @@
 #include <limits>
 
 namespace {
-
-constexpr double kWholePercent = 100.0;
 
 // Where the picture lies along one axis of the glued poster, in device pixels from the
 // poster's first page edge.
@@ -45,6 +44,29 @@ QString Fixed(double value, int decimals)
 
 } // namespace
 
+int32_t MmToPixels(double mm, int32_t dpi)
+{
+    return RoundHalfEven(mm * dpi / kMmPerInch);
+}
+
+DrawnShare DrawnShareOf(const StretchRects& r, int32_t pictureWidth, int32_t pictureHeight)
+{
+    DrawnShare d;
+    if (r.srcWidth <= 0 || r.srcHeight <= 0 || r.destWidth <= 0 || r.destHeight <= 0)
+        return d;
+    const SourcePart p = SourcePartOf(r, pictureWidth, pictureHeight);
+    d.kx = double(r.destWidth) / r.srcWidth;
+    d.ky = double(r.destHeight) / r.srcHeight;
+    d.left = r.destX + (double(p.x0) - r.srcX) * d.kx;
+    d.right = d.left + (p.x1 - p.x0) * d.kx;
+    // Rows count from the picture's bottom, the page's from its top.
+    d.top = r.destY + (double(r.srcY) + r.srcHeight - p.y1) * d.ky;
+    d.bottom = d.top + (p.y1 - p.y0) * d.ky;
+    d.emptyX = p.x1 <= p.x0;
+    d.emptyY = p.y1 <= p.y0;
+    return d;
+}
+
 FinishedSize FinishedPosterSize(const PageRenderInputs& in, int32_t pageWidth, int32_t pageHeight,
                                 int32_t dpiX, int32_t dpiY)
 {
@@ -54,37 +76,31 @@ FinishedSize FinishedPosterSize(const PageRenderInputs& in, int32_t pageWidth, i
         dpiX <= 0 || dpiY <= 0 || g.PagesAcross <= 0 || g.PagesDown <= 0)
         return size;
     // The print job's picture area of a page: the printable area less the glue strips.
-    const int glue = int(in.options.GlueEdge);
-    const int32_t usableW = RoundHalfEven((kWholePercent - ConfineGluePercent(in.gx) * glue) *
-                                          pageWidth / kWholePercent);
-    const int32_t usableH = RoundHalfEven((kWholePercent - ConfineGluePercent(in.gy) * glue) *
-                                          pageHeight / kWholePercent);
+    const QSize usable = PictureAreaOf(QSize(pageWidth, pageHeight), in.options, in.gx, in.gy);
+    const int32_t usableW = usable.width();
+    const int32_t usableH = usable.height();
 
     Span x, y;
     // The horizontal layout depends on the column alone, the vertical on the row alone.
     for (int column = 0; column < g.PagesAcross; ++column) {
         const auto r = PosterPageRects(in, column, 0, 0, 0, usableW, usableH, true);
-        if (!r || r->srcWidth <= 0 || r->destWidth <= 0)
+        if (!r)
             continue;
-        const SourcePart p = SourcePartOf(*r, in.pictureWidth, in.pictureHeight);
-        if (p.x1 <= p.x0)
+        const DrawnShare d = DrawnShareOf(*r, in.pictureWidth, in.pictureHeight);
+        if (d.emptyX)
             continue;
-        const double kx = double(r->destWidth) / r->srcWidth;
-        const double a = r->destX + (double(p.x0) - r->srcX) * kx;
         const bool last = column == g.PagesAcross - 1;
-        Add(x, a, a + (p.x1 - p.x0) * kx, kx, double(column) * usableW, last ? pageWidth : usableW);
+        Add(x, d.left, d.right, d.kx, double(column) * usableW, last ? pageWidth : usableW);
     }
     for (int row = 0; row < g.PagesDown; ++row) {
         const auto r = PosterPageRects(in, 0, row, 0, 0, usableW, usableH, true);
-        if (!r || r->srcHeight <= 0 || r->destHeight <= 0)
+        if (!r)
             continue;
-        const SourcePart p = SourcePartOf(*r, in.pictureWidth, in.pictureHeight);
-        if (p.y1 <= p.y0)
+        const DrawnShare d = DrawnShareOf(*r, in.pictureWidth, in.pictureHeight);
+        if (d.emptyY)
             continue;
-        const double ky = double(r->destHeight) / r->srcHeight;
-        const double a = r->destY + (double(r->srcY) + r->srcHeight - p.y1) * ky;
         const bool last = row == g.PagesDown - 1;
-        Add(y, a, a + (p.y1 - p.y0) * ky, ky, double(row) * usableH, last ? pageHeight : usableH);
+        Add(y, d.top, d.bottom, d.ky, double(row) * usableH, last ? pageHeight : usableH);
     }
     if (x.empty() || y.empty())
         return size;

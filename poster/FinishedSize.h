@@ -31,6 +31,20 @@ constexpr double kVeryCoarsePpi = 50;
 constexpr double kCmPerInch = 2.54;
 constexpr double kMmPerInch = 25.4;
 
+// Millimetres as whole device pixels at that resolution.
+int32_t MmToPixels(double mm, int32_t dpi);
+
+// Where the part of a page's source rectangle that lies inside the picture lands on the page, in
+// device pixels, as the painter and the document place it; each axis on its own, empty where the
+// source holds none of the picture.
+struct DrawnShare
+{
+    double left = 0, right = 0, top = 0, bottom = 0;
+    double kx = 0, ky = 0; // device pixels per picture pixel
+    bool emptyX = true, emptyY = true;
+};
+DrawnShare DrawnShareOf(const StretchRects& r, int32_t pictureWidth, int32_t pictureHeight);
+
 // For a printer page (the printable area) of pageWidth x pageHeight device pixels at dpiX x dpiY.
 FinishedSize FinishedPosterSize(const PageRenderInputs& in, int32_t pageWidth, int32_t pageHeight,
                                 int32_t dpiX, int32_t dpiY);

@@ -1,6 +1,7 @@
 #include "PageLabels.h"
 
 #include "GrafikRW.h"
+#include "PrintJob.h"
 #include "Rounding.h"
 
 #include <QLocale>
@@ -10,23 +11,17 @@
 
 namespace {
 
-constexpr double kMmPerInch = 25.4;
-constexpr double kWholePercent = 100.0;
 // Capitals stand about this part of Helvetica's size.
 constexpr double kCapHeight = 0.72;
 
 int32_t Mm(double mm, int dpi)
 {
-    return RoundHalfEven(mm * dpi / kMmPerInch);
+    return MmToPixels(mm, dpi);
 }
 
 QSize UsableOf(const PageRenderInputs& in, QSize printable)
 {
-    const int glue = int(in.options.GlueEdge);
-    return {RoundHalfEven((kWholePercent - ConfineGluePercent(in.gx) * glue) * printable.width() /
-                          kWholePercent),
-            RoundHalfEven((kWholePercent - ConfineGluePercent(in.gy) * glue) * printable.height() /
-                          kWholePercent)};
+    return PictureAreaOf(printable, in.options, in.gx, in.gy);
 }
 
 QString Fixed(double v, int decimals)
@@ -100,22 +95,18 @@ QRect VisiblePicture(const PageRenderInputs& in, int column, int row, QSize prin
     const PosterGeometry& g = in.geometry;
     const QSize usable = UsableOf(in, printable);
     const auto r = PosterPageRects(in, column, row, 0, 0, usable.width(), usable.height(), true);
-    if (!r || r->srcWidth <= 0 || r->srcHeight <= 0)
+    if (!r)
         return {};
-    const SourcePart p = SourcePartOf(*r, in.pictureWidth, in.pictureHeight);
-    if (p.empty())
+    const DrawnShare d = DrawnShareOf(*r, in.pictureWidth, in.pictureHeight);
+    if (d.emptyX || d.emptyY)
         return {};
-    const double kx = double(r->destWidth) / r->srcWidth;
-    const double ky = double(r->destHeight) / r->srcHeight;
-    const double left = r->destX + (double(p.x0) - r->srcX) * kx;
-    const double top = r->destY + (double(r->srcY) + r->srcHeight - p.y1) * ky;
     // Of all but the last column and row, the glue strips lie under the next sheets.
     const int right = column < g.PagesAcross - 1 ? usable.width() : printable.width();
     const int bottom = row < g.PagesDown - 1 ? usable.height() : printable.height();
-    const int x0 = std::max(0, int(std::floor(left)));
-    const int y0 = std::max(0, int(std::floor(top)));
-    const int x1 = std::min(right, int(std::ceil(left + (p.x1 - p.x0) * kx)));
-    const int y1 = std::min(bottom, int(std::ceil(top + (p.y1 - p.y0) * ky)));
+    const int x0 = std::max(0, int(std::floor(d.left)));
+    const int y0 = std::max(0, int(std::floor(d.top)));
+    const int x1 = std::min(right, int(std::ceil(d.right)));
+    const int y1 = std::min(bottom, int(std::ceil(d.bottom)));
     if (x1 <= x0 || y1 <= y0)
         return {};
     return QRect(x0, y0, x1 - x0, y1 - y0);

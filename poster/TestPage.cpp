@@ -1,5 +1,6 @@
 #include "TestPage.h"
 
+#include "FinishedSize.h"
 #include "Rounding.h"
 
 #include <QDir>
@@ -10,11 +11,9 @@
 
 namespace {
 
-constexpr double kMmPerInch = 25.4;
-
 int32_t Mm(double mm, int32_t dpi)
 {
-    return RoundHalfEven(mm * dpi / kMmPerInch);
+    return MmToPixels(mm, dpi);
 }
 
 // A ruler of exactly `length` device pixels from x along the line at y: the line, end marks as
