@@ -314,24 +314,10 @@ void ReportFinishedSize(QTextStream& out, const PageRenderInputs& render, const 
     const FinishedSize size = FinishedPosterSize(render, m.pageWidth, m.pageHeight, m.dpiX, m.dpiY);
     if (!size.valid)
         return;
-    const auto fixed = [](double v, int decimals) {
-        return QLocale::c().toString(v, 'f', decimals);
-    };
-    out << "Finished size: " << fixed(size.widthCm, 1) << " x " << fixed(size.heightCm, 1)
-        << " cm (" << fixed(size.widthInches, 2) << " x " << fixed(size.heightInches, 2)
-        << " in)\n";
-    const long ppiX = std::lround(size.ppiX);
-    const long ppiY = std::lround(size.ppiY);
-    out << "Picture on paper: " << ppiX;
-    if (ppiY != ppiX)
-        out << " x " << ppiY;
-    out << " ppi";
-    const double least = std::min(size.ppiX, size.ppiY);
-    if (least < kVeryCoarsePpi)
-        out << ", the print will look very coarse";
-    else if (least < kCoarsePpi)
-        out << ", the print will look coarse";
-    out << '\n';
+    const QString coarse = CoarsenessText(size);
+    out << "Finished size: " << SizeText(size) << '\n'
+        << "Picture on paper: " << ResolutionText(size)
+        << (coarse.isEmpty() ? QString() : QStringLiteral(", ") + coarse) << '\n';
 }
 
 void ReportDryRun(QTextStream& out, const CurrentPrinter& printer, const PrinterMetrics& m,

@@ -163,22 +163,36 @@ double PagesForFinishedSize(bool width, double pixels, const PageRenderInputs& i
                                                                                      : below);
 }
 
+QString SizeText(const FinishedSize& s)
+{
+    return QStringLiteral("%1 x %2 cm (%3 x %4 in)")
+        .arg(Fixed(s.widthCm, 1), Fixed(s.heightCm, 1), Fixed(s.widthInches, 2),
+             Fixed(s.heightInches, 2));
+}
+
+QString ResolutionText(const FinishedSize& s)
+{
+    const long ppiX = std::lround(s.ppiX);
+    const long ppiY = std::lround(s.ppiY);
+    return ppiX == ppiY ? QStringLiteral("%1 ppi").arg(ppiX)
+                        : QStringLiteral("%1 x %2 ppi").arg(ppiX).arg(ppiY);
+}
+
+QString CoarsenessText(const FinishedSize& s)
+{
+    const double least = std::min(s.ppiX, s.ppiY);
+    if (least < kVeryCoarsePpi)
+        return QStringLiteral("the print will look very coarse");
+    if (least < kCoarsePpi)
+        return QStringLiteral("the print will look coarse");
+    return {};
+}
+
 QString FinishedSizeText(const FinishedSize& s, const QString& separator)
 {
     if (!s.valid)
         return {};
-    const long ppiX = std::lround(s.ppiX);
-    const long ppiY = std::lround(s.ppiY);
-    QString text = QStringLiteral("%1 x %2 cm (%3 x %4 in)")
-                       .arg(Fixed(s.widthCm, 1), Fixed(s.heightCm, 1), Fixed(s.widthInches, 2),
-                            Fixed(s.heightInches, 2)) +
-                   separator;
-    text += ppiX == ppiY ? QStringLiteral("%1 ppi").arg(ppiX)
-                         : QStringLiteral("%1 x %2 ppi").arg(ppiX).arg(ppiY);
-    const double least = std::min(s.ppiX, s.ppiY);
-    if (least < kVeryCoarsePpi)
-        text += QStringLiteral(": the print will look very coarse");
-    else if (least < kCoarsePpi)
-        text += QStringLiteral(": the print will look coarse");
-    return text;
+    const QString coarse = CoarsenessText(s);
+    return SizeText(s) + separator + ResolutionText(s) +
+           (coarse.isEmpty() ? QString() : QStringLiteral(": ") + coarse);
 }

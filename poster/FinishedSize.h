@@ -56,7 +56,13 @@ FinishedSize FinishedPosterSize(const PageRenderInputs& in, int32_t pageWidth, i
 double PagesForFinishedSize(bool width, double pixels, const PageRenderInputs& in,
                             int32_t pageWidth, int32_t pageHeight, int32_t dpiX, int32_t dpiY);
 
-// "100.0 x 70.6 cm (39.37 x 27.80 in), 152 ppi", with both resolutions when they differ and a
-// warning when the print will look coarse; empty for an invalid size. The separator goes between
-// the size and the resolution.
+// The pieces every report of the size is made of: "100.0 x 70.6 cm (39.37 x 27.80 in)";
+// "152 ppi", or "152 x 140 ppi" when the two differ; and "the print will look coarse" (or "very
+// coarse"), empty for a print fine enough.
+QString SizeText(const FinishedSize& size);
+QString ResolutionText(const FinishedSize& size);
+QString CoarsenessText(const FinishedSize& size);
+
+// "100.0 x 70.6 cm (39.37 x 27.80 in), 152 ppi: the print will look coarse" as the window shows
+// it; empty for an invalid size. The separator goes between the size and the resolution.
 QString FinishedSizeText(const FinishedSize& size, const QString& separator = QStringLiteral(", "));

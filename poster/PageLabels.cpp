@@ -194,9 +194,7 @@ AssemblySheet AssemblySheetOf(const PageRenderInputs& in, QSize printable, int d
         FinishedPosterSize(in, printable.width(), printable.height(), dpi, dpi);
     QString title = QStringLiteral("Assembly: %1 x %2 pages").arg(g.PagesAcross).arg(g.PagesDown);
     if (size.valid)
-        title += QStringLiteral(", %1 x %2 cm (%3 x %4 in)")
-                     .arg(Fixed(size.widthCm, 1), Fixed(size.heightCm, 1),
-                          Fixed(size.widthInches, 2), Fixed(size.heightInches, 2));
+        title += QStringLiteral(", ") + SizeText(size);
     int y = margin + titleSize;
     sheet.texts.push_back({QPoint(margin, y), fitted(title, titleSize), title, false});
 
