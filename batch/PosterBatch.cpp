@@ -9,7 +9,6 @@
 #include "PictureOps.h"
 #include "PictureRead.h"
 #include "PrintJob.h"
-#include "Rounding.h"
 #include "TestPage.h"
 #include "TwainIO2.h"
 
@@ -441,9 +440,11 @@ int RunTestPage(const PosterRequest& r, QTextStream& out, QTextStream& err)
         printer->printer().setOutputFileName(TestPagePathFor(printer->printer().outputFileName()));
     const PrinterMetrics m = printer->metrics();
     if (r.dryRun) {
+        // The rulers as the page to be printed has them.
+        const TestPagePlan plan = TestPageOf(m.pageWidth, m.pageHeight, m.dpiX, m.dpiY);
         out << "Printer: " << printer->destination() << '\n'
-            << "Test page: a 10 cm and a 4 inch ruler, " << RoundHalfEven(100 / kMmPerInch * m.dpiX)
-            << " and " << 4 * m.dpiX << " pixels at " << m.dpiX << " dpi" << Qt::endl;
+            << "Test page: a 10 cm and a 4 inch ruler, " << plan.cmRuler << " and "
+            << plan.inchRuler << " pixels at " << m.dpiX << " dpi" << Qt::endl;
         return 0;
     }
     PrinterPageSink sink(printer->printer());

@@ -312,11 +312,12 @@ PrintResult PrintPoster(PageSink& sink, const PictureRecord& picture, const Prin
                 pictures.push_back(*rects);
         }
         const int total = int(plan.size());
-        const int printedPages = int(pictures.size());
         std::vector<std::pair<int, int>> leftOut;
         for (const PlannedPage& page : plan)
             if (!page.printed)
                 leftOut.emplace_back(page.column, page.row);
+        // Every printed page counts, also one without a share of the picture.
+        const int printedPages = total - int(leftOut.size());
         const QSize printable = sink.PrintableSize();
 
         PageCanvas* canvas = nullptr;
