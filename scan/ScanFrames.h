@@ -10,14 +10,10 @@
 #include <cstdint>
 #include <vector>
 
-// One frame: whole lines of bytesPerLine bytes, top line first.
-struct RawFrame
+// One frame: its layout as the device announced it, and its whole lines of bytesPerLine bytes,
+// top line first.
+struct RawFrame : FrameLayout
 {
-    FrameKind kind = FrameKind::Gray;
-    int depth = 8;
-    int pixelsPerLine = 0;
-    int bytesPerLine = 0;
-    int lines = -1; // -1: the device did not know the height in advance
     std::vector<uint8_t> data;
 };
 

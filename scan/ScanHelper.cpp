@@ -69,8 +69,8 @@ QString ScanHelperProgram()
     }
     const QString folder = RunningProgramFolder();
     const QString name = QString::fromLatin1(kHelperName);
-    const QString installed = QDir::cleanPath(
-        folder + QStringLiteral("/" VELMORA_HELPER_FROM_PROGRAMS "/") + name);
+    const QString installed =
+        QDir::cleanPath(folder + QStringLiteral("/" VELMORA_HELPER_FROM_PROGRAMS "/") + name);
     if (QFileInfo(installed).isExecutable())
         return installed;
     return folder + QLatin1Char('/') + name;

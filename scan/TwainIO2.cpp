@@ -13,8 +13,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <deque>
 #include <limits>
@@ -279,8 +279,8 @@ public:
         total_ = expected_ < 0 ? -1 : onePassOfThree ? 3 * expected_ : expected_;
         if (failure_.isEmpty()) {
             try {
-                RawFrame frame{layout.kind,         layout.depth, layout.pixelsPerLine,
-                               layout.bytesPerLine, layout.lines, {}};
+                RawFrame frame;
+                static_cast<FrameLayout&>(frame) = layout;
                 if (expected_ > 0)
                     frame.data.reserve(size_t(expected_));
                 frames_.push_back(std::move(frame));
