@@ -635,27 +635,22 @@ TEST(batch_tool, PrintsThePagesIntoAPdfFile)
 
 namespace {
 
-// The longest run of dark pixels in any row of a grey PGM, with the row it lies in.
+// A grey page as pdftoppm writes it, its rows one byte a pixel; null when it can't be read.
+QImage GreyPage(const QString& pgm)
+{
+    const QImage image(pgm);
+    return image.isNull() ? image : image.convertToFormat(QImage::Format_Grayscale8);
+}
+
+// The lengths of the runs of dark pixels in every row of a grey PGM.
 std::vector<int> DarkRunLengths(const QString& pgm)
 {
-    QFile file(pgm);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = file.readAll();
-    // "P5\nW H\n255\n", then the rows.
-    const QList<QByteArray> head = bytes.left(64).split('\n');
-    if (head.size() < 4 || head[0] != "P5")
-        return {};
-    const QList<QByteArray> size = head[1].split(' ');
-    const int w = size.value(0).toInt();
-    const int h = size.value(1).toInt();
-    const qsizetype start = head[0].size() + head[1].size() + head[2].size() + 3;
-    if (w <= 0 || h <= 0 || bytes.size() < start + qsizetype(w) * h)
-        return {};
+    const QImage page = GreyPage(pgm);
+    const int w = page.width();
+    const int h = page.height();
     std::vector<int> runs;
     for (int y = 0; y < h; ++y) {
-        const auto* row =
-            reinterpret_cast<const uint8_t*>(bytes.constData()) + start + qsizetype(y) * w;
+        const uchar* row = page.constScanLine(y);
         int run = 0;
         for (int x = 0; x <= w; ++x) {
             if (x < w && row[x] < 128) {
@@ -720,23 +715,14 @@ namespace {
 // dark in grey, the white paper light.
 int WidestDarkRow(const QString& pgm)
 {
-    QFile file(pgm);
-    if (!file.open(QIODevice::ReadOnly))
+    const QImage page = GreyPage(pgm);
+    if (page.isNull())
         return -1;
-    const QByteArray bytes = file.readAll();
-    const QList<QByteArray> head = bytes.left(64).split('\n');
-    if (head.size() < 4 || head[0] != "P5")
-        return -1;
-    const QList<QByteArray> size = head[1].split(' ');
-    const int w = size.value(0).toInt();
-    const int h = size.value(1).toInt();
-    const qsizetype start = head[0].size() + head[1].size() + head[2].size() + 3;
-    if (w <= 0 || h <= 0 || bytes.size() < start + qsizetype(w) * h)
-        return -1;
+    const int w = page.width();
+    const int h = page.height();
     int widest = 0;
     for (int y = 0; y < h; ++y) {
-        const auto* row =
-            reinterpret_cast<const uint8_t*>(bytes.constData()) + start + qsizetype(y) * w;
+        const uchar* row = page.constScanLine(y);
         widest =
             std::max(widest, int(std::count_if(row, row + w, [](uint8_t v) { return v < 128; })));
     }
