@@ -28,10 +28,7 @@ bool HavePoppler()
 PrintResult PrintToPdf(const PictureRecord& picture, const PrintJobInputs& in, const QString& file)
 {
     QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(file);
-    printer.setResolution(kDpi);
-    printer.setPageMargins(QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
+    testsupport::SetUpPdfPrinter(printer, file, kDpi);
     PrinterPageSink sink(printer);
     return PrintPoster(sink, picture, in, nullptr);
 }

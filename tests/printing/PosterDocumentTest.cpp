@@ -30,10 +30,7 @@ bool HavePoppler()
 
 void SetUpPdf(QPrinter& printer, const QString& file)
 {
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(file);
-    printer.setResolution(kDpi);
-    printer.setPageMargins(QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
+    testsupport::SetUpPdfPrinter(printer, file, kDpi);
 }
 
 PrintResult PrintToPdf(const PictureRecord& picture, const PrintJobInputs& in, const QString& file,

@@ -330,10 +330,7 @@ TEST(PrintPoster, EndToEndPdf)
     const QString file = testsupport::TestDir() + "/poster.pdf";
     {
         QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(file);
-        printer.setResolution(kDpi);
-        printer.setPageMargins(QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
+        testsupport::SetUpPdfPrinter(printer, file, kDpi);
         PrinterPageSink sink(printer);
         PrintJobInputs in = ThreeByTwo(60, 40);
         in.choice = PageChoice::NotTheClickedOff;

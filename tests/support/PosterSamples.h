@@ -6,8 +6,19 @@
 #include "PrintJob.h"
 
 #include <QColor>
+#include <QMarginsF>
+#include <QPrinter>
 
 namespace testsupport {
+
+// A printer that writes the file as PDF at that resolution, with margins of 10 mm all round.
+inline void SetUpPdfPrinter(QPrinter& printer, const QString& file, int dpi)
+{
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(file);
+    printer.setResolution(dpi);
+    printer.setPageMargins(QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
+}
 
 inline QRgb RegionColour(int column, int row)
 {
