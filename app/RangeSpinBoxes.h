@@ -9,6 +9,7 @@
 #include <QValidator>
 
 #include <algorithm>
+#include <type_traits>
 
 namespace spinedits {
 
@@ -29,20 +30,21 @@ template <class Box> bool NumberIn(const Box& box, QString text, double* value)
 
 } // namespace spinedits
 
-class RangeSpinBox : public QSpinBox
+// The validation and correction both edits share; Box is QSpinBox or QDoubleSpinBox.
+template <class Box> class RangeSpin : public Box
 {
 public:
-    explicit RangeSpinBox(QWidget* parent = nullptr) : QSpinBox(parent)
+    explicit RangeSpin(QWidget* parent = nullptr) : Box(parent)
     {
-        setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
+        this->setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
     }
 
     QValidator::State validate(QString& text, int& pos) const override
     {
-        const QValidator::State state = QSpinBox::validate(text, pos);
+        const QValidator::State state = Box::validate(text, pos);
         double v = 0;
         if (state == QValidator::Invalid && spinedits::NumberIn(*this, text, &v) &&
-            v == double(qint64(v)))
+            (!kWhole || v == double(qint64(v))))
             return QValidator::Intermediate;
         return state;
     }
@@ -50,36 +52,29 @@ public:
     void fixup(QString& text) const override
     {
         double v = 0;
-        if (spinedits::NumberIn(*this, text, &v))
-            text = textFromValue(int(std::clamp<double>(v, minimum(), maximum())));
+        if (!spinedits::NumberIn(*this, text, &v)) {
+            Box::fixup(text);
+            return;
+        }
+        const double confined = std::clamp<double>(v, this->minimum(), this->maximum());
+        if constexpr (kWhole)
+            text = this->textFromValue(int(confined));
         else
-            QSpinBox::fixup(text);
+            text = this->textFromValue(confined);
     }
+
+private:
+    static constexpr bool kWhole = std::is_same_v<Box, QSpinBox>;
 };
 
-class RangeDoubleSpinBox : public QDoubleSpinBox
+class RangeSpinBox : public RangeSpin<QSpinBox>
 {
 public:
-    explicit RangeDoubleSpinBox(QWidget* parent = nullptr) : QDoubleSpinBox(parent)
-    {
-        setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
-    }
+    using RangeSpin::RangeSpin;
+};
 
-    QValidator::State validate(QString& text, int& pos) const override
-    {
-        const QValidator::State state = QDoubleSpinBox::validate(text, pos);
-        double v = 0;
-        if (state == QValidator::Invalid && spinedits::NumberIn(*this, text, &v))
-            return QValidator::Intermediate;
-        return state;
-    }
-
-    void fixup(QString& text) const override
-    {
-        double v = 0;
-        if (spinedits::NumberIn(*this, text, &v))
-            text = textFromValue(std::clamp(v, minimum(), maximum()));
-        else
-            QDoubleSpinBox::fixup(text);
-    }
+class RangeDoubleSpinBox : public RangeSpin<QDoubleSpinBox>
+{
+public:
+    using RangeSpin::RangeSpin;
 };
