@@ -174,7 +174,7 @@ private:
     // False, and nothing changed, when the picture could not be made.
     bool TakeOverPicture(const PictureRecord& fresh);
     // The same for a picture of the current one's size, which only replaces it.
-    void KeepSizeWith(const PictureRecord& fresh);
+    bool KeepSizeWith(const PictureRecord& fresh);
     void ConnectHandlers();
     void ShowArtwork();
     void CloseHelp();

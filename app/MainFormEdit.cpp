@@ -53,13 +53,14 @@ bool TMainForm::TakeOverPicture(const PictureRecord& fresh)
     return true;
 }
 
-void TMainForm::KeepSizeWith(const PictureRecord& fresh)
+bool TMainForm::KeepSizeWith(const PictureRecord& fresh)
 {
     if (!fresh.Bits)
-        return;
+        return false;
     deldib(CurrentPicture);
     CurrentPicture = fresh;
     CurrentJpeg.reset();
+    return true;
 }
 
 void TMainForm::HellpBtnClick()
@@ -106,28 +107,36 @@ void TMainForm::Kontrast(int32_t Factor)
 void TMainForm::RotLeftBtnClick()
 {
     WaitCursor wait;
-    TakeOverPicture(RotateLeft(CurrentPicture));
+    const auto jpeg = EditedJpeg(CurrentJpeg, LosslessEdit::TurnLeft);
+    if (TakeOverPicture(RotateLeft(CurrentPicture)))
+        CurrentJpeg = jpeg;
     ui->PaintBox2->update();
 }
 
 void TMainForm::RotRightBtnClick()
 {
     WaitCursor wait;
-    TakeOverPicture(RotateRight(CurrentPicture));
+    const auto jpeg = EditedJpeg(CurrentJpeg, LosslessEdit::TurnRight);
+    if (TakeOverPicture(RotateRight(CurrentPicture)))
+        CurrentJpeg = jpeg;
     ui->PaintBox2->update();
 }
 
 void TMainForm::FlipHBtnClick()
 {
     WaitCursor wait;
-    KeepSizeWith(MirrorPicture(CurrentPicture));
+    const auto jpeg = EditedJpeg(CurrentJpeg, LosslessEdit::Mirror);
+    if (KeepSizeWith(MirrorPicture(CurrentPicture)))
+        CurrentJpeg = jpeg;
     ui->PaintBox2->update();
 }
 
 void TMainForm::FlipVBtnClick()
 {
     WaitCursor wait;
-    KeepSizeWith(FlipPicture(CurrentPicture));
+    const auto jpeg = EditedJpeg(CurrentJpeg, LosslessEdit::Flip);
+    if (KeepSizeWith(FlipPicture(CurrentPicture)))
+        CurrentJpeg = jpeg;
     ui->PaintBox2->update();
 }
 
@@ -139,8 +148,11 @@ void TMainForm::SchnittBtnClick()
         return;
     }
     WaitCursor wait;
-    TakeOverPicture(
-        CutToSelection(CurrentPicture, View.SelLeft, View.SelTop, View.SelRight, View.SelBottom));
+    const auto jpeg =
+        CroppedJpeg(CurrentJpeg, View.SelLeft, View.SelTop, View.SelRight, View.SelBottom);
+    if (TakeOverPicture(CutToSelection(CurrentPicture, View.SelLeft, View.SelTop, View.SelRight,
+                                       View.SelBottom)))
+        CurrentJpeg = jpeg;
     ui->PaintBox2->update();
 }
 

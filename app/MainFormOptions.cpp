@@ -4,11 +4,8 @@
 
 #include "OptionRules.h"
 #include "PaperFormat.h"
+#include "PrinterSetup.h"
 
-#include <QDialogButtonBox>
-#include <QPrintDialog>
-#include <QPrinter>
-#include <QPushButton>
 #include <QScopedValueRollback>
 
 namespace {
@@ -98,21 +95,7 @@ void TMainForm::KrandxlEdChange()
 
 void TMainForm::BitBtn3Click()
 {
-    // The dialog works on a copy: Qt's dialog writes into its printer as it starts, and only
-    // an accepted set-up is to reach the printer in use.
-    QPrinter copy(QPrinter::HighResolution);
-    CurrentPrinter::CopySettings(Printer->printer(), copy);
-    QPrintDialog dialog(&copy, this);
-    dialog.setObjectName(QStringLiteral("PrinterSetupDialog"));
-    dialog.setWindowTitle(QStringLiteral("Printer setup"));
-    // Only what the job honours: the printer or file, paper and orientation, copies.
-    dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize);
-    // A set-up, not a print: its button says so.
-    if (auto* buttons = dialog.findChild<QDialogButtonBox*>())
-        if (QPushButton* ok = buttons->button(QDialogButtonBox::Ok))
-            ok->setText(QStringLiteral("OK"));
-    if (dialog.exec() == QDialog::Accepted)
-        CurrentPrinter::CopySettings(copy, Printer->printer());
+    RunPrinterSetup(*Printer, this);
     UpdatePaperFormat();
     by_anpassen();
 }

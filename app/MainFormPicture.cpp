@@ -141,7 +141,8 @@ void TMainForm::FileListBox1DblClick()
         ShowMessage(this, QStringLiteral("Couldn't load file!"));
         return;
     }
-    // A JPEG goes into the poster document as its own data for as long as nothing edits it.
+    // A JPEG goes into the poster document as its own data for as long as nothing but lossless
+    // edits of its blocks changes it.
     CurrentJpeg = ReadJpegSource(item->text());
     if (CurrentJpeg && (CurrentJpeg->width != DIBWidth(CurrentPicture) ||
                         CurrentJpeg->height != DIBHeight(CurrentPicture)))

@@ -195,40 +195,70 @@ QString CropText(const EditStep& s)
     return QStringLiteral("%1,%2,%3,%4").arg(s.left).arg(s.top).arg(s.right).arg(s.bottom);
 }
 
-// Makes the edits on the held picture in their order. The exit status of the first that
-// fails, with its error; 0 when all were made.
-int ApplyEdits(const std::vector<EditStep>& edits, HeldPicture& held, QString& error)
+// True when every edit can be made on a JPEG's blocks without loss.
+bool AllLossless(const std::vector<EditStep>& edits)
+{
+    return std::all_of(edits.begin(), edits.end(), [](const EditStep& step) {
+        return step.kind != EditStep::Kind::BrightnessContrast;
+    });
+}
+
+// Makes the edits in their order on the held picture, when it has pixels, and on the JPEG's
+// blocks, when there is one to print from; a pixel edit ends the JPEG. The exit status of the
+// first that fails, with its error; 0 when all were made.
+int ApplyEdits(const std::vector<EditStep>& edits, HeldPicture& held,
+               std::shared_ptr<const JpegSource>& jpeg, QString& error)
 {
     for (const EditStep& step : edits) {
         PictureRecord& picture = held.get();
+        const bool pixels = picture.Bits != nullptr;
+        if (!pixels && !jpeg) {
+            error = QStringLiteral("Error: Couldn't create picture (low memory?)!");
+            return kFailed;
+        }
+        const int32_t width = pixels ? DIBWidth(picture) : jpeg->width;
+        const int32_t height = pixels ? DIBHeight(picture) : jpeg->height;
         PictureRecord made;
         switch (step.kind) {
         case EditStep::Kind::Crop:
-            if (step.right > DIBWidth(picture) || step.bottom > DIBHeight(picture)) {
+            if (step.right > width || step.bottom > height) {
                 error = QStringLiteral("--crop %1: the picture is %2 x %3 pixels")
                             .arg(CropText(step))
-                            .arg(DIBWidth(picture))
-                            .arg(DIBHeight(picture));
+                            .arg(width)
+                            .arg(height);
                 return kBadRequest;
             }
-            made = CutToSelection(picture, step.left, step.top, step.right, step.bottom);
+            jpeg = CroppedJpeg(jpeg, step.left, step.top, step.right, step.bottom);
+            if (pixels)
+                made = CutToSelection(picture, step.left, step.top, step.right, step.bottom);
             break;
         case EditStep::Kind::RotateLeft:
-            made = RotateLeft(picture);
+            jpeg = EditedJpeg(jpeg, LosslessEdit::TurnLeft);
+            if (pixels)
+                made = RotateLeft(picture);
             break;
         case EditStep::Kind::RotateRight:
-            made = RotateRight(picture);
+            jpeg = EditedJpeg(jpeg, LosslessEdit::TurnRight);
+            if (pixels)
+                made = RotateRight(picture);
             break;
         case EditStep::Kind::Mirror:
-            made = MirrorPicture(picture);
+            jpeg = EditedJpeg(jpeg, LosslessEdit::Mirror);
+            if (pixels)
+                made = MirrorPicture(picture);
             break;
         case EditStep::Kind::Flip:
-            made = FlipPicture(picture);
+            jpeg = EditedJpeg(jpeg, LosslessEdit::Flip);
+            if (pixels)
+                made = FlipPicture(picture);
             break;
         case EditStep::Kind::BrightnessContrast:
+            jpeg.reset(); // the colours are no longer the file's
             ApplyBrightnessContrast(picture, step.brightness, step.contrast);
             continue;
         }
+        if (!pixels)
+            continue;
         if (!made.Bits) {
             error = QStringLiteral("Error: Couldn't create picture (low memory?)!");
             return kFailed;
@@ -456,24 +486,26 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
     if (r.testPage)
         return RunTestPage(r, out, err);
     QString error;
-    // A JPEG printed as it is goes into the document as its own data; it need not even be
-    // decoded, unless its data turns out not to cut into pages.
-    // Only a run that prints needs the data; the others would read the file twice for nothing.
-    const bool printsUnedited = !r.scan && r.edits.empty() &&
-                                r.action == PosterRequest::Action::Print && !r.dryRun && r.print;
-    std::shared_ptr<const JpegSource> jpeg = printsUnedited ? ReadJpegSource(r.picture) : nullptr;
+    // A JPEG printed as it is, or only with edits its blocks can make, goes into the document
+    // as its own data; it need not even be decoded, unless its data turns out not to cut into
+    // pages. Only a run that prints needs the data; the others would read the file twice for
+    // nothing.
+    const bool printsOwnData = !r.scan && AllLossless(r.edits) &&
+                               r.action == PosterRequest::Action::Print && !r.dryRun && r.print;
+    std::shared_ptr<const JpegSource> jpeg = printsOwnData ? ReadJpegSource(r.picture) : nullptr;
     // The assembly sheet shows the picture faintly, from its pixels.
     const bool decode = !jpeg || !r.saveFile.isEmpty() || r.assemblySheet;
-    HeldPicture picture(!decode  ? PictureRecord()
-                        : r.scan ? ScanPicture(r, error)
-                                 : ReadPicture(r.picture, error));
+    const auto readPicture = [&r, &error] {
+        return r.scan ? ScanPicture(r, error) : ReadPicture(r.picture, error);
+    };
+    HeldPicture picture(decode ? readPicture() : PictureRecord());
     if (decode && !picture.get().Bits)
         return Fail(err, error);
-    if (const int status = ApplyEdits(r.edits, picture, error))
-        return Fail(err, error, status);
     if (jpeg && picture.get().Bits &&
         (jpeg->width != DIBWidth(picture.get()) || jpeg->height != DIBHeight(picture.get())))
         jpeg.reset();
+    if (const int status = ApplyEdits(r.edits, picture, jpeg, error))
+        return Fail(err, error, status);
     const int32_t picW = picture.get().Bits ? DIBWidth(picture.get()) : jpeg->width;
     const int32_t picH = picture.get().Bits ? DIBHeight(picture.get()) : jpeg->height;
 
@@ -549,6 +581,9 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
         picture.replace(ReadPicture(r.picture, error));
         if (!picture.get().Bits)
             return Fail(err, error);
+        std::shared_ptr<const JpegSource> none;
+        if (const int status = ApplyEdits(r.edits, picture, none, error))
+            return Fail(err, error, status);
         in.jpeg.reset();
         result = print();
     }

@@ -11,6 +11,8 @@
 
 #include <jpeglib.h>
 
+#include <jerror.h>
+
 namespace {
 
 // libjpeg reports errors by a jump back to the caller; warnings (corrupt or missing data) are
@@ -58,6 +60,11 @@ bool UsableColours(const jpeg_decompress_struct& d)
            (d.num_components == 3 && d.jpeg_color_space == JCS_YCbCr);
 }
 
+bool OutOfMemory(const Errors& errors)
+{
+    return errors.mgr.msg_code == JERR_OUT_OF_MEMORY;
+}
+
 // The source's block rows, per component, read out once so that the parts can be written on
 // several threads without calling into the source's memory manager. libjpeg keeps arrays that
 // fit in memory at fixed places, and it has no backing store here: the rows stay put.
@@ -81,10 +88,34 @@ BlockRows RowsOf(jpeg_decompress_struct& src, jvirt_barray_ptr* coefficients)
     return rows;
 }
 
+// Where each coefficient of an edited block comes from, and its sign. Coefficients are in
+// natural order, row (vertical frequency) by row. A mirror negates the odd horizontal
+// frequencies, a flip the odd vertical ones, and a transpose swaps the two.
+struct BlockEdit
+{
+    bool none = true;
+    int from[DCTSIZE2] = {};
+    int sign[DCTSIZE2] = {};
+};
+
+BlockEdit BlockEditOf(const JpegView& view)
+{
+    BlockEdit edit;
+    edit.none = !view.transposed && !view.mirrored && !view.flipped;
+    for (int v = 0; v < DCTSIZE; ++v)
+        for (int u = 0; u < DCTSIZE; ++u) {
+            const int k = v * DCTSIZE + u;
+            edit.from[k] = view.transposed ? u * DCTSIZE + v : k;
+            const bool negate = (view.mirrored && (u & 1)) != (view.flipped && (v & 1));
+            edit.sign[k] = negate ? -1 : 1;
+        }
+    return edit;
+}
+
 // One part: a compressor whose block arrays are filled from the source's, written to memory.
-// Everything it allocates belongs to its own object and goes with it. Returns false on error.
-bool WritePart(jpeg_decompress_struct& src, const BlockRows& srcRows, const JpegRegion& r,
-               std::vector<uint8_t>& out)
+// Everything it allocates belongs to its own object and goes with it.
+JpegCutResult WritePart(jpeg_decompress_struct& src, const BlockRows& srcRows, const JpegView& view,
+                        const BlockEdit& edit, const JpegRegion& r, std::vector<uint8_t>& out)
 {
     Errors errors;
     SetUpErrors(errors);
@@ -94,25 +125,38 @@ bool WritePart(jpeg_decompress_struct& src, const BlockRows& srcRows, const Jpeg
     unsigned char* buffer = nullptr;
     unsigned long bufferSize = 0;
     if (setjmp(errors.back)) {
+        const bool noMemory = OutOfMemory(errors);
         jpeg_destroy_compress(&dst);
         std::free(buffer);
-        return false;
+        return noMemory ? JpegCutResult::NoMemory : JpegCutResult::Damaged;
     }
     jpeg_create_compress(&dst);
     jpeg_copy_critical_parameters(&src, &dst);
+    if (view.transposed) {
+        // The blocks' frequencies swap, so the quantisation tables do, and the components'
+        // sampling swaps with the picture's sides.
+        for (JQUANT_TBL* table : dst.quant_tbl_ptrs)
+            if (table)
+                for (int v = 0; v < DCTSIZE; ++v)
+                    for (int u = 0; u < v; ++u)
+                        std::swap(table->quantval[v * DCTSIZE + u],
+                                  table->quantval[u * DCTSIZE + v]);
+        for (int c = 0; c < dst.num_components; ++c)
+            std::swap(dst.comp_info[c].h_samp_factor, dst.comp_info[c].v_samp_factor);
+    }
     dst.image_width = JDIMENSION(r.w);
     dst.image_height = JDIMENSION(r.h);
     dst.optimize_coding = TRUE;
     if (src.progressive_mode)
         jpeg_simple_progression(&dst);
 
-    const long mcuW = long(src.max_h_samp_factor) * DCTSIZE;
-    const long mcuH = long(src.max_v_samp_factor) * DCTSIZE;
+    const long mcuW = view.grid.width;
+    const long mcuH = view.grid.height;
     jvirt_barray_ptr coefficients[MAX_COMPONENTS] = {};
     long wBlocks[MAX_COMPONENTS] = {};
     long hBlocks[MAX_COMPONENTS] = {};
-    for (int c = 0; c < src.num_components; ++c) {
-        const jpeg_component_info& comp = src.comp_info[c];
+    for (int c = 0; c < dst.num_components; ++c) {
+        const jpeg_component_info& comp = dst.comp_info[c];
         wBlocks[c] = RoundUp(RoundUpDiv(long(r.w) * comp.h_samp_factor, mcuW), comp.h_samp_factor);
         hBlocks[c] = RoundUp(RoundUpDiv(long(r.h) * comp.v_samp_factor, mcuH), comp.v_samp_factor);
         coefficients[c] = (*dst.mem->request_virt_barray)(
@@ -120,30 +164,109 @@ bool WritePart(jpeg_decompress_struct& src, const BlockRows& srcRows, const Jpeg
             JDIMENSION(hBlocks[c]), JDIMENSION(comp.v_samp_factor));
     }
     (*dst.mem->realize_virt_arrays)(reinterpret_cast<j_common_ptr>(&dst));
-    for (int c = 0; c < src.num_components; ++c) {
-        const jpeg_component_info& comp = src.comp_info[c];
+    for (int c = 0; c < dst.num_components; ++c) {
+        const jpeg_component_info& comp = dst.comp_info[c];
+        // The edited padded picture in this component's blocks, and where the part starts.
+        const long allW = view.paddedWidth / mcuW * comp.h_samp_factor;
+        const long allH = view.paddedHeight / mcuH * comp.v_samp_factor;
         const long xBlocks = r.x / mcuW * comp.h_samp_factor;
         const long yBlocks = r.y / mcuH * comp.v_samp_factor;
+        const long srcWidth =
+            RoundUp(long(src.comp_info[c].width_in_blocks), src.comp_info[c].h_samp_factor);
         const std::vector<JBLOCKROW>& from = srcRows[size_t(c)];
         for (long row = 0; row < hBlocks[c]; row += comp.v_samp_factor) {
             JBLOCKARRAY to = (*dst.mem->access_virt_barray)(reinterpret_cast<j_common_ptr>(&dst),
                                                             coefficients[c], JDIMENSION(row),
                                                             JDIMENSION(comp.v_samp_factor), TRUE);
             for (int k = 0; k < comp.v_samp_factor; ++k) {
-                const size_t source = size_t(row + yBlocks + k);
-                if (source >= from.size())
-                    (*errors.mgr.error_exit)(reinterpret_cast<j_common_ptr>(&dst));
-                std::memcpy(to[k], from[source] + xBlocks, size_t(wBlocks[c]) * sizeof(JBLOCK));
+                const long j = yBlocks + row + k;
+                const long j1 = view.flipped ? allH - 1 - j : j;
+                if (edit.none) {
+                    if (j1 < 0 || size_t(j1) >= from.size() || xBlocks + wBlocks[c] > srcWidth)
+                        (*errors.mgr.error_exit)(reinterpret_cast<j_common_ptr>(&dst));
+                    std::memcpy(to[k], from[size_t(j1)] + xBlocks,
+                                size_t(wBlocks[c]) * sizeof(JBLOCK));
+                    continue;
+                }
+                for (long i = 0; i < wBlocks[c]; ++i) {
+                    const long i1 = view.mirrored ? allW - 1 - (xBlocks + i) : xBlocks + i;
+                    const long col = view.transposed ? j1 : i1;
+                    const long line = view.transposed ? i1 : j1;
+                    if (line < 0 || size_t(line) >= from.size() || col < 0 || col >= srcWidth)
+                        (*errors.mgr.error_exit)(reinterpret_cast<j_common_ptr>(&dst));
+                    const JCOEF* in = from[size_t(line)][col];
+                    JCOEF* target = to[k][i];
+                    for (int n = 0; n < DCTSIZE2; ++n)
+                        target[n] = JCOEF(edit.sign[n] * in[edit.from[n]]);
+                }
             }
         }
     }
     jpeg_mem_dest(&dst, &buffer, &bufferSize);
     jpeg_write_coefficients(&dst, coefficients);
     jpeg_finish_compress(&dst);
-    out.assign(buffer, buffer + bufferSize);
+    JpegCutResult result = JpegCutResult::Cut;
+    try {
+        out.assign(buffer, buffer + bufferSize);
+    } catch (const std::bad_alloc&) {
+        result = JpegCutResult::NoMemory;
+    }
     jpeg_destroy_compress(&dst);
     std::free(buffer);
-    return true;
+    return result;
+}
+
+// The parts written on as many threads as there are cores. Nothing thrown may leave a
+// thread: a failure is the job's, and the first one stops the rest.
+JpegCutResult WriteParts(jpeg_decompress_struct& src, jvirt_barray_ptr* coefficients,
+                         const JpegView& view, const std::vector<JpegRegion>& regions,
+                         std::vector<std::vector<uint8_t>>& parts)
+{
+    std::atomic<size_t> next{0};
+    std::atomic<int> failure{int(JpegCutResult::Cut)};
+    const auto fail = [&failure](JpegCutResult why) {
+        int none = int(JpegCutResult::Cut);
+        failure.compare_exchange_strong(none, int(why));
+    };
+    try {
+        parts.resize(regions.size());
+        const BlockRows rows = RowsOf(src, coefficients);
+        const BlockEdit edit = BlockEditOf(view);
+        const auto work = [&] {
+            try {
+                for (size_t i = next++; i < regions.size() && failure == int(JpegCutResult::Cut);
+                     i = next++)
+                    if (const JpegCutResult r =
+                            WritePart(src, rows, view, edit, regions[i], parts[i]);
+                        r != JpegCutResult::Cut)
+                        fail(r);
+            } catch (const std::bad_alloc&) {
+                fail(JpegCutResult::NoMemory);
+            } catch (...) {
+                fail(JpegCutResult::Damaged);
+            }
+        };
+        const unsigned cores = std::max(1u, std::min(std::thread::hardware_concurrency(), 8u));
+        std::vector<std::thread> helpers;
+        try {
+            helpers.reserve(cores);
+            for (unsigned t = 1; t < cores && t < regions.size(); ++t)
+                helpers.emplace_back(work);
+        } catch (...) {
+            // Fewer threads, then; this one works through the rest.
+        }
+        work();
+        for (std::thread& helper : helpers)
+            helper.join();
+    } catch (const std::bad_alloc&) {
+        fail(JpegCutResult::NoMemory); // before any thread started
+    }
+    return JpegCutResult(failure.load());
+}
+
+int32_t PaddedSide(int32_t side, int32_t grid)
+{
+    return int32_t(RoundUp(side, grid));
 }
 
 } // namespace
@@ -171,64 +294,125 @@ bool ReadJpegFacts(const uint8_t* data, size_t size, JpegFacts& facts)
     return ok;
 }
 
-bool CutJpeg(const uint8_t* data, size_t size, const std::vector<JpegRegion>& regions,
-             std::vector<std::vector<uint8_t>>& parts)
+JpegView WholeView(const JpegFacts& facts)
+{
+    JpegView view;
+    view.grid = facts.grid;
+    view.paddedWidth = PaddedSide(facts.width, facts.grid.width);
+    view.paddedHeight = PaddedSide(facts.height, facts.grid.height);
+    view.width = facts.width;
+    view.height = facts.height;
+    return view;
+}
+
+JpegView Mirrored(const JpegView& view)
+{
+    JpegView edited = view;
+    edited.mirrored = !view.mirrored;
+    edited.x = view.paddedWidth - view.x - view.width;
+    return edited;
+}
+
+JpegView Flipped(const JpegView& view)
+{
+    JpegView edited = view;
+    edited.flipped = !view.flipped;
+    edited.y = view.paddedHeight - view.y - view.height;
+    return edited;
+}
+
+namespace {
+
+// The whole padded picture transposed after the edits so far: a mirror made before it is a
+// flip made after it, and the other way round.
+JpegView Transposed(const JpegView& view)
+{
+    JpegView edited;
+    edited.transposed = !view.transposed;
+    edited.mirrored = view.flipped;
+    edited.flipped = view.mirrored;
+    edited.paddedWidth = view.paddedHeight;
+    edited.paddedHeight = view.paddedWidth;
+    edited.grid = {view.grid.height, view.grid.width};
+    edited.x = view.y;
+    edited.y = view.x;
+    edited.width = view.height;
+    edited.height = view.width;
+    return edited;
+}
+
+} // namespace
+
+JpegView TurnedLeft(const JpegView& view)
+{
+    // The top row becomes the left column, bottom up.
+    return Flipped(Transposed(view));
+}
+
+JpegView TurnedRight(const JpegView& view)
+{
+    // The top row becomes the right column, top down.
+    return Mirrored(Transposed(view));
+}
+
+bool CropView(JpegView& view, int32_t left, int32_t top, int32_t right, int32_t bottom)
+{
+    if (left < 0 || top < 0 || left >= right || top >= bottom || right > view.width ||
+        bottom > view.height)
+        return false;
+    view.x += left;
+    view.y += top;
+    view.width = right - left;
+    view.height = bottom - top;
+    return true;
+}
+
+JpegCutResult CutJpeg(const uint8_t* data, size_t size, const JpegView& view,
+                      const std::vector<JpegRegion>& regions,
+                      std::vector<std::vector<uint8_t>>& parts)
 {
     parts.clear();
-    parts.resize(regions.size());
     Errors errors;
     SetUpErrors(errors);
     jpeg_decompress_struct src;
     std::memset(&src, 0, sizeof src);
     src.err = &errors.mgr;
     if (setjmp(errors.back)) {
+        const bool noMemory = OutOfMemory(errors);
         jpeg_destroy_decompress(&src);
         parts.clear();
-        return false;
+        return noMemory ? JpegCutResult::NoMemory : JpegCutResult::Damaged;
     }
     jpeg_create_decompress(&src);
     jpeg_mem_src(&src, data, static_cast<unsigned long>(size));
     jpeg_read_header(&src, TRUE);
-    bool ok = UsableColours(src);
-    const long mcuW = long(src.max_h_samp_factor) * DCTSIZE;
-    const long mcuH = long(src.max_v_samp_factor) * DCTSIZE;
+    // The view must be one of this data's.
+    JpegFacts facts;
+    facts.width = int32_t(src.image_width);
+    facts.height = int32_t(src.image_height);
+    facts.grid = {src.max_h_samp_factor * DCTSIZE, src.max_v_samp_factor * DCTSIZE};
+    JpegView whole = WholeView(facts);
+    if (view.transposed)
+        whole = Transposed(whole);
+    bool ok = UsableColours(src) && view.paddedWidth == whole.paddedWidth &&
+              view.paddedHeight == whole.paddedHeight && view.grid.width == whole.grid.width &&
+              view.grid.height == whole.grid.height;
     for (const JpegRegion& r : regions)
-        ok = ok && r.w > 0 && r.h > 0 && r.x >= 0 && r.y >= 0 && r.x % mcuW == 0 &&
-             r.y % mcuH == 0 && long(r.x) + r.w <= long(src.image_width) &&
-             long(r.y) + r.h <= long(src.image_height);
+        ok = ok && r.w > 0 && r.h > 0 && r.x >= 0 && r.y >= 0 && r.x % view.grid.width == 0 &&
+             r.y % view.grid.height == 0 && long(r.x) + r.w <= long(view.paddedWidth) &&
+             long(r.y) + r.h <= long(view.paddedHeight);
     if (!ok) {
         jpeg_destroy_decompress(&src);
-        parts.clear();
-        return false;
+        return JpegCutResult::Damaged;
     }
-    // The blocks of the whole picture, read once for all the parts, which are then written on
-    // as many threads as there are cores.
+    // The blocks of the whole picture, read once for all the parts.
     jvirt_barray_ptr* coefficients = jpeg_read_coefficients(&src);
-    const BlockRows rows = RowsOf(src, coefficients);
-    std::atomic<size_t> next{0};
-    std::atomic<bool> failed{false};
-    const auto work = [&] {
-        for (size_t i = next++; i < regions.size() && !failed; i = next++)
-            if (!WritePart(src, rows, regions[i], parts[i]))
-                failed = true;
-    };
-    const unsigned cores = std::max(1u, std::min(std::thread::hardware_concurrency(), 8u));
-    std::vector<std::thread> helpers;
-    try {
-        for (unsigned t = 1; t < cores && t < regions.size(); ++t)
-            helpers.emplace_back(work);
-    } catch (const std::system_error&) {
-        // Fewer threads, then; this one works through the rest.
-    }
-    work();
-    for (std::thread& helper : helpers)
-        helper.join();
-    ok = !failed;
+    const JpegCutResult result = WriteParts(src, coefficients, view, regions, parts);
     // A part that failed stops the rest; the source is finished only when all went well.
-    if (ok)
+    if (result == JpegCutResult::Cut)
         jpeg_finish_decompress(&src);
     jpeg_destroy_decompress(&src);
-    if (!ok)
+    if (result != JpegCutResult::Cut)
         parts.clear();
-    return ok;
+    return result;
 }

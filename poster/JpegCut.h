@@ -33,9 +33,49 @@ struct JpegFacts
 // neither grey nor YCbCr colour.
 bool ReadJpegFacts(const uint8_t* data, size_t size, JpegFacts& facts);
 
-// All regions cut in one reading of the data; each part a JPEG of its own (its own Huffman tables,
-// no markers beyond the JFIF header). False, and no parts, when the data is damaged (libjpeg's
-// warnings count as damage) or memory runs out. Each region must lie inside the picture with its
-// corner on the grid.
-bool CutJpeg(const uint8_t* data, size_t size, const std::vector<JpegRegion>& regions,
-             std::vector<std::vector<uint8_t>>& parts);
+// Lossless edits of a JPEG's blocks, all of them made into one: the stored picture, padded to
+// whole grid units, is transposed (when `transposed`), then mirrored left to right and flipped
+// top to bottom as a whole. The picture as it shows is the window (x, y, width, height) of
+// that; the padding's blocks stay with it, so that a mirror or turn loses no pixel of a picture
+// whose sides are not on the grid.
+struct JpegView
+{
+    bool transposed = false;
+    bool mirrored = false;
+    bool flipped = false;
+    int32_t paddedWidth = 0; // the edited padded picture
+    int32_t paddedHeight = 0;
+    JpegGrid grid; // the edited picture's: the stored one's, its sides swapped when transposed
+    int32_t x = 0;
+    int32_t y = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+
+    bool operator==(const JpegView&) const = default;
+};
+
+// The stored picture as it is.
+JpegView WholeView(const JpegFacts& facts);
+// The edits, on the picture as it shows, as the pixel edits make them.
+JpegView Mirrored(const JpegView& view);
+JpegView Flipped(const JpegView& view);
+JpegView TurnedLeft(const JpegView& view);
+JpegView TurnedRight(const JpegView& view);
+// The part from (left, top) to (right, bottom), exclusive; false when that is not inside the
+// picture or empty.
+bool CropView(JpegView& view, int32_t left, int32_t top, int32_t right, int32_t bottom);
+
+enum class JpegCutResult
+{
+    Cut,
+    Damaged,  // the data does not read (libjpeg's warnings count), or does not fit the view
+    NoMemory, // memory ran out, on any of the threads
+};
+
+// All regions cut in one reading of the data; each part a JPEG of its own (its own Huffman
+// tables, no markers beyond the JFIF header). Regions are in the view's padded picture, each
+// inside it with its corner on the view's grid, and the parts carry the view's edits. No parts
+// unless all were cut.
+JpegCutResult CutJpeg(const uint8_t* data, size_t size, const JpegView& view,
+                      const std::vector<JpegRegion>& regions,
+                      std::vector<std::vector<uint8_t>>& parts);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "HelpLines.h"
+#include "JpegSource.h"
 #include "StretchPlan.h"
 
 #include <QByteArray>
@@ -17,19 +18,6 @@
 
 class QPainter;
 struct PictureRecord;
-
-// A JPEG file's own compressed data, for a document that may carry it in place of the decoded
-// pixels. Only valid while the picture is still the file's, unedited.
-struct JpegSource
-{
-    QByteArray data;
-    int32_t width = 0;
-    int32_t height = 0;
-};
-
-// The file's data when it is a JPEG a document can carry as it is (colour or grey, a header
-// that reads), with the size its header gives; null for anything else.
-std::shared_ptr<const JpegSource> ReadJpegSource(const QString& path);
 
 // One line of text on a page, in Helvetica (or the nearest sans face a painter has): its
 // baseline starts at `at`, device pixels, and its capitals stand about 0.72 of `size` high.

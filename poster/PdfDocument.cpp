@@ -150,30 +150,14 @@ QByteArray ColourSpaceOf(const PictureRecord& picture)
 
 } // namespace
 
-std::shared_ptr<const JpegSource> ReadJpegSource(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.peek(3) != QByteArray("\xFF\xD8\xFF", 3))
-        return nullptr;
-    auto source = std::make_shared<JpegSource>();
-    source->data = file.readAll();
-    JpegFacts facts;
-    if (file.error() != QFileDevice::NoError ||
-        !ReadJpegFacts(reinterpret_cast<const uint8_t*>(source->data.constData()),
-                       size_t(source->data.size()), facts))
-        return nullptr;
-    source->width = facts.width;
-    source->height = facts.height;
-    return source;
-}
-
-// One page's share of a JPEG, cut on the block grid: the region from (x, y), top row first, of
-// w x h pixels.
+// One page's share of a JPEG, cut on the block grid: the region from (x, y) of the picture as
+// it shows, top row first, of w x h pixels.
 struct PdfDocument::JpegPart
 {
     std::vector<uint8_t> data;
-    int x = 0, y = 0, w = 0, h = 0;
+    int x = 0, y = 0, w = 0, h = 0; // x and y may lie left of or above the picture
     bool grey = false;
+    int object = 0; // once written
 };
 
 PdfDocument::PdfDocument(QIODevice& out, const PdfPageSetup& setup, const QString& title)
@@ -453,38 +437,71 @@ bool PdfDocument::ExpectPictures(const JpegSource& jpeg, const std::vector<Stret
 {
     parts_.clear();
     partsOf_ = nullptr;
-    const auto* data = reinterpret_cast<const uint8_t*>(jpeg.data.constData());
-    const auto size = size_t(jpeg.data.size());
-    JpegFacts facts;
-    if (!ReadJpegFacts(data, size, facts) || facts.width != jpeg.width ||
-        facts.height != jpeg.height)
-        return false;
+    const JpegView& view = jpeg.view;
+    const JpegGrid grid = view.grid;
+    // A decoder that smooths the colour planes reads a colour sample beyond each of a share's
+    // edges: the part takes one more sample's worth of blocks there, where the picture has it.
+    const int marginX = grid.width / 8 - 1;
+    const int marginY = grid.height / 8 - 1;
+    const auto down = [](int v, int g) { return v / g * g; };
+    const auto up = [](int v, int g) { return (v + g - 1) / g * g; };
+    const int left = down(view.x, grid.width);
+    const int top = down(view.y, grid.height);
+    const int right = up(view.x + view.width, grid.width);
+    const int bottom = up(view.y + view.height, grid.height);
 
     std::vector<JpegRegion> regions;
     std::vector<JpegPart*> parts;
     for (const StretchRects& r : rects) {
-        const Part p = PartOf(ClipStretchRects(r, facts.width), facts.width, facts.height);
+        const Part p = PartOf(ClipStretchRects(r, jpeg.width), jpeg.width, jpeg.height);
         const auto key = std::make_tuple(r.srcX, r.srcY, r.srcWidth, r.srcHeight);
         if (p.empty() || parts_.count(key))
             continue;
+        // The share in the view's padded picture, top row first.
+        const int x0 = view.x + p.x0;
+        const int x1 = view.x + p.x1;
+        const int y0 = view.y + (jpeg.height - p.y1);
+        const int y1 = view.y + (jpeg.height - p.y0);
+        JpegRegion region;
+        region.x = std::max(left, down(x0 - marginX, grid.width));
+        region.y = std::max(top, down(y0 - marginY, grid.height));
+        region.w = std::min(right, up(x1 + marginX, grid.width)) - region.x;
+        region.h = std::min(bottom, up(y1 + marginY, grid.height)) - region.y;
         auto part = std::make_unique<JpegPart>();
-        const int top = facts.height - p.y1; // the part's top row, counted from the top
-        part->x = p.x0 / facts.grid.width * facts.grid.width;
-        part->y = top / facts.grid.height * facts.grid.height;
-        part->w = p.x1 - part->x;
-        part->h = facts.height - p.y0 - part->y;
-        part->grey = facts.components == 1;
-        regions.push_back({part->x, part->y, part->w, part->h});
+        part->x = region.x - view.x;
+        part->y = region.y - view.y;
+        part->w = region.w;
+        part->h = region.h;
+        part->grey = false;
+        regions.push_back(region);
         parts.push_back(part.get());
         parts_[key] = std::move(part);
     }
-    std::vector<std::vector<uint8_t>> cut;
-    if (!regions.empty() && !CutJpeg(data, size, regions, cut)) {
+    JpegFacts facts;
+    const auto* data = reinterpret_cast<const uint8_t*>(jpeg.data.constData());
+    const auto size = size_t(jpeg.data.size());
+    if (!ReadJpegFacts(data, size, facts)) {
         parts_.clear();
         return false;
     }
-    for (size_t i = 0; i < parts.size(); ++i)
+    std::vector<std::vector<uint8_t>> cut;
+    if (!regions.empty())
+        switch (CutJpeg(data, size, view, regions, cut)) {
+        case JpegCutResult::Cut:
+            break;
+        case JpegCutResult::Damaged:
+            parts_.clear();
+            return false;
+        case JpegCutResult::NoMemory:
+            // Not a reason to draw from the pixels, which need more memory still.
+            parts_.clear();
+            error_ = QStringLiteral("Not enough memory to print the poster.");
+            return true;
+        }
+    for (size_t i = 0; i < parts.size(); ++i) {
         parts[i]->data = std::move(cut[i]);
+        parts[i]->grey = facts.components == 1;
+    }
     partsOf_ = &jpeg;
     return true;
 }
@@ -499,22 +516,25 @@ bool PdfDocument::DrawJpegPart(const JpegSource& jpeg, const StretchRects& rects
         parts_.find(std::make_tuple(rects.srcX, rects.srcY, rects.srcWidth, rects.srcHeight));
     if (found == parts_.end())
         return false;
-    // The part goes as soon as it is written; its place is kept.
-    const std::unique_ptr<JpegPart> part = std::move(found->second);
-    parts_.erase(found);
-    const int image = NewObject();
-    const bool ok =
-        WriteStreamObject(image,
-                          "/Type /XObject /Subtype /Image /Width " + QByteArray::number(part->w) +
-                              " /Height " + QByteArray::number(part->h) + " /ColorSpace " +
-                              (part->grey ? QByteArray("/DeviceGray") : QByteArray("/DeviceRGB")) +
-                              " /BitsPerComponent 8 /Interpolate false /Filter /DCTDecode",
-                          QByteArray::fromRawData(reinterpret_cast<const char*>(part->data.data()),
-                                                  qsizetype(part->data.size())));
-    if (!ok) {
-        Check();
-        return true;
+    // A part is written once; a second page with the same share shows the same image object.
+    JpegPart* part = found->second.get();
+    if (part->object == 0) {
+        part->object = NewObject();
+        const bool ok = WriteStreamObject(
+            part->object,
+            "/Type /XObject /Subtype /Image /Width " + QByteArray::number(part->w) + " /Height " +
+                QByteArray::number(part->h) + " /ColorSpace " +
+                (part->grey ? QByteArray("/DeviceGray") : QByteArray("/DeviceRGB")) +
+                " /BitsPerComponent 8 /Interpolate false /Filter /DCTDecode",
+            QByteArray::fromRawData(reinterpret_cast<const char*>(part->data.data()),
+                                    qsizetype(part->data.size())));
+        std::vector<uint8_t>().swap(part->data); // written: its memory goes
+        if (!ok) {
+            Check();
+            return true;
+        }
     }
+    const int image = part->object;
     const Placement at = PlacementOf(clipped, p);
     const int top = jpeg.height - p.y1;
     // Only the page's share shows; the blocks around it that the cut on the grid takes along

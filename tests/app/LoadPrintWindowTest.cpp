@@ -1,11 +1,13 @@
 // Loading a picture on the first page and printing the poster, through the real window.
 #include "WindowTestSupport.h"
+#include "ui_HKUnit.h"
 #include "ui_MainForm.h"
 
 #include "Rounding.h"
 #include "TestSupport.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QFile>
 #include <QPrinter>
 #include <QProgressBar>
@@ -168,7 +170,9 @@ TEST(PrintWindow, LabelsAndTheAssemblySheetAreThePrintPagesChoice)
 
 // The JPEG's own data goes into the document while the picture is the file's; after an edit the
 // pages carry the edited pixels.
-TEST(PrintWindow, AnUneditedJpegPrintsAsItsOwnDataAndAnEditedOneAsItsPixels)
+// A JPEG keeps printing as its own data through the edits its blocks can make, in the same
+// document the tool makes of the same edits; brightness and contrast end that.
+TEST(PrintWindow, AJpegPrintsAsItsOwnDataThroughLosslessEditsAndAsPixelsAfterBrightness)
 {
     if (!testsupport::HaveProgram(QStringLiteral("pdfimages")))
         GTEST_SKIP() << "pdfimages missing";
@@ -188,20 +192,56 @@ TEST(PrintWindow, AnUneditedJpegPrintsAsItsOwnDataAndAnEditedOneAsItsPixels)
     ASSERT_EQ(DIBWidth(w.CurrentPicture), 64);
     const QString pdf = testsupport::TestDir() + QStringLiteral("/photo.pdf");
     w.Printer->printer().setOutputFileName(pdf);
-    const auto encodings = [&] {
+    const auto encodings = [](const QString& file) {
         EXPECT_TRUE(testsupport::Run(
             QStringLiteral("pdfimages -list '%1' | tail -n +3 | awk '{print $9}' | sort -u > "
                            "enc.txt")
-                .arg(pdf)));
+                .arg(file)));
         QFile list(QStringLiteral("enc.txt"));
         return list.open(QIODevice::ReadOnly) ? QString::fromLatin1(list.readAll()).trimmed()
                                               : QString();
     };
     ui.PrintBtn->click();
-    EXPECT_EQ(encodings(), QStringLiteral("jpeg"));
+    EXPECT_EQ(encodings(pdf), QStringLiteral("jpeg"));
+
     ui.FlipHBtn->click();
+    ui.RotRightBtn->click();
+    ASSERT_EQ(DIBWidth(w.CurrentPicture), 48);
+    w.View.SelLeft = 5, w.View.SelTop = 3, w.View.SelRight = 40, w.View.SelBottom = 61;
+    ui.SchnittBtn->click();
+    ASSERT_EQ(DIBWidth(w.CurrentPicture), 35);
     ui.PrintBtn->click();
-    EXPECT_EQ(encodings(), QStringLiteral("image"));
+    EXPECT_EQ(encodings(pdf), QStringLiteral("jpeg"));
+
+    // The tool prints the same parts for the same edits.
+    const QString tool = testsupport::TestDir() + QStringLiteral("/tool.pdf");
+    ASSERT_TRUE(testsupport::Run(
+        QStringLiteral("'%1' photo.jpg --mirror --rotate right --crop 5,3,40,61 -o '%2'")
+            .arg(QStringLiteral(VELMORA_POSTER), tool)));
+    ASSERT_TRUE(testsupport::Run(QStringLiteral("pdfimages -j '%1' window && pdfimages -j '%2' "
+                                                "tool")
+                                     .arg(pdf, tool)));
+    const QStringList parts =
+        QDir(testsupport::TestDir()).entryList({QStringLiteral("window-*.jpg")}, QDir::Files);
+    ASSERT_FALSE(parts.isEmpty());
+    for (const QString& part : parts) {
+        QFile mine(part),
+            theirs(QString(part).replace(QStringLiteral("window"), QStringLiteral("tool")));
+        ASSERT_TRUE(mine.open(QIODevice::ReadOnly));
+        ASSERT_TRUE(theirs.open(QIODevice::ReadOnly)) << theirs.fileName().toStdString();
+        EXPECT_TRUE(mine.readAll() == theirs.readAll()) << part.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(QStringLiteral("tool-%1.jpg").arg(parts.size(), 3, 10, QChar('0'))));
+
+    {
+        const ModalHand hand = HandleNextModal([&program](QWidget*) {
+            program.hk->Form().TrackBar1->setValue(10);
+            program.hk->Form().OkBitBtn1->click();
+        });
+        ui.HellpBtn->click();
+    }
+    ui.PrintBtn->click();
+    EXPECT_EQ(encodings(pdf), QStringLiteral("image"));
 }
 
 // The desktop asks the window to close while the pages go out: the request is refused without

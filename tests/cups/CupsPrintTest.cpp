@@ -16,20 +16,29 @@
 #include "PosterSamples.h"
 #include "PrintJob.h"
 #include "PrinterMetrics.h"
+#include "PrinterSetup.h"
 #include "TestSupport.h"
 
+#include <QApplication>
+#include <QComboBox>
 #include <QDeadlineTimer>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QLineEdit>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -39,6 +48,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 
 #include <sys/prctl.h>
@@ -770,3 +780,90 @@ TEST_F(CupsQueue, ALandscapePosterArrivesAsLandscapePages)
 }
 
 } // namespace
+
+namespace {
+
+// Runs the set-up dialog for the printer and, once it shows, lets `act` look at it and close it.
+void RunSetupAndThen(CurrentPrinter& printer, const std::function<void(QDialog&)>& act)
+{
+    bool acted = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || acted)
+            return;
+        acted = true;
+        act(*dialog);
+        if (dialog->isVisible()) // an action that did not close it: a cancel, then
+            dialog->reject();
+    });
+    poll.start(20);
+    RunPrinterSetup(printer, nullptr);
+    EXPECT_TRUE(acted) << "the set-up dialog did not show";
+}
+
+QString ShownDestination(QDialog& dialog)
+{
+    const auto* printers = dialog.findChild<QComboBox*>(QStringLiteral("printers"));
+    return printers ? printers->currentText() : QStringLiteral("(no printer list)");
+}
+
+} // namespace
+
+// With a default queue on the machine, the dialog must neither show that queue in place of
+// the PDF file in use nor switch to it, whichever way it is closed.
+TEST_F(CupsQueue, PrinterSetupBesideADefaultQueueKeepsThePrinterInUse)
+{
+    const PrivateScheduler::Queue q = AddQueue(QStringLiteral("frontdesk"));
+    ASSERT_FALSE(q.name.isEmpty());
+    ASSERT_TRUE(scheduler_->Tool(QStringLiteral("lpadmin -d %1").arg(q.name), nullptr));
+
+    CurrentPrinter printer;
+    ASSERT_FALSE(printer.isPdfFile()) << "the default queue is not the printer at start";
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("poster.pdf"));
+    printer.printer().setOutputFormat(QPrinter::PdfFormat);
+    printer.printer().setOutputFileName(pdf);
+    printer.printer().setPageSize(QPageSize(QPageSize::A3));
+    const QPageLayout layout = printer.printer().pageLayout();
+    ASSERT_TRUE(printer.isPdfFile());
+
+    const auto expectPdfKept = [&](const char* how) {
+        SCOPED_TRACE(how);
+        EXPECT_TRUE(printer.isPdfFile()) << printer.description().toStdString();
+        EXPECT_EQ(printer.printer().outputFileName(), pdf);
+        EXPECT_TRUE(printer.printer().pageLayout().isEquivalentTo(layout));
+    };
+    QString shown;
+    QString shownFile;
+    RunSetupAndThen(printer, [&](QDialog& dialog) {
+        shown = ShownDestination(dialog);
+        if (const auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("filename")))
+            shownFile = name->text();
+        dialog.reject();
+    });
+    expectPdfKept("cancelled");
+    EXPECT_EQ(shownFile, pdf);
+    EXPECT_NE(shown, q.name) << "the dialog shows the default queue, not the file in use";
+    RunSetupAndThen(printer, [](QDialog& dialog) { QTest::keyClick(&dialog, Qt::Key_Escape); });
+    expectPdfKept("escaped");
+    RunSetupAndThen(printer, [](QDialog& dialog) {
+        auto* buttons = dialog.findChild<QDialogButtonBox*>();
+        ASSERT_TRUE(buttons);
+        buttons->button(QDialogButtonBox::Ok)->click();
+    });
+    expectPdfKept("accepted without a change");
+
+    // And the other way round: the queue in use is what the dialog shows and keeps.
+    printer.printer().setOutputFormat(QPrinter::NativeFormat);
+    printer.printer().setPrinterName(q.name);
+    ASSERT_FALSE(printer.isPdfFile());
+    RunSetupAndThen(printer, [&](QDialog& dialog) {
+        shown = ShownDestination(dialog);
+        dialog.reject();
+    });
+    EXPECT_EQ(shown, q.name);
+    EXPECT_FALSE(printer.isPdfFile());
+    EXPECT_EQ(printer.printer().printerName(), q.name);
+    EXPECT_TRUE(scheduler_->Tool(QStringLiteral("lpadmin -x %1").arg(q.name), nullptr));
+}

@@ -1,0 +1,41 @@
+#include "PrinterSetup.h"
+
+#include "CurrentPrinter.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+
+bool RunPrinterSetup(CurrentPrinter& printer, QWidget* parent)
+{
+    // The dialog works on a copy: Qt's dialog writes into its printer as it starts, and only
+    // an accepted set-up is to reach the printer in use.
+    QPrinter copy(QPrinter::HighResolution);
+    CurrentPrinter::CopySettings(printer.printer(), copy);
+    QPrintDialog dialog(&copy, parent);
+    dialog.setObjectName(QStringLiteral("PrinterSetupDialog"));
+    dialog.setWindowTitle(QStringLiteral("Printer setup"));
+    // Only what the job honours: the printer or file, paper and orientation, copies.
+    dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize);
+    // A set-up, not a print: its button says so.
+    if (auto* buttons = dialog.findChild<QDialogButtonBox*>())
+        if (QPushButton* ok = buttons->button(QDialogButtonBox::Ok))
+            ok->setText(QStringLiteral("OK"));
+    // Beside a default queue, Qt's dialog switches its printer to that queue as it is made,
+    // even one that prints to a file, and OK would then print there. The printer's own
+    // settings go back into the copy, and the dialog is shown on its file entry, the last.
+    if (printer.isPdfFile()) {
+        CurrentPrinter::CopySettings(printer.printer(), copy);
+        if (auto* printers = dialog.findChild<QComboBox*>(QStringLiteral("printers")))
+            printers->setCurrentIndex(printers->count() - 1);
+        if (auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("filename")))
+            name->setText(copy.outputFileName());
+    }
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    CurrentPrinter::CopySettings(copy, printer.printer());
+    return true;
+}

@@ -1,0 +1,61 @@
+#include "JpegSource.h"
+
+#include <QFile>
+
+namespace {
+
+std::shared_ptr<const JpegSource> WithView(const JpegSource& jpeg, const JpegView& view)
+{
+    auto edited = std::make_shared<JpegSource>(jpeg);
+    edited->view = view;
+    edited->width = view.width;
+    edited->height = view.height;
+    return edited;
+}
+
+} // namespace
+
+std::shared_ptr<const JpegSource> ReadJpegSource(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.peek(3) != QByteArray("\xFF\xD8\xFF", 3))
+        return nullptr;
+    JpegSource source;
+    source.data = file.readAll();
+    JpegFacts facts;
+    if (file.error() != QFileDevice::NoError ||
+        !ReadJpegFacts(reinterpret_cast<const uint8_t*>(source.data.constData()),
+                       size_t(source.data.size()), facts))
+        return nullptr;
+    return WithView(source, WholeView(facts));
+}
+
+std::shared_ptr<const JpegSource> EditedJpeg(const std::shared_ptr<const JpegSource>& jpeg,
+                                             LosslessEdit edit)
+{
+    if (!jpeg)
+        return nullptr;
+    switch (edit) {
+    case LosslessEdit::Mirror:
+        return WithView(*jpeg, Mirrored(jpeg->view));
+    case LosslessEdit::Flip:
+        return WithView(*jpeg, Flipped(jpeg->view));
+    case LosslessEdit::TurnLeft:
+        return WithView(*jpeg, TurnedLeft(jpeg->view));
+    case LosslessEdit::TurnRight:
+        return WithView(*jpeg, TurnedRight(jpeg->view));
+    }
+    return nullptr;
+}
+
+std::shared_ptr<const JpegSource> CroppedJpeg(const std::shared_ptr<const JpegSource>& jpeg,
+                                              int32_t left, int32_t top, int32_t right,
+                                              int32_t bottom)
+{
+    if (!jpeg)
+        return nullptr;
+    JpegView view = jpeg->view;
+    if (!CropView(view, left, top, right, bottom))
+        return nullptr;
+    return WithView(*jpeg, view);
+}

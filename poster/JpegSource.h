@@ -1,0 +1,41 @@
+// A JPEG file's own compressed data, for a document that may carry it in place of the decoded
+// pixels, with the lossless edits made on the picture since it was loaded.
+#pragma once
+
+#include "JpegCut.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+struct JpegSource
+{
+    QByteArray data;
+    JpegView view;     // the edits on its blocks so far
+    int32_t width = 0; // the picture as it shows: the view's
+    int32_t height = 0;
+};
+
+// The file's data when it is a JPEG a document can carry as it is (colour or grey, a header
+// that reads), with the size its header gives; null for anything else.
+std::shared_ptr<const JpegSource> ReadJpegSource(const QString& path);
+
+// The picture edits that a JPEG's blocks can make without loss.
+enum class LosslessEdit
+{
+    Mirror,
+    Flip,
+    TurnLeft,
+    TurnRight,
+};
+
+// The same data with one more edit; null for null. The data itself is shared, not copied.
+std::shared_ptr<const JpegSource> EditedJpeg(const std::shared_ptr<const JpegSource>& jpeg,
+                                             LosslessEdit edit);
+// The part from (left, top) to (right, bottom), exclusive, of the picture as it shows; null
+// for null or for a part that is not inside it.
+std::shared_ptr<const JpegSource> CroppedJpeg(const std::shared_ptr<const JpegSource>& jpeg,
+                                              int32_t left, int32_t top, int32_t right,
+                                              int32_t bottom);

@@ -1,0 +1,452 @@
+// Mirrors, flips, turns and cuts of a JPEG made on its blocks: the poster still carries the
+// file's own data, each page's share decodes to the edited picture's pixels, the blocks are the
+// ones jpegtran makes, and a decoder that smooths sees no seam between the shares.
+#include "GrafikRW.h"
+#include "JpegCut.h"
+#include "JpegSource.h"
+#include "PdfReadBack.h"
+#include "PictureOps.h"
+#include "PrintJob.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTransform>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include <jpeglib.h>
+
+using namespace pdftest;
+
+namespace {
+
+enum class Step
+{
+    Mirror,
+    Flip,
+    Left,
+    Right,
+    Crop, // 13 columns off the left, 21 off the right, 7 rows off the top and 5 off the bottom
+};
+
+const char* NameOf(Step s)
+{
+    switch (s) {
+    case Step::Mirror:
+        return "mirror";
+    case Step::Flip:
+        return "flip";
+    case Step::Left:
+        return "left";
+    case Step::Right:
+        return "right";
+    case Step::Crop:
+        return "crop";
+    }
+    return "?";
+}
+
+std::string NamesOf(const std::vector<Step>& steps)
+{
+    std::string names;
+    for (Step s : steps)
+        names += std::string(names.empty() ? "" : ", ") + NameOf(s);
+    return names;
+}
+
+// The edit on decoded pixels, by Qt's own transforms: the expected picture.
+QImage Edited(const QImage& image, Step s)
+{
+    switch (s) {
+    case Step::Mirror:
+        return image.mirrored(true, false);
+    case Step::Flip:
+        return image.mirrored(false, true);
+    case Step::Left:
+        return image.transformed(QTransform().rotate(-90));
+    case Step::Right:
+        return image.transformed(QTransform().rotate(90));
+    case Step::Crop:
+        return image.copy(13, 7, image.width() - 13 - 21, image.height() - 7 - 5);
+    }
+    return {};
+}
+
+// The same edit as the window makes it: on the pixels and on the blocks.
+void Edit(PictureRecord& picture, std::shared_ptr<const JpegSource>& jpeg, Step s)
+{
+    PictureRecord made;
+    switch (s) {
+    case Step::Mirror:
+        made = MirrorPicture(picture);
+        jpeg = EditedJpeg(jpeg, LosslessEdit::Mirror);
+        break;
+    case Step::Flip:
+        made = FlipPicture(picture);
+        jpeg = EditedJpeg(jpeg, LosslessEdit::Flip);
+        break;
+    case Step::Left:
+        made = RotateLeft(picture);
+        jpeg = EditedJpeg(jpeg, LosslessEdit::TurnLeft);
+        break;
+    case Step::Right:
+        made = RotateRight(picture);
+        jpeg = EditedJpeg(jpeg, LosslessEdit::TurnRight);
+        break;
+    case Step::Crop: {
+        const int w = DIBWidth(picture), h = DIBHeight(picture);
+        made = CutToSelection(picture, 13, 7, w - 21, h - 5);
+        jpeg = CroppedJpeg(jpeg, 13, 7, w - 21, h - 5);
+        break;
+    }
+    }
+    deldib(picture);
+    picture = made;
+}
+
+QImage DecodeSmoothly(const QString& jpg)
+{
+    const QString ppm = jpg + QStringLiteral(".smooth.ppm");
+    if (!testsupport::Run(QStringLiteral("djpeg -ppm '%1' > '%2'").arg(jpg, ppm)))
+        return {};
+    return QImage(ppm);
+}
+
+bool HaveJpegTools()
+{
+    return HavePoppler() && testsupport::HaveProgram("cjpeg") &&
+           testsupport::HaveProgram("djpeg") && testsupport::HaveProgram("jpegtran");
+}
+
+bool WriteBytes(const QString& path, const std::vector<uint8_t>& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) &&
+           file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size())) ==
+               qint64(bytes.size());
+}
+
+// Prints the JPEG with the edits on three by two pages; the parts as files, in share order.
+struct PrintedParts
+{
+    std::vector<Share> shares;
+    std::vector<ImageEntry> images;
+    QStringList files;
+    std::shared_ptr<const JpegSource> jpeg; // as edited
+};
+
+PrintedParts PrintEdited(const QString& jpg, const std::vector<Step>& steps, const QString& name,
+                         bool twoByTwo = false)
+{
+    PrintedParts printed;
+    PictureRecord picture = OpenDib(QFile::encodeName(jpg).constData(), 0);
+    std::shared_ptr<const JpegSource> jpeg = ReadJpegSource(jpg);
+    if (!picture.Bits || !jpeg)
+        return printed;
+    for (Step s : steps)
+        Edit(picture, jpeg, s);
+    if (!jpeg || jpeg->width != DIBWidth(picture) || jpeg->height != DIBHeight(picture)) {
+        deldib(picture);
+        return printed;
+    }
+    PrintJobInputs in = AllPagesOf(DIBWidth(picture), DIBHeight(picture));
+    in.render.options.CenterPicture = true;
+    if (twoByTwo) {
+        // Pages side by side without glue strips: the shares meet on the block grid.
+        in.render.geometry.PagesAcross = in.render.geometry.PagesDown = 2;
+        in.render.geometry.PosterWidthPages = in.render.geometry.PosterHeightPages = 2.0;
+        in.render.options.GlueEdge = false;
+    }
+    in.jpeg = jpeg;
+    printed.jpeg = jpeg;
+    const QString pdf = testsupport::TestDir() + QStringLiteral("/%1.pdf").arg(name);
+    const bool ok = PrintToPdf(picture, in, pdf).ok();
+    deldib(picture);
+    if (!ok)
+        return printed;
+    printed.shares = Shares(in, PrintableOf(pdf));
+    printed.images = ListImages(pdf);
+    const QString prefix = testsupport::TestDir() + QStringLiteral("/%1-part").arg(name);
+    if (!testsupport::Run(QStringLiteral("pdfimages -j '%1' '%2'").arg(pdf, prefix)))
+        return printed;
+    for (size_t k = 0; k < printed.images.size(); ++k)
+        printed.files << QStringLiteral("%1-%2.jpg").arg(prefix).arg(k, 3, 10, QChar('0'));
+    return printed;
+}
+
+TEST(JpegEdits, EveryEditAndChainPrintsFromTheBlocksWithTheEditedPixels)
+{
+    if (!HaveJpegTools())
+        GTEST_SKIP() << "poppler-utils or libjpeg-turbo-progs missing";
+    const std::vector<std::vector<Step>> chains = {
+        {Step::Mirror},
+        {Step::Flip},
+        {Step::Left},
+        {Step::Right},
+        {Step::Right, Step::Crop},
+        {Step::Mirror, Step::Left},
+        {Step::Left, Step::Left, Step::Left, Step::Left},
+        {Step::Flip, Step::Crop, Step::Right, Step::Mirror},
+    };
+    for (const QSize size : {QSize(203, 141), QSize(192, 128)})
+        for (const char* sampling : {"2x2", "2x1", "1x1"}) {
+            const PictureRecord noise = NoisePicture(size.width(), size.height(), 24, 11);
+            const QString jpg = WriteJpeg(noise, QStringLiteral("edit"), sampling);
+            deldib(noise);
+            ASSERT_FALSE(jpg.isEmpty());
+            const QImage stored = DecodeExactly(jpg);
+            ASSERT_FALSE(stored.isNull());
+            for (const std::vector<Step>& chain : chains) {
+                SCOPED_TRACE(QStringLiteral("%1 x %2, %3: ")
+                                 .arg(size.width())
+                                 .arg(size.height())
+                                 .arg(QLatin1String(sampling))
+                                 .toStdString() +
+                             NamesOf(chain));
+                QImage edited = stored;
+                for (Step s : chain)
+                    edited = Edited(edited, s);
+                const PrintedParts printed = PrintEdited(jpg, chain, QStringLiteral("edited"));
+                ASSERT_FALSE(printed.shares.empty());
+                ASSERT_EQ(printed.images.size(), printed.shares.size());
+                // The whole edited picture as one part: each share must be exactly its pixels.
+                const JpegView& v = printed.jpeg->view;
+                std::vector<std::vector<uint8_t>> whole;
+                ASSERT_EQ(CutJpeg(reinterpret_cast<const uint8_t*>(printed.jpeg->data.constData()),
+                                  size_t(printed.jpeg->data.size()), v,
+                                  {{0, 0, v.paddedWidth, v.paddedHeight}}, whole),
+                          JpegCutResult::Cut);
+                const QString wholeFile = testsupport::TestDir() + QStringLiteral("/whole.jpg");
+                ASSERT_TRUE(WriteBytes(wholeFile, whole[0]));
+                const QImage expected = DecodeExactly(wholeFile).copy(v.x, v.y, v.width, v.height);
+                ASSERT_EQ(expected.size(), edited.size());
+                for (size_t k = 0; k < printed.shares.size(); ++k) {
+                    SCOPED_TRACE(k);
+                    EXPECT_EQ(printed.images[k].encoding, "jpeg");
+                    const QImage part = DecodeExactly(printed.files[int(k)]);
+                    ASSERT_FALSE(part.isNull());
+                    EXPECT_EQ(ShareDistance(part, expected, printed.shares[k]), 0);
+                    // Decoding after the edit rounds a little differently from editing the
+                    // decoded pixels, but the share is the same part of the same picture.
+                    EXPECT_LE(ShareDistance(part, edited, printed.shares[k]), 3);
+                }
+            }
+        }
+}
+
+// Without the smoothing switched off, a decoder blends each colour sample with its
+// neighbours: a share cut exactly at its edge would lack the neighbours beyond it.
+TEST(JpegEdits, SmoothedDecodingOfEachShareEqualsTheWholePicturesInsideTheShare)
+{
+    if (!HaveJpegTools())
+        GTEST_SKIP() << "poppler-utils or libjpeg-turbo-progs missing";
+    for (const QSize size : {QSize(203, 141), QSize(192, 128)}) {
+        SCOPED_TRACE(size.width());
+        const PictureRecord noise = NoisePicture(size.width(), size.height(), 24, 5);
+        const QString jpg = WriteJpeg(noise, QStringLiteral("smooth"), "2x2");
+        deldib(noise);
+        ASSERT_FALSE(jpg.isEmpty());
+        struct Case
+        {
+            std::vector<Step> steps;
+            QString reference; // the whole edited picture as a JPEG of its own
+        };
+        std::vector<Case> cases = {{{}, jpg}};
+        if (size.width() % 16 == 0 && size.height() % 16 == 0) {
+            // jpegtran turns a picture on the grid without losing a block.
+            const QString turned = testsupport::TestDir() + QStringLiteral("/turned.jpg");
+            ASSERT_TRUE(testsupport::Run(
+                QStringLiteral("jpegtran -transpose '%1' > '%2'").arg(jpg, turned)));
+            cases.push_back({{Step::Right, Step::Mirror}, turned});
+        }
+        for (const Case& c : cases) {
+            SCOPED_TRACE(NamesOf(c.steps));
+            const QImage whole = DecodeSmoothly(c.reference);
+            ASSERT_FALSE(whole.isNull());
+            const PrintedParts printed = PrintEdited(jpg, c.steps, QStringLiteral("smooth"), true);
+            ASSERT_EQ(printed.images.size(), printed.shares.size());
+            ASSERT_FALSE(printed.shares.empty());
+            for (size_t k = 0; k < printed.shares.size(); ++k) {
+                SCOPED_TRACE(k);
+                if (size.width() == 192)
+                    EXPECT_EQ(printed.shares[k].x0 % 16, 0) << "the shares should meet on the grid";
+                const QImage part = DecodeSmoothly(printed.files[int(k)]);
+                ASSERT_FALSE(part.isNull());
+                EXPECT_EQ(ShareDistance(part, whole, printed.shares[k]), 0);
+            }
+        }
+    }
+}
+
+// The quantised blocks of a JPEG file, per component, row by row, with its tables.
+struct Blocks
+{
+    bool ok = false;
+    int width = 0, height = 0;
+    std::vector<std::pair<int, int>> sampling;
+    std::vector<std::vector<uint16_t>> tables;         // each component's quantisation table
+    std::vector<std::vector<std::vector<JCOEF>>> rows; // a row's blocks one after another
+};
+
+struct JumpBack
+{
+    jpeg_error_mgr mgr;
+    jmp_buf back;
+};
+
+Blocks ReadBlocks(const std::vector<uint8_t>& data)
+{
+    Blocks b;
+    JumpBack errors;
+    jpeg_decompress_struct d;
+    std::memset(&d, 0, sizeof d);
+    d.err = jpeg_std_error(&errors.mgr);
+    errors.mgr.error_exit = [](j_common_ptr info) {
+        std::longjmp(reinterpret_cast<JumpBack*>(info->err)->back, 1);
+    };
+    if (setjmp(errors.back)) {
+        jpeg_destroy_decompress(&d);
+        return Blocks();
+    }
+    jpeg_create_decompress(&d);
+    jpeg_mem_src(&d, data.data(), static_cast<unsigned long>(data.size()));
+    jpeg_read_header(&d, TRUE);
+    jvirt_barray_ptr* coefficients = jpeg_read_coefficients(&d);
+    b.width = int(d.image_width);
+    b.height = int(d.image_height);
+    for (int c = 0; c < d.num_components; ++c) {
+        const jpeg_component_info& comp = d.comp_info[c];
+        b.sampling.emplace_back(comp.h_samp_factor, comp.v_samp_factor);
+        b.tables.emplace_back(comp.quant_table->quantval, comp.quant_table->quantval + DCTSIZE2);
+        b.rows.emplace_back();
+        for (JDIMENSION row = 0; row < comp.height_in_blocks; ++row) {
+            JBLOCKARRAY line = (*d.mem->access_virt_barray)(reinterpret_cast<j_common_ptr>(&d),
+                                                            coefficients[c], row, 1, FALSE);
+            b.rows.back().emplace_back(line[0][0], line[0][0] + comp.width_in_blocks * DCTSIZE2);
+        }
+    }
+    jpeg_finish_decompress(&d);
+    jpeg_destroy_decompress(&d);
+    b.ok = true;
+    return b;
+}
+
+std::vector<uint8_t> ReadBytes(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    return std::vector<uint8_t>(bytes.begin(), bytes.end());
+}
+
+TEST(JpegEdits, TheBlocksAreJpegtransForTheSameTransform)
+{
+    if (!testsupport::HaveProgram("cjpeg") || !testsupport::HaveProgram("jpegtran"))
+        GTEST_SKIP() << "libjpeg-turbo-progs missing";
+    struct Transform
+    {
+        std::vector<LosslessEdit> edits;
+        const char* jpegtran;
+    };
+    const std::vector<Transform> transforms = {
+        {{LosslessEdit::Mirror}, "-flip horizontal"},
+        {{LosslessEdit::Flip}, "-flip vertical"},
+        {{LosslessEdit::TurnRight}, "-rotate 90"},
+        {{LosslessEdit::TurnLeft}, "-rotate 270"},
+        {{LosslessEdit::TurnRight, LosslessEdit::TurnRight}, "-rotate 180"},
+        {{LosslessEdit::TurnRight, LosslessEdit::Mirror}, "-transpose"},
+        {{LosslessEdit::TurnLeft, LosslessEdit::Mirror}, "-transverse"},
+    };
+    for (const char* sampling : {"2x2", "2x1", "1x2", "1x1"}) {
+        // On the grid of every sampling, so that jpegtran need not trim.
+        const PictureRecord noise = NoisePicture(96, 64, 24, 3);
+        const QString jpg = WriteJpeg(noise, QStringLiteral("blocks"), sampling);
+        deldib(noise);
+        ASSERT_FALSE(jpg.isEmpty());
+        const std::vector<uint8_t> data = ReadBytes(jpg);
+        for (const Transform& t : transforms) {
+            SCOPED_TRACE(std::string(sampling) + " " + t.jpegtran);
+            std::shared_ptr<const JpegSource> jpeg = ReadJpegSource(jpg);
+            ASSERT_TRUE(jpeg);
+            for (LosslessEdit e : t.edits)
+                jpeg = EditedJpeg(jpeg, e);
+            const JpegView& v = jpeg->view;
+            std::vector<std::vector<uint8_t>> parts;
+            ASSERT_EQ(CutJpeg(data.data(), data.size(), v, {{0, 0, v.paddedWidth, v.paddedHeight}},
+                              parts),
+                      JpegCutResult::Cut);
+            const QString theirs = testsupport::TestDir() + QStringLiteral("/jpegtran.jpg");
+            ASSERT_TRUE(testsupport::Run(QStringLiteral("jpegtran -perfect %1 '%2' > '%3'")
+                                             .arg(QLatin1String(t.jpegtran), jpg, theirs)));
+            const Blocks ours = ReadBlocks(parts[0]);
+            const Blocks expected = ReadBlocks(ReadBytes(theirs));
+            ASSERT_TRUE(ours.ok);
+            ASSERT_TRUE(expected.ok);
+            EXPECT_EQ(ours.width, expected.width);
+            EXPECT_EQ(ours.height, expected.height);
+            EXPECT_EQ(ours.sampling, expected.sampling);
+            EXPECT_EQ(ours.tables, expected.tables);
+            ASSERT_EQ(ours.rows.size(), expected.rows.size());
+            for (size_t c = 0; c < ours.rows.size(); ++c) {
+                ASSERT_EQ(ours.rows[c].size(), expected.rows[c].size());
+                int differing = 0;
+                for (size_t r = 0; r < ours.rows[c].size(); ++r) {
+                    ASSERT_EQ(ours.rows[c][r].size(), expected.rows[c][r].size());
+                    for (size_t i = 0; i < ours.rows[c][r].size(); i += DCTSIZE2)
+                        differing += !std::equal(ours.rows[c][r].begin() + i,
+                                                 ours.rows[c][r].begin() + i + DCTSIZE2,
+                                                 expected.rows[c][r].begin() + i);
+                }
+                EXPECT_EQ(differing, 0) << "component " << c;
+            }
+        }
+    }
+}
+
+TEST(JpegEdits, AViewThatIsNotTheDatasOrARegionOffItsGridCutsNothing)
+{
+    const PictureRecord noise = NoisePicture(40, 24, 24, 9);
+    const QString jpg = WriteJpeg(noise, QStringLiteral("views"), "2x2");
+    deldib(noise);
+    if (jpg.isEmpty())
+        GTEST_SKIP() << "cjpeg missing";
+    const std::vector<uint8_t> data = ReadBytes(jpg);
+    const std::shared_ptr<const JpegSource> jpeg = ReadJpegSource(jpg);
+    ASSERT_TRUE(jpeg);
+    const JpegView v = jpeg->view;
+    EXPECT_EQ(v.paddedWidth, 48);
+    EXPECT_EQ(v.paddedHeight, 32);
+    std::vector<std::vector<uint8_t>> parts;
+    // A turned view of an unturned picture, regions off the grid or outside the blocks.
+    JpegView turned = v;
+    turned.transposed = true;
+    EXPECT_EQ(CutJpeg(data.data(), data.size(), turned, {{0, 0, 16, 16}}, parts),
+              JpegCutResult::Damaged);
+    EXPECT_EQ(CutJpeg(data.data(), data.size(), v, {{8, 0, 16, 16}}, parts),
+              JpegCutResult::Damaged);
+    EXPECT_EQ(CutJpeg(data.data(), data.size(), v, {{32, 16, 32, 16}}, parts),
+              JpegCutResult::Damaged);
+    EXPECT_TRUE(parts.empty());
+    // The padding's blocks are the picture's: they may be cut.
+    EXPECT_EQ(CutJpeg(data.data(), data.size(), v, {{32, 16, 16, 16}}, parts), JpegCutResult::Cut);
+    ASSERT_EQ(parts.size(), 1u);
+    // A crop outside the picture as it shows is refused, and leaves no view.
+    EXPECT_EQ(CroppedJpeg(jpeg, 0, 0, 41, 24), nullptr);
+    EXPECT_EQ(CroppedJpeg(jpeg, 5, 5, 5, 9), nullptr);
+    const auto cropped = CroppedJpeg(EditedJpeg(jpeg, LosslessEdit::TurnLeft), 2, 3, 20, 40);
+    ASSERT_TRUE(cropped);
+    EXPECT_EQ(cropped->width, 18);
+    EXPECT_EQ(cropped->height, 37);
+    EXPECT_EQ(cropped->data.constData(), jpeg->data.constData()); // shared, not copied
+}
+
+} // namespace
