@@ -1,7 +1,7 @@
 #!/bin/sh
 # Whole processes on the same files, run alternately, medians: velmora-poster printing a JPEG
 # poster into a PDF file against plakativ (a peer printer of posters) and against djpeg decoding
-# the same file. Prints each median, the ratios, the PDF's size against the JPEG's and the peak
+# the same file, unedited and after edits. Prints each median, the ratios, the PDF's size against the JPEG's and the peak
 # memory against the decoded picture.
 #
 #   bench/poster-document.sh [BUILD_DIR] [RUNS]
@@ -48,14 +48,25 @@ measure() {
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
+# One poster of the file, unedited and after each edit in $edits (separated by "|"), all run
+# alternately with plakativ and djpeg; each edit is set against the unedited poster.
 bench() {
-    jpeg=$1 pages=$2 label=$3
-    : > "$dir/velmora.t"; : > "$dir/plakativ.t"; : > "$dir/djpeg.t"; : > "$dir/velmora.m"
+    jpeg=$1 pages=$2 label=$3 edits=$4
+    : > "$dir/plakativ.t"; : > "$dir/djpeg.t"
+    n=0
+    for e in "" $(echo "$edits" | tr ' |' '_ '); do
+        : > "$dir/v$n.t"; : > "$dir/v$n.m"; n=$((n + 1))
+    done
     i=0
     while [ $i -lt "$runs" ]; do
-        set -- $(measure "$tool" "$jpeg" --no-aspect-ratio --width "$pages" --height "$pages" -o "$dir/velmora.pdf")
-        [ "$1" != failed ] || { echo "velmora-poster failed on $jpeg" >&2; exit 1; }
-        echo "$1" >> "$dir/velmora.t"; echo "$2" >> "$dir/velmora.m"
+        k=0
+        for e in "" $(echo "$edits" | tr ' |' '_ '); do
+            set -- $(measure "$tool" "$jpeg" $(echo "$e" | tr '_' ' ') --no-aspect-ratio \
+                --width "$pages" --height "$pages" -o "$dir/v$k.pdf")
+            [ "$1" != failed ] || { echo "velmora-poster failed on $jpeg $e" >&2; exit 1; }
+            echo "$1" >> "$dir/v$k.t"; echo "$2" >> "$dir/v$k.m"
+            k=$((k + 1))
+        done
         if [ $have_plakativ = 1 ]; then
             set -- $(measure plakativ --maxpages $((pages * pages)) --pagesize A4 -o "$dir/plakativ.pdf" "$jpeg")
             [ "$1" = failed ] || echo "$1" >> "$dir/plakativ.t"
@@ -64,8 +75,8 @@ bench() {
         echo "$1" >> "$dir/djpeg.t"
         i=$((i + 1))
     done
-    v=$(median < "$dir/velmora.t"); d=$(median < "$dir/djpeg.t"); m=$(median < "$dir/velmora.m")
-    size=$(stat -c %s "$jpeg"); pdf=$(stat -c %s "$dir/velmora.pdf")
+    v=$(median < "$dir/v0.t"); d=$(median < "$dir/djpeg.t"); m=$(median < "$dir/v0.m")
+    size=$(stat -c %s "$jpeg"); pdf=$(stat -c %s "$dir/v0.pdf")
     # The file's name is its size, WIDTHxHEIGHT.jpg.
     pixels=$(basename "$jpeg" .jpg | awk -Fx '{ print $1 * $2 * 3 / 1024 }')
     echo "$label, $pages x $pages pages, $runs runs, medians:"
@@ -78,7 +89,17 @@ bench() {
     fi
     echo "  PDF $(echo "$pdf $size" | awk '{ printf "%.3f", $1 / $2 }')x the JPEG's size"
     echo "  peak memory $m KB: $(echo "$m $pixels" | awk '{ printf "%.2f", $1 / $2 }')x the decoded picture"
+    k=1
+    for e in $(echo "$edits" | tr ' |' '_ '); do
+        ve=$(median < "$dir/v$k.t"); me=$(median < "$dir/v$k.m"); pe=$(stat -c %s "$dir/v$k.pdf")
+        echo "  after $(echo "$e" | tr '_' ' '): $ve s, $(echo "$ve $v" | awk '{ printf "%.2f", $1 / $2 }')x unedited," \
+            "$(echo "$ve $d" | awk '{ printf "%.2f", $1 / $2 }')x djpeg;" \
+            "PDF $(echo "$pe $pdf" | awk '{ printf "%.3f", $1 / $2 }')x unedited;" \
+            "peak memory $(echo "$me $m" | awk '{ printf "%.2f", $1 / $2 }')x unedited," \
+            "$(echo "$me $pixels" | awk '{ printf "%.2f", $1 / $2 }')x the decoded picture"
+        k=$((k + 1))
+    done
 }
 
-bench "$small" 4 "6000 x 4000 JPEG"
-bench "$large" 6 "18000 x 13000 JPEG"
+bench "$small" 4 "6000 x 4000 JPEG" "--mirror|--rotate right|--brightness 10"
+bench "$large" 6 "18000 x 13000 JPEG" "--rotate left|--brightness 10"

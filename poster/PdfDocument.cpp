@@ -2,6 +2,7 @@
 
 #include "GrafikRW.h"
 #include "JpegCut.h"
+#include "ParallelDeflate.h"
 #include "PrintJob.h"
 
 #include <QFile>
@@ -19,7 +20,9 @@ constexpr int kCatalog = 1;
 constexpr int kPageTree = 2;
 constexpr int kInfo = 3;
 constexpr int kFirstFreeObject = 4;
-constexpr size_t kDeflateChunk = 256 * 1024;
+// Speed before the last few per cent of size: level 1 makes pages about 5 % larger than
+// the default level, in a quarter of the time.
+constexpr int kDeflateLevel = 1;
 
 // A number as PDF writes it: no exponent, at most four decimals, no trailing zeros.
 QByteArray Num(double v)
@@ -381,51 +384,29 @@ void PdfDocument::DrawPicture(const PictureRecord& picture, const JpegSource* jp
     const int32_t rows = p.y1 - p.y0;
     const int64_t rowBytes = bits == 24 ? int64_t(w) * 3 : (int64_t(w) * bits + 7) / 8;
 
-    // The image is compressed row by row straight into the file; its length follows it.
-    const int image = NewObject();
-    const int length = NewObject();
-    if (!BeginObject(image) ||
-        !Emit("<< /Type /XObject /Subtype /Image /Width " + QByteArray::number(w) + " /Height " +
-              QByteArray::number(rows) + " /ColorSpace " + ColourSpaceOf(picture) +
-              " /BitsPerComponent " + QByteArray::number(bits == 24 ? 8 : bits) +
-              " /Interpolate false /Filter /FlateDecode /Length " + Ref(length) +
-              " >>\nstream\n")) {
-        Check();
-        return;
-    }
-    z_stream z;
-    std::memset(&z, 0, sizeof z);
-    if (deflateInit(&z, Z_DEFAULT_COMPRESSION) != Z_OK) {
+    // The image is compressed in stripes on every core, then written in order.
+    DeflatedRows stream;
+    if (!DeflateRows(
+            rows, size_t(rowBytes),
+            [&picture, &p](int64_t i, uint8_t* out) { PartRow(picture, p, int(i), out); },
+            kDeflateLevel, stream)) {
         error_ = QStringLiteral("Not enough memory to print the poster.");
         return;
     }
-    std::vector<uint8_t> row(static_cast<size_t>(rowBytes));
-    QByteArray chunk(qsizetype(kDeflateChunk), Qt::Uninitialized);
-    qint64 streamBytes = 0;
-    bool ok = true;
-    for (int32_t i = 0; ok && i <= rows; ++i) {
-        const bool last = i == rows;
-        if (!last)
-            PartRow(picture, p, i, row.data());
-        z.next_in = last ? nullptr : row.data();
-        z.avail_in = last ? 0 : uInt(rowBytes);
-        int status = Z_OK;
-        do {
-            z.next_out = reinterpret_cast<Bytef*>(chunk.data());
-            z.avail_out = uInt(chunk.size());
-            status = deflate(&z, last ? Z_FINISH : Z_NO_FLUSH);
-            const qsizetype produced = chunk.size() - qsizetype(z.avail_out);
-            if (produced > 0) {
-                ok = ok && Emit(QByteArray::fromRawData(chunk.constData(), produced));
-                streamBytes += produced;
-            }
-        } while (ok && (z.avail_out == 0 || (last && status != Z_STREAM_END)) &&
-                 status != Z_STREAM_ERROR);
-        ok = ok && status != Z_STREAM_ERROR;
+    const int image = NewObject();
+    bool ok =
+        BeginObject(image) &&
+        Emit("<< /Type /XObject /Subtype /Image /Width " + QByteArray::number(w) + " /Height " +
+             QByteArray::number(rows) + " /ColorSpace " + ColourSpaceOf(picture) +
+             " /BitsPerComponent " + QByteArray::number(bits == 24 ? 8 : bits) +
+             " /Interpolate false /Filter /FlateDecode /Length " +
+             QByteArray::number(qint64(stream.size())) + " >>\nstream\n");
+    for (std::vector<uint8_t>& piece : stream.pieces) {
+        ok = ok && Emit(QByteArray::fromRawData(reinterpret_cast<const char*>(piece.data()),
+                                                qsizetype(piece.size())));
+        std::vector<uint8_t>().swap(piece); // written: its memory goes
     }
-    deflateEnd(&z);
-    ok = ok && Emit("\nendstream\nendobj\n") && BeginObject(length) &&
-         Emit(QByteArray::number(streamBytes) + "\nendobj\n");
+    ok = ok && Emit("\nendstream\nendobj\n");
     if (!ok) {
         Check();
         return;
