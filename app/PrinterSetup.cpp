@@ -8,6 +8,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QTimer>
 
 bool RunPrinterSetup(CurrentPrinter& printer, QWidget* parent)
 {
@@ -29,10 +30,13 @@ bool RunPrinterSetup(CurrentPrinter& printer, QWidget* parent)
     // settings go back into the copy, and the dialog is shown on its file entry, the last.
     if (printer.isPdfFile()) {
         CurrentPrinter::CopySettings(printer.printer(), copy);
-        if (auto* printers = dialog.findChild<QComboBox*>(QStringLiteral("printers")))
-            printers->setCurrentIndex(printers->count() - 1);
-        if (auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("filename")))
-            name->setText(copy.outputFileName());
+        // Showing the dialog chooses its entry once more: the file is chosen once it shows.
+        QTimer::singleShot(0, &dialog, [&dialog, file = copy.outputFileName()] {
+            if (auto* printers = dialog.findChild<QComboBox*>(QStringLiteral("printers")))
+                printers->setCurrentIndex(printers->count() - 1);
+            if (auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("filename")))
+                name->setText(file);
+        });
     }
     if (dialog.exec() != QDialog::Accepted)
         return false;

@@ -384,12 +384,25 @@ void PdfDocument::DrawPicture(const PictureRecord& picture, const JpegSource* jp
     const int32_t rows = p.y1 - p.y0;
     const int64_t rowBytes = bits == 24 ? int64_t(w) * 3 : (int64_t(w) * bits + 7) / 8;
 
-    // The image is compressed in stripes on every core, then written in order.
+    // The image is compressed in stripes on every core, then written in order. A colour
+    // photo's rows go through PNG's Sub predictor first (each byte less the same colour's byte
+    // of the pixel to its left): neighbours differ little, so the rows shrink by about a third
+    // and compress in about half the time. Colour table indices gain nothing from it.
+    const bool predicted = bits == 24;
+    const size_t lineBytes = size_t(rowBytes) + (predicted ? 1 : 0);
+    const auto line = [&picture, &p, predicted, rowBytes](int64_t i, uint8_t* out) {
+        if (!predicted) {
+            PartRow(picture, p, int(i), out);
+            return;
+        }
+        out[0] = 1; // Sub
+        uint8_t* row = out + 1;
+        PartRow(picture, p, int(i), row);
+        for (int64_t x = rowBytes - 1; x >= 3; --x)
+            row[x] = uint8_t(row[x] - row[x - 3]);
+    };
     DeflatedRows stream;
-    if (!DeflateRows(
-            rows, size_t(rowBytes),
-            [&picture, &p](int64_t i, uint8_t* out) { PartRow(picture, p, int(i), out); },
-            kDeflateLevel, stream)) {
+    if (!DeflateRows(rows, lineBytes, line, kDeflateLevel, stream)) {
         error_ = QStringLiteral("Not enough memory to print the poster.");
         return;
     }
@@ -399,8 +412,11 @@ void PdfDocument::DrawPicture(const PictureRecord& picture, const JpegSource* jp
         Emit("<< /Type /XObject /Subtype /Image /Width " + QByteArray::number(w) + " /Height " +
              QByteArray::number(rows) + " /ColorSpace " + ColourSpaceOf(picture) +
              " /BitsPerComponent " + QByteArray::number(bits == 24 ? 8 : bits) +
-             " /Interpolate false /Filter /FlateDecode /Length " +
-             QByteArray::number(qint64(stream.size())) + " >>\nstream\n");
+             " /Interpolate false /Filter /FlateDecode" +
+             (predicted ? " /DecodeParms << /Predictor 11 /Colors 3 /Columns " +
+                              QByteArray::number(w) + " >>"
+                        : QByteArray()) +
+             " /Length " + QByteArray::number(qint64(stream.size())) + " >>\nstream\n");
     for (std::vector<uint8_t>& piece : stream.pieces) {
         ok = ok && Emit(QByteArray::fromRawData(reinterpret_cast<const char*>(piece.data()),
                                                 qsizetype(piece.size())));
