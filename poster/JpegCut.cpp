@@ -264,6 +264,17 @@ JpegCutResult WriteParts(jpeg_decompress_struct& src, jvirt_barray_ptr* coeffici
     return JpegCutResult(failure.load());
 }
 
+// The facts of a header that has been read.
+JpegFacts FactsOf(const jpeg_decompress_struct& src)
+{
+    JpegFacts facts;
+    facts.width = int32_t(src.image_width);
+    facts.height = int32_t(src.image_height);
+    facts.components = src.num_components;
+    facts.grid = {src.max_h_samp_factor * DCTSIZE, src.max_v_samp_factor * DCTSIZE};
+    return facts;
+}
+
 int32_t PaddedSide(int32_t side, int32_t grid)
 {
     return int32_t(RoundUp(side, grid));
@@ -286,10 +297,7 @@ bool ReadJpegFacts(const uint8_t* data, size_t size, JpegFacts& facts)
     jpeg_mem_src(&src, data, static_cast<unsigned long>(size));
     jpeg_read_header(&src, TRUE);
     const bool ok = UsableColours(src) && src.image_width > 0 && src.image_height > 0;
-    facts.width = int32_t(src.image_width);
-    facts.height = int32_t(src.image_height);
-    facts.components = src.num_components;
-    facts.grid = {src.max_h_samp_factor * DCTSIZE, src.max_v_samp_factor * DCTSIZE};
+    facts = FactsOf(src);
     jpeg_destroy_decompress(&src);
     return ok;
 }
@@ -387,11 +395,7 @@ JpegCutResult CutJpeg(const uint8_t* data, size_t size, const JpegView& view,
     jpeg_mem_src(&src, data, static_cast<unsigned long>(size));
     jpeg_read_header(&src, TRUE);
     // The view must be one of this data's.
-    JpegFacts facts;
-    facts.width = int32_t(src.image_width);
-    facts.height = int32_t(src.image_height);
-    facts.grid = {src.max_h_samp_factor * DCTSIZE, src.max_v_samp_factor * DCTSIZE};
-    JpegView whole = WholeView(facts);
+    JpegView whole = WholeView(FactsOf(src));
     if (view.transposed)
         whole = Transposed(whole);
     bool ok = UsableColours(src) && view.paddedWidth == whole.paddedWidth &&

@@ -198,9 +198,8 @@ TEST(JpegEdits, EveryEditAndChainPrintsFromTheBlocksWithTheEditedPixels)
     };
     for (const QSize size : {QSize(203, 141), QSize(192, 128)})
         for (const char* sampling : {"2x2", "2x1", "1x1"}) {
-            const PictureRecord noise = NoisePicture(size.width(), size.height(), 24, 11);
-            const QString jpg = WriteJpeg(noise, QStringLiteral("edit"), sampling);
-            deldib(noise);
+            const QString jpg =
+                NoiseJpeg(size.width(), size.height(), 11, QStringLiteral("edit"), sampling);
             ASSERT_FALSE(jpg.isEmpty());
             const QImage stored = DecodeExactly(jpg);
             ASSERT_FALSE(stored.isNull());
@@ -250,9 +249,8 @@ TEST(JpegEdits, SmoothedDecodingOfEachShareEqualsTheWholePicturesInsideTheShare)
         GTEST_SKIP() << "poppler-utils or libjpeg-turbo-progs missing";
     for (const QSize size : {QSize(203, 141), QSize(192, 128)}) {
         SCOPED_TRACE(size.width());
-        const PictureRecord noise = NoisePicture(size.width(), size.height(), 24, 5);
-        const QString jpg = WriteJpeg(noise, QStringLiteral("smooth"), "2x2");
-        deldib(noise);
+        const QString jpg =
+            NoiseJpeg(size.width(), size.height(), 5, QStringLiteral("smooth"), "2x2");
         ASSERT_FALSE(jpg.isEmpty());
         struct Case
         {
@@ -276,8 +274,9 @@ TEST(JpegEdits, SmoothedDecodingOfEachShareEqualsTheWholePicturesInsideTheShare)
             ASSERT_FALSE(printed.shares.empty());
             for (size_t k = 0; k < printed.shares.size(); ++k) {
                 SCOPED_TRACE(k);
-                if (size.width() == 192)
+                if (size.width() == 192) {
                     EXPECT_EQ(printed.shares[k].x0 % 16, 0) << "the shares should meet on the grid";
+                }
                 const QImage part = DecodeSmoothly(printed.files[int(k)]);
                 ASSERT_FALSE(part.isNull());
                 EXPECT_EQ(ShareDistance(part, whole, printed.shares[k]), 0);
@@ -368,9 +367,7 @@ TEST(JpegEdits, TheBlocksAreJpegtransForTheSameTransform)
     };
     for (const char* sampling : {"2x2", "2x1", "1x2", "1x1"}) {
         // On the grid of every sampling, so that jpegtran need not trim.
-        const PictureRecord noise = NoisePicture(96, 64, 24, 3);
-        const QString jpg = WriteJpeg(noise, QStringLiteral("blocks"), sampling);
-        deldib(noise);
+        const QString jpg = NoiseJpeg(96, 64, 3, QStringLiteral("blocks"), sampling);
         ASSERT_FALSE(jpg.isEmpty());
         const std::vector<uint8_t> data = ReadBytes(jpg);
         for (const Transform& t : transforms) {
@@ -414,9 +411,7 @@ TEST(JpegEdits, TheBlocksAreJpegtransForTheSameTransform)
 
 TEST(JpegEdits, AViewThatIsNotTheDatasOrARegionOffItsGridCutsNothing)
 {
-    const PictureRecord noise = NoisePicture(40, 24, 24, 9);
-    const QString jpg = WriteJpeg(noise, QStringLiteral("views"), "2x2");
-    deldib(noise);
+    const QString jpg = NoiseJpeg(40, 24, 9, QStringLiteral("views"), "2x2");
     if (jpg.isEmpty())
         GTEST_SKIP() << "cjpeg missing";
     const std::vector<uint8_t> data = ReadBytes(jpg);

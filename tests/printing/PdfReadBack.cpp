@@ -125,6 +125,14 @@ QString WriteJpeg(const PictureRecord& picture, const QString& name, const char*
     return jpg;
 }
 
+QString NoiseJpeg(int w, int h, unsigned seed, const QString& name, const char* sampling)
+{
+    const PictureRecord noise = NoisePicture(w, h, 24, seed);
+    const QString jpg = WriteJpeg(noise, name, sampling);
+    deldib(noise);
+    return jpg;
+}
+
 QImage DecodeExactly(const QString& jpg)
 {
     // Without the smoothing upsampler every block decodes from its own data alone.

@@ -52,6 +52,8 @@ PrintJobInputs AllPagesOf(int w, int h);
 QSize PrintableOf(const QString& file);
 // A JPEG of the picture from cjpeg, so that the sampling is known; empty on failure.
 QString WriteJpeg(const PictureRecord& picture, const QString& name, const char* sampling);
+// A JPEG of noise of that size, the same way; empty on failure.
+QString NoiseJpeg(int w, int h, unsigned seed, const QString& name, const char* sampling);
 // The JPEG decoded without the smoothing upsampler: every block from its own data alone.
 QImage DecodeExactly(const QString& jpg);
 
