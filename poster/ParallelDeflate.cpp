@@ -25,16 +25,18 @@ struct Stripe
 
 // A raw deflate of the stripe's rows; a stripe before the last ends with a sync flush so that
 // the next one's blocks can follow it.
-bool Compress(Stripe& s, size_t rowBytes, const RowSource& row, int level)
+bool Compress(Stripe& s, size_t rowBytes, const RowSource& row, int level, int strategy)
 {
     z_stream z;
     std::memset(&z, 0, sizeof z);
-    if (deflateInit2(&z, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+    if (deflateInit2(&z, level, Z_DEFLATED, -MAX_WBITS, 8, strategy) != Z_OK)
         return false;
     bool ok = true;
     try {
         std::vector<uint8_t> line(rowBytes);
         std::vector<uint8_t> out(kChunk);
+        // Room for the whole stripe at once: growing it would copy it over and over.
+        s.data.reserve(deflateBound(&z, uLong(s.rows) * uLong(rowBytes)) + 16);
         for (int64_t i = 0; ok && i <= s.rows; ++i) {
             const bool end = i == s.rows;
             if (!end) {
@@ -75,7 +77,8 @@ size_t DeflatedRows::size() const
     return n;
 }
 
-bool DeflateRows(int64_t rows, size_t rowBytes, const RowSource& row, int level, DeflatedRows& out)
+bool DeflateRows(int64_t rows, size_t rowBytes, const RowSource& row, int level,
+                 DeflateSearch search, DeflatedRows& out)
 {
     out.pieces.clear();
     try {
@@ -93,9 +96,10 @@ bool DeflateRows(int64_t rows, size_t rowBytes, const RowSource& row, int level,
 
         std::atomic<size_t> next{0};
         std::atomic<bool> failed{false};
+        const int strategy = search == DeflateSearch::Runs ? Z_RLE : Z_DEFAULT_STRATEGY;
         const auto work = [&] {
             for (size_t k = next++; k < parts.size() && !failed; k = next++)
-                if (!Compress(parts[k], rowBytes, row, level))
+                if (!Compress(parts[k], rowBytes, row, level, strategy))
                     failed = true;
         };
         std::vector<std::thread> helpers;

@@ -54,15 +54,20 @@ TEST(ParallelDeflate, TheStripesInflateAsOneStreamOfAllTheRows)
              {0, 30}, {1, 7}, {3, 1}, {2, 400000}, {513, 4001}, {4000, 1503}}) {
         SCOPED_TRACE(std::to_string(rows) + " x " + std::to_string(rowBytes));
         const std::vector<uint8_t> data = Rows(rows, rowBytes);
-        for (int level : {1, 6, 9}) {
+        for (const auto& [level, search] : std::vector<std::pair<int, DeflateSearch>>{
+                 {1, DeflateSearch::Matches},
+                 {6, DeflateSearch::Matches},
+                 {9, DeflateSearch::Matches},
+                 {1, DeflateSearch::Runs}}) {
             SCOPED_TRACE(level);
+            SCOPED_TRACE(search == DeflateSearch::Runs ? "runs" : "matches");
             DeflatedRows d;
             ASSERT_TRUE(DeflateRows(
                 rows, rowBytes,
                 [&](int64_t i, uint8_t* out) {
                     std::copy_n(data.begin() + i * int64_t(rowBytes), rowBytes, out);
                 },
-                level, d));
+                level, search, d));
             EXPECT_EQ(d.size(), Joined(d).size());
             std::vector<uint8_t> back;
             ASSERT_TRUE(Inflate(Joined(d), data.size(), back));
@@ -82,7 +87,7 @@ TEST(ParallelDeflate, ALargePictureIsSplitYetCompressesAboutAsWellAsOneStream)
         [&](int64_t i, uint8_t* out) {
             std::copy_n(data.begin() + i * int64_t(rowBytes), rowBytes, out);
         },
-        1, d));
+        1, DeflateSearch::Matches, d));
     uLongf single = compressBound(uLong(data.size()));
     std::vector<uint8_t> one(single);
     ASSERT_EQ(compress2(one.data(), &single, data.data(), uLong(data.size()), 1), Z_OK);
