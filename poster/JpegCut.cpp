@@ -63,8 +63,8 @@ struct BlockMemory
 constexpr size_t kLargestChunk = 1000000000; // libjpeg's MAX_ALLOC_CHUNK
 constexpr size_t kHugePage = size_t(2) << 20;
 
-jvirt_barray_ptr RecordBlockArray(j_common_ptr info, int pool, boolean zero, JDIMENSION blocksPerRow,
-                                  JDIMENSION rows, JDIMENSION access)
+jvirt_barray_ptr RecordBlockArray(j_common_ptr info, int pool, boolean zero,
+                                  JDIMENSION blocksPerRow, JDIMENSION rows, JDIMENSION access)
 {
     BlockMemory& memory = *static_cast<BlockMemory*>(info->client_data);
     jvirt_barray_ptr array = memory.request(info, pool, zero, blocksPerRow, rows, access);

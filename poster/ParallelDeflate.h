@@ -25,7 +25,11 @@ using RowSource = std::function<void(int64_t i, uint8_t* out)>;
 // default. Runs: only repeats of the byte before (zlib's run-length strategy). Rows that went
 // through a predictor are mostly small differences with runs of zeros where the picture is
 // flat; on those, runs compress photos better than matches at level 1, and half again as fast.
-enum class DeflateSearch { Matches, Runs };
+enum class DeflateSearch
+{
+    Matches,
+    Runs
+};
 
 // The rows compressed at zlib's level (1 to 9). False, with no pieces, when memory runs out;
 // nothing is thrown.

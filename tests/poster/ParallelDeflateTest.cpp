@@ -54,11 +54,11 @@ TEST(ParallelDeflate, TheStripesInflateAsOneStreamOfAllTheRows)
              {0, 30}, {1, 7}, {3, 1}, {2, 400000}, {513, 4001}, {4000, 1503}}) {
         SCOPED_TRACE(std::to_string(rows) + " x " + std::to_string(rowBytes));
         const std::vector<uint8_t> data = Rows(rows, rowBytes);
-        for (const auto& [level, search] : std::vector<std::pair<int, DeflateSearch>>{
-                 {1, DeflateSearch::Matches},
-                 {6, DeflateSearch::Matches},
-                 {9, DeflateSearch::Matches},
-                 {1, DeflateSearch::Runs}}) {
+        for (const auto& [level, search] :
+             std::vector<std::pair<int, DeflateSearch>>{{1, DeflateSearch::Matches},
+                                                        {6, DeflateSearch::Matches},
+                                                        {9, DeflateSearch::Matches},
+                                                        {1, DeflateSearch::Runs}}) {
             SCOPED_TRACE(level);
             SCOPED_TRACE(search == DeflateSearch::Runs ? "runs" : "matches");
             DeflatedRows d;
