@@ -6,14 +6,17 @@
 #include "Messages.h"
 #include "PictureFacts.h"
 #include "ScreenPlacement.h"
+#include "TwainDialogs.h"
 #include "VelmoraApplication.h"
 #include "ui_MainForm.h"
 
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDir>
+#include <QDropEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QSessionManager>
 #include <QShortcut>
 #include <QTextBrowser>
@@ -40,6 +43,7 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui:
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(kClientWidth, kClientHeight);
+    setAcceptDrops(true);
     setWindowIcon(SvgIcon(QStringLiteral(":/art/velmora.svg")));
     ShowArtwork();
     ConnectHandlers();
@@ -291,6 +295,38 @@ void TMainForm::AboutBitBtnClick()
 {
     if (AboutBox)
         AboutBox->exec();
+}
+
+bool TMainForm::TakesDrops() const
+{
+    return !PrintJobRunning && !ScanInProgress(this);
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (TakesDrops() && !FileFromDrop(*event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void TMainForm::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (TakesDrops() && !FileFromDrop(*event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void TMainForm::dropEvent(QDropEvent* event)
+{
+    const QString file = FileFromDrop(*event->mimeData());
+    if (!TakesDrops() || file.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    OpenPictureFile(file);
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event)

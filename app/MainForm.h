@@ -101,6 +101,10 @@ public:
     void PaintBox2MouseMove(Qt::KeyboardModifiers Shift, int X, int Y);
     void PaintBox2MouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
     void setcursor_(Qt::CursorShape Cursor);
+    // A picture named from outside the load page (the command line, a drop): its folder opens
+    // with it chosen, and it loads as a double-click there loads it. False, after the usual
+    // message, when it can't be read; the current picture stays.
+    bool OpenPictureFile(const QString& path);
 
     // ---- Picture operations and scanning (MainFormEdit.cpp) ----
     void HellpBtnClick();
@@ -147,6 +151,10 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // A picture file dropped on the window loads as if opened on the load page.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -175,6 +183,10 @@ private:
     bool TakeOverPicture(const PictureRecord& fresh);
     // The same for a picture of the current one's size, which only replaces it.
     bool KeepSizeWith(const PictureRecord& fresh);
+    // Whether a drop may load a picture now: not while pages go out or a scan runs.
+    bool TakesDrops() const;
+    // Reads the file in place of the current picture, or says it couldn't.
+    bool LoadPicture(const QString& path);
     void ConnectHandlers();
     void ShowArtwork();
     void CloseHelp();

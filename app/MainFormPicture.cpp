@@ -8,6 +8,7 @@
 #include "PictureFacts.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QPainter>
 #include <QStyle>
@@ -136,19 +137,46 @@ void TMainForm::FileListBox1DblClick()
     const QListWidgetItem* item = ui->FileListBox1->currentItem();
     if (!item)
         return;
-    const PictureRecord loaded = OpenDib(QFile::encodeName(item->text()).constData(), 0);
+    LoadPicture(item->text());
+}
+
+bool TMainForm::LoadPicture(const QString& path)
+{
+    const PictureRecord loaded = OpenDib(QFile::encodeName(path).constData(), 0);
     if (!TakeOverPicture(loaded)) {
         ShowMessage(this, QStringLiteral("Couldn't load file!"));
-        return;
+        return false;
     }
     // A JPEG goes into the poster document as its own data for as long as nothing but lossless
     // edits of its blocks changes it.
-    CurrentJpeg = ReadJpegSource(item->text());
+    CurrentJpeg = ReadJpegSource(path);
     if (CurrentJpeg && (CurrentJpeg->width != DIBWidth(CurrentPicture) ||
                         CurrentJpeg->height != DIBHeight(CurrentPicture)))
         CurrentJpeg.reset();
     ui->PaintBox1->repaint();
     ui->PaintBox2->update();
+    return true;
+}
+
+bool TMainForm::OpenPictureFile(const QString& path)
+{
+    // The load page opens the file's folder with the file chosen, as if it had been picked
+    // there; a type the chosen filter hides shows under "All files (*.*)".
+    const QFileInfo file(path);
+    if (file.isFile()) {
+        ShowDirectory(file.absolutePath());
+        if (QDir::cleanPath(OpenDirectory) == QDir::cleanPath(file.absolutePath())) {
+            QList<QListWidgetItem*> found =
+                ui->FileListBox1->findItems(file.fileName(), Qt::MatchExactly);
+            if (found.isEmpty() && ui->FilterComboBox1->count() > 0) {
+                ui->FilterComboBox1->setCurrentIndex(ui->FilterComboBox1->count() - 1);
+                found = ui->FileListBox1->findItems(file.fileName(), Qt::MatchExactly);
+            }
+            if (!found.isEmpty())
+                ui->FileListBox1->setCurrentItem(found.constFirst());
+        }
+    }
+    return LoadPicture(file.absoluteFilePath());
 }
 
 void TMainForm::FileListBox1KeyDown(int& Key, Qt::KeyboardModifiers /*Shift*/)

@@ -395,3 +395,11 @@ void TWAIN_ScanImage(QWidget* mainWindow)
     auto* dialog = new ScanProgressDialog(value, mainWindow);
     dialog->show();
 }
+
+bool ScanInProgress(const QWidget* mainWindow)
+{
+    for (const ScanProgressDialog* dialog : mainWindow->findChildren<ScanProgressDialog*>())
+        if (dialog->isVisible())
+            return true;
+    return false;
+}

@@ -28,6 +28,9 @@ void TWAIN_SelectScanner(QWidget* mainWindow);
 // ended, a ScanCompleteEvent is posted to mainWindow.
 void TWAIN_ScanImage(QWidget* mainWindow);
 
+// Whether a scan started from the window is still being followed.
+bool ScanInProgress(const QWidget* mainWindow);
+
 class ScannerSelectDialog : public QDialog
 {
     Q_OBJECT

@@ -1,11 +1,58 @@
 #include "AboutBoxUnit.h"
+#include "CommandLine.h"
 #include "HKUnit.h"
 #include "MainForm.h"
 #include "VelmoraApplication.h"
 
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kBadCommandLine = 2;
+
+// Help and version are answered without the window; a wrong command line is said once.
+int Answer(const WindowCommandLine& line)
+{
+    switch (line.action) {
+    case WindowCommandLine::Action::Help:
+        std::fputs(qPrintable(line.text), stdout);
+        return 0;
+    case WindowCommandLine::Action::Version:
+        std::printf("velmora %s\n", VELMORA_VERSION);
+        return 0;
+    case WindowCommandLine::Action::Error:
+        std::fprintf(stderr, "velmora: %s\n", qPrintable(line.text));
+        return kBadCommandLine;
+    case WindowCommandLine::Action::Run:
+        break;
+    }
+    return 0;
+}
+
+QStringList Arguments(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
+    // Before the application, which needs a display.
+    if (AsksForHelpOrVersion(argc, argv)) {
+        const WindowCommandLine line = ParseWindowCommandLine(Arguments(argc, argv));
+        if (line.action != WindowCommandLine::Action::Run)
+            return Answer(line);
+    }
     VelmoraApplication app(argc, argv);
+    const WindowCommandLine line = ParseWindowCommandLine(QApplication::arguments());
+    if (line.action != WindowCommandLine::Action::Run)
+        return Answer(line);
 
     // The main window first: closing it ends the program. The dialogs follow, hidden, and stay
     // until the end.
@@ -16,5 +63,10 @@ int main(int argc, char** argv)
     MainForm.HKForm = &HKForm;
 
     MainForm.show();
+    // A picture named on the command line (or by the file manager's "Open with") opens once the
+    // window is up, so that a message about it has the window behind it.
+    if (!line.file.isEmpty())
+        QTimer::singleShot(0, &MainForm,
+                           [&MainForm, file = line.file] { MainForm.OpenPictureFile(file); });
     return app.exec();
 }

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMimeData>
+#include <QUrl>
 
 namespace {
 
@@ -142,4 +144,15 @@ std::vector<DirectoryLine> DirectoryLines(const QString& volumeRoot, const QStri
         lines.push_back(
             {name, path.endsWith(u'/') ? path + name : path + u'/' + name, inner, false});
     return lines;
+}
+
+QString FileFromDrop(const QMimeData& data)
+{
+    if (!data.hasUrls() || data.urls().isEmpty())
+        return QString();
+    const QUrl first = data.urls().constFirst();
+    if (!first.isLocalFile())
+        return QString();
+    const QFileInfo file(first.toLocalFile());
+    return file.isFile() ? file.absoluteFilePath() : QString();
 }

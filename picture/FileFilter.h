@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+class QMimeData;
+
 #include <vector>
 
 // Pairs of description and ';'-separated masks, separated by '|'.
@@ -61,3 +63,7 @@ struct DirectoryLine
 // than the current one. The subfolders are given by name, in the order to show.
 std::vector<DirectoryLine> DirectoryLines(const QString& volumeRoot, const QString& directory,
                                           const QStringList& subfolders);
+
+// The file a drop names, when it is one the window can load: the first of the dropped URLs,
+// if that is a local file (not a folder). Empty for anything else: remote URLs, text, folders.
+QString FileFromDrop(const QMimeData& data);

@@ -1,0 +1,189 @@
+// A picture opened from outside the load page: named on the command line or dropped on the
+// window.
+#include "WindowTestSupport.h"
+#include "ui_MainForm.h"
+
+#include "CommandLine.h"
+#include "FileFilter.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QDropEvent>
+#include <QFile>
+#include <QImage>
+#include <QMimeData>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QString MakeFolder(const QString& name)
+{
+    const QString path = testsupport::TestDir() + u'/' + name;
+    QDir(path).removeRecursively();
+    EXPECT_TRUE(QDir().mkpath(path));
+    return path;
+}
+
+void SaveBmp(const QString& path, int w, int h)
+{
+    const PictureRecord p = newdib(w, h, 24, nullptr, 0);
+    ASSERT_NE(p.Bits, nullptr);
+    ASSERT_TRUE(SaveDib(p, QFile::encodeName(path).constData(), 3)); // BMP
+    deldib(p);
+}
+
+QString ChosenFile(Ui::MainForm& ui)
+{
+    const QListWidgetItem* item = ui.FileListBox1->currentItem();
+    return item ? item->text() : QString();
+}
+
+TEST(WindowCommandLine, TakesOnePictureBesideHelpAndVersion)
+{
+    const auto run = [](QStringList args) {
+        args.prepend(QStringLiteral("velmora"));
+        return ParseWindowCommandLine(args);
+    };
+    EXPECT_EQ(run({}).action, WindowCommandLine::Action::Run);
+    EXPECT_TRUE(run({}).file.isEmpty());
+    EXPECT_EQ(run({QStringLiteral("a photo.jpg")}).file, QStringLiteral("a photo.jpg"));
+    EXPECT_EQ(run({QStringLiteral("--"), QStringLiteral("-odd.jpg")}).file,
+              QStringLiteral("-odd.jpg"));
+    EXPECT_EQ(run({QStringLiteral("a.jpg"), QStringLiteral("b.jpg")}).action,
+              WindowCommandLine::Action::Error);
+    EXPECT_EQ(run({QStringLiteral("--frobnicate")}).action, WindowCommandLine::Action::Error);
+    const WindowCommandLine help = run({QStringLiteral("--help")});
+    EXPECT_EQ(help.action, WindowCommandLine::Action::Help);
+    EXPECT_TRUE(help.text.contains(QStringLiteral("PICTURE")));
+    EXPECT_EQ(run({QStringLiteral("-v")}).action, WindowCommandLine::Action::Version);
+}
+
+TEST(OpenFromOutside, ANamedPictureLoadsAsADoubleClickInItsFolderDoes)
+{
+    const QString folder = MakeFolder(QStringLiteral("named"));
+    SaveBmp(folder + QStringLiteral("/photo.bmp"), 40, 30);
+    // The same picture double-clicked on the load page, for what follows from it.
+    PosterGeometry clicked;
+    {
+        ASSERT_TRUE(QDir::setCurrent(folder)); // where the load page starts
+        StartedProgram program;
+        Ui::MainForm& ui = program.window->Form();
+        const auto items =
+            ui.FileListBox1->findItems(QStringLiteral("photo.bmp"), Qt::MatchExactly);
+        ASSERT_EQ(items.size(), 1);
+        ui.FileListBox1->setCurrentItem(items.front());
+        emit ui.FileListBox1->itemDoubleClicked(items.front());
+        clicked = program.window->Geometry;
+        ASSERT_EQ(ui.Breit->text(), QStringLiteral("40"));
+    }
+    QDir::setCurrent(testsupport::TestDir());
+    StartedProgram program;
+    TMainForm& w = *program.window;
+    Ui::MainForm& ui = w.Form();
+
+    ASSERT_TRUE(w.OpenPictureFile(folder + QStringLiteral("/photo.bmp")));
+    EXPECT_EQ(QDir::cleanPath(QDir::currentPath()), QDir::cleanPath(folder));
+    EXPECT_EQ(ChosenFile(ui), QStringLiteral("photo.bmp"));
+    EXPECT_EQ(ui.Breit->text(), QStringLiteral("40"));
+    EXPECT_EQ(ui.Hoch->text(), QStringLiteral("30"));
+    EXPECT_EQ(w.View.SelRight, 40);
+    EXPECT_EQ(w.Geometry, clicked);
+
+    // A type the chosen filter hides: the list shows every file so that it can be chosen.
+    QImage png(12, 7, QImage::Format_RGB32);
+    png.fill(Qt::red);
+    ASSERT_TRUE(png.save(folder + QStringLiteral("/logo.png")));
+    ASSERT_TRUE(w.OpenPictureFile(QStringLiteral("logo.png"))); // relative to the open folder
+    EXPECT_EQ(ChosenFile(ui), QStringLiteral("logo.png"));
+    EXPECT_EQ(ui.FilterComboBox1->currentText(), QStringLiteral("All files (*.*)"));
+    EXPECT_EQ(ui.Breit->text(), QStringLiteral("12"));
+}
+
+TEST(OpenFromOutside, ADamagedOrMissingPictureIsSaidAndTheBlankPictureStays)
+{
+    const QString folder = MakeFolder(QStringLiteral("damaged"));
+    {
+        QFile bad(folder + QStringLiteral("/broken.jpg"));
+        ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+        bad.write("\xFF\xD8\xFF\xE0 not really a picture");
+    }
+    StartedProgram program;
+    TMainForm& w = *program.window;
+    Ui::MainForm& ui = w.Form();
+    const uint8_t* blank = w.CurrentPicture.Bits;
+    for (const QString& name :
+         {folder + QStringLiteral("/broken.jpg"), folder + QStringLiteral("/not-there.jpg")}) {
+        SCOPED_TRACE(name.toStdString());
+        const auto seen = AnswerNextMessageBox(QMessageBox::Ok);
+        EXPECT_FALSE(w.OpenPictureFile(name));
+        EXPECT_TRUE(seen->seen);
+        EXPECT_EQ(seen->text, QStringLiteral("Couldn't load file!"));
+        EXPECT_EQ(w.CurrentPicture.Bits, blank);
+        EXPECT_EQ(ui.Breit->text(), QStringLiteral("320"));
+    }
+}
+
+TEST(DroppedFiles, OnlyALocalFileIsTaken)
+{
+    const QString folder = MakeFolder(QStringLiteral("drops"));
+    SaveBmp(folder + QStringLiteral("/a.bmp"), 4, 4);
+    SaveBmp(folder + QStringLiteral("/b.bmp"), 5, 5);
+    const auto of = [](const QList<QUrl>& urls, const QString& text = QString()) {
+        QMimeData data;
+        if (!urls.isEmpty())
+            data.setUrls(urls);
+        if (!text.isEmpty())
+            data.setText(text);
+        return FileFromDrop(data);
+    };
+    const QUrl a = QUrl::fromLocalFile(folder + QStringLiteral("/a.bmp"));
+    const QUrl b = QUrl::fromLocalFile(folder + QStringLiteral("/b.bmp"));
+    EXPECT_EQ(of({a}), folder + QStringLiteral("/a.bmp"));
+    EXPECT_EQ(of({b, a}), folder + QStringLiteral("/b.bmp")); // the first of several
+    EXPECT_TRUE(of({QUrl(QStringLiteral("https://example.org/a.bmp")), a}).isEmpty());
+    EXPECT_TRUE(of({}, folder + QStringLiteral("/a.bmp")).isEmpty()); // text is not a file
+    EXPECT_TRUE(of({QUrl::fromLocalFile(folder)}).isEmpty());         // nor is a folder
+    EXPECT_TRUE(of({QUrl::fromLocalFile(folder + QStringLiteral("/gone.bmp"))}).isEmpty());
+}
+
+// Sends a drag over the window and then the drop; whether each was accepted.
+std::pair<bool, bool> Drop(QWidget& window, const QMimeData& data)
+{
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &enter);
+    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &drop);
+    return {enter.isAccepted(), drop.isAccepted()};
+}
+
+TEST(DroppedFiles, AFileDroppedOnTheWindowLoadsUnlessAJobIsRunning)
+{
+    const QString folder = MakeFolder(QStringLiteral("dropped"));
+    SaveBmp(folder + QStringLiteral("/first.bmp"), 21, 13);
+    SaveBmp(folder + QStringLiteral("/second.bmp"), 8, 8);
+    StartedProgram program;
+    TMainForm& w = *program.window;
+    Ui::MainForm& ui = w.Form();
+    EXPECT_TRUE(w.acceptDrops());
+
+    QMimeData text;
+    text.setText(QStringLiteral("hello"));
+    EXPECT_EQ(Drop(w, text), std::make_pair(false, false));
+    EXPECT_EQ(ui.Breit->text(), QStringLiteral("320"));
+
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(folder + QStringLiteral("/first.bmp")),
+                   QUrl::fromLocalFile(folder + QStringLiteral("/second.bmp"))});
+    w.PrintJobRunning = true;
+    EXPECT_EQ(Drop(w, files), std::make_pair(false, false));
+    EXPECT_EQ(ui.Breit->text(), QStringLiteral("320"));
+    w.PrintJobRunning = false;
+
+    EXPECT_EQ(Drop(w, files), std::make_pair(true, true));
+    EXPECT_EQ(ui.Breit->text(), QStringLiteral("21"));
+    EXPECT_EQ(ChosenFile(ui), QStringLiteral("first.bmp"));
+}
+
+} // namespace
