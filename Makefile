@@ -11,7 +11,8 @@ PACKAGES := \
 	libgtest-dev libgmock-dev googletest libbenchmark-dev \
 	netpbm imagemagick libjpeg-turbo-progs img2pdf poppler-utils \
 	cups cups-client cups-bsd printer-driver-cups-pdf \
-	xvfb xauth x11-utils fonts-dejavu-core clang libclang-rt-14-dev
+	xvfb xauth x11-utils openbox fonts-dejavu-core clang libclang-rt-14-dev \
+	help2man dpkg-dev desktop-file-utils
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
