@@ -16,7 +16,7 @@ PACKAGES := \
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps build run test test-whole bench clean
+.PHONY: deps build run test test-whole package bench clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do \
@@ -43,6 +43,11 @@ test: build
 # Every test program as one process, in order and shuffled: no test may lean on running alone.
 test-whole: build
 	tests/run-whole.sh $(BUILD_DIR)
+
+# A .deb of both programs, checked by unpacking it into a scratch root.
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
+	packaging/check-package.sh $$(ls -t $(BUILD_DIR)/velmora_*.deb | head -n 1)
 
 bench: deps
 	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMORA_BENCHMARKS=ON

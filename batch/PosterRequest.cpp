@@ -343,6 +343,13 @@ ParsedRequest ParseRequest(const QStringList& arguments)
           &scanResolution, &scanTimeout, &labels,   &assemblySheet})
         parser.addOption(*o);
     parsed.help = parser.helpText();
+    // The program by its name, wherever it was started from: the manual is made from this text.
+    const QString usage = QStringLiteral("Usage: ");
+    if (parsed.help.startsWith(usage)) {
+        const qsizetype end = parsed.help.indexOf(u' ', usage.size());
+        if (end > 0)
+            parsed.help.replace(0, end, usage + QStringLiteral("velmora-poster"));
+    }
 
     bool deviceInOption = false;
     if (!parser.parse(TakeScanDevice(arguments, r.scanDevice, deviceInOption))) {

@@ -1,0 +1,17 @@
+# make package: a .deb whose dependencies dpkg-shlibdeps reads off the linked libraries.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME velmora)
+set(CPACK_PACKAGE_VENDOR "Velmora")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "print one picture as a large poster over many pages")
+set(CPACK_PACKAGE_DESCRIPTION
+  "Velmora enlarges a picture over a grid of printer pages, each with its share of the picture, glue strips and cut and glue lines, and prints it to a printer or a PDF file. velmora-poster does the same from the command line.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Velmora developers <velmora@localhost>")
+set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt loads these at run time, so no linked library names them.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-image-formats-plugins, sane-utils")
+set(CPACK_STRIP_FILES ON)

@@ -1,0 +1,29 @@
+#!/bin/sh
+# Unpacks the .deb into a scratch root and checks it as a user would meet it: both programs and
+# the scanner helper are there, the installed tool runs, the desktop entry validates, and the
+# manual pages and the completion are in place.
+#   packaging/check-package.sh PACKAGE.deb
+set -eu
+deb=${1:?usage: $0 PACKAGE.deb}
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+dpkg-deb --info "$deb" | grep -E '^ (Package|Version|Depends):'
+dpkg-deb --field "$deb" Depends | grep -q 'libqt6widgets6' ||
+    { echo "check-package: the dependencies do not name the linked Qt libraries" >&2; exit 1; }
+dpkg -x "$deb" "$root"
+for f in usr/bin/velmora usr/bin/velmora-poster usr/libexec/velmora/velmora-scan-helper \
+         usr/share/applications/velmora.desktop \
+         usr/share/icons/hicolor/scalable/apps/velmora.svg \
+         usr/share/man/man1/velmora.1.gz usr/share/man/man1/velmora-poster.1.gz \
+         usr/share/bash-completion/completions/velmora-poster; do
+    [ -e "$root/$f" ] || { echo "check-package: $f is missing" >&2; exit 1; }
+done
+version=$(QT_QPA_PLATFORM=offscreen "$root/usr/bin/velmora-poster" --version)
+echo "installed tool: $version"
+[ "$version" = "velmora-poster $(dpkg-deb --field "$deb" Version)" ] ||
+    { echo "check-package: the installed tool says '$version'" >&2; exit 1; }
+desktop-file-validate "$root/usr/share/applications/velmora.desktop"
+man -l "$root/usr/share/man/man1/velmora-poster.1.gz" 2>/dev/null | grep -q -- '--rotate' ||
+    zcat "$root/usr/share/man/man1/velmora-poster.1.gz" | grep -q 'rotate' ||
+    { echo "check-package: the tool's manual lacks its options" >&2; exit 1; }
+echo "check-package: $(basename "$deb") is complete"
