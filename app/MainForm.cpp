@@ -127,6 +127,12 @@ void TMainForm::ConnectHandlers()
     connect(ui->FlipVBtn, &QPushButton::clicked, this, &TMainForm::FlipVBtnClick);
     connect(ui->SchnittBtn, &QPushButton::clicked, this, &TMainForm::SchnittBtnClick);
     connect(ui->SaveBtn, &QPushButton::clicked, this, &TMainForm::SaveBtnClick);
+    // Undo and redo of the picture operations, from any page; the form has no room for
+    // buttons. An edit field with the focus takes the keys for its own text first.
+    auto* undo = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z), this);
+    connect(undo, &QShortcut::activated, this, &TMainForm::UndoPicture);
+    auto* redo = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), this);
+    connect(redo, &QShortcut::activated, this, &TMainForm::RedoPicture);
     connect(ui->ZoomEd2, &QDoubleSpinBox::valueChanged, this, &TMainForm::ZoomEd2Change);
     PaintBox* edit = ui->PaintBox2;
     edit->OnPaint = [this](QPainter& canvas) { PaintBox2Paint(canvas); };
@@ -241,6 +247,7 @@ void TMainForm::FormDestroy()
     if (CurrentPicture.Bits)
         deldib(CurrentPicture);
     CurrentPicture = PictureRecord();
+    History.Clear();
     CloseHelp();
 }
 

@@ -12,6 +12,7 @@
 #include "FinishedSize.h"
 #include "GrafikRW.h"
 #include "PageCanvas.h"
+#include "PictureHistory.h"
 #include "PosterSize.h"
 #include "PosterTypes.h"
 #include "PrintJob.h"
@@ -48,6 +49,16 @@ private:
     QDoubleSpinBox* edit(SizeSide side) const { return side == SizeSide::Width ? width_ : height_; }
     QDoubleSpinBox* width_;
     QDoubleSpinBox* height_;
+};
+
+// What a picture operation changes beside the picture, kept with it for undo.
+struct PictureSurroundings
+{
+    std::shared_ptr<const JpegSource> jpeg;
+    EditViewState view;
+    PosterGeometry geometry;
+    double widthPages = 0; // the size edits
+    double heightPages = 0;
 };
 
 class TMainForm : public QWidget
@@ -123,6 +134,12 @@ public:
     // The save dialog, kept from its first use to the end.
     QFileDialog* SaveDialog1 = nullptr;
 
+    // Ctrl+Z and Ctrl+Shift+Z: the picture before the last operation (cut, turn, mirror, flip,
+    // brightness and contrast, load, scan), and again after it, with what it changed.
+    void UndoPicture();
+    void RedoPicture();
+    PictureHistory<PictureSurroundings> History;
+
     // ---- Paper format, options and poster size (MainFormOptions.cpp) ----
     void UpdatePaperFormat();
     void UpdateOptions(QObject* Sender);
@@ -183,6 +200,11 @@ private:
     bool TakeOverPicture(const PictureRecord& fresh);
     // The same for a picture of the current one's size, which only replaces it.
     bool KeepSizeWith(const PictureRecord& fresh);
+    // The current picture goes into the history with what surrounds it; CurrentPicture is
+    // empty after it.
+    void RememberForUndo();
+    PictureSurroundings Surroundings() const;
+    void RestoreStep(PictureHistory<PictureSurroundings>::Step& step);
     // Whether a drop may load a picture now: not while pages go out or a scan runs.
     bool TakesDrops() const;
     // Reads the file in place of the current picture, or says it couldn't.

@@ -35,11 +35,69 @@ QStringList SaveNameFilters(const char* libraryFilter)
 
 } // namespace
 
+PictureSurroundings TMainForm::Surroundings() const
+{
+    PictureSurroundings s;
+    s.jpeg = CurrentJpeg;
+    s.view = View;
+    s.geometry = Geometry;
+    s.widthPages = ui->BreitEd->value();
+    s.heightPages = ui->HochEd->value();
+    return s;
+}
+
+void TMainForm::RememberForUndo()
+{
+    // Not kept when memory is short: the operation still happens, without undo.
+    History.Keep({CurrentPicture, Surroundings()});
+    CurrentPicture = PictureRecord();
+}
+
+void TMainForm::RestoreStep(PictureHistory<PictureSurroundings>::Step& step)
+{
+    CurrentPicture = step.picture;
+    step.picture = PictureRecord();
+    CurrentJpeg = step.extra.jpeg;
+    View = step.extra.view;
+    const PictureFacts facts = PictureFactsOf(CurrentPicture);
+    ui->Breit->setText(facts.width);
+    ui->Hoch->setText(facts.height);
+    ui->Tief->setText(facts.colours);
+    // The size edits as they were, without their handlers sizing the poster anew.
+    Geometry.SizeUpdateGuard = true;
+    ui->BreitEd->setValue(step.extra.widthPages);
+    ui->HochEd->setValue(step.extra.heightPages);
+    Geometry = step.extra.geometry;
+    Geometry.SizeUpdateGuard = false;
+    ShowFinishedSize();
+    ui->PaintBox1->repaint();
+    ui->PaintBox2->update();
+    ui->VorschauBox->repaint();
+}
+
+void TMainForm::UndoPicture()
+{
+    if (PrintJobRunning)
+        return;
+    PictureHistory<PictureSurroundings>::Step current{CurrentPicture, Surroundings()};
+    if (History.Undo(current))
+        RestoreStep(current);
+}
+
+void TMainForm::RedoPicture()
+{
+    if (PrintJobRunning)
+        return;
+    PictureHistory<PictureSurroundings>::Step current{CurrentPicture, Surroundings()};
+    if (History.Redo(current))
+        RestoreStep(current);
+}
+
 bool TMainForm::TakeOverPicture(const PictureRecord& fresh)
 {
     if (!fresh.Bits)
         return false;
-    deldib(CurrentPicture);
+    RememberForUndo();
     CurrentPicture = fresh;
     CurrentJpeg.reset();
     const PictureFacts facts = PictureFactsOf(CurrentPicture);
@@ -57,7 +115,7 @@ bool TMainForm::KeepSizeWith(const PictureRecord& fresh)
 {
     if (!fresh.Bits)
         return false;
-    deldib(CurrentPicture);
+    RememberForUndo();
     CurrentPicture = fresh;
     CurrentJpeg.reset();
     return true;
@@ -82,9 +140,11 @@ void TMainForm::HellpBtnClick()
     }
     HKForm->MainForm = this;
     HKForm->BackupPicture = backup;
+    const PictureSurroundings before = Surroundings();
     const bool kept = HKForm->exec() == QDialog::Accepted;
     if (kept) {
-        deldib(HKForm->BackupPicture);
+        // The untouched copy is the picture before the change.
+        History.Keep({HKForm->BackupPicture, before});
         CurrentJpeg.reset(); // the colours are no longer the file's
     } else {
         deldib(CurrentPicture);

@@ -6,13 +6,17 @@
 
 #include "TestSupport.h"
 
+#include <QApplication>
 #include <QFileDialog>
+#include <QImage>
 #include <QLineEdit>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -279,6 +283,145 @@ TEST(ModifyWindow, SavingWritesTheTurnedPictureAndReportsAFailure)
     ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
     EXPECT_EQ(a.readAll(), b.readAll());
     deldib(original);
+}
+
+} // namespace
+
+namespace {
+
+// Everything an undo must give back.
+struct WindowState
+{
+    std::vector<int32_t> pixels;
+    std::vector<uint8_t> colours;
+    QString width, height, colourCount;
+    double widthPages = 0, heightPages = 0;
+    PosterGeometry geometry;
+    int32_t selLeft = 0, selTop = 0, selRight = 0, selBottom = 0;
+    const JpegSource* jpeg = nullptr;
+    bool operator==(const WindowState&) const = default;
+};
+
+WindowState StateOf(TMainForm& w)
+{
+    Ui::MainForm& ui = w.Form();
+    WindowState s;
+    s.pixels = Pixels(w.CurrentPicture);
+    s.colours = ColourTable(w.CurrentPicture);
+    s.width = ui.Breit->text();
+    s.height = ui.Hoch->text();
+    s.colourCount = ui.Tief->text();
+    s.widthPages = ui.BreitEd->value();
+    s.heightPages = ui.HochEd->value();
+    s.geometry = w.Geometry;
+    s.selLeft = w.View.SelLeft;
+    s.selTop = w.View.SelTop;
+    s.selRight = w.View.SelRight;
+    s.selBottom = w.View.SelBottom;
+    s.jpeg = w.CurrentJpeg.get();
+    return s;
+}
+
+void PressKeys(TMainForm& w, Qt::KeyboardModifiers modifiers)
+{
+    // As the user would: the window active (a dialog that closed may have left none), and a
+    // button with the focus, not an edit field, which keeps the keys for its own text.
+    QApplication::setActiveWindow(&w);
+    w.Form().RotLeftBtn->setFocus();
+    QTest::keyClick(&w, Qt::Key_Z, modifiers);
+}
+
+TEST(UndoWindow, CtrlZGivesBackThePictureAndWhatEachOperationChangedAndCtrlShiftZRedoesIt)
+{
+    StartedProgram program;
+    TMainForm& w = *program.window;
+    Ui::MainForm& ui = w.Form();
+    QApplication::setActiveWindow(&w);
+    const PictureRecord original = Pattern(31, 17, 24);
+    LoadThroughThePage(program, original);
+    deldib(original);
+
+    // Each operation after what the user does to prepare it.
+    const auto selectPart = [&] {
+        w.View.SelLeft = 3;
+        w.View.SelTop = 2;
+        w.View.SelRight = 20;
+        w.View.SelBottom = 11;
+    };
+    const std::vector<std::pair<const char*, std::function<void()>>> operations = {
+        {"turn left", [&] { ui.RotLeftBtn->click(); }},
+        {"turn right", [&] { ui.RotRightBtn->click(); }},
+        {"mirror", [&] { ui.FlipHBtn->click(); }},
+        {"flip", [&] { ui.FlipVBtn->click(); }},
+        {"cut", [&] { ui.SchnittBtn->click(); }},
+        {"brightness",
+         [&] {
+             WithTheDialog(program, [](Ui::HKForm& f) {
+                 f.TrackBar1->setValue(40);
+                 f.OkBitBtn1->click();
+             });
+         }},
+        {"load",
+         [&] {
+             const PictureRecord other = Pattern(12, 40, 8);
+             LoadThroughThePage(program, other);
+             deldib(other);
+         }},
+    };
+    ui.BreitEd->setValue(2.5); // a size of the user's own, which a turn refits
+    for (const auto& [name, operation] : operations) {
+        SCOPED_TRACE(name);
+        if (std::string(name) == "cut")
+            selectPart();
+        const WindowState before = StateOf(w);
+        operation();
+        const WindowState after = StateOf(w);
+        ASSERT_NE(after.pixels, before.pixels);
+        PressKeys(w, Qt::ControlModifier);
+        EXPECT_TRUE(StateOf(w) == before);
+        PressKeys(w, Qt::ControlModifier | Qt::ShiftModifier);
+        EXPECT_TRUE(StateOf(w) == after);
+    }
+    // All the way back to the first picture loaded, then nothing more to undo.
+    for (size_t i = 0; i < operations.size(); ++i)
+        PressKeys(w, Qt::ControlModifier);
+    EXPECT_EQ(ui.Breit->text(), QStringLiteral("31"));
+    const WindowState first = StateOf(w);
+    PressKeys(w, Qt::ControlModifier);
+    PressKeys(w, Qt::ControlModifier);
+    EXPECT_EQ(ui.Breit->text(), QStringLiteral("320")); // the start picture
+    PressKeys(w, Qt::ControlModifier);
+    EXPECT_EQ(ui.Breit->text(), QStringLiteral("320"));
+    PressKeys(w, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(StateOf(w) == first);
+}
+
+TEST(UndoWindow, AJpegComesBackWithItsOwnDataAfterALosslessEdit)
+{
+    StartedProgram program;
+    TMainForm& w = *program.window;
+    Ui::MainForm& ui = w.Form();
+    QApplication::setActiveWindow(&w);
+    QImage photo(48, 32, QImage::Format_RGB32);
+    photo.fill(Qt::darkCyan);
+    ASSERT_TRUE(photo.save(QStringLiteral("photo.jpg"), "JPEG", 90));
+    ASSERT_TRUE(w.OpenPictureFile(QStringLiteral("photo.jpg")));
+    const std::shared_ptr<const JpegSource> file = w.CurrentJpeg;
+    ASSERT_TRUE(file);
+
+    ui.FlipHBtn->click();
+    ASSERT_TRUE(w.CurrentJpeg);
+    EXPECT_NE(w.CurrentJpeg, file);
+    WithTheDialog(program, [](Ui::HKForm& f) {
+        f.TrackBar1->setValue(-30);
+        f.OkBitBtn1->click();
+    });
+    EXPECT_FALSE(w.CurrentJpeg); // pixels now
+    PressKeys(w, Qt::ControlModifier);
+    ASSERT_TRUE(w.CurrentJpeg); // the mirrored JPEG again
+    EXPECT_TRUE(w.CurrentJpeg->view.mirrored);
+    PressKeys(w, Qt::ControlModifier);
+    EXPECT_EQ(w.CurrentJpeg, file);
 }
 
 } // namespace
