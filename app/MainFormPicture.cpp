@@ -6,6 +6,8 @@
 #include "FileFilter.h"
 #include "Messages.h"
 #include "PictureFacts.h"
+#include "PictureOps.h"
+#include "PictureOrientation.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -142,14 +144,17 @@ void TMainForm::FileListBox1DblClick()
 
 bool TMainForm::LoadPicture(const QString& path)
 {
-    const PictureRecord loaded = OpenDib(QFile::encodeName(path).constData(), 0);
+    // A photo comes in upright by its orientation tag, as every viewer shows it.
+    const int orientation = PictureOrientationOfFile(path);
+    const PictureRecord loaded =
+        TakeUpright(OpenDib(QFile::encodeName(path).constData(), 0), orientation);
     if (!TakeOverPicture(loaded)) {
         ShowMessage(this, QStringLiteral("Couldn't load file!"));
         return false;
     }
     // A JPEG goes into the poster document as its own data for as long as nothing but lossless
-    // edits of its blocks changes it.
-    CurrentJpeg = ReadJpegSource(path);
+    // edits of its blocks changes it; the orientation is one more of them.
+    CurrentJpeg = UprightJpeg(ReadJpegSource(path), orientation);
     if (CurrentJpeg && (CurrentJpeg->width != DIBWidth(CurrentPicture) ||
                         CurrentJpeg->height != DIBHeight(CurrentPicture)))
         CurrentJpeg.reset();

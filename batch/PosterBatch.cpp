@@ -7,6 +7,7 @@
 #include "PaperFormat.h"
 #include "PictureFacts.h"
 #include "PictureOps.h"
+#include "PictureOrientation.h"
 #include "PictureRead.h"
 #include "PrintJob.h"
 #include "TestPage.h"
@@ -492,11 +493,24 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
     // nothing.
     const bool printsOwnData = !r.scan && AllLossless(r.edits) &&
                                r.action == PosterRequest::Action::Print && !r.dryRun && r.print;
-    std::shared_ptr<const JpegSource> jpeg = printsOwnData ? ReadJpegSource(r.picture) : nullptr;
+    // A photo is turned upright by its orientation tag on load, as the window does, its JPEG
+    // data by the same lossless steps.
+    const int orientation = r.scan ? 0 : PictureOrientationOfFile(r.picture);
+    const int applied = r.asStored ? 0 : orientation;
+    std::shared_ptr<const JpegSource> jpeg =
+        printsOwnData ? UprightJpeg(ReadJpegSource(r.picture), applied) : nullptr;
     // The assembly sheet shows the picture faintly, from its pixels.
     const bool decode = !jpeg || !r.saveFile.isEmpty() || r.assemblySheet;
-    const auto readPicture = [&r, &error] {
-        return r.scan ? ScanPicture(r, error) : ReadPicture(r.picture, error);
+    const auto readPicture = [&r, &error, applied]() -> PictureRecord {
+        if (r.scan)
+            return ScanPicture(r, error);
+        const PictureRecord stored = ReadPicture(r.picture, error);
+        if (!stored.Bits)
+            return stored;
+        const PictureRecord upright = TakeUpright(stored, applied);
+        if (!upright.Bits)
+            error = r.picture + QStringLiteral(": not enough memory to turn it upright");
+        return upright;
     };
     HeldPicture picture(decode ? readPicture() : PictureRecord());
     if (decode && !picture.get().Bits)
@@ -514,6 +528,11 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
         out << "Width: " << facts.width << '\n'
             << "Height: " << facts.height << '\n'
             << "Colors: " << facts.colours << Qt::endl;
+        if (orientation != 0)
+            out << "Orientation: " << orientation << " ("
+                << (r.asStored && orientation != 1 ? QStringLiteral("not applied: --as-stored")
+                                                   : OrientationText(orientation))
+                << ')' << Qt::endl;
     }
     if (!r.saveFile.isEmpty()) {
         if (r.dryRun)

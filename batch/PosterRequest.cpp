@@ -268,6 +268,10 @@ ParsedRequest ParseRequest(const QStringList& arguments)
         QStringLiteral("assembly-sheet"),
         QStringLiteral("Print an assembly sheet before the poster's pages: the grid of pages "
                        "over the picture, the pages left out and how the sheets go together."));
+    const QCommandLineOption asStored(
+        QStringLiteral("as-stored"),
+        QStringLiteral("Take the picture as its pixels are stored: a photo's orientation tag "
+                       "(which otherwise turns it upright on load) is not applied."));
     const QCommandLineOption dryRun(
         QStringLiteral("dry-run"),
         QStringLiteral("Show the printer, the poster size and the pages in print order, and "
@@ -337,10 +341,12 @@ ParsedRequest ParseRequest(const QStringList& arguments)
                                                                  : QStringLiteral(" (default)."))));
     }
     for (const QCommandLineOption* o :
-         {&glueRight,      &glueBottom,  &order,    &off,          &paper,  &landscape, &portrait,
-          &info,           &dryRun,      &testPage, &crop,         &rotate, &mirror,    &flip,
-          &brightness,     &contrast,    &save,     &saveType,     &scan,   &scanMode,  &scanDepth,
-          &scanResolution, &scanTimeout, &labels,   &assemblySheet})
+         {&glueRight, &glueBottom,     &order,       &off,    &paper,
+          &landscape, &portrait,       &info,        &dryRun, &testPage,
+          &crop,      &rotate,         &mirror,      &flip,   &brightness,
+          &contrast,  &save,           &saveType,    &scan,   &scanMode,
+          &scanDepth, &scanResolution, &scanTimeout, &labels, &assemblySheet,
+          &asStored})
         parser.addOption(*o);
     parsed.help = parser.helpText();
     // The program by its name, wherever it was started from: the manual is made from this text.
@@ -523,6 +529,7 @@ ParsedRequest ParseRequest(const QStringList& arguments)
     r.dryRun = parser.isSet(dryRun);
     r.pageLabels = parser.isSet(labels);
     r.assemblySheet = parser.isSet(assemblySheet);
+    r.asStored = parser.isSet(asStored);
     // --info reads the rest as a print would, for the finished size it reports.
     if (parser.isSet(info))
         r.action = PosterRequest::Action::Info;

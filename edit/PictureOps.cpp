@@ -1,5 +1,7 @@
 #include "PictureOps.h"
 
+#include "PictureOrientation.h"
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -670,4 +672,30 @@ bool RestorePicture(PictureRecord& current, const PictureRecord& backup)
     }
     DIBChanged(current);
     return true;
+}
+
+PictureRecord TakeUpright(PictureRecord stored, int orientation)
+{
+    for (const UprightStep step : UprightSteps(orientation)) {
+        if (!stored.Bits)
+            break;
+        PictureRecord next;
+        switch (step) {
+        case UprightStep::Mirror:
+            next = MirrorPicture(stored);
+            break;
+        case UprightStep::Flip:
+            next = FlipPicture(stored);
+            break;
+        case UprightStep::TurnLeft:
+            next = RotateLeft(stored);
+            break;
+        case UprightStep::TurnRight:
+            next = RotateRight(stored);
+            break;
+        }
+        deldib(stored);
+        stored = next;
+    }
+    return stored;
 }

@@ -55,6 +55,11 @@ void AdjustContrast(PictureRecord& picture, int32_t k);
 // AdjustBrightness followed by AdjustContrast.
 void ApplyBrightnessContrast(PictureRecord& picture, int32_t d, int32_t k);
 
+// The picture as a camera recorded it with an orientation tag (1 to 8), turned upright: the
+// tag's steps made in order, the stored picture released. The picture itself for 0 and 1, and
+// null Bits, with the stored one released, when memory runs out on the way.
+PictureRecord TakeUpright(PictureRecord stored, int orientation);
+
 // An independent copy of the picture: same shape, colour table, palette and pixel bytes. Null
 // Bits when it can't be made. The brightness and contrast dialog keeps one to start every
 // preview from the untouched picture.

@@ -2,6 +2,7 @@
 // an anonymous one in memory, reached by its /proc name, so that no run leaves one behind,
 // however it ends.
 #include "GrafikRW.h"
+#include "PictureOrientation.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -45,6 +46,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static const std::string fileName = "/proc/self/fd/" + std::to_string(fd);
     if (!Fill(fd, data, size))
         return 0;
+
+    // The orientation tag is read from the same bytes as the window reads it, before the picture.
+    const int orientation = PictureOrientation(data, size);
+    if (orientation < 0 || orientation > 8)
+        __builtin_trap();
 
     const PictureRecord picture = OpenDib(fileName.c_str(), 0);
     if (picture.Bits) {

@@ -25,6 +25,7 @@ convert "$src" -colors 32 gif.gif
 convert "$src" -quality 80 jpeg.jpg
 convert "$src" -colorspace Gray -quality 80 jpeg-grey.jpg
 convert "$src" -interlace JPEG jpeg-progressive.jpg
+convert "$src" -orient RightTop -quality 80 jpeg-exif-orientation.jpg
 convert "$src" png-24.png
 convert "$src" -depth 16 png-48.png
 convert "$src" -alpha set -channel A -evaluate set 50% png-alpha.png

@@ -1,5 +1,7 @@
 #include "JpegSource.h"
 
+#include "PictureOrientation.h"
+
 #include <QFile>
 
 namespace {
@@ -58,4 +60,27 @@ std::shared_ptr<const JpegSource> CroppedJpeg(const std::shared_ptr<const JpegSo
     if (!CropView(view, left, top, right, bottom))
         return nullptr;
     return WithView(*jpeg, view);
+}
+
+std::shared_ptr<const JpegSource> UprightJpeg(const std::shared_ptr<const JpegSource>& jpeg,
+                                              int orientation)
+{
+    std::shared_ptr<const JpegSource> upright = jpeg;
+    for (const UprightStep step : UprightSteps(orientation)) {
+        switch (step) {
+        case UprightStep::Mirror:
+            upright = EditedJpeg(upright, LosslessEdit::Mirror);
+            break;
+        case UprightStep::Flip:
+            upright = EditedJpeg(upright, LosslessEdit::Flip);
+            break;
+        case UprightStep::TurnLeft:
+            upright = EditedJpeg(upright, LosslessEdit::TurnLeft);
+            break;
+        case UprightStep::TurnRight:
+            upright = EditedJpeg(upright, LosslessEdit::TurnRight);
+            break;
+        }
+    }
+    return upright;
 }

@@ -39,3 +39,8 @@ std::shared_ptr<const JpegSource> EditedJpeg(const std::shared_ptr<const JpegSou
 std::shared_ptr<const JpegSource> CroppedJpeg(const std::shared_ptr<const JpegSource>& jpeg,
                                               int32_t left, int32_t top, int32_t right,
                                               int32_t bottom);
+
+// The JPEG turned upright for its orientation tag (1 to 8) by the same lossless steps the
+// pixels take; the JPEG itself for 0 and 1.
+std::shared_ptr<const JpegSource> UprightJpeg(const std::shared_ptr<const JpegSource>& jpeg,
+                                              int orientation);

@@ -4,9 +4,11 @@
 #include "ui_MainForm.h"
 
 #include "CommandLine.h"
+#include "ExifSamples.h"
 #include "FileFilter.h"
 #include "TestSupport.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
@@ -184,6 +186,29 @@ TEST(DroppedFiles, AFileDroppedOnTheWindowLoadsUnlessAJobIsRunning)
     EXPECT_EQ(Drop(w, files), std::make_pair(true, true));
     EXPECT_EQ(ui.Breit->text(), QStringLiteral("21"));
     EXPECT_EQ(ChosenFile(ui), QStringLiteral("first.bmp"));
+}
+
+TEST(OpenFromOutside, APortraitPhotoLoadsUprightAndKeepsItsJpegData)
+{
+    QImage photo(48, 32, QImage::Format_RGB32);
+    photo.fill(Qt::darkYellow);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(photo.save(&buffer, "JPEG", 90));
+    QFile file(testsupport::TestDir() + QStringLiteral("/portrait.jpg"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(testsupport::WithJpegExif(
+        bytes, testsupport::ExifBlock(testsupport::OrientationTiff(6)))); // held upright
+    file.close();
+    StartedProgram program;
+    TMainForm& w = *program.window;
+    ASSERT_TRUE(w.OpenPictureFile(file.fileName()));
+    EXPECT_EQ(w.Form().Breit->text(), QStringLiteral("32"));
+    EXPECT_EQ(w.Form().Hoch->text(), QStringLiteral("48"));
+    ASSERT_TRUE(w.CurrentJpeg);
+    EXPECT_EQ(w.CurrentJpeg->width, 32);
+    EXPECT_TRUE(w.CurrentJpeg->view.transposed);
 }
 
 } // namespace

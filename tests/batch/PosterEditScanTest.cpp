@@ -1,16 +1,20 @@
 // velmora-poster's edit, save and scan options: the picture it ends up with compared with the
 // picture library's own operations, its errors, and scans from SANE's virtual scanner.
+#include "ExifSamples.h"
 #include "GrafikRW.h"
 #include "PictureOps.h"
+#include "PictureOrientation.h"
 #include "SaneTestConfig.h"
 
 #include "TestSupport.h"
 #include "ToolRun.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 
 #include <gtest/gtest.h>
 
@@ -412,6 +416,87 @@ TEST(batch_scan, AJammedScannerAnswersAtOnceAndMemoryRunningOutIsOneLine)
     EXPECT_EQ(large.err,
               QStringLiteral(
                   "velmora-poster: test:0: There is not enough memory for the scanned picture.\n"));
+}
+
+} // namespace
+
+namespace {
+
+QString TaggedFile(const QByteArray& bytes, const QString& name)
+{
+    const QString path = testsupport::TestDir() + u'/' + name;
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    return path;
+}
+
+QByteArray PhotoBytes(const char* format, int w, int h)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            image.setPixel(x, y, qRgb(x * 5, y * 7, (x * y) & 0xFF));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(image.save(&buffer, format, 95));
+    return bytes;
+}
+
+TEST(batch_orientation, InfoShowsTheUprightSizeAndTheTagAndAsStoredTheStoredOne)
+{
+    const QByteArray jpeg = PhotoBytes("JPEG", 45, 29);
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        SCOPED_TRACE(orientation);
+        const QString file =
+            TaggedFile(testsupport::WithJpegExif(
+                           jpeg, testsupport::ExifBlock(testsupport::OrientationTiff(orientation))),
+                       QStringLiteral("tagged.jpg"));
+        const ToolRun run = RunTool({QStringLiteral("--info"), file});
+        ASSERT_EQ(run.status, 0) << run.err.toStdString();
+        const bool across = orientation >= 5;
+        EXPECT_EQ(FirstLines(run.out, 4),
+                  QStringLiteral("Width: %1\nHeight: %2\nColors: 16777216\nOrientation: %3 (%4)\n")
+                      .arg(across ? 29 : 45)
+                      .arg(across ? 45 : 29)
+                      .arg(orientation)
+                      .arg(OrientationText(orientation)));
+        const ToolRun stored =
+            RunTool({QStringLiteral("--info"), QStringLiteral("--as-stored"), file});
+        EXPECT_EQ(FirstLines(stored.out, 2), QStringLiteral("Width: 45\nHeight: 29\n"));
+    }
+    EXPECT_EQ(OrientationText(6), QStringLiteral("turned right on load"));
+}
+
+TEST(batch_orientation, ASavedPictureIsUprightWithoutATagAndADamagedTagIsIgnored)
+{
+    const QByteArray png = PhotoBytes("PNG", 30, 20);
+    const QString tagged =
+        TaggedFile(testsupport::WithPngExif(png, testsupport::OrientationTiff(8, true)),
+                   QStringLiteral("tagged.png"));
+    const QString plain = TaggedFile(png, QStringLiteral("plain.png"));
+    const QString saved = testsupport::TestDir() + QStringLiteral("/saved.png");
+    ASSERT_EQ(RunTool({tagged, QStringLiteral("--save"), saved}).status, 0);
+    // The saved file shows upright by itself: no tag turns it a second time.
+    EXPECT_EQ(PictureOrientationOfFile(saved), 0);
+    const PictureRecord upright = OpenDib(QFile::encodeName(saved).constData(), 0);
+    const PictureRecord stored = OpenDib(QFile::encodeName(plain).constData(), 0);
+    const PictureRecord turned = RotateLeft(stored);
+    EXPECT_TRUE(SamePixels(upright, turned));
+    deldib(upright);
+    deldib(stored);
+    deldib(turned);
+
+    // A tag whose directory is cut short is no tag: the picture loads as stored.
+    QByteArray block = testsupport::ExifBlock(testsupport::OrientationTiff(6));
+    block.chop(12);
+    const QString damaged = TaggedFile(testsupport::WithJpegExif(PhotoBytes("JPEG", 45, 29), block),
+                                       QStringLiteral("damaged.jpg"));
+    const ToolRun run = RunTool({QStringLiteral("--info"), damaged});
+    ASSERT_EQ(run.status, 0);
+    EXPECT_EQ(FirstLines(run.out, 3), QStringLiteral("Width: 45\nHeight: 29\nColors: 16777216\n"));
+    EXPECT_FALSE(run.out.contains(QStringLiteral("Orientation")));
 }
 
 } // namespace

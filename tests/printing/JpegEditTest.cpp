@@ -1,11 +1,13 @@
 // Mirrors, flips, turns and cuts of a JPEG made on its blocks: the poster still carries the
 // file's own data, each page's share decodes to the edited picture's pixels, the blocks are the
 // ones jpegtran makes, and a decoder that smooths sees no seam between the shares.
+#include "ExifSamples.h"
 #include "GrafikRW.h"
 #include "JpegCut.h"
 #include "JpegSource.h"
 #include "PdfReadBack.h"
 #include "PictureOps.h"
+#include "PictureOrientation.h"
 #include "PrintJob.h"
 #include "TestSupport.h"
 
@@ -143,16 +145,12 @@ struct PrintedParts
     std::shared_ptr<const JpegSource> jpeg; // as edited
 };
 
-PrintedParts PrintEdited(const QString& jpg, const std::vector<Step>& steps, const QString& name,
-                         bool twoByTwo = false)
+// Prints the picture with its JPEG data on three by two pages (two by two without glue, when
+// asked); the picture is released.
+PrintedParts PrintJpeg(PictureRecord picture, const std::shared_ptr<const JpegSource>& jpeg,
+                       const QString& name, bool twoByTwo = false)
 {
     PrintedParts printed;
-    PictureRecord picture = OpenDib(QFile::encodeName(jpg).constData(), 0);
-    std::shared_ptr<const JpegSource> jpeg = ReadJpegSource(jpg);
-    if (!picture.Bits || !jpeg)
-        return printed;
-    for (Step s : steps)
-        Edit(picture, jpeg, s);
     if (!jpeg || jpeg->width != DIBWidth(picture) || jpeg->height != DIBHeight(picture)) {
         deldib(picture);
         return printed;
@@ -180,6 +178,21 @@ PrintedParts PrintEdited(const QString& jpg, const std::vector<Step>& steps, con
     for (size_t k = 0; k < printed.images.size(); ++k)
         printed.files << QStringLiteral("%1-%2.jpg").arg(prefix).arg(k, 3, 10, QChar('0'));
     return printed;
+}
+
+PrintedParts PrintEdited(const QString& jpg, const std::vector<Step>& steps, const QString& name,
+                         bool twoByTwo = false)
+{
+    PictureRecord picture = OpenDib(QFile::encodeName(jpg).constData(), 0);
+    std::shared_ptr<const JpegSource> jpeg = ReadJpegSource(jpg);
+    if (!picture.Bits || !jpeg) {
+        if (picture.Bits)
+            deldib(picture);
+        return {};
+    }
+    for (Step s : steps)
+        Edit(picture, jpeg, s);
+    return PrintJpeg(picture, jpeg, name, twoByTwo);
 }
 
 TEST(JpegEdits, EveryEditAndChainPrintsFromTheBlocksWithTheEditedPixels)
@@ -442,6 +455,93 @@ TEST(JpegEdits, AViewThatIsNotTheDatasOrARegionOffItsGridCutsNothing)
     EXPECT_EQ(cropped->width, 18);
     EXPECT_EQ(cropped->height, 37);
     EXPECT_EQ(cropped->data.constData(), jpeg->data.constData()); // shared, not copied
+}
+
+// The tag's definition on decoded pixels, by Qt's transforms.
+QImage UprightIn(const QImage& stored, int orientation)
+{
+    switch (orientation) {
+    case 2:
+        return stored.mirrored(true, false);
+    case 3:
+        return stored.transformed(QTransform().rotate(180));
+    case 4:
+        return stored.mirrored(false, true);
+    case 5: // the rows become the columns
+        return stored.transformed(QTransform(0, 1, 1, 0, 0, 0));
+    case 6:
+        return stored.transformed(QTransform().rotate(90));
+    case 7: // the rows become the columns, from the far corner
+        return stored.transformed(QTransform(0, -1, -1, 0, 0, 0));
+    case 8:
+        return stored.transformed(QTransform().rotate(-90));
+    default:
+        return stored;
+    }
+}
+
+QImage Upright(const QImage& stored, int orientation)
+{
+    return UprightIn(stored, orientation).convertToFormat(QImage::Format_RGB32);
+}
+
+QImage ImageOf(const PictureRecord& p)
+{
+    QImage image(DIBWidth(p), DIBHeight(p), QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, ColourOf(p, x, y));
+    return image;
+}
+
+TEST(JpegEdits, APhotoWithAnOrientationTagLoadsUprightAndPrintsUprightFromItsBlocks)
+{
+    if (!HaveJpegTools())
+        GTEST_SKIP() << "poppler-utils or libjpeg-turbo-progs missing";
+    for (const QSize size : {QSize(203, 141), QSize(192, 128)}) {
+        const QString jpg =
+            NoiseJpeg(size.width(), size.height(), 5, QStringLiteral("stored"), "2x2");
+        ASSERT_FALSE(jpg.isEmpty());
+        QFile file(jpg);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        const QImage exact = DecodeExactly(jpg);
+        PictureRecord plain = OpenDib(QFile::encodeName(jpg).constData(), 0);
+        ASSERT_NE(plain.Bits, nullptr);
+        const QImage stored = ImageOf(plain);
+        deldib(plain);
+        for (int orientation = 1; orientation <= 8; ++orientation) {
+            SCOPED_TRACE(QStringLiteral("%1 x %2, orientation %3")
+                             .arg(size.width())
+                             .arg(size.height())
+                             .arg(orientation)
+                             .toStdString());
+            const QString tagged = testsupport::TestDir() + QStringLiteral("/tagged.jpg");
+            const QByteArray withTag = testsupport::WithJpegExif(
+                bytes, testsupport::ExifBlock(testsupport::OrientationTiff(orientation)));
+            ASSERT_TRUE(WriteBytes(tagged, std::vector<uint8_t>(withTag.begin(), withTag.end())));
+            ASSERT_EQ(PictureOrientationOfFile(tagged), orientation);
+
+            // Loaded as the window and the tool load it.
+            PictureRecord picture =
+                TakeUpright(OpenDib(QFile::encodeName(tagged).constData(), 0), orientation);
+            ASSERT_NE(picture.Bits, nullptr);
+            const auto jpeg = UprightJpeg(ReadJpegSource(tagged), orientation);
+            EXPECT_EQ(ImageOf(picture), Upright(stored, orientation));
+
+            const PrintedParts printed = PrintJpeg(picture, jpeg, QStringLiteral("tagged"));
+            ASSERT_FALSE(printed.shares.empty());
+            ASSERT_EQ(printed.images.size(), printed.shares.size());
+            const QImage expected = Upright(exact, orientation);
+            for (size_t k = 0; k < printed.shares.size(); ++k) {
+                SCOPED_TRACE(k);
+                EXPECT_EQ(printed.images[k].encoding, "jpeg");
+                const QImage part = DecodeExactly(printed.files[int(k)]);
+                ASSERT_FALSE(part.isNull());
+                EXPECT_LE(ShareDistance(part, expected, printed.shares[k]), 3);
+            }
+        }
+    }
 }
 
 } // namespace

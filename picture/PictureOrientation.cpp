@@ -1,0 +1,203 @@
+#include "PictureOrientation.h"
+
+#include <QFile>
+
+#include <libexif/exif-data.h>
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+constexpr uint8_t kExifHeader[] = {'E', 'x', 'i', 'f', 0, 0};
+constexpr ExifTag kOrientationTag = EXIF_TAG_ORIENTATION;
+
+uint32_t BigEndian32(const uint8_t* p)
+{
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
+
+uint32_t LittleEndian32(const uint8_t* p)
+{
+    return uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+}
+
+bool StartsWith(const uint8_t* data, size_t size, const void* prefix, size_t length)
+{
+    return size >= length && std::memcmp(data, prefix, length) == 0;
+}
+
+// The orientation in an EXIF block that begins with "Exif\0\0"; 0 for anything not sound.
+int OrientationInExif(const uint8_t* exif, size_t size)
+{
+    if (size < sizeof kExifHeader + 8 || size > (size_t(1) << 24))
+        return 0;
+    const std::unique_ptr<ExifData, decltype(&exif_data_unref)> data(exif_data_new(),
+                                                                     &exif_data_unref);
+    if (!data)
+        return 0;
+    // Only the tags as they are: no made-up entries, no repairs.
+    exif_data_unset_option(data.get(), EXIF_DATA_OPTION_FOLLOW_SPECIFICATION);
+    exif_data_unset_option(data.get(), EXIF_DATA_OPTION_IGNORE_UNKNOWN_TAGS);
+    exif_data_load_data(data.get(), exif, unsigned(size));
+    ExifEntry* entry = exif_content_get_entry(data->ifd[EXIF_IFD_0], kOrientationTag);
+    if (!entry || entry->format != EXIF_FORMAT_SHORT || entry->components != 1 || !entry->data ||
+        entry->size < 2)
+        return 0;
+    const int value = exif_get_short(entry->data, exif_data_get_byte_order(data.get()));
+    return value >= 1 && value <= 8 ? value : 0;
+}
+
+// The same for a block of TIFF-ordered data without the "Exif" header (PNG, some WebP).
+int OrientationInTiffData(const uint8_t* tiff, size_t size)
+{
+    if (size < 8 || size > (size_t(1) << 24))
+        return 0;
+    std::vector<uint8_t> block(sizeof kExifHeader + size);
+    std::memcpy(block.data(), kExifHeader, sizeof kExifHeader);
+    std::memcpy(block.data() + sizeof kExifHeader, tiff, size);
+    return OrientationInExif(block.data(), block.size());
+}
+
+int OrientationInJpeg(const uint8_t* data, size_t size)
+{
+    size_t at = 2; // after SOI
+    while (at + 4 <= size) {
+        if (data[at] != 0xFF)
+            return 0;
+        const uint8_t marker = data[at + 1];
+        if (marker == 0xFF) { // fill byte
+            ++at;
+            continue;
+        }
+        if (marker == 0xD9 || marker == 0xDA) // end of image, start of scan
+            return 0;
+        if ((marker >= 0xD0 && marker <= 0xD7) || marker == 0x01) {
+            at += 2;
+            continue;
+        }
+        const size_t length = size_t(data[at + 2]) << 8 | data[at + 3];
+        if (length < 2 || at + 2 + length > size)
+            return 0;
+        const uint8_t* payload = data + at + 4;
+        const size_t payloadSize = length - 2;
+        if (marker == 0xE1 && StartsWith(payload, payloadSize, kExifHeader, sizeof kExifHeader))
+            return OrientationInExif(payload, payloadSize);
+        at += 2 + length;
+    }
+    return 0;
+}
+
+int OrientationInPng(const uint8_t* data, size_t size)
+{
+    size_t at = 8;
+    while (at + 12 <= size) {
+        const size_t length = BigEndian32(data + at);
+        if (length > size - at - 12)
+            return 0;
+        const uint8_t* type = data + at + 4;
+        if (std::memcmp(type, "eXIf", 4) == 0) {
+            const uint8_t* payload = data + at + 8;
+            return StartsWith(payload, length, kExifHeader, sizeof kExifHeader)
+                       ? OrientationInExif(payload, length)
+                       : OrientationInTiffData(payload, length);
+        }
+        if (std::memcmp(type, "IEND", 4) == 0)
+            return 0;
+        at += 12 + length;
+    }
+    return 0;
+}
+
+int OrientationInWebp(const uint8_t* data, size_t size)
+{
+    size_t at = 12;
+    while (at + 8 <= size) {
+        const size_t length = LittleEndian32(data + at + 4);
+        if (length > size - at - 8)
+            return 0;
+        if (std::memcmp(data + at, "EXIF", 4) == 0) {
+            const uint8_t* payload = data + at + 8;
+            return StartsWith(payload, length, kExifHeader, sizeof kExifHeader)
+                       ? OrientationInExif(payload, length)
+                       : OrientationInTiffData(payload, length);
+        }
+        at += 8 + length + (length & 1);
+    }
+    return 0;
+}
+
+} // namespace
+
+int PictureOrientation(const uint8_t* data, size_t size)
+{
+    if (!data)
+        return 0;
+    if (StartsWith(data, size, "\xFF\xD8", 2))
+        return OrientationInJpeg(data, size);
+    if (StartsWith(data, size, "\x89PNG\r\n\x1A\n", 8))
+        return OrientationInPng(data, size);
+    if (size >= 12 && StartsWith(data, size, "RIFF", 4) && std::memcmp(data + 8, "WEBP", 4) == 0)
+        return OrientationInWebp(data, size);
+    return 0;
+}
+
+int PictureOrientationOfFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() <= 0)
+        return 0;
+    const uchar* mapped = file.map(0, file.size());
+    if (mapped)
+        return PictureOrientation(mapped, size_t(file.size()));
+    // Not mappable (a pipe, say): the start of the file holds a JPEG's tags.
+    const QByteArray head = file.read(qint64(1) << 20);
+    return PictureOrientation(reinterpret_cast<const uint8_t*>(head.constData()),
+                              size_t(head.size()));
+}
+
+std::vector<UprightStep> UprightSteps(int orientation)
+{
+    switch (orientation) {
+    case 2:
+        return {UprightStep::Mirror};
+    case 3:
+        return {UprightStep::Mirror, UprightStep::Flip};
+    case 4:
+        return {UprightStep::Flip};
+    case 5:
+        return {UprightStep::TurnRight, UprightStep::Mirror};
+    case 6:
+        return {UprightStep::TurnRight};
+    case 7:
+        return {UprightStep::TurnRight, UprightStep::Flip};
+    case 8:
+        return {UprightStep::TurnLeft};
+    default:
+        return {};
+    }
+}
+
+QString OrientationText(int orientation)
+{
+    switch (orientation) {
+    case 1:
+        return QStringLiteral("stored upright");
+    case 2:
+        return QStringLiteral("mirrored on load");
+    case 3:
+        return QStringLiteral("turned half round on load");
+    case 4:
+        return QStringLiteral("flipped on load");
+    case 5:
+        return QStringLiteral("turned right and mirrored on load");
+    case 6:
+        return QStringLiteral("turned right on load");
+    case 7:
+        return QStringLiteral("turned right and flipped on load");
+    case 8:
+        return QStringLiteral("turned left on load");
+    default:
+        return QStringLiteral("none");
+    }
+}
