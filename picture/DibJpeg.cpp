@@ -102,10 +102,12 @@ DirectResult ReadJpeg(const uint8_t* data, size_t size, const PictureClaim& clai
         return DirectResult::Damaged;
     }
     const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
-    info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
+    // A grey photo stays grey: one byte a pixel through the grey ramp, a third of the memory.
+    const bool grey = info.jpeg_color_space == JCS_GRAYSCALE && info.num_components == 1;
+    info.out_color_space = cmyk ? JCS_CMYK : grey ? JCS_GRAYSCALE : JCS_EXT_BGR;
     jpeg_start_decompress(&info);
-    context.picture =
-        newdib(int32_t(info.output_width), int32_t(info.output_height), 24, nullptr, 0);
+    context.picture = newdib(int32_t(info.output_width), int32_t(info.output_height),
+                             grey ? 8 : 24, nullptr, 0);
     if (!context.picture.Bits) {
         jpeg_destroy_decompress(&info);
         return DirectResult::NoMemory;

@@ -399,7 +399,7 @@ Claim ClaimJpeg(const Bytes& b)
     PictureClaim c;
     c.type = PictureType::Jpeg;
     c.size = f.size;
-    c.recordBits = 24;
+    c.recordBits = f.components == 1 ? 8 : 24;
     if (f.components == 0 || f.size.width <= 0 || f.size.height <= 0)
         return c;
     int hMax = 1, vMax = 1, coarsest = 16;

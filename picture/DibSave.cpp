@@ -118,9 +118,15 @@ QImage ToQImage(const PictureRecord& picture)
 QByteArray EncodeWithQt(const PictureRecord& picture, const char* qtFormat)
 {
     QImage image = ToQImage(picture);
-    // Qt writes a 1-bit TIFF as black and white whatever its two colours are.
-    if (image.format() == QImage::Format_Mono && std::strcmp(qtFormat, "tiff") == 0)
-        image = image.convertToFormat(QImage::Format_Indexed8);
+    // Qt writes a 1-bit TIFF as black and white whatever its two colours are: a picture of
+    // other colours goes as a colour table; black and white stay 1 bit.
+    if (image.format() == QImage::Format_Mono && std::strcmp(qtFormat, "tiff") == 0) {
+        const QList<QRgb> colours = image.colorTable();
+        const auto bw = [](QRgb c) { return (c & 0xFFFFFF) == 0 || (c & 0xFFFFFF) == 0xFFFFFF; };
+        if (colours.size() != 2 || !bw(colours[0]) || !bw(colours[1]) ||
+            (colours[0] & 0xFFFFFF) == (colours[1] & 0xFFFFFF))
+            image = image.convertToFormat(QImage::Format_Indexed8);
+    }
     if (image.isNull())
         return {};
     QByteArray bytes;

@@ -1,6 +1,7 @@
 // TIFF through libtiff, a band of whole strips (or a row of tiles) at a time, so that beside the
-// record only that band is held; read back as 24 bits, alpha laid over white. libtiff's errors
-// refuse the file (a strip cut short among them) and neither they nor its warnings are printed.
+// record only that band is held; read back as 24 bits with alpha laid over white, or grey at 8
+// bits and bilevel at 1 bit. libtiff's errors refuse the file (a strip cut short among them)
+// and neither they nor its warnings are printed.
 #include "DibFileFormats.h"
 
 #include <tiffio.h>
@@ -146,10 +147,20 @@ DirectResult ReadTiff(const uint8_t* data, size_t size, const PictureClaim& clai
         band = height;
     band = std::min(band, height);
 
+    // A grey picture of one sample stays grey at 8 bits, a bilevel one at 1 bit; both through
+    // the grey ramp (for 1 bit: black, white).
+    uint16_t photometric = PHOTOMETRIC_RGB, samples = 1, sampleBits = 8;
+    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_PHOTOMETRIC, &photometric);
+    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_BITSPERSAMPLE, &sampleBits);
+    const bool grey = samples == 1 && (photometric == PHOTOMETRIC_MINISBLACK ||
+                                       photometric == PHOTOMETRIC_MINISWHITE);
+    const int depth = grey ? (sampleBits == 1 ? 1 : 8) : 24;
+
     std::unique_ptr<uint32_t[]> raster(new (std::nothrow) uint32_t[size_t(width) * band]);
     if (!raster)
         return DirectResult::NoMemory;
-    PictureRecord picture = newdib(int32_t(width), int32_t(height), 24, nullptr, 0);
+    PictureRecord picture = newdib(int32_t(width), int32_t(height), depth, nullptr, 0);
     if (!picture.Bits)
         return DirectResult::NoMemory;
     RowPrefetch prefetch(picture);
@@ -166,6 +177,18 @@ DirectResult ReadTiff(const uint8_t* data, size_t size, const PictureClaim& clai
         for (uint32_t r = 0; r < rows; ++r) {
             const uint32_t* in = raster.get() + size_t(r) * width;
             uint8_t* row = picture.Bits + int64_t(height - 1 - (top + r)) * picture.BytesPerLine;
+            if (depth == 8) {
+                for (uint32_t x = 0; x < width; ++x)
+                    row[x] = uint8_t(TIFFGetR(in[x]));
+                continue;
+            }
+            if (depth == 1) {
+                std::memset(row, 0, size_t(picture.BytesPerLine));
+                for (uint32_t x = 0; x < width; ++x)
+                    if (TIFFGetR(in[x]) >= 128)
+                        row[x / 8] |= uint8_t(0x80u >> (x % 8));
+                continue;
+            }
             for (uint32_t x = 0; x < width; ++x, ++in, row += 3) {
                 const uint8_t alpha = uint8_t(TIFFGetA(*in));
                 row[0] = OverWhite(uint8_t(TIFFGetB(*in)), alpha);

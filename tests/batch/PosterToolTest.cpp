@@ -153,10 +153,11 @@ TEST(batch_tool, SaysWhyAPictureIsRefused)
                        "head -c 20000 whole.tif > cut.tif && convert whole.tif whole.png && "
                        "head -c 30000 whole.png > cut.png && convert whole.tif whole.jpg && "
                        "head -c 4000 whole.jpg > cut.jpg")));
-    // A frame of 30000 x 30000 pixels and a scan of enough bytes to pass for so large a picture;
-    // the tool is refused it before any decoding, for want of memory.
-    QByteArray large = QByteArray::fromHex("FFD8FFC0000B0875307530010111"
-                                           "00FFDA000801010000003F00");
+    // A colour frame of 30000 x 30000 pixels and a scan of enough bytes to pass for so large a
+    // picture; the tool is refused it before any decoding, for want of memory.
+    QByteArray large = QByteArray::fromHex("FFD8FFC000110875307530030122000211000311"
+                                           "00FFDA000C030100020003000000"
+                                           "3F00");
     large += QByteArray(1800000, 0x55) + QByteArray::fromHex("FFD9");
     WriteFile(QStringLiteral("large.jpg"), large);
 

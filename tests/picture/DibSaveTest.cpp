@@ -18,6 +18,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -139,6 +140,57 @@ TEST(SaveDib, EveryTypeReadsBackAtEveryDepth)
                 deldib(original);
             }
         }
+    }
+}
+
+// A grey picture (8 bits through the grey ramp) and a black and white one (1 bit).
+PictureRecord GreyOrBilevel(int depth, int width, int height)
+{
+    const PictureRecord p = newdib(width, height, depth, nullptr, 0);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            setpixel(p, x, y, depth == 1 ? (x / 3 + y / 2) % 2 : (x * 16 + y * 8) / 4 % 256);
+    DIBChanged(p);
+    return p;
+}
+
+int BitsOf(const PictureRecord& p)
+{
+    return p.Bits ? p.Info->bmiHeader.biBitCount : 0;
+}
+
+TEST(SaveDib, GreyAndBilevelPicturesReadAndSaveAtTheirOwnDepth)
+{
+    // Read: files of other makes.
+    ASSERT_TRUE(testsupport::Run(QStringLiteral(
+        "convert -size 61x37 gradient:black-white -colorspace Gray -quality 95 grey.jpg && "
+        "convert -size 61x37 gradient:black-white -colorspace Gray -depth 8 grey.png && "
+        "convert -size 61x37 gradient:black-white -colorspace Gray -depth 8 grey.tif && "
+        "convert -size 61x37 pattern:checkerboard -type bilevel -depth 1 bilevel.tif")));
+    for (const auto& [file, bits] : {std::pair{"grey.jpg", 8}, std::pair{"grey.png", 8},
+                                     std::pair{"grey.tif", 8}, std::pair{"bilevel.tif", 1}}) {
+        SCOPED_TRACE(file);
+        const PictureRecord p = OpenDib(file, 0);
+        EXPECT_EQ(BitsOf(p), bits);
+        EXPECT_EQ(DIBWidth(p), 61);
+        if (p.Bits) {
+            EXPECT_EQ(ColourAt(p, 60, 0) & 0xFF, (ColourAt(p, 60, 0) >> 16) & 0xFF); // grey
+        }
+        deldib(p);
+    }
+    // Saved and read back: the depth stays where the type has it.
+    for (const auto& [code, extension, depth] :
+         {std::tuple{5, "jpg", 8}, std::tuple{4, "png", 8}, std::tuple{6, "tif", 8},
+          std::tuple{6, "tif", 1}, std::tuple{4, "png", 1}}) {
+        const std::string name = std::string("depth.") + extension;
+        SCOPED_TRACE(name + " at " + std::to_string(depth));
+        const PictureRecord original = GreyOrBilevel(depth, 40, 24);
+        ASSERT_TRUE(SaveDib(original, name.c_str(), code));
+        const PictureRecord back = OpenDib(name.c_str(), 0);
+        EXPECT_EQ(BitsOf(back), depth == 1 && code == 5 ? 8 : depth);
+        EXPECT_TRUE(SameColours(original, back, code == 5 ? 12 : 0, code == 5 ? 8 : 1));
+        deldib(back);
+        deldib(original);
     }
 }
 
