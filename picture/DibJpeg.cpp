@@ -106,8 +106,8 @@ DirectResult ReadJpeg(const uint8_t* data, size_t size, const PictureClaim& clai
     const bool grey = info.jpeg_color_space == JCS_GRAYSCALE && info.num_components == 1;
     info.out_color_space = cmyk ? JCS_CMYK : grey ? JCS_GRAYSCALE : JCS_EXT_BGR;
     jpeg_start_decompress(&info);
-    context.picture = newdib(int32_t(info.output_width), int32_t(info.output_height),
-                             grey ? 8 : 24, nullptr, 0);
+    context.picture =
+        newdib(int32_t(info.output_width), int32_t(info.output_height), grey ? 8 : 24, nullptr, 0);
     if (!context.picture.Bits) {
         jpeg_destroy_decompress(&info);
         return DirectResult::NoMemory;

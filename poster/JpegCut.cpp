@@ -115,7 +115,10 @@ long RoundUp(long a, long b)
 bool UsableColours(const jpeg_decompress_struct& d)
 {
     return (d.num_components == 1 && d.jpeg_color_space == JCS_GRAYSCALE) ||
-           (d.num_components == 3 && d.jpeg_color_space == JCS_YCbCr);
+           (d.num_components == 3 &&
+            (d.jpeg_color_space == JCS_YCbCr || d.jpeg_color_space == JCS_RGB)) ||
+           (d.num_components == 4 &&
+            (d.jpeg_color_space == JCS_CMYK || d.jpeg_color_space == JCS_YCCK));
 }
 
 bool OutOfMemory(const Errors& errors)
@@ -329,6 +332,24 @@ JpegFacts FactsOf(const jpeg_decompress_struct& src)
     facts.width = int32_t(src.image_width);
     facts.height = int32_t(src.image_height);
     facts.components = src.num_components;
+    switch (src.jpeg_color_space) {
+    case JCS_GRAYSCALE:
+        facts.colours = JpegColours::Grey;
+        break;
+    case JCS_RGB:
+        facts.colours = JpegColours::Rgb;
+        break;
+    case JCS_CMYK:
+        facts.colours = JpegColours::Cmyk;
+        break;
+    case JCS_YCCK:
+        facts.colours = JpegColours::Ycck;
+        break;
+    default:
+        facts.colours = JpegColours::YCbCr;
+        break;
+    }
+    facts.adobe = src.saw_Adobe_marker;
     facts.grid = {src.max_h_samp_factor * DCTSIZE, src.max_v_samp_factor * DCTSIZE};
     return facts;
 }

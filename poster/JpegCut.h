@@ -21,16 +21,28 @@ struct JpegGrid
     int32_t height = 8;
 };
 
+// How a JPEG codes its colours.
+enum class JpegColours
+{
+    Grey,
+    YCbCr, // the usual colour photo
+    Rgb,   // colour coded as red, green and blue (Adobe's transform 0)
+    Cmyk,
+    Ycck, // CMYK with the first three coded as YCbCr (Adobe's transform 2)
+};
+
 struct JpegFacts
 {
     int32_t width = 0;
     int32_t height = 0;
-    int components = 0; // 1 grey, 3 colour
+    int components = 0; // 1 grey, 3 colour, 4 inks
+    JpegColours colours = JpegColours::YCbCr;
+    bool adobe = false; // an Adobe marker: ink values stored inverted, as Photoshop writes them
     JpegGrid grid;
 };
 
 // The facts of JPEG data from its header; false when the header does not read or the data is
-// neither grey nor YCbCr colour.
+// none of those colour codings.
 bool ReadJpegFacts(const uint8_t* data, size_t size, JpegFacts& facts);
 
 // Lossless edits of a JPEG's blocks, all of them made into one: the stored picture, padded to

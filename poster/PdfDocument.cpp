@@ -24,6 +24,28 @@ constexpr int kFirstFreeObject = 4;
 // than the default level, in a quarter of the time.
 constexpr int kDeflateLevel = 1;
 
+// The colour space of a JPEG's DCT image, and how a reader is to decode it: CMYK with an Adobe
+// marker holds its inks inverted; colour coded as RGB, or inks as CMYK, must not be converted
+// from YCbCr, which readers otherwise assume for three components.
+QByteArray DctColours(const JpegFacts& facts)
+{
+    switch (facts.colours) {
+    case JpegColours::Grey:
+        return " /ColorSpace /DeviceGray";
+    case JpegColours::YCbCr:
+        return " /ColorSpace /DeviceRGB";
+    case JpegColours::Rgb:
+        return " /ColorSpace /DeviceRGB /DecodeParms << /ColorTransform 0 >>";
+    case JpegColours::Cmyk:
+    case JpegColours::Ycck:
+        return QByteArray(" /ColorSpace /DeviceCMYK") +
+               (facts.adobe ? " /Decode [1 0 1 0 1 0 1 0]" : "") +
+               (facts.colours == JpegColours::Ycck ? " /DecodeParms << /ColorTransform 1 >>"
+                                                   : " /DecodeParms << /ColorTransform 0 >>");
+    }
+    return " /ColorSpace /DeviceRGB";
+}
+
 // A number as PDF writes it: no exponent, at most four decimals, no trailing zeros.
 QByteArray Num(double v)
 {
@@ -159,8 +181,8 @@ struct PdfDocument::JpegPart
 {
     std::vector<uint8_t> data;
     int x = 0, y = 0, w = 0, h = 0; // x and y may lie left of or above the picture
-    bool grey = false;
-    int object = 0; // once written
+    QByteArray colours;             // the image dictionary's colour space and decoding
+    int object = 0;                 // once written
 };
 
 PdfDocument::PdfDocument(QIODevice& out, const PdfPageSetup& setup, const QString& title)
@@ -473,7 +495,6 @@ bool PdfDocument::ExpectPictures(const JpegSource& jpeg, const std::vector<Stret
         part->y = region.y - view.y;
         part->w = region.w;
         part->h = region.h;
-        part->grey = false;
         regions.push_back(region);
         parts.push_back(part.get());
         parts_[key] = std::move(part);
@@ -499,9 +520,10 @@ bool PdfDocument::ExpectPictures(const JpegSource& jpeg, const std::vector<Stret
             error_ = QStringLiteral("Not enough memory to print the poster.");
             return true;
         }
+    const QByteArray colours = DctColours(facts);
     for (size_t i = 0; i < parts.size(); ++i) {
         parts[i]->data = std::move(cut[i]);
-        parts[i]->grey = facts.components == 1;
+        parts[i]->colours = colours;
     }
     partsOf_ = &jpeg;
     return true;
@@ -524,8 +546,7 @@ bool PdfDocument::DrawJpegPart(const JpegSource& jpeg, const StretchRects& rects
         const bool ok = WriteStreamObject(
             part->object,
             "/Type /XObject /Subtype /Image /Width " + QByteArray::number(part->w) + " /Height " +
-                QByteArray::number(part->h) + " /ColorSpace " +
-                (part->grey ? QByteArray("/DeviceGray") : QByteArray("/DeviceRGB")) +
+                QByteArray::number(part->h) + part->colours +
                 " /BitsPerComponent 8 /Interpolate false /Filter /DCTDecode",
             QByteArray::fromRawData(reinterpret_cast<const char*>(part->data.data()),
                                     qsizetype(part->data.size())));

@@ -17,8 +17,8 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <unistd.h>
 #include <tuple>
+#include <unistd.h>
 #include <vector>
 
 namespace {

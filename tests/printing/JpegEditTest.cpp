@@ -14,11 +14,13 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QRect>
 #include <QTransform>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -541,6 +543,85 @@ TEST(JpegEdits, APhotoWithAnOrientationTagLoadsUprightAndPrintsUprightFromItsBlo
                 EXPECT_LE(ShareDistance(part, expected, printed.shares[k]), 3);
             }
         }
+    }
+}
+
+// The picture on the first page of the PDF as a reader renders it: the page rasterised, cut to
+// what is not paper, scaled to the picture's size.
+QImage RenderedPicture(const QString& pdf, QSize size)
+{
+    const QString prefix = pdf + QStringLiteral(".render");
+    if (!testsupport::Run(
+            QStringLiteral("pdftoppm -r 150 -f 1 -l 1 -png '%1' '%2'").arg(pdf, prefix)))
+        return {};
+    const QImage page =
+        QImage(prefix + QStringLiteral("-1.png")).convertToFormat(QImage::Format_RGB32);
+    QRect box;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x)
+            if ((page.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF)
+                box |= QRect(x, y, 1, 1);
+    // Inside the picture's edges, which the scaling blurs.
+    return page.copy(box.adjusted(2, 2, -2, -2))
+        .scaled(size.width() - 4, size.height() - 4, Qt::IgnoreAspectRatio,
+                Qt::SmoothTransformation);
+}
+
+// The mean difference of the channels, 0 to 1.
+double MeanDifference(const QImage& a, const QImage& b)
+{
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
+                   std::abs(qBlue(p) - qBlue(q));
+        }
+    return sum / (3.0 * 255 * a.width() * a.height());
+}
+
+TEST(JpegEdits, InksAndRgbCodedColoursPrintAsTheirOwnDataAndRenderAsTheProgramDecodesThem)
+{
+    if (!HaveJpegTools() || !testsupport::HaveProgram("convert"))
+        GTEST_SKIP() << "poppler-utils, libjpeg-turbo-progs or ImageMagick missing";
+    ASSERT_TRUE(testsupport::Run(QStringLiteral(
+        "convert -size 200x140 plasma:fractal -quality 92 colour.jpg && "
+        "convert colour.jpg -colorspace CMYK -quality 92 inks.jpg && "
+        "djpeg -ppm colour.jpg > colour.ppm && cjpeg -rgb -quality 92 colour.ppm > rgb.jpg")));
+    struct Case
+    {
+        const char* file;
+        const char* colour; // as pdfimages names it
+        double tolerance;   // readers turn inks into screen colours each their own way
+    };
+    for (const Case c : {Case{"inks.jpg", "cmyk", 0.09}, Case{"rgb.jpg", "rgb", 0.05}}) {
+        SCOPED_TRACE(c.file);
+        const QString jpg = testsupport::TestDir() + u'/' + QLatin1String(c.file);
+        PictureRecord picture = OpenDib(QFile::encodeName(jpg).constData(), 0);
+        ASSERT_NE(picture.Bits, nullptr);
+        const QImage decoded = ImageOf(picture);
+        const auto jpeg = ReadJpegSource(jpg);
+        ASSERT_TRUE(jpeg);
+        PrintJobInputs in = AllPagesOf(DIBWidth(picture), DIBHeight(picture));
+        in.render.geometry.PagesAcross = in.render.geometry.PagesDown = 1;
+        in.render.geometry.PosterWidthPages = in.render.geometry.PosterHeightPages = 1.0;
+        in.render.options.GlueEdge = false;
+        in.render.options.CutHelpLines = false;
+        in.jpeg = jpeg;
+        const QString pdf = testsupport::TestDir() + QStringLiteral("/inks.pdf");
+        const bool printed = PrintToPdf(picture, in, pdf).ok();
+        deldib(picture);
+        ASSERT_TRUE(printed);
+        const std::vector<ImageEntry> images = ListImages(pdf);
+        ASSERT_EQ(images.size(), 1u);
+        EXPECT_EQ(images[0].encoding, "jpeg");
+        EXPECT_EQ(images[0].colour, c.colour);
+        const QImage rendered = RenderedPicture(pdf, decoded.size());
+        ASSERT_FALSE(rendered.isNull());
+        // Inks taken the wrong way round would give the negative, about 0.5 away.
+        EXPECT_LT(
+            MeanDifference(rendered, decoded.copy(2, 2, decoded.width() - 4, decoded.height() - 4)),
+            c.tolerance);
     }
 }
 
