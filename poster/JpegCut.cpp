@@ -68,7 +68,9 @@ jvirt_barray_ptr RecordBlockArray(j_common_ptr info, int pool, boolean zero,
 {
     BlockMemory& memory = *static_cast<BlockMemory*>(info->client_data);
     jvirt_barray_ptr array = memory.request(info, pool, zero, blocksPerRow, rows, access);
-    if (memory.count < BlockMemory::kArrays) {
+    // Only arrays libjpeg clears itself: reading the first row of another before it is
+    // written would be an error.
+    if (zero && memory.count < BlockMemory::kArrays) {
         const size_t row = size_t(blocksPerRow) * sizeof(JBLOCK);
         memory.arrays[memory.count] = array;
         memory.bytes[memory.count] = std::min(size_t(rows) * row, kLargestChunk / row * row);
