@@ -311,10 +311,7 @@ bool TMainForm::TakesDrops() const
 
 void TMainForm::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (TakesDrops() && !FileFromDrop(*event->mimeData()).isEmpty())
-        event->acceptProposedAction();
-    else
-        event->ignore();
+    dragMoveEvent(event); // the same answer on entering as on moving
 }
 
 void TMainForm::dragMoveEvent(QDragMoveEvent* event)

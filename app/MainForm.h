@@ -204,6 +204,8 @@ private:
     // empty after it.
     void RememberForUndo();
     PictureSurroundings Surroundings() const;
+    // The load page's width, height and colours of the current picture.
+    void ShowPictureFacts();
     void RestoreStep(PictureHistory<PictureSurroundings>::Step& step);
     // Whether a drop may load a picture now: not while pages go out or a scan runs.
     bool TakesDrops() const;

@@ -35,6 +35,14 @@ QStringList SaveNameFilters(const char* libraryFilter)
 
 } // namespace
 
+void TMainForm::ShowPictureFacts()
+{
+    const PictureFacts facts = PictureFactsOf(CurrentPicture);
+    ui->Breit->setText(facts.width);
+    ui->Hoch->setText(facts.height);
+    ui->Tief->setText(facts.colours);
+}
+
 PictureSurroundings TMainForm::Surroundings() const
 {
     PictureSurroundings s;
@@ -59,10 +67,7 @@ void TMainForm::RestoreStep(PictureHistory<PictureSurroundings>::Step& step)
     step.picture = PictureRecord();
     CurrentJpeg = step.extra.jpeg;
     View = step.extra.view;
-    const PictureFacts facts = PictureFactsOf(CurrentPicture);
-    ui->Breit->setText(facts.width);
-    ui->Hoch->setText(facts.height);
-    ui->Tief->setText(facts.colours);
+    ShowPictureFacts();
     // The size edits as they were, without their handlers sizing the poster anew.
     Geometry.SizeUpdateGuard = true;
     ui->BreitEd->setValue(step.extra.widthPages);
@@ -100,10 +105,7 @@ bool TMainForm::TakeOverPicture(const PictureRecord& fresh)
     RememberForUndo();
     CurrentPicture = fresh;
     CurrentJpeg.reset();
-    const PictureFacts facts = PictureFactsOf(CurrentPicture);
-    ui->Breit->setText(facts.width);
-    ui->Hoch->setText(facts.height);
-    ui->Tief->setText(facts.colours);
+    ShowPictureFacts();
     SelectWholePicture(View, DIBWidth(CurrentPicture), DIBHeight(CurrentPicture));
     SpinSizeEdits edits = SizeEditsOfWindow();
     FitNewPicture(Geometry, CurrentSizeInputs(), edits);
