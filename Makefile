@@ -6,13 +6,13 @@ BUILD_TYPE ?= RelWithDebInfo
 PACKAGES := \
 	cmake ninja-build g++ pkg-config \
 	qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-image-formats-plugins libqt6svg6 \
-	libsdl2-image-dev libjpeg62-turbo-dev libgif-dev libpng-dev libtiff-dev libexif-dev zlib1g-dev libcups2-dev \
+	libsdl2-image-dev libjpeg62-turbo-dev libgif-dev libpng-dev libtiff-dev libexif-dev liblcms2-dev zlib1g-dev libcups2-dev \
 	libsane-dev libsane1 sane-utils \
 	libgtest-dev libgmock-dev googletest libbenchmark-dev \
 	netpbm imagemagick libjpeg-turbo-progs img2pdf poppler-utils \
 	cups cups-client cups-bsd printer-driver-cups-pdf \
 	xvfb xauth x11-utils openbox fonts-dejavu-core clang libclang-rt-14-dev \
-	help2man dpkg-dev desktop-file-utils
+	help2man dpkg-dev desktop-file-utils libgs-common
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

@@ -1,5 +1,6 @@
 #include "PosterBatch.h"
 
+#include "ColourProfile.h"
 #include "CurrentPrinter.h"
 #include "FinishedSize.h"
 #include "GrafikRW.h"
@@ -83,12 +84,23 @@ const std::pair<bool PrintOptions::*, const char*> kOptionCaptions[] = {
 
 // The picture of the file; null Bits and the library's reason, with the file's name, when it
 // can't be read (the window shows only its fixed "Couldn't load file!").
-PictureRecord ReadPicture(const QString& path, QString& error)
+// A colour profile that was left out is named in profileNote, when given.
+PictureRecord ReadPicture(const QString& path, QString& error, std::string* profileNote = nullptr)
 {
     const PictureRead read = ReadPictureFile(QFile::encodeName(path).constData());
     if (!read.picture.Bits)
         error = path + QStringLiteral(": ") + QString::fromStdString(ReadFailureText(read));
+    else if (profileNote)
+        *profileNote = read.profileNote;
     return read.picture;
+}
+
+// One line on stderr for a profile left out; the picture is printed all the same.
+void ReportProfileLeftOut(QTextStream& err, const QString& path, const std::string& note)
+{
+    if (!note.empty())
+        err << "velmora-poster: " << path
+            << ": colour profile left out: " << QString::fromStdString(note) << Qt::endl;
 }
 
 // The scanner's own name for a mode typed in any case; the text as given when the device
@@ -501,10 +513,11 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
         printsOwnData ? UprightJpeg(ReadJpegSource(r.picture), applied) : nullptr;
     // The assembly sheet shows the picture faintly, from its pixels.
     const bool decode = !jpeg || !r.saveFile.isEmpty() || r.assemblySheet;
-    const auto readPicture = [&r, &error, applied]() -> PictureRecord {
+    std::string profileNote = jpeg ? jpeg->profileNote : std::string();
+    const auto readPicture = [&r, &error, applied, &profileNote]() -> PictureRecord {
         if (r.scan)
             return ScanPicture(r, error);
-        const PictureRecord stored = ReadPicture(r.picture, error);
+        const PictureRecord stored = ReadPicture(r.picture, error, &profileNote);
         if (!stored.Bits)
             return stored;
         const PictureRecord upright = TakeUpright(stored, applied);
@@ -515,6 +528,7 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
     HeldPicture picture(decode ? readPicture() : PictureRecord());
     if (decode && !picture.get().Bits)
         return Fail(err, error);
+    ReportProfileLeftOut(err, r.picture, profileNote);
     if (jpeg && picture.get().Bits &&
         (jpeg->width != DIBWidth(picture.get()) || jpeg->height != DIBHeight(picture.get())))
         jpeg.reset();
@@ -533,6 +547,10 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
                 << (r.asStored && orientation != 1 ? QStringLiteral("not applied: --as-stored")
                                                    : OrientationText(orientation))
                 << ')' << Qt::endl;
+        if (const ColourProfile& profile = PictureColourProfile(picture.get()); !profile.empty())
+            out << "Colour profile: " << QString::fromStdString(ProfileDescription(profile)) << " ("
+                << ProfileColoursText(profile.colours) << ", " << profile.bytes.size() << " bytes)"
+                << Qt::endl;
     }
     if (!r.saveFile.isEmpty()) {
         if (r.dryRun)

@@ -253,7 +253,8 @@ ParsedRequest ParseRequest(const QStringList& arguments)
         QStringLiteral("portrait"), QStringLiteral("Portrait paper (the default for a PDF file)."));
     const QCommandLineOption info(
         QStringLiteral("info"),
-        QStringLiteral("Show the picture's width, height and colours (after the edits), and print "
+        QStringLiteral("Show the picture's width, height and colours (after the edits), its "
+                       "orientation tag and colour profile when it has them, and print "
                        "nothing."));
     const QCommandLineOption testPage(
         QStringLiteral("test-page"),

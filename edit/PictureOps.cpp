@@ -1,5 +1,7 @@
 #include "PictureOps.h"
 
+#include "ColourProfile.h"
+
 #include "PictureOrientation.h"
 
 #include <algorithm>
@@ -43,7 +45,9 @@ bool ShapeForNewPicture(const PictureRecord& picture, Shape& shape)
 PictureRecord NewPictureLike(const PictureRecord& picture, int32_t width, int32_t height)
 {
     const int bitCount = picture.Info->bmiHeader.biBitCount;
-    return newdib(width, height, bitCount, picture.Info, ColourTableSize(bitCount));
+    PictureRecord made = newdib(width, height, bitCount, picture.Info, ColourTableSize(bitCount));
+    KeepColourProfile(picture, made);
+    return made;
 }
 
 uint8_t* MemoryRow(const PictureRecord& picture, int64_t row)

@@ -338,17 +338,18 @@ DirectResult ReadWithSdl(const uint8_t* data, size_t size, const PictureClaim& c
     return out.Bits ? DirectResult::Read : DirectResult::NoMemory;
 }
 
-DirectResult Decode(const uint8_t* data, size_t size, const PictureClaim& claim, PictureRecord& out)
+DirectResult Decode(const uint8_t* data, size_t size, const PictureClaim& claim, PictureRecord& out,
+                    EmbeddedProfile& profile)
 {
     switch (claim.type) {
     case PictureType::Jpeg:
-        return ReadJpeg(data, size, claim, out);
+        return ReadJpeg(data, size, claim, out, &profile);
     case PictureType::Gif:
         return ReadGif(data, size, claim, out);
     case PictureType::Png:
-        return ReadPng(data, size, claim, out);
+        return ReadPng(data, size, claim, out, &profile);
     case PictureType::Tiff:
-        return ReadTiff(data, size, claim, out);
+        return ReadTiff(data, size, claim, out, &profile);
     case PictureType::Pcx:
         if (IsRgbaPcx(data, size))
             return ReadRgbaPcx(data, size, claim, out);
@@ -433,11 +434,17 @@ PictureRead ReadPictureFile(const char* fileName)
             continue;
         }
         PictureRecord picture;
-        const DirectResult result = Decode(file.data(), file.size(), *claim, picture);
+        EmbeddedProfile embedded;
+        const DirectResult result = Decode(file.data(), file.size(), *claim, picture, embedded);
         if (result == DirectResult::Read) {
             DIBChanged(picture);
             read = PictureRead{};
             read.picture = picture;
+            // A profile that can't be used is left out; the picture is read all the same.
+            const ProfileCheck check = CheckColourProfile(embedded.bytes, embedded.fileColours);
+            SetPictureColourProfile(read.picture, check.profile);
+            if (embedded.damaged || !check.refusal.empty())
+                read.profileNote = embedded.damaged ? "damaged" : check.refusal;
             read.claimedWidth = claim->size.width;
             read.claimedHeight = claim->size.height;
             read.fileBytes = file.size();

@@ -1,6 +1,7 @@
 // Inside the picture library: what the file reader and writer share with their tests.
 #pragma once
 
+#include "ColourProfile.h"
 #include "GrafikRW.h"
 #include "PictureRead.h"
 
@@ -133,8 +134,21 @@ enum class DirectResult
 // The readers of single types. Each is handed the claim that was checked, and refuses a file
 // whose decoder finds another size; the decoder's own memory stays within claim.decoderBytes
 // plus kDecoderWorkingBytes.
+//
+// The readers of JPEG, PNG and TIFF also hand over the colour profile the file carries, as it is,
+// with the colours the file codes, for ReadPictureFile to check.
+struct EmbeddedProfile
+{
+    QByteArray bytes;
+    ProfileColours fileColours = ProfileColours::None;
+    bool damaged = false; // the file has a profile, but not one that can be taken out whole
+};
+// A JPEG written by Qt with the profile in APP2 chunks behind its first segments; the JPEG as
+// it is when the profile is not of the colours it codes, empty when it does not read.
+QByteArray WithJpegProfile(const QByteArray& jpeg, const ColourProfile& profile);
+
 DirectResult ReadJpeg(const uint8_t* data, size_t size, const PictureClaim& claim,
-                      PictureRecord& out);
+                      PictureRecord& out, EmbeddedProfile* profile = nullptr);
 // PCX of four planes, red, green, blue and alpha (DibPcx.cpp).
 bool IsRgbaPcx(const uint8_t* data, size_t size);
 DirectResult ReadRgbaPcx(const uint8_t* data, size_t size, const PictureClaim& claim,
@@ -142,9 +156,9 @@ DirectResult ReadRgbaPcx(const uint8_t* data, size_t size, const PictureClaim& c
 DirectResult ReadGif(const uint8_t* data, size_t size, const PictureClaim& claim,
                      PictureRecord& out);
 DirectResult ReadPng(const uint8_t* data, size_t size, const PictureClaim& claim,
-                     PictureRecord& out);
+                     PictureRecord& out, EmbeddedProfile* profile = nullptr);
 DirectResult ReadTiff(const uint8_t* data, size_t size, const PictureClaim& claim,
-                      PictureRecord& out);
+                      PictureRecord& out, EmbeddedProfile* profile = nullptr);
 
 // Bits per pixel for a colour table of that many entries: 1, 4 or 8.
 int DepthForColours(int colours);

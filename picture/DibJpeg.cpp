@@ -8,6 +8,8 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -22,6 +24,8 @@ struct JpegContext
     PictureRecord picture;
     std::unique_ptr<JSAMPLE[]> inks; // one CMYK row
     std::unique_ptr<RowPrefetch> prefetch;
+    // While the profile's chunks are joined: their faults concern the profile, not the pixels.
+    bool readingProfile = false;
 };
 
 JpegContext& ContextOf(j_common_ptr info)
@@ -43,8 +47,8 @@ JpegContext& ContextOf(j_common_ptr info)
 // the file's make that leave every pixel as coded are let pass.
 void OnJpegMessage(j_common_ptr info, int level)
 {
-    if (level >= 0)
-        return; // trace messages
+    if (level >= 0 || ContextOf(info).readingProfile)
+        return; // trace messages, or a profile that will be left out
     switch (info->err->msg_code) {
     case JWRN_EXTRANEOUS_DATA: // stray bytes between markers, common in camera files
     case JWRN_JFIF_MAJOR:
@@ -74,17 +78,63 @@ void CmykRowToBgr(const JSAMPLE* in, uint8_t* out, JDIMENSION width, bool invert
     }
 }
 
-} // namespace
-
-DirectResult ReadJpeg(const uint8_t* data, size_t size, const PictureClaim& claim,
-                      PictureRecord& out)
+// Errors end in a long jump to context.failed, warnings that matter too, and nothing is printed.
+void TakeMessages(jpeg_decompress_struct& info, JpegContext& context)
 {
-    jpeg_decompress_struct info;
-    JpegContext context;
     info.err = jpeg_std_error(&context.errors);
     context.errors.error_exit = OnJpegError;
     context.errors.emit_message = OnJpegMessage;
     context.errors.output_message = QuietJpegOutput;
+}
+
+constexpr int kIccMarker = JPEG_APP0 + 2;
+
+bool IsIccChunk(const jpeg_saved_marker_ptr marker)
+{
+    static constexpr char kName[] = "ICC_PROFILE"; // with its terminating zero
+    return marker->marker == kIccMarker && marker->data_length >= sizeof kName &&
+           std::memcmp(marker->data, kName, sizeof kName) == 0;
+}
+
+// libjpeg joins the chunks by their sequence numbers, whatever their order in the file, and
+// refuses a set with one missing or numbered twice.
+void TakeProfile(jpeg_decompress_struct& info, EmbeddedProfile& profile)
+{
+    switch (info.jpeg_color_space) {
+    case JCS_GRAYSCALE:
+        profile.fileColours = ProfileColours::Grey;
+        break;
+    case JCS_CMYK:
+    case JCS_YCCK:
+        profile.fileColours = ProfileColours::Cmyk;
+        break;
+    default:
+        profile.fileColours = ProfileColours::Rgb;
+        break;
+    }
+    JOCTET* bytes = nullptr;
+    unsigned int length = 0;
+    ContextOf(reinterpret_cast<j_common_ptr>(&info)).readingProfile = true;
+    const boolean read = jpeg_read_icc_profile(&info, &bytes, &length);
+    ContextOf(reinterpret_cast<j_common_ptr>(&info)).readingProfile = false;
+    if (read && bytes) {
+        profile.bytes = QByteArray(reinterpret_cast<const char*>(bytes), qsizetype(length));
+        std::free(bytes);
+        return;
+    }
+    for (jpeg_saved_marker_ptr m = info.marker_list; m; m = m->next)
+        if (IsIccChunk(m))
+            profile.damaged = true;
+}
+
+} // namespace
+
+DirectResult ReadJpeg(const uint8_t* data, size_t size, const PictureClaim& claim,
+                      PictureRecord& out, EmbeddedProfile* profile)
+{
+    jpeg_decompress_struct info;
+    JpegContext context;
+    TakeMessages(info, context);
     if (setjmp(context.failed)) {
         jpeg_destroy_decompress(&info);
         context.prefetch.reset();
@@ -96,12 +146,16 @@ DirectResult ReadJpeg(const uint8_t* data, size_t size, const PictureClaim& clai
     // taking it.
     info.mem->max_memory_to_use = long(claim.decoderBytes + kDecoderWorkingBytes);
     jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
+    if (profile)
+        jpeg_save_markers(&info, kIccMarker, 0xFFFF);
     jpeg_read_header(&info, TRUE);
     if (info.image_width != claim.size.width || info.image_height != claim.size.height) {
         jpeg_destroy_decompress(&info);
         return DirectResult::Damaged;
     }
     const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+    if (profile)
+        TakeProfile(info, *profile);
     // A grey photo stays grey: one byte a pixel through the grey ramp, a third of the memory.
     const bool grey = info.jpeg_color_space == JCS_GRAYSCALE && info.num_components == 1;
     info.out_color_space = cmyk ? JCS_CMYK : grey ? JCS_GRAYSCALE : JCS_EXT_BGR;
@@ -143,4 +197,74 @@ DirectResult ReadJpeg(const uint8_t* data, size_t size, const PictureClaim& clai
     }
     out = context.picture;
     return DirectResult::Read;
+}
+
+ProfileCheck JpegColourProfile(const uint8_t* data, size_t size)
+{
+    jpeg_decompress_struct info;
+    JpegContext context;
+    TakeMessages(info, context);
+    EmbeddedProfile embedded;
+    if (setjmp(context.failed)) {
+        jpeg_destroy_decompress(&info);
+        return {};
+    }
+    jpeg_create_decompress(&info);
+    info.mem->max_memory_to_use = long(kDecoderWorkingBytes);
+    jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
+    jpeg_save_markers(&info, kIccMarker, 0xFFFF);
+    jpeg_read_header(&info, TRUE);
+    TakeProfile(info, embedded);
+    jpeg_destroy_decompress(&info);
+    ProfileCheck check = CheckColourProfile(embedded.bytes, embedded.fileColours);
+    if (embedded.damaged)
+        check.refusal = "damaged";
+    return check;
+}
+
+QByteArray WithJpegProfile(const QByteArray& jpeg, const ColourProfile& profile)
+{
+    const auto* data = reinterpret_cast<const uint8_t*>(jpeg.constData());
+    const auto size = size_t(jpeg.size());
+    jpeg_decompress_struct info;
+    JpegContext context;
+    TakeMessages(info, context);
+    if (setjmp(context.failed)) {
+        jpeg_destroy_decompress(&info);
+        return {};
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
+    jpeg_read_header(&info, TRUE);
+    const int components = info.num_components;
+    jpeg_destroy_decompress(&info);
+    if (components != profile.Channels())
+        return jpeg;
+
+    // Behind the start of image and the application segments that lead (JFIF first).
+    size_t at = 2;
+    while (at + 4 <= size && data[at] == 0xFF && data[at + 1] >= 0xE0 && data[at + 1] <= 0xEF)
+        at += 2 + ((size_t(data[at + 2]) << 8) | data[at + 3]);
+    if (at > size)
+        return {};
+    // ICC's own way: "ICC_PROFILE", a zero, the chunk's number from 1 and the count, each chunk
+    // as long as a segment allows.
+    constexpr qsizetype kChunk = 65535 - 2 - 14;
+    const qsizetype count = (profile.bytes.size() + kChunk - 1) / kChunk;
+    if (count > 255)
+        return jpeg;
+    QByteArray out = jpeg.left(qsizetype(at));
+    for (qsizetype i = 0; i < count; ++i) {
+        const QByteArray piece = profile.bytes.mid(i * kChunk, kChunk);
+        const qsizetype length = 2 + 14 + piece.size();
+        out += char(0xFF);
+        out += char(kIccMarker);
+        out += char(length >> 8);
+        out += char(length & 0xFF);
+        out += QByteArray("ICC_PROFILE\0", 12);
+        out += char(i + 1);
+        out += char(count);
+        out += piece;
+    }
+    return out + jpeg.mid(qsizetype(at));
 }

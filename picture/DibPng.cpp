@@ -5,6 +5,7 @@
 #include "DibFileFormats.h"
 
 #include <png.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
@@ -16,6 +17,43 @@ namespace {
 
 // Chunks besides the image data (text, colour profiles) are held to this much each.
 constexpr png_alloc_size_t kLargestSideChunk = png_alloc_size_t(8) << 20;
+
+constexpr png_byte kIccChunk[5] = {'i', 'C', 'C', 'P', '\0'};
+// Larger than any profile in use, which are a few hundred kilobytes at most.
+constexpr size_t kLargestProfile = size_t(16) << 20;
+
+// An iCCP chunk: the profile's name (1 to 79 bytes), a zero, the compression method (0, the only
+// one), then the profile compressed by zlib.
+bool UnpackIccChunk(const png_byte* data, size_t size, QByteArray& profile)
+{
+    const auto* end =
+        static_cast<const png_byte*>(std::memchr(data, 0, std::min<size_t>(size, 80)));
+    if (!end || end == data || size_t(end - data) + 2 > size || end[1] != 0)
+        return false;
+    const png_byte* packed = end + 2;
+    z_stream z = {};
+    if (inflateInit(&z) != Z_OK)
+        return false;
+    z.next_in = const_cast<png_byte*>(packed);
+    z.avail_in = uInt(size - size_t(packed - data));
+    QByteArray out;
+    int result = Z_OK;
+    while (result == Z_OK) {
+        const qsizetype have = out.size();
+        if (size_t(have) >= kLargestProfile)
+            break;
+        out.resize(have + std::max<qsizetype>(4096, have));
+        z.next_out = reinterpret_cast<Bytef*>(out.data() + have);
+        z.avail_out = uInt(out.size() - have);
+        result = inflate(&z, Z_NO_FLUSH);
+        out.resize(out.size() - qsizetype(z.avail_out));
+    }
+    inflateEnd(&z);
+    if (result != Z_STREAM_END || out.isEmpty())
+        return false;
+    profile = out;
+    return true;
+}
 
 struct PngSource
 {
@@ -57,7 +95,7 @@ enum class Layout
 } // namespace
 
 DirectResult ReadPng(const uint8_t* data, size_t size, const PictureClaim& claim,
-                     PictureRecord& out)
+                     PictureRecord& out, EmbeddedProfile* profile)
 {
     if (!PngChunksComplete(data, size))
         return DirectResult::Damaged;
@@ -88,6 +126,10 @@ DirectResult ReadPng(const uint8_t* data, size_t size, const PictureClaim& claim
         return DirectResult::Damaged;
     }
 
+    // libpng drops a profile whose colours are not the image's without a word; taken as it is,
+    // it is checked, and its refusal told, with those of the other types.
+    if (profile)
+        png_set_keep_unknown_chunks(reader.png, PNG_HANDLE_CHUNK_ALWAYS, kIccChunk, 1);
     png_read_info(reader.png, reader.info);
     png_uint_32 width = 0, height = 0;
     int bitDepth = 0, colourType = 0, interlace = 0;
@@ -95,6 +137,18 @@ DirectResult ReadPng(const uint8_t* data, size_t size, const PictureClaim& claim
                  nullptr, nullptr);
     if (width != claim.size.width || height != claim.size.height)
         return DirectResult::Damaged;
+    if (profile) {
+        profile->fileColours =
+            (colourType & PNG_COLOR_MASK_COLOR) ? ProfileColours::Rgb : ProfileColours::Grey;
+        png_unknown_chunkp chunks = nullptr;
+        const int count = png_get_unknown_chunks(reader.png, reader.info, &chunks);
+        for (int i = 0; i < count; ++i)
+            if (std::memcmp(chunks[i].name, kIccChunk, 4) == 0) {
+                if (!UnpackIccChunk(chunks[i].data, chunks[i].size, profile->bytes))
+                    profile->damaged = true;
+                break; // a second one has no meaning
+            }
+    }
 
     png_set_strip_16(reader.png);
     Layout layout = Layout::Bgr;

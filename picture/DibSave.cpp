@@ -5,6 +5,7 @@
 #include "DibFileFormats.h"
 
 #include <QBuffer>
+#include <QColorSpace>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -16,6 +17,7 @@
 #include <string>
 #include <unistd.h>
 #include <vector>
+#include <zlib.h>
 
 namespace {
 
@@ -115,9 +117,60 @@ QImage ToQImage(const PictureRecord& picture)
     return image;
 }
 
+// A PNG carries its profile in an iCCP chunk, which must come before the colour table and the
+// image data; right behind the header it does. The profile must be of the colours the PNG codes:
+// Qt writes a picture of a grey colour table as a grey PNG.
+QByteArray WithPngProfile(const QByteArray& png, const ColourProfile& profile)
+{
+    constexpr qsizetype kHeaderEnd = 8 + 8 + 13 + 4; // signature, IHDR's length, type, data, CRC
+    constexpr qsizetype kColourType = 8 + 8 + 9;
+    if (png.size() < kHeaderEnd || png.mid(12, 4) != "IHDR")
+        return png;
+    const bool greyPng = (uint8_t(png[kColourType]) & 2) == 0;
+    if (greyPng != (profile.colours == ProfileColours::Grey))
+        return png;
+    uLongf packedSize = compressBound(uLong(profile.bytes.size()));
+    QByteArray chunk("iCCP");
+    chunk += QByteArray("ICC profile\0\0", 13); // name, its end, compression method 0
+    const qsizetype packedAt = chunk.size();
+    chunk.resize(packedAt + qsizetype(packedSize));
+    if (compress2(reinterpret_cast<Bytef*>(chunk.data() + packedAt), &packedSize,
+                  reinterpret_cast<const Bytef*>(profile.bytes.constData()),
+                  uLong(profile.bytes.size()), Z_BEST_COMPRESSION) != Z_OK)
+        return {};
+    chunk.resize(packedAt + qsizetype(packedSize));
+    const auto bigEndian = [](uint32_t v) {
+        const char b[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+        return QByteArray(b, 4);
+    };
+    const uint32_t crc =
+        uint32_t(crc32(0, reinterpret_cast<const Bytef*>(chunk.constData()), uInt(chunk.size())));
+    return png.left(kHeaderEnd) + bigEndian(uint32_t(chunk.size() - 4)) + chunk + bigEndian(crc) +
+           png.mid(kHeaderEnd);
+}
+
+// The written file with the picture's colour profile, when it has one that describes its
+// pixels; empty when it could not be added.
+QByteArray WithProfile(const QByteArray& file, const PictureRecord& picture, const char* qtFormat)
+{
+    const ColourProfile& profile = PictureColourProfile(picture);
+    if (file.isEmpty() || !ProfileFitsPixels(profile, picture))
+        return file;
+    if (std::strcmp(qtFormat, "png") == 0)
+        return WithPngProfile(file, profile);
+    if (std::strcmp(qtFormat, "jpeg") == 0)
+        return WithJpegProfile(file, profile);
+    return file;
+}
+
 QByteArray EncodeWithQt(const PictureRecord& picture, const char* qtFormat)
 {
     QImage image = ToQImage(picture);
+    // Qt's TIFF writer stores a profile it can read itself; JPEG and PNG get theirs
+    // whatever it is.
+    if (std::strcmp(qtFormat, "tiff") == 0 &&
+        ProfileFitsPixels(PictureColourProfile(picture), picture))
+        image.setColorSpace(QColorSpace::fromIccProfile(PictureColourProfile(picture).bytes));
     // Qt writes a 1-bit TIFF as black and white whatever its two colours are: a picture of
     // other colours goes as a colour table; black and white stay 1 bit.
     if (image.format() == QImage::Format_Mono && std::strcmp(qtFormat, "tiff") == 0) {
@@ -139,7 +192,7 @@ QByteArray EncodeWithQt(const PictureRecord& picture, const char* qtFormat)
     if (!writer.write(image))
         return {};
     buffer.close();
-    return bytes;
+    return WithProfile(bytes, picture, qtFormat);
 }
 
 // A regular file is written under a temporary name in its folder and renamed over the old one

@@ -1,6 +1,7 @@
 // Inside the picture library: the memory behind a PictureRecord, reached through Reserved1.
 #pragma once
 
+#include "ColourProfile.h"
 #include "GrafikRW.h"
 
 #include <QImage>
@@ -16,6 +17,7 @@ struct DibStorage
     uint8_t* bits = nullptr; // biSizeImage bytes: calloc'ed, or mapped when mappedBytes > 0
     size_t mappedBytes = 0;
     uint8_t pixelsChanged = 0; // set by setpixel and DIBChanged; the view is refreshed then
+    ColourProfile profile;     // the colours the pixel values mean, when the file said
 
     // A QImage over the rows (the 4-bit picture through an expanded 8-bit copy), made at the
     // first drawing and kept for the picture's life.

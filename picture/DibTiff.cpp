@@ -99,10 +99,27 @@ struct ImageEnder
     void operator()(TIFFRGBAImage* image) const { TIFFRGBAImageEnd(image); }
 };
 
+ProfileColours ColoursOfPhotometric(uint16_t photometric, uint16_t samples)
+{
+    switch (photometric) {
+    case PHOTOMETRIC_MINISBLACK:
+    case PHOTOMETRIC_MINISWHITE:
+        return ProfileColours::Grey;
+    case PHOTOMETRIC_RGB:
+    case PHOTOMETRIC_PALETTE:
+    case PHOTOMETRIC_YCBCR:
+        return ProfileColours::Rgb;
+    case PHOTOMETRIC_SEPARATED:
+        return samples >= 4 ? ProfileColours::Cmyk : ProfileColours::None;
+    default:
+        return ProfileColours::None;
+    }
+}
+
 } // namespace
 
 DirectResult ReadTiff(const uint8_t* data, size_t size, const PictureClaim& claim,
-                      PictureRecord& out)
+                      PictureRecord& out, EmbeddedProfile* profile)
 {
     TiffSource source{data, size};
     const std::unique_ptr<TIFFOpenOptions, OptionsFreer> options(TIFFOpenOptionsAlloc());
@@ -156,6 +173,13 @@ DirectResult ReadTiff(const uint8_t* data, size_t size, const PictureClaim& clai
     const bool grey = samples == 1 && (photometric == PHOTOMETRIC_MINISBLACK ||
                                        photometric == PHOTOMETRIC_MINISWHITE);
     const int depth = grey ? (sampleBits == 1 ? 1 : 8) : 24;
+    if (profile) {
+        profile->fileColours = ColoursOfPhotometric(photometric, samples);
+        uint32_t length = 0;
+        const void* bytes = nullptr;
+        if (TIFFGetField(tiff.get(), TIFFTAG_ICCPROFILE, &length, &bytes) && bytes && length > 0)
+            profile->bytes = QByteArray(static_cast<const char*>(bytes), qsizetype(length));
+    }
 
     std::unique_ptr<uint32_t[]> raster(new (std::nothrow) uint32_t[size_t(width) * band]);
     if (!raster)

@@ -29,6 +29,9 @@ struct PictureRead
     uint64_t fileBytes = 0;       // the file's size, once it was opened
     bool claimBeyondFile = false; // Damaged: the claim is more than the file's bytes can hold
     int systemError = 0;          // NotReadable: the system's reason (an errno value)
+    // Read: why the file's colour profile was left out ("damaged", "an RGB profile on a grey
+    // picture"); empty when it had none or it was kept.
+    std::string profileNote;
 };
 
 PictureRead ReadPictureFile(const char* fileName);

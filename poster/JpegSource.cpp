@@ -29,6 +29,10 @@ std::shared_ptr<const JpegSource> ReadJpegSource(const QString& path)
         !ReadJpegFacts(reinterpret_cast<const uint8_t*>(source.data.constData()),
                        size_t(source.data.size()), facts))
         return nullptr;
+    const ProfileCheck profile = JpegColourProfile(
+        reinterpret_cast<const uint8_t*>(source.data.constData()), size_t(source.data.size()));
+    source.profile = profile.profile;
+    source.profileNote = profile.refusal;
     return WithView(source, WholeView(facts));
 }
 

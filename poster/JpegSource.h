@@ -2,6 +2,7 @@
 // pixels, with the lossless edits made on the picture since it was loaded.
 #pragma once
 
+#include "ColourProfile.h"
 #include "JpegCut.h"
 
 #include <QByteArray>
@@ -9,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 struct JpegSource
 {
@@ -16,6 +18,8 @@ struct JpegSource
     JpegView view;     // the edits on its blocks so far
     int32_t width = 0; // the picture as it shows: the view's
     int32_t height = 0;
+    ColourProfile profile;   // the colours of its data, when the file has a profile to use
+    std::string profileNote; // why the file's profile was left out; empty when it was not
 };
 
 // The file's data when it is a JPEG a document can carry as it is (colour or grey, a header

@@ -27,23 +27,53 @@ constexpr int kDeflateLevel = 1;
 // The colour space of a JPEG's DCT image, and how a reader is to decode it: CMYK with an Adobe
 // marker holds its inks inverted; colour coded as RGB, or inks as CMYK, must not be converted
 // from YCbCr, which readers otherwise assume for three components.
-QByteArray DctColours(const JpegFacts& facts)
+// The data's own profile, when it has one, takes the place of the device colours.
+QByteArray DctColours(const JpegFacts& facts, const QByteArray& profileSpace)
 {
+    const auto space = [&profileSpace](const char* device) {
+        return " /ColorSpace " + (profileSpace.isEmpty() ? QByteArray(device) : profileSpace);
+    };
     switch (facts.colours) {
     case JpegColours::Grey:
-        return " /ColorSpace /DeviceGray";
+        return space("/DeviceGray");
     case JpegColours::YCbCr:
-        return " /ColorSpace /DeviceRGB";
+        return space("/DeviceRGB");
     case JpegColours::Rgb:
-        return " /ColorSpace /DeviceRGB /DecodeParms << /ColorTransform 0 >>";
+        return space("/DeviceRGB") + " /DecodeParms << /ColorTransform 0 >>";
     case JpegColours::Cmyk:
     case JpegColours::Ycck:
-        return QByteArray(" /ColorSpace /DeviceCMYK") +
-               (facts.adobe ? " /Decode [1 0 1 0 1 0 1 0]" : "") +
+        return space("/DeviceCMYK") + (facts.adobe ? " /Decode [1 0 1 0 1 0 1 0]" : "") +
                (facts.colours == JpegColours::Ycck ? " /DecodeParms << /ColorTransform 1 >>"
                                                    : " /DecodeParms << /ColorTransform 0 >>");
     }
-    return " /ColorSpace /DeviceRGB";
+    return space("/DeviceRGB");
+}
+
+const char* DeviceSpaceOf(const ColourProfile& profile)
+{
+    switch (profile.colours) {
+    case ProfileColours::Grey:
+        return "/DeviceGray";
+    case ProfileColours::Cmyk:
+        return "/DeviceCMYK";
+    case ProfileColours::Rgb:
+    case ProfileColours::None:
+        break;
+    }
+    return "/DeviceRGB";
+}
+
+// PDF 1.4 takes profiles of version 2 and before; 1.5 takes 4.0, 1.6 4.1 and 1.7 4.2 and
+// later. The catalog raises the header's version when an image is described in a newer one.
+QByteArray CatalogVersion(int newestProfile)
+{
+    if (newestProfile >= 42)
+        return " /Version /1.7";
+    if (newestProfile >= 41)
+        return " /Version /1.6";
+    if (newestProfile >= 40)
+        return " /Version /1.5";
+    return {};
 }
 
 // A number as PDF writes it: no exponent, at most four decimals, no trailing zeros.
@@ -157,20 +187,25 @@ void PartRow(const PictureRecord& picture, const Part& p, int i, uint8_t* out)
     }
 }
 
-QByteArray ColourSpaceOf(const PictureRecord& picture)
+// The pixels' colour space: the picture's profile when it describes them (profileSpace),
+// else device RGB; a colour table is indexed over it, in one byte an entry over a grey profile.
+QByteArray ColourSpaceOf(const PictureRecord& picture, const QByteArray& profileSpace, bool grey)
 {
+    const QByteArray base = profileSpace.isEmpty() ? QByteArray("/DeviceRGB") : profileSpace;
     const int n = ColourTableSize(picture.Info->bmiHeader.biBitCount);
     if (n == 0)
-        return "/DeviceRGB";
+        return base;
     QByteArray table;
     table.reserve(n * 3);
     for (int i = 0; i < n; ++i) {
         const RGBQUAD& c = picture.Info->bmiColors[i];
         table += char(c.rgbRed);
+        if (grey)
+            continue;
         table += char(c.rgbGreen);
         table += char(c.rgbBlue);
     }
-    return "[/Indexed /DeviceRGB " + QByteArray::number(n - 1) + " <" + table.toHex() + ">]";
+    return "[/Indexed " + base + ' ' + QByteArray::number(n - 1) + " <" + table.toHex() + ">]";
 }
 
 } // namespace
@@ -181,7 +216,6 @@ struct PdfDocument::JpegPart
 {
     std::vector<uint8_t> data;
     int x = 0, y = 0, w = 0, h = 0; // x and y may lie left of or above the picture
-    QByteArray colours;             // the image dictionary's colour space and decoding
     int object = 0;                 // once written
 };
 
@@ -319,7 +353,7 @@ bool PdfDocument::Finish()
               BeginObject(kCatalog) &&
               // A viewer that prints the document must not scale it to its paper: the poster's
               // size is the size of its pages.
-              Emit("<< /Type /Catalog /Pages " + Ref(kPageTree) +
+              Emit("<< /Type /Catalog /Pages " + Ref(kPageTree) + CatalogVersion(newestProfile_) +
                    " /ViewerPreferences << /PrintScaling /None >> >>\nendobj\n");
     const qint64 xref = written_;
     QByteArray table =
@@ -331,6 +365,25 @@ bool PdfDocument::Finish()
               Ref(kCatalog) + " /Info " + Ref(kInfo) + " >>\nstartxref\n" +
               QByteArray::number(xref) + "\n%%EOF\n");
     return ok && Check();
+}
+
+QByteArray PdfDocument::ProfileSpace(const ColourProfile& profile)
+{
+    // Each profile is written once, the first time an image is described in it.
+    for (const auto& [bytes, object] : profiles_)
+        if (bytes == profile.bytes)
+            return "[/ICCBased " + Ref(object) + ']';
+    const int object = NewObject();
+    if (!WriteStreamObject(object,
+                           "/N " + QByteArray::number(profile.Channels()) + " /Alternate " +
+                               DeviceSpaceOf(profile),
+                           profile.bytes)) {
+        Check();
+        return {};
+    }
+    profiles_.emplace_back(profile.bytes, object);
+    newestProfile_ = std::max(newestProfile_, profile.major * 10 + profile.minor);
+    return "[/ICCBased " + Ref(object) + ']';
 }
 
 void PdfDocument::FillRuns(const std::vector<LineRun>& runs)
@@ -432,17 +485,23 @@ void PdfDocument::DrawPicture(const PictureRecord& picture, const JpegSource* jp
         error_ = QStringLiteral("Not enough memory to print the poster.");
         return;
     }
+    const ColourProfile& profile = PictureColourProfile(picture);
+    const bool described = ProfileFitsPixels(profile, picture);
+    const QByteArray space =
+        ColourSpaceOf(picture, described ? ProfileSpace(profile) : QByteArray(),
+                      described && profile.colours == ProfileColours::Grey);
+    if (!Check())
+        return;
     const int image = NewObject();
-    bool ok =
-        BeginObject(image) &&
-        Emit("<< /Type /XObject /Subtype /Image /Width " + QByteArray::number(w) + " /Height " +
-             QByteArray::number(rows) + " /ColorSpace " + ColourSpaceOf(picture) +
-             " /BitsPerComponent " + QByteArray::number(bits == 24 ? 8 : bits) +
-             " /Interpolate false /Filter /FlateDecode" +
-             (predicted ? " /DecodeParms << /Predictor 11 /Colors 3 /Columns " +
-                              QByteArray::number(w) + " >>"
-                        : QByteArray()) +
-             " /Length " + QByteArray::number(qint64(stream.size())) + " >>\nstream\n");
+    bool ok = BeginObject(image) &&
+              Emit("<< /Type /XObject /Subtype /Image /Width " + QByteArray::number(w) +
+                   " /Height " + QByteArray::number(rows) + " /ColorSpace " + space +
+                   " /BitsPerComponent " + QByteArray::number(bits == 24 ? 8 : bits) +
+                   " /Interpolate false /Filter /FlateDecode" +
+                   (predicted ? " /DecodeParms << /Predictor 11 /Colors 3 /Columns " +
+                                    QByteArray::number(w) + " >>"
+                              : QByteArray()) +
+                   " /Length " + QByteArray::number(qint64(stream.size())) + " >>\nstream\n");
     for (std::vector<uint8_t>& piece : stream.pieces) {
         ok = ok && Emit(QByteArray::fromRawData(reinterpret_cast<const char*>(piece.data()),
                                                 qsizetype(piece.size())));
@@ -520,11 +579,9 @@ bool PdfDocument::ExpectPictures(const JpegSource& jpeg, const std::vector<Stret
             error_ = QStringLiteral("Not enough memory to print the poster.");
             return true;
         }
-    const QByteArray colours = DctColours(facts);
-    for (size_t i = 0; i < parts.size(); ++i) {
+    for (size_t i = 0; i < parts.size(); ++i)
         parts[i]->data = std::move(cut[i]);
-        parts[i]->colours = colours;
-    }
+    partsFacts_ = facts;
     partsOf_ = &jpeg;
     return true;
 }
@@ -542,11 +599,16 @@ bool PdfDocument::DrawJpegPart(const JpegSource& jpeg, const StretchRects& rects
     // A part is written once; a second page with the same share shows the same image object.
     JpegPart* part = found->second.get();
     if (part->object == 0) {
+        const QByteArray profileSpace = jpeg.profile.Channels() == partsFacts_.components
+                                            ? ProfileSpace(jpeg.profile)
+                                            : QByteArray();
+        if (!Check())
+            return true;
         part->object = NewObject();
         const bool ok = WriteStreamObject(
             part->object,
             "/Type /XObject /Subtype /Image /Width " + QByteArray::number(part->w) + " /Height " +
-                QByteArray::number(part->h) + part->colours +
+                QByteArray::number(part->h) + DctColours(partsFacts_, profileSpace) +
                 " /BitsPerComponent 8 /Interpolate false /Filter /DCTDecode",
             QByteArray::fromRawData(reinterpret_cast<const char*>(part->data.data()),
                                     qsizetype(part->data.size())));

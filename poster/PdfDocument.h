@@ -9,6 +9,8 @@
 // no spooler or printer has to flatten a page into a raster of its own resolution.
 #pragma once
 
+#include "ColourProfile.h"
+#include "JpegCut.h"
 #include "PageCanvas.h"
 
 #include <QByteArray>
@@ -19,6 +21,7 @@
 #include <map>
 #include <memory>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 class QIODevice;
@@ -66,6 +69,9 @@ private:
     bool Check();
     void PlaceImage(int object, double left, double top, double width, double height);
     bool DrawJpegPart(const JpegSource& jpeg, const StretchRects& rects);
+    // The colour space of images described in the profile, its stream written the first time;
+    // empty when that write failed.
+    QByteArray ProfileSpace(const ColourProfile& profile);
 
     QIODevice& out_;
     PdfPageSetup setup_;
@@ -84,5 +90,8 @@ private:
     // The compressed parts cut for the pages, by their source rectangle.
     std::map<std::tuple<int32_t, int32_t, int32_t, int32_t>, std::unique_ptr<JpegPart>> parts_;
     const JpegSource* partsOf_ = nullptr;
+    JpegFacts partsFacts_;
+    std::vector<std::pair<QByteArray, int>> profiles_; // the profiles written, with their objects
+    int newestProfile_ = 0; // the newest profile version written, as 10 * major + minor
     int pagesFromJpeg_ = 0;
 };

@@ -1,0 +1,207 @@
+#include "ColourProfile.h"
+#include "GrafikRW.h"
+#include "IccSamples.h"
+#include "PictureOps.h"
+#include "PictureRead.h"
+#include "TestSupport.h"
+
+#include <QColorSpace>
+#include <QFile>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace testsupport;
+
+QImage Colour()
+{
+    QImage image(40, 24, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, qRgb(x * 6, y * 10, 255 - x * 6));
+    return image;
+}
+
+QImage Grey()
+{
+    return Colour().convertToFormat(QImage::Format_Grayscale8);
+}
+
+PictureRead ReadBytes(const QByteArray& bytes, const char* name)
+{
+    const QString path = TestDir() + u'/' + QLatin1String(name);
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    file.close();
+    return ReadPictureFile(QFile::encodeName(path).constData());
+}
+
+class ColourProfiles : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        rgb = GhostscriptProfile("a98.icc");
+        grey = GhostscriptProfile("sgray.icc");
+        cmyk = GhostscriptProfile("default_cmyk.icc");
+        if (rgb.isEmpty() || grey.isEmpty() || cmyk.isEmpty())
+            GTEST_SKIP() << "Ghostscript's profiles (libgs-common) missing";
+    }
+    QByteArray rgb, grey, cmyk;
+};
+
+TEST_F(ColourProfiles, AreReadFromJpegPngAndTiffAndKeptWithThePicture)
+{
+    QImage tiffImage = Colour();
+    tiffImage.setColorSpace(QColorSpace::fromIccProfile(rgb));
+    QImage greyTiff = Grey();
+    greyTiff.setColorSpace(QColorSpace::fromIccProfile(grey));
+    struct Case
+    {
+        const char* name;
+        QByteArray file;
+        const QByteArray& profile;
+        ProfileColours colours;
+    };
+    const Case cases[] = {
+        {"rgb.jpg", WithJpegIcc(EncodedImage(Colour(), "JPEG"), rgb), rgb, ProfileColours::Rgb},
+        {"grey.jpg", WithJpegIcc(EncodedImage(Grey(), "JPEG"), grey), grey, ProfileColours::Grey},
+        {"rgb.png", WithPngIcc(EncodedImage(Colour(), "PNG"), rgb), rgb, ProfileColours::Rgb},
+        {"grey.png", WithPngIcc(EncodedImage(Grey(), "PNG"), grey), grey, ProfileColours::Grey},
+        {"rgb.tif", EncodedImage(tiffImage, "TIFF"), rgb, ProfileColours::Rgb},
+        {"grey.tif", EncodedImage(greyTiff, "TIFF"), grey, ProfileColours::Grey},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PictureRead read = ReadBytes(c.file, c.name);
+        ASSERT_NE(read.picture.Bits, nullptr);
+        const ColourProfile& profile = PictureColourProfile(read.picture);
+        EXPECT_EQ(profile.bytes, c.profile);
+        EXPECT_EQ(profile.colours, c.colours);
+        EXPECT_TRUE(ProfileFitsPixels(profile, read.picture));
+        EXPECT_EQ(read.profileNote, "");
+        // Edits that make a new picture keep its colours.
+        PictureRecord turned = RotateLeft(read.picture);
+        PictureRecord cut = CutToSelection(turned, 2, 2, 10, 10);
+        EXPECT_EQ(PictureColourProfile(cut).bytes, c.profile);
+        deldib(cut);
+        deldib(turned);
+        deldib(read.picture);
+    }
+}
+
+TEST_F(ColourProfiles, SpreadOverSeveralChunksAreJoinedByTheirNumbersAndAnIncompleteSetIsLeftOut)
+{
+    const QByteArray jpeg = EncodedImage(Colour(), "JPEG");
+    const qsizetype third = rgb.size() / 3 + 1;
+    PictureRead read = ReadBytes(WithJpegIcc(jpeg, rgb, third, {2, 3, 1}), "shuffled.jpg");
+    ASSERT_NE(read.picture.Bits, nullptr);
+    EXPECT_EQ(PictureColourProfile(read.picture).bytes, rgb);
+    deldib(read.picture);
+
+    for (const auto& [file, name] :
+         {std::pair{WithJpegIcc(jpeg, rgb, third, {1, 3}), "gap.jpg"},
+          std::pair{WithJpegIcc(jpeg, rgb, third, {1, 1, 2, 3}), "twice.jpg"}}) {
+        SCOPED_TRACE(name);
+        read = ReadBytes(file, name);
+        ASSERT_NE(read.picture.Bits, nullptr);
+        EXPECT_TRUE(PictureColourProfile(read.picture).empty());
+        EXPECT_EQ(read.profileNote, "damaged");
+        deldib(read.picture);
+    }
+}
+
+TEST_F(ColourProfiles, ThatDoNotFitThePictureOrAreDamagedAreLeftOutAndThePictureStillLoads)
+{
+    const QByteArray colourJpeg = EncodedImage(Colour(), "JPEG");
+    const QByteArray greyJpeg = EncodedImage(Grey(), "JPEG");
+    const QByteArray colourPng = EncodedImage(Colour(), "PNG");
+    const QByteArray greyPng = EncodedImage(Grey(), "PNG");
+    const QByteArray cutShort = rgb.left(200);
+    QByteArray noTags = rgb;
+    noTags.replace(128, 4, QByteArray("\0\0\0\0", 4)); // the tag count
+    struct Case
+    {
+        const char* name;
+        QByteArray file;
+        const char* note;
+    };
+    const Case cases[] = {
+        {"rgb-on-grey.jpg", WithJpegIcc(greyJpeg, rgb), "an RGB profile on a grey picture"},
+        {"cmyk-on-rgb.jpg", WithJpegIcc(colourJpeg, cmyk), "a CMYK profile on an RGB picture"},
+        {"grey-on-rgb.png", WithPngIcc(colourPng, grey), "a grey profile on an RGB picture"},
+        {"rgb-on-grey.png", WithPngIcc(greyPng, rgb), "an RGB profile on a grey picture"},
+        {"short.jpg", WithJpegIcc(colourJpeg, cutShort), "damaged"},
+        {"no-tags.jpg", WithJpegIcc(colourJpeg, noTags), "damaged"},
+        {"noise.png", WithPngIcc(colourPng, QByteArray(600, 'x')), "damaged"},
+        {"broken-stream.png", WithPngIcc(colourPng, rgb, true), "damaged"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PictureRead read = ReadBytes(c.file, c.name);
+        ASSERT_NE(read.picture.Bits, nullptr);
+        EXPECT_TRUE(PictureColourProfile(read.picture).empty());
+        EXPECT_EQ(read.profileNote, c.note);
+        deldib(read.picture);
+    }
+}
+
+TEST_F(ColourProfiles, AreWrittenBackByJpegPngAndTiffWhenTheyDescribeThePixels)
+{
+    const PictureRead colour = ReadBytes(WithJpegIcc(EncodedImage(Colour(), "JPEG"), rgb), "c.jpg");
+    const PictureRead grey8 = ReadBytes(WithPngIcc(EncodedImage(Grey(), "PNG"), grey), "g.png");
+    ASSERT_NE(colour.picture.Bits, nullptr);
+    ASSERT_NE(grey8.picture.Bits, nullptr);
+    // A paletted picture of colours takes an RGB profile, as a PNG's colour table does.
+    PictureRecord paletted = newdib(8, 8, 8, nullptr, 0);
+    paletted.Info->bmiColors[1] = RGBQUAD{10, 200, 30, 0};
+    SetPictureColourProfile(paletted, PictureColourProfile(colour.picture));
+    struct Case
+    {
+        const char* name;
+        const PictureRecord& picture;
+        const QByteArray& profile;
+    };
+    const Case cases[] = {{"colour", colour.picture, rgb},
+                          {"grey", grey8.picture, grey},
+                          {"paletted", paletted, rgb}};
+    for (const Case& c : cases)
+        for (const char* type : {"jpg", "png", "tif"}) {
+            if (c.picture.Info->bmiHeader.biBitCount == 8 && !HasGreyColourTable(c.picture) &&
+                std::string(type) == "jpg")
+                continue; // a JPEG of a colour table is a colour photo again
+            SCOPED_TRACE(std::string(c.name) + '.' + type);
+            const QString path =
+                TestDir() + u'/' + QLatin1String(c.name) + u'.' + QLatin1String(type);
+            const QByteArray name = QFile::encodeName(path);
+            ASSERT_TRUE(
+                SaveDib(c.picture, name.constData(), SaveCodeForFileName(name.constData())));
+            PictureRead back = ReadPictureFile(name.constData());
+            ASSERT_NE(back.picture.Bits, nullptr);
+            EXPECT_EQ(PictureColourProfile(back.picture).bytes, c.profile);
+            EXPECT_EQ(back.profileNote, "");
+            deldib(back.picture);
+        }
+
+    // A CMYK photo decodes to RGB pixels: its inks' profile is not theirs and is not written.
+    PictureRecord decoded = newdib(8, 8, 24, nullptr, 0);
+    ColourProfile inks;
+    inks.bytes = cmyk;
+    inks.colours = ProfileColours::Cmyk;
+    SetPictureColourProfile(decoded, inks);
+    const QByteArray name = QFile::encodeName(TestDir() + QStringLiteral("/inks.jpg"));
+    ASSERT_TRUE(SaveDib(decoded, name.constData(), SaveCodeForFileName(name.constData())));
+    PictureRead back = ReadPictureFile(name.constData());
+    EXPECT_TRUE(PictureColourProfile(back.picture).empty());
+    EXPECT_EQ(back.profileNote, "");
+    deldib(back.picture);
+    deldib(decoded);
+    deldib(paletted);
+    PictureRecord c = colour.picture, g = grey8.picture;
+    deldib(c);
+    deldib(g);
+}
+
+} // namespace
