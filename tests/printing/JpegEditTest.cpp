@@ -580,6 +580,45 @@ double MeanDifference(const QImage& a, const QImage& b)
     return sum / (3.0 * 255 * a.width() * a.height());
 }
 
+// The picture as a JPEG of inks, CMYK or YCCK coded, with an Adobe marker (its inks stored
+// inverted, as Photoshop stores them) or without one.
+bool WriteInksJpeg(const QImage& picture, const QString& path, bool ycck, bool adobe)
+{
+    FILE* out = std::fopen(QFile::encodeName(path).constData(), "wb");
+    if (!out)
+        return false;
+    jpeg_compress_struct info;
+    jpeg_error_mgr errors;
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    jpeg_stdio_dest(&info, out);
+    info.image_width = JDIMENSION(picture.width());
+    info.image_height = JDIMENSION(picture.height());
+    info.input_components = 4;
+    info.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&info);
+    jpeg_set_colorspace(&info, ycck ? JCS_YCCK : JCS_CMYK);
+    info.write_Adobe_marker = adobe;
+    jpeg_set_quality(&info, 92, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    std::vector<JSAMPLE> row(size_t(picture.width()) * 4);
+    while (info.next_scanline < info.image_height) {
+        for (int x = 0; x < picture.width(); ++x) {
+            const QRgb c = picture.pixel(x, int(info.next_scanline));
+            const int k = 255 - std::max({qRed(c), qGreen(c), qBlue(c)});
+            const auto ink = [k](int v) { return k == 255 ? 0 : (255 - v - k) * 255 / (255 - k); };
+            const int inks[4] = {ink(qRed(c)), ink(qGreen(c)), ink(qBlue(c)), k};
+            for (int i = 0; i < 4; ++i)
+                row[size_t(x) * 4 + size_t(i)] = JSAMPLE(adobe ? 255 - inks[i] : inks[i]);
+        }
+        JSAMPROW rows[] = {row.data()};
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    return std::fclose(out) == 0;
+}
+
 TEST(JpegEdits, InksAndRgbCodedColoursPrintAsTheirOwnDataAndRenderAsTheProgramDecodesThem)
 {
     if (!HaveJpegTools() || !testsupport::HaveProgram("convert"))
@@ -588,13 +627,20 @@ TEST(JpegEdits, InksAndRgbCodedColoursPrintAsTheirOwnDataAndRenderAsTheProgramDe
         "convert -size 200x140 plasma:fractal -quality 92 colour.jpg && "
         "convert colour.jpg -colorspace CMYK -quality 92 inks.jpg && "
         "djpeg -ppm colour.jpg > colour.ppm && cjpeg -rgb -quality 92 colour.ppm > rgb.jpg")));
+    const QImage colour(testsupport::TestDir() + QStringLiteral("/colour.ppm"));
+    ASSERT_FALSE(colour.isNull());
+    ASSERT_TRUE(
+        WriteInksJpeg(colour, testsupport::TestDir() + QStringLiteral("/ycck.jpg"), true, true));
+    ASSERT_TRUE(
+        WriteInksJpeg(colour, testsupport::TestDir() + QStringLiteral("/plain.jpg"), false, false));
     struct Case
     {
         const char* file;
         const char* colour; // as pdfimages names it
         double tolerance;   // readers turn inks into screen colours each their own way
     };
-    for (const Case c : {Case{"inks.jpg", "cmyk", 0.09}, Case{"rgb.jpg", "rgb", 0.05}}) {
+    for (const Case c : {Case{"inks.jpg", "cmyk", 0.09}, Case{"ycck.jpg", "cmyk", 0.09},
+                         Case{"plain.jpg", "cmyk", 0.09}, Case{"rgb.jpg", "rgb", 0.05}}) {
         SCOPED_TRACE(c.file);
         const QString jpg = testsupport::TestDir() + u'/' + QLatin1String(c.file);
         PictureRecord picture = OpenDib(QFile::encodeName(jpg).constData(), 0);
