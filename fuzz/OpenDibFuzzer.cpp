@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to OpenDib through a file, as the program would meet them. The file is
 // an anonymous one in memory, reached by its /proc name, so that no run leaves one behind,
 // however it ends.
+#include "ColourProfile.h"
 #include "GrafikRW.h"
 #include "PictureOrientation.h"
 
@@ -52,8 +53,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (orientation < 0 || orientation > 8)
         __builtin_trap();
 
+    // The profile of a JPEG printed from its own data is read from its header alone.
+    const ProfileCheck jpegProfile = JpegColourProfile(data, size);
+    if (!jpegProfile.profile.empty() && jpegProfile.profile.Channels() == 0)
+        __builtin_trap();
+
     const PictureRecord picture = OpenDib(fileName.c_str(), 0);
     if (picture.Bits) {
+        // A profile kept with the picture is one LittleCMS reads.
+        const ColourProfile& profile = PictureColourProfile(picture);
+        if (!profile.empty() &&
+            (profile.Channels() == 0 || ProfileDescription(profile).size() > 255))
+            __builtin_trap();
         // Touch the first and last row so that a record with wrong sizes shows under ASan.
         const BITMAPINFOHEADER& h = picture.Info->bmiHeader;
         volatile uint8_t sink = picture.Bits[0];

@@ -26,6 +26,15 @@ convert "$src" -quality 80 jpeg.jpg
 convert "$src" -colorspace Gray -quality 80 jpeg-grey.jpg
 convert "$src" -interlace JPEG jpeg-progressive.jpg
 convert "$src" -orient RightTop -quality 80 jpeg-exif-orientation.jpg
+# Colour profiles as cameras and editors embed them (Ghostscript's, from libgs-common).
+icc=/usr/share/color/icc/ghostscript
+if [ -d "$icc" ]; then
+  convert "$src" -profile "$icc/a98.icc" -quality 80 jpeg-icc.jpg
+  convert "$src" -colorspace Gray -profile "$icc/sgray.icc" -quality 80 jpeg-grey-icc.jpg
+  convert "$src" -colorspace CMYK -profile "$icc/ps_cmyk.icc" -quality 80 jpeg-cmyk-icc.jpg
+  convert "$src" -profile "$icc/a98.icc" png-icc.png
+  convert "$src" -profile "$icc/a98.icc" tiff-icc.tif
+fi
 convert "$src" png-24.png
 convert "$src" -depth 16 png-48.png
 convert "$src" -alpha set -channel A -evaluate set 50% png-alpha.png

@@ -2,6 +2,7 @@
 // picture library's own operations, its errors, and scans from SANE's virtual scanner.
 #include "ExifSamples.h"
 #include "GrafikRW.h"
+#include "IccSamples.h"
 #include "PictureOps.h"
 #include "PictureOrientation.h"
 #include "SaneTestConfig.h"
@@ -500,3 +501,38 @@ TEST(batch_orientation, ASavedPictureIsUprightWithoutATagAndADamagedTagIsIgnored
 }
 
 } // namespace
+
+TEST(batch_profiles, InfoNamesTheProfileAndOneLeftOutIsToldOnceWhetherThePictureIsDecodedOrNot)
+{
+    const QByteArray rgb = testsupport::GhostscriptProfile("a98.icc");
+    if (rgb.isEmpty())
+        GTEST_SKIP() << "Ghostscript's profiles (libgs-common) missing";
+    const QString kept = TaggedFile(testsupport::WithJpegIcc(PhotoBytes("JPEG", 45, 29), rgb),
+                                    QStringLiteral("kept.jpg"));
+    const ToolRun info = RunTool({QStringLiteral("--info"), kept});
+    ASSERT_EQ(info.status, 0) << info.err.toStdString();
+    EXPECT_EQ(ReportLines(info.out)[QStringLiteral("Colour profile")],
+              QStringLiteral("Artifex Software A98 ICC Profile (RGB, 564 bytes)"));
+    EXPECT_EQ(info.err, QString());
+
+    QImage grey(45, 29, QImage::Format_Grayscale8);
+    grey.fill(90);
+    const QString refused =
+        TaggedFile(testsupport::WithJpegIcc(testsupport::EncodedImage(grey, "JPEG"), rgb),
+                   QStringLiteral("refused.jpg"));
+    const QString pdf = testsupport::TestDir() + QStringLiteral("/poster.pdf");
+    const QString line = QStringLiteral(
+        "velmora-poster: %1: colour profile left out: an RGB profile on a grey picture\n");
+    // Printed from the JPEG's own data, then from its pixels after an edit.
+    for (const QStringList& edit :
+         {QStringList{}, QStringList{QStringLiteral("--brightness"), QStringLiteral("10")}}) {
+        SCOPED_TRACE(edit.join(u' ').toStdString());
+        const ToolRun run = RunTool(QStringList{QStringLiteral("-o"), pdf, refused} + edit);
+        ASSERT_EQ(run.status, 0) << run.err.toStdString();
+        EXPECT_EQ(run.err, line.arg(refused));
+        EXPECT_TRUE(QFileInfo(pdf).size() > 0);
+    }
+    const ToolRun quiet = RunTool({QStringLiteral("-o"), pdf, kept});
+    ASSERT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.err, QString());
+}
