@@ -1,4 +1,5 @@
-// PNG straight through libpng, row by row into the record: grey as 8 bits with a grey table,
+// PNG straight through libpng, row by row into the record: grey as 8 bits with a grey table
+// (black and white as 1 bit),
 // colour tables at the depth their size needs, colour at 24 bits with alpha laid over white.
 // Every error of libpng, a read past the end of the file among them, refuses the file; its
 // warnings are kept to itself.
@@ -186,8 +187,16 @@ DirectResult ReadPng(const uint8_t* data, size_t size, const PictureClaim& claim
             layout = Layout::Bgra;
             break;
         }
-        png_set_expand_gray_1_2_4_to_8(reader.png);
         layout = Layout::Indices;
+        if (bitDepth == 1) {
+            // Black and white stays one bit, as in a bilevel TIFF.
+            table.bmiColors[1] = {255, 255, 255, 0};
+            colours = 2;
+            depth = 1;
+            png_set_packing(reader.png);
+            break;
+        }
+        png_set_expand_gray_1_2_4_to_8(reader.png);
         depth = 8; // the grey ramp of a new picture
         break;
     case PNG_COLOR_TYPE_GRAY_ALPHA:

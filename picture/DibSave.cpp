@@ -117,16 +117,71 @@ QImage ToQImage(const PictureRecord& picture)
     return image;
 }
 
+QByteArray BigEndian(uint32_t v)
+{
+    const char b[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    return QByteArray(b, 4);
+}
+
+// A PNG chunk: its length, type and data, and the CRC of type and data.
+QByteArray PngChunk(const QByteArray& typeAndData)
+{
+    const uint32_t crc = uint32_t(crc32(0, reinterpret_cast<const Bytef*>(typeAndData.constData()),
+                                        uInt(typeAndData.size())));
+    return BigEndian(uint32_t(typeAndData.size() - 4)) + typeAndData + BigEndian(crc);
+}
+
+constexpr qsizetype kPngSignature = 8;
+constexpr qsizetype kPngHeaderEnd = kPngSignature + 8 + 13 + 4; // IHDR: length, type, data, CRC
+constexpr qsizetype kPngBitDepth = kPngSignature + 8 + 8;
+constexpr qsizetype kPngColourType = kPngBitDepth + 1;
+
+// Qt writes a black and white picture as a PNG of two colours, black first. That is a grey PNG
+// of one bit with the very same pixels: the header says grey and the colour table goes. Any
+// other colour table stays as it is.
+QByteArray AsGreyPng(const QByteArray& png)
+{
+    const int depth = uint8_t(png[kPngBitDepth]);
+    if (uint8_t(png[kPngColourType]) != 3 || depth < 1 || depth > 8)
+        return png;
+    QByteArray chunks;
+    bool ramp = false;
+    for (qsizetype at = kPngHeaderEnd; at + 12 <= png.size();) {
+        const uint32_t length = (uint32_t(uint8_t(png[at])) << 24) |
+                                (uint32_t(uint8_t(png[at + 1])) << 16) |
+                                (uint32_t(uint8_t(png[at + 2])) << 8) | uint8_t(png[at + 3]);
+        const QByteArray type = png.mid(at + 4, 4);
+        const qsizetype end = at + 12 + qsizetype(length);
+        if (end > png.size() || type == "tRNS")
+            return png;
+        if (type == "PLTE") {
+            const int entries = 1 << depth;
+            ramp = length == uint32_t(entries) * 3;
+            for (int i = 0; ramp && i < entries; ++i)
+                for (int c = 0; c < 3; ++c)
+                    ramp = ramp && uint8_t(png[at + 8 + i * 3 + c]) == i * 255 / (entries - 1);
+        } else {
+            chunks += png.mid(at, end - at);
+        }
+        at = end;
+    }
+    if (!ramp)
+        return png;
+    QByteArray header = png.mid(kPngSignature + 4, 4 + 13);
+    header[4 + 9] = 0; // colour type: grey
+    return png.left(kPngSignature) + PngChunk(header) + chunks;
+}
+
 // A PNG carries its profile in an iCCP chunk, which must come before the colour table and the
 // image data; right behind the header it does. The profile must be of the colours the PNG codes:
 // Qt writes a picture of a grey colour table as a grey PNG.
-QByteArray WithPngProfile(const QByteArray& png, const ColourProfile& profile)
+QByteArray WithPngProfile(QByteArray png, const ColourProfile& profile)
 {
-    constexpr qsizetype kHeaderEnd = 8 + 8 + 13 + 4; // signature, IHDR's length, type, data, CRC
-    constexpr qsizetype kColourType = 8 + 8 + 9;
-    if (png.size() < kHeaderEnd || png.mid(12, 4) != "IHDR")
+    if (png.size() < kPngHeaderEnd || png.mid(12, 4) != "IHDR")
         return png;
-    const bool greyPng = (uint8_t(png[kColourType]) & 2) == 0;
+    if (profile.colours == ProfileColours::Grey)
+        png = AsGreyPng(png);
+    const bool greyPng = (uint8_t(png[kPngColourType]) & 2) == 0;
     if (greyPng != (profile.colours == ProfileColours::Grey))
         return png;
     uLongf packedSize = compressBound(uLong(profile.bytes.size()));
@@ -139,14 +194,7 @@ QByteArray WithPngProfile(const QByteArray& png, const ColourProfile& profile)
                   uLong(profile.bytes.size()), Z_BEST_COMPRESSION) != Z_OK)
         return {};
     chunk.resize(packedAt + qsizetype(packedSize));
-    const auto bigEndian = [](uint32_t v) {
-        const char b[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
-        return QByteArray(b, 4);
-    };
-    const uint32_t crc =
-        uint32_t(crc32(0, reinterpret_cast<const Bytef*>(chunk.constData()), uInt(chunk.size())));
-    return png.left(kHeaderEnd) + bigEndian(uint32_t(chunk.size() - 4)) + chunk + bigEndian(crc) +
-           png.mid(kHeaderEnd);
+    return png.left(kPngHeaderEnd) + PngChunk(chunk) + png.mid(kPngHeaderEnd);
 }
 
 // The written file with the picture's colour profile, when it has one that describes its

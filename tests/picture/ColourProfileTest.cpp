@@ -29,6 +29,15 @@ QImage Grey()
     return Colour().convertToFormat(QImage::Format_Grayscale8);
 }
 
+uint32_t ColourAt(const PictureRecord& picture, int x, int y)
+{
+    const int32_t v = getpixel(picture, x, y);
+    if (picture.Info->bmiHeader.biBitCount == 24)
+        return uint32_t(v);
+    const RGBQUAD& c = picture.Info->bmiColors[v];
+    return uint32_t(c.rgbRed) << 16 | uint32_t(c.rgbGreen) << 8 | c.rgbBlue;
+}
+
 PictureRead ReadBytes(const QByteArray& bytes, const char* name)
 {
     const QString path = TestDir() + u'/' + QLatin1String(name);
@@ -164,9 +173,14 @@ TEST_F(ColourProfiles, AreWrittenBackByJpegPngAndTiffWhenTheyDescribeThePixels)
         const PictureRecord& picture;
         const QByteArray& profile;
     };
+    PictureRecord blackWhite = newdib(9, 9, 1, nullptr, 0);
+    for (int i = 0; i < 9; ++i)
+        setpixel(blackWhite, i, (i * 4) % 9, 1);
+    SetPictureColourProfile(blackWhite, PictureColourProfile(grey8.picture));
     const Case cases[] = {{"colour", colour.picture, rgb},
                           {"grey", grey8.picture, grey},
-                          {"paletted", paletted, rgb}};
+                          {"paletted", paletted, rgb},
+                          {"bilevel", blackWhite, grey}};
     for (const Case& c : cases)
         for (const char* type : {"jpg", "png", "tif"}) {
             if (c.picture.Info->bmiHeader.biBitCount == 8 && !HasGreyColourTable(c.picture) &&
@@ -182,6 +196,17 @@ TEST_F(ColourProfiles, AreWrittenBackByJpegPngAndTiffWhenTheyDescribeThePixels)
             ASSERT_NE(back.picture.Bits, nullptr);
             EXPECT_EQ(PictureColourProfile(back.picture).bytes, c.profile);
             EXPECT_EQ(back.profileNote, "");
+            if (std::string(type) != "jpg") {
+                // The profile changes neither the depth nor the pixels (a TIFF's colour table
+                // is read as colours).
+                if (std::string(c.name) != "paletted" || std::string(type) == "png") {
+                    EXPECT_EQ(back.picture.Info->bmiHeader.biBitCount,
+                              c.picture.Info->bmiHeader.biBitCount);
+                }
+                for (int y = 0; y < 8; ++y)
+                    for (int x = 0; x < 8; ++x)
+                        ASSERT_EQ(ColourAt(back.picture, x, y), ColourAt(c.picture, x, y));
+            }
             deldib(back.picture);
         }
 
@@ -199,6 +224,7 @@ TEST_F(ColourProfiles, AreWrittenBackByJpegPngAndTiffWhenTheyDescribeThePixels)
     deldib(back.picture);
     deldib(decoded);
     deldib(paletted);
+    deldib(blackWhite);
     PictureRecord c = colour.picture, g = grey8.picture;
     deldib(c);
     deldib(g);
