@@ -40,7 +40,19 @@ Profile OpenProfile(cmsContext context, const QByteArray& bytes)
         cmsOpenProfileFromMemTHR(context, bytes.constData(), cmsUInt32Number(bytes.size())));
 }
 
-ProfileColours ColoursOf(cmsColorSpaceSignature space)
+uint32_t HeaderColourSpaceOf(cmsHPROFILE profile)
+{
+    return uint32_t(cmsGetColorSpace(profile));
+}
+
+uint32_t HeaderClassOf(cmsHPROFILE profile)
+{
+    return uint32_t(cmsGetDeviceClass(profile));
+}
+
+// The signatures are the profile's own four bytes, any value a file holds: they are compared
+// as numbers, never held in LittleCMS's enums, whose values they need not be.
+ProfileColours ColoursOf(uint32_t space)
 {
     switch (space) {
     case cmsSigGrayData:
@@ -125,12 +137,12 @@ ProfileCheck CheckColourProfile(const QByteArray& bytes, ProfileColours fileColo
         check.refusal = "damaged";
         return check;
     }
-    const cmsProfileClassSignature kind = cmsGetDeviceClass(profile.get());
+    const uint32_t kind = HeaderClassOf(profile.get());
     if (kind == cmsSigLinkClass || kind == cmsSigAbstractClass || kind == cmsSigNamedColorClass) {
         check.refusal = "not the profile of a picture's colours";
         return check;
     }
-    const ProfileColours colours = ColoursOf(cmsGetColorSpace(profile.get()));
+    const ProfileColours colours = ColoursOf(HeaderColourSpaceOf(profile.get()));
     if (colours == ProfileColours::None) {
         check.refusal = "a profile of colours Velmora does not print";
         return check;

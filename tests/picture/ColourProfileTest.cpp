@@ -142,6 +142,8 @@ TEST_F(ColourProfiles, ThatDoNotFitThePictureOrAreDamagedAreLeftOutAndThePicture
         {"cmyk-on-rgb.jpg", WithJpegIcc(colourJpeg, cmyk), "a CMYK profile on an RGB picture"},
         {"grey-on-rgb.png", WithPngIcc(colourPng, grey), "a grey profile on an RGB picture"},
         {"rgb-on-grey.png", WithPngIcc(greyPng, rgb), "an RGB profile on a grey picture"},
+        {"lab.jpg", WithJpegIcc(colourJpeg, GhostscriptProfile("lab.icc")),
+         "a profile of colours Velmora does not print"},
         {"short.jpg", WithJpegIcc(colourJpeg, cutShort), "damaged"},
         {"no-tags.jpg", WithJpegIcc(colourJpeg, noTags), "damaged"},
         {"noise.png", WithPngIcc(colourPng, QByteArray(600, 'x')), "damaged"},
