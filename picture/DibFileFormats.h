@@ -146,6 +146,8 @@ struct EmbeddedProfile
 // A JPEG written by Qt with the profile in APP2 chunks behind its first segments; the JPEG as
 // it is when the profile is not of the colours it codes, empty when it does not read.
 QByteArray WithJpegProfile(const QByteArray& jpeg, const ColourProfile& profile);
+// The same for a TIFF, its tag in a directory written anew at the end.
+QByteArray WithTiffProfile(const QByteArray& tiff, const ColourProfile& profile);
 
 DirectResult ReadJpeg(const uint8_t* data, size_t size, const PictureClaim& claim,
                       PictureRecord& out, EmbeddedProfile* profile = nullptr);

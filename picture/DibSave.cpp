@@ -1,11 +1,10 @@
 // Writing picture files. BMP, PCX and TGA are encoded by the library itself (DibSaveFormats.cpp),
-// so that every depth keeps its colours; PNG, JPEG and TIFF go through Qt's image writers. Every
-// type is encoded in memory first and then written in one step that replaces the file only once
-// the whole of it is on disk.
+// so that every depth keeps its colours; PNG, JPEG and TIFF go through Qt's image writers, and
+// the picture's colour profile is then added to them byte for byte. Every type is encoded in memory
+// first and then written in one step that replaces the file only once the whole of it is on disk.
 #include "DibFileFormats.h"
 
 #include <QBuffer>
-#include <QColorSpace>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -208,17 +207,14 @@ QByteArray WithProfile(const QByteArray& file, const PictureRecord& picture, con
         return WithPngProfile(file, profile);
     if (std::strcmp(qtFormat, "jpeg") == 0)
         return WithJpegProfile(file, profile);
+    if (std::strcmp(qtFormat, "tiff") == 0)
+        return WithTiffProfile(file, profile);
     return file;
 }
 
 QByteArray EncodeWithQt(const PictureRecord& picture, const char* qtFormat)
 {
     QImage image = ToQImage(picture);
-    // Qt's TIFF writer stores a profile it can read itself; JPEG and PNG get theirs
-    // whatever it is.
-    if (std::strcmp(qtFormat, "tiff") == 0 &&
-        ProfileFitsPixels(PictureColourProfile(picture), picture))
-        image.setColorSpace(QColorSpace::fromIccProfile(PictureColourProfile(picture).bytes));
     // Qt writes a 1-bit TIFF as black and white whatever its two colours are: a picture of
     // other colours goes as a colour table; black and white stay 1 bit.
     if (image.format() == QImage::Format_Mono && std::strcmp(qtFormat, "tiff") == 0) {

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <new>
 
@@ -224,4 +225,99 @@ DirectResult ReadTiff(const uint8_t* data, size_t size, const PictureClaim& clai
     prefetch.Stop();
     out = picture;
     return DirectResult::Read;
+}
+
+namespace {
+
+// A TIFF being changed in memory: libtiff reads it, then writes the changed directory at its
+// end and the new offset into the header.
+struct TiffInMemory
+{
+    QByteArray bytes;
+    toff_t position = 0;
+    bool failed = false;
+};
+
+TiffInMemory& MemoryOf(thandle_t handle)
+{
+    return *static_cast<TiffInMemory*>(handle);
+}
+
+tmsize_t ReadChanging(thandle_t handle, void* target, tmsize_t wanted)
+{
+    TiffInMemory& m = MemoryOf(handle);
+    const auto size = toff_t(m.bytes.size());
+    if (wanted < 0 || m.position >= size)
+        return 0;
+    const size_t count = std::min<size_t>(size_t(wanted), size_t(size - m.position));
+    std::memcpy(target, m.bytes.constData() + m.position, count);
+    m.position += count;
+    return tmsize_t(count);
+}
+
+tmsize_t WriteChanging(thandle_t handle, void* source, tmsize_t count)
+{
+    TiffInMemory& m = MemoryOf(handle);
+    if (count < 0 || m.position + toff_t(count) > toff_t(std::numeric_limits<int32_t>::max()))
+        return -1;
+    const auto end = qsizetype(m.position + toff_t(count));
+    if (end > m.bytes.size())
+        m.bytes.resize(end);
+    std::memcpy(m.bytes.data() + m.position, source, size_t(count));
+    m.position += toff_t(count);
+    return count;
+}
+
+toff_t SeekChanging(thandle_t handle, toff_t offset, int whence)
+{
+    TiffInMemory& m = MemoryOf(handle);
+    const toff_t base =
+        whence == SEEK_CUR ? m.position : (whence == SEEK_END ? toff_t(m.bytes.size()) : 0);
+    m.position = base + offset;
+    return m.position;
+}
+
+toff_t SizeOfChanging(thandle_t handle)
+{
+    return toff_t(MemoryOf(handle).bytes.size());
+}
+
+int NoMapping(thandle_t, void**, toff_t*)
+{
+    return 0;
+}
+
+int OnChangingError(TIFF*, void* user, const char*, const char*, va_list)
+{
+    MemoryOf(user).failed = true;
+    return 1;
+}
+
+} // namespace
+
+QByteArray WithTiffProfile(const QByteArray& tiff, const ColourProfile& profile)
+{
+    TiffInMemory memory;
+    memory.bytes = tiff;
+    const std::unique_ptr<TIFFOpenOptions, OptionsFreer> options(TIFFOpenOptionsAlloc());
+    if (!options)
+        return {};
+    TIFFOpenOptionsSetErrorHandlerExtR(options.get(), OnChangingError, &memory);
+    TIFFOpenOptionsSetWarningHandlerExtR(options.get(), OnTiffWarning, &memory);
+    std::unique_ptr<TIFF, TiffCloser> opened(
+        TIFFClientOpenExt("saved", "r+", &memory, ReadChanging, WriteChanging, SeekChanging,
+                          NoClosing, SizeOfChanging, NoMapping, NoUnmapping, options.get()));
+    if (!opened || memory.failed)
+        return {};
+    uint16_t photometric = PHOTOMETRIC_RGB, samples = 1;
+    TIFFGetFieldDefaulted(opened.get(), TIFFTAG_PHOTOMETRIC, &photometric);
+    TIFFGetFieldDefaulted(opened.get(), TIFFTAG_SAMPLESPERPIXEL, &samples);
+    if (ColoursOfPhotometric(photometric, samples) != profile.colours)
+        return tiff;
+    if (!TIFFSetField(opened.get(), TIFFTAG_ICCPROFILE, uint32_t(profile.bytes.size()),
+                      profile.bytes.constData()) ||
+        !TIFFRewriteDirectory(opened.get()))
+        return {};
+    opened.reset(); // writes what is left
+    return memory.failed ? QByteArray() : memory.bytes;
 }
