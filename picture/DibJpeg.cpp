@@ -26,6 +26,7 @@ struct JpegContext
     std::unique_ptr<RowPrefetch> prefetch;
     // While the profile's chunks are joined: their faults concern the profile, not the pixels.
     bool readingProfile = false;
+    EmbeddedProfile found; // the profile read from the header alone
 };
 
 JpegContext& ContextOf(j_common_ptr info)
@@ -108,8 +109,12 @@ void TakeProfile(jpeg_decompress_struct& info, EmbeddedProfile& profile)
     case JCS_YCCK:
         profile.fileColours = ProfileColours::Cmyk;
         break;
-    default:
+    case JCS_YCbCr:
+    case JCS_RGB:
         profile.fileColours = ProfileColours::Rgb;
+        break;
+    default:
+        profile.fileColours = ProfileColours::None;
         break;
     }
     JOCTET* bytes = nullptr;
@@ -204,7 +209,6 @@ ProfileCheck JpegColourProfile(const uint8_t* data, size_t size)
     jpeg_decompress_struct info;
     JpegContext context;
     TakeMessages(info, context);
-    EmbeddedProfile embedded;
     if (setjmp(context.failed)) {
         jpeg_destroy_decompress(&info);
         return {};
@@ -214,10 +218,10 @@ ProfileCheck JpegColourProfile(const uint8_t* data, size_t size)
     jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
     jpeg_save_markers(&info, kIccMarker, 0xFFFF);
     jpeg_read_header(&info, TRUE);
-    TakeProfile(info, embedded);
+    TakeProfile(info, context.found);
     jpeg_destroy_decompress(&info);
-    ProfileCheck check = CheckColourProfile(embedded.bytes, embedded.fileColours);
-    if (embedded.damaged)
+    ProfileCheck check = CheckColourProfile(context.found.bytes, context.found.fileColours);
+    if (context.found.damaged)
         check.refusal = "damaged";
     return check;
 }
