@@ -10,6 +10,7 @@
 #include "PrintJob.h"
 #include "TestSupport.h"
 
+#include <QColorSpace>
 #include <QFile>
 #include <QImage>
 #include <QRegularExpression>
@@ -90,6 +91,8 @@ TEST(ColourProfilePrint, DescribesEveryPageImageInThePictureProfileFromTheJpegDa
     QFile inks(dir + QStringLiteral("/inks.jpg"));
     ASSERT_TRUE(inks.open(QIODevice::ReadOnly));
     const QByteArray inksJpeg = inks.readAll();
+    QImage tiff = Gradient(QImage::Format_RGB32);
+    tiff.setColorSpace(QColorSpace::fromIccProfile(rgb));
     struct Case
     {
         const char* name;
@@ -113,6 +116,7 @@ TEST(ColourProfilePrint, DescribesEveryPageImageInThePictureProfileFromTheJpegDa
          testsupport::WithPngIcc(testsupport::EncodedImage(Gradient(QImage::Format_RGB32), "PNG"),
                                  rgb),
          rgb, "/N 3 /Alternate /DeviceRGB", ""},
+        {"rgb.tif", testsupport::EncodedImage(tiff, "TIFF"), rgb, "/N 3 /Alternate /DeviceRGB", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
