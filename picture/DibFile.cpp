@@ -316,6 +316,24 @@ DirectResult ReadWithSdl(const uint8_t* data, size_t size, const PictureClaim& c
                          PictureRecord& out)
 {
     const bool headerless = claim.type == PictureType::Bmp && size >= 2 && data[0] != 'B';
+    std::vector<uint8_t> withoutColourMaps;
+    if (claim.type == PictureType::Lbm) {
+        switch (CheckLbmForDecoder(data, size)) {
+        case LbmCheck::Refuse:
+            return DirectResult::Damaged;
+        case LbmCheck::Decode:
+            break;
+        case LbmCheck::DecodeWithoutColourMap:
+            try {
+                withoutColourMaps.assign(data, data + size);
+            } catch (const std::bad_alloc&) {
+                return DirectResult::NoMemory;
+            }
+            HideLbmColourMaps(withoutColourMaps.data(), size);
+            data = withoutColourMaps.data();
+            break;
+        }
+    }
     SurfacePtr surface;
     {
         const DecoderBudget budget(claim.decoderBytes + kDecoderWorkingBytes);

@@ -84,6 +84,20 @@ struct ClaimVerdict
 };
 ClaimVerdict JudgeClaim(const PictureClaim& claim, uint64_t available);
 
+// What SDL_image's IFF decoder may be given: it trusts the file for the sizes of the chunks it
+// knows, takes hold-and-modify colours from its colour map by any plane count and writes a colour
+// map into a true-colour picture's missing palette. Refuse: damaged or a layout it misreads;
+// DecodeWithoutColourMap: a true-colour picture whose colour maps must be hidden from it first.
+enum class LbmCheck
+{
+    Refuse,
+    Decode,
+    DecodeWithoutColourMap,
+};
+LbmCheck CheckLbmForDecoder(const uint8_t* data, size_t size);
+// Renames the colour map chunks of an IFF file in place, so that its decoder steps over them.
+void HideLbmColourMaps(uint8_t* data, size_t size);
+
 // False for a PNG whose chunks run past the end of the file or never reach IEND, true for
 // anything else.
 bool PngChunksComplete(const uint8_t* data, size_t size);

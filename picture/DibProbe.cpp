@@ -792,3 +792,66 @@ bool PngChunksComplete(const uint8_t* data, size_t size)
     }
     return false;
 }
+
+LbmCheck CheckLbmForDecoder(const uint8_t* data, size_t size)
+{
+    const Bytes b(data, size);
+    constexpr size_t kHeaderBytes = 20, kViewModeBytes = 4, kLargestColourMap = 256 * 3;
+    constexpr uint32_t kHoldAndModify = 0x800;
+    constexpr unsigned kFewestHamPlanes = 5, kMostHamPlanes = 8, kTrueColourPlanes = 24;
+    if (!b.Matches(0, "FORM") || (!b.Matches(8, "ILBM") && !b.Matches(8, "PBM ")))
+        return LbmCheck::Refuse;
+    const bool chunky = b.Matches(8, "PBM ");
+    bool header = false, colourMap = false, hamMode = false;
+    unsigned planes = 0;
+    // The decoder reads each chunk it knows for its own size, and skips by the rest: every
+    // chunk up to the body must be whole, and those it knows at least that long.
+    size_t pos = 12;
+    for (;;) {
+        if (!b.Has(pos, 8))
+            return LbmCheck::Refuse;
+        const uint32_t length = b.Be32(pos + 4);
+        if (b.Matches(pos, "BODY"))
+            break;
+        if (!b.Has(pos + 8, length))
+            return LbmCheck::Refuse;
+        if (b.Matches(pos, "BMHD")) {
+            if (length < kHeaderBytes)
+                return LbmCheck::Refuse;
+            header = true;
+            planes = b.U8(pos + 16);
+        } else if (b.Matches(pos, "CMAP")) {
+            if (length > kLargestColourMap)
+                return LbmCheck::Refuse;
+            colourMap = colourMap || length >= 3; // a whole colour
+        } else if (b.Matches(pos, "CAMG")) {
+            if (length < kViewModeBytes)
+                return LbmCheck::Refuse;
+            hamMode = (b.Be32(pos + 8) & kHoldAndModify) != 0;
+        }
+        pos += 8 + size_t(length) + (length & 1);
+    }
+    if (!header)
+        return LbmCheck::Refuse;
+    // Hold-and-modify takes its base colours from the colour map by the value of all but two
+    // planes: more than eight planes would reach past it.
+    if (hamMode && (chunky || planes < kFewestHamPlanes || planes > kMostHamPlanes))
+        return LbmCheck::Refuse;
+    if ((chunky || planes != kTrueColourPlanes) && (planes < 1 || planes > 8))
+        return LbmCheck::Refuse;
+    // A true-colour picture has no palette for a colour map to go into.
+    if (planes == kTrueColourPlanes && colourMap)
+        return LbmCheck::DecodeWithoutColourMap;
+    return LbmCheck::Decode;
+}
+
+void HideLbmColourMaps(uint8_t* data, size_t size)
+{
+    const Bytes b(data, size);
+    for (size_t pos = 12; b.Has(pos, 8) && !b.Matches(pos, "BODY");) {
+        const uint32_t length = b.Be32(pos + 4);
+        if (b.Matches(pos, "CMAP"))
+            data[pos] = 'c'; // a chunk the decoder does not know, and steps over
+        pos += 8 + size_t(length) + (length & 1);
+    }
+}

@@ -620,3 +620,88 @@ TEST(ReadPictureFile, ReadsAPcxOfFourPlanes)
     EXPECT_EQ(cut.picture.Bits, nullptr);
     EXPECT_EQ(cut.failure, ReadFailure::Damaged);
 }
+
+namespace {
+
+Bytes IffChunk(const char* id, const Bytes& data)
+{
+    Bytes chunk;
+    PutText(chunk, id);
+    PutBe32(chunk, uint32_t(data.size()));
+    chunk.insert(chunk.end(), data.begin(), data.end());
+    if (data.size() & 1)
+        chunk.push_back(0);
+    return chunk;
+}
+
+// An ILBM of 16 x 4 pixels of that many planes, uncompressed, each row's planes as given.
+Bytes Ilbm(unsigned planes, uint32_t viewModes, const Bytes& colourMap, const Bytes& row)
+{
+    Bytes header;
+    PutBe16(header, 16), PutBe16(header, 4), PutBe32(header, 0);
+    header.push_back(uint8_t(planes)), header.push_back(0), header.push_back(0);
+    header.push_back(0), PutBe16(header, 0), header.push_back(10), header.push_back(11);
+    PutBe16(header, 16), PutBe16(header, 4);
+    Bytes body;
+    for (int y = 0; y < 4; ++y)
+        body.insert(body.end(), row.begin(), row.end());
+    Bytes form;
+    PutText(form, "ILBM");
+    for (const Bytes& chunk :
+         {IffChunk("BMHD", header),
+          viewModes ? IffChunk("CAMG", {0, 0, uint8_t(viewModes >> 8), uint8_t(viewModes)})
+                    : Bytes(),
+          colourMap.empty() ? Bytes() : IffChunk("CMAP", colourMap), IffChunk("BODY", body)})
+        form.insert(form.end(), chunk.begin(), chunk.end());
+    Bytes file;
+    PutText(file, "FORM");
+    PutBe32(file, uint32_t(form.size()));
+    file.insert(file.end(), form.begin(), form.end());
+    return file;
+}
+
+Bytes Planes(int set, int clear)
+{
+    Bytes row(size_t(set) * 2, 0xFF);
+    row.resize(row.size() + size_t(clear) * 2, 0);
+    return row;
+}
+
+} // namespace
+
+// The IFF decoder takes hold-and-modify base colours from its colour map by all but two planes
+// and writes a colour map into a true-colour picture's palette, which it has none of.
+TEST(ReadPictureFile, IffLayoutsItsDecoderMisreadsAreRefusedAndATrueColourMapIsStepped)
+{
+    constexpr uint32_t kHam = 0x800;
+    struct Case
+    {
+        const char* name;
+        Bytes file;
+        ReadFailure failure;
+        int bits;
+    };
+    const Case cases[] = {
+        {"ham24.iff", Ilbm(24, kHam, {}, Planes(22, 2)), ReadFailure::Damaged, 0},
+        {"ham16.iff", Ilbm(16, kHam, {}, Planes(14, 2)), ReadFailure::Damaged, 0},
+        {"planes12.iff", Ilbm(12, 0, Bytes(48, 7), Planes(12, 0)), ReadFailure::Damaged, 0},
+        {"colourmap600.iff", Ilbm(8, 0, Bytes(900, 1), Planes(8, 0)), ReadFailure::Damaged, 0},
+        {"ham6.iff", Ilbm(6, kHam, Bytes(48, 200), Planes(2, 4)), ReadFailure::None, 24},
+        {"true-with-map.iff", Ilbm(24, 0, Bytes(48, 9), Planes(16, 8)), ReadFailure::None, 24},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Write(c.name, c.file);
+        const PictureRead read = ReadPictureFile(c.name);
+        EXPECT_EQ(read.failure, c.failure);
+        if (!read.picture.Bits)
+            continue;
+        EXPECT_EQ(DIBWidth(read.picture), 16);
+        EXPECT_EQ(read.picture.Info->bmiHeader.biBitCount, c.bits);
+        if (std::string(c.name) == "true-with-map.iff") { // red and green planes full
+            EXPECT_EQ(getpixel(read.picture, 3, 2), 0xFFFF00);
+        }
+        PictureRecord done = read.picture;
+        deldib(done);
+    }
+}
