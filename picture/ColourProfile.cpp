@@ -1,5 +1,6 @@
 #include "ColourProfile.h"
 
+#include "DibFileFormats.h"
 #include "DibStorage.h"
 
 #include <lcms2.h>
@@ -168,6 +169,13 @@ ProfileCheck CheckColourProfile(const QByteArray& bytes, ProfileColours fileColo
     check.profile.major = int(version >> 24);
     check.profile.minor = int((version >> 20) & 0xF);
     return check;
+}
+
+ProfileCheck CheckEmbeddedProfile(const EmbeddedProfile& embedded)
+{
+    if (embedded.damaged)
+        return {{}, "damaged"};
+    return CheckColourProfile(embedded.bytes, embedded.fileColours);
 }
 
 const ColourProfile& PictureColourProfile(const PictureRecord& picture)

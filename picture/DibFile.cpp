@@ -459,10 +459,9 @@ PictureRead ReadPictureFile(const char* fileName)
             read = PictureRead{};
             read.picture = picture;
             // A profile that can't be used is left out; the picture is read all the same.
-            const ProfileCheck check = CheckColourProfile(embedded.bytes, embedded.fileColours);
+            const ProfileCheck check = CheckEmbeddedProfile(embedded);
             SetPictureColourProfile(read.picture, check.profile);
-            if (embedded.damaged || !check.refusal.empty())
-                read.profileNote = embedded.damaged ? "damaged" : check.refusal;
+            read.profileNote = check.refusal;
             read.claimedWidth = claim->size.width;
             read.claimedHeight = claim->size.height;
             read.fileBytes = file.size();

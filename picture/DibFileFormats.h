@@ -157,6 +157,8 @@ struct EmbeddedProfile
     ProfileColours fileColours = ProfileColours::None;
     bool damaged = false; // the file has a profile, but not one that can be taken out whole
 };
+// The verdict on it: a profile taken out damaged is left out as "damaged".
+ProfileCheck CheckEmbeddedProfile(const EmbeddedProfile& embedded);
 // A JPEG written by Qt with the profile in APP2 chunks behind its first segments; the JPEG as
 // it is when the profile is not of the colours it codes, empty when it does not read.
 QByteArray WithJpegProfile(const QByteArray& jpeg, const ColourProfile& profile);

@@ -204,25 +204,38 @@ DirectResult ReadJpeg(const uint8_t* data, size_t size, const PictureClaim& clai
     return DirectResult::Read;
 }
 
-ProfileCheck JpegColourProfile(const uint8_t* data, size_t size)
+namespace {
+
+// Reads the header of JPEG data alone, the profile's chunks kept, and hands it to use; false
+// when the header does not read.
+template <typename Use> bool ReadJpegHeader(const uint8_t* data, size_t size, Use use)
 {
     jpeg_decompress_struct info;
     JpegContext context;
     TakeMessages(info, context);
     if (setjmp(context.failed)) {
         jpeg_destroy_decompress(&info);
-        return {};
+        return false;
     }
     jpeg_create_decompress(&info);
     info.mem->max_memory_to_use = long(kDecoderWorkingBytes);
     jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
     jpeg_save_markers(&info, kIccMarker, 0xFFFF);
     jpeg_read_header(&info, TRUE);
-    TakeProfile(info, context.found);
+    use(info, context);
     jpeg_destroy_decompress(&info);
-    ProfileCheck check = CheckColourProfile(context.found.bytes, context.found.fileColours);
-    if (context.found.damaged)
-        check.refusal = "damaged";
+    return true;
+}
+
+} // namespace
+
+ProfileCheck JpegColourProfile(const uint8_t* data, size_t size)
+{
+    ProfileCheck check;
+    ReadJpegHeader(data, size, [&check](jpeg_decompress_struct& info, JpegContext& context) {
+        TakeProfile(info, context.found);
+        check = CheckEmbeddedProfile(context.found);
+    });
     return check;
 }
 
@@ -230,18 +243,11 @@ QByteArray WithJpegProfile(const QByteArray& jpeg, const ColourProfile& profile)
 {
     const auto* data = reinterpret_cast<const uint8_t*>(jpeg.constData());
     const auto size = size_t(jpeg.size());
-    jpeg_decompress_struct info;
-    JpegContext context;
-    TakeMessages(info, context);
-    if (setjmp(context.failed)) {
-        jpeg_destroy_decompress(&info);
+    int components = 0;
+    if (!ReadJpegHeader(data, size, [&components](jpeg_decompress_struct& info, JpegContext&) {
+            components = info.num_components;
+        }))
         return {};
-    }
-    jpeg_create_decompress(&info);
-    jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
-    jpeg_read_header(&info, TRUE);
-    const int components = info.num_components;
-    jpeg_destroy_decompress(&info);
     if (components != profile.Channels())
         return jpeg;
 

@@ -43,28 +43,37 @@ inline QByteArray ExifBlock(const QByteArray& tiff)
     return QByteArray("Exif\0\0", 6) + tiff;
 }
 
+// A JPEG segment: the marker (0xE1 for APP1), its length and the payload.
+inline QByteArray JpegSegment(uint8_t marker, const QByteArray& payload)
+{
+    const int length = int(payload.size()) + 2;
+    QByteArray segment;
+    segment.append(char(0xFF)).append(char(marker));
+    return segment.append(char(length >> 8)).append(char(length & 0xFF)).append(payload);
+}
+
 // The JPEG with an APP1 segment holding the block right after its start marker.
 inline QByteArray WithJpegExif(const QByteArray& jpeg, const QByteArray& block)
 {
-    const int length = int(block.size()) + 2;
-    QByteArray segment("\xFF\xE1", 2);
-    segment.append(char(length >> 8)).append(char(length & 0xFF)).append(block);
-    return jpeg.left(2) + segment + jpeg.mid(2);
+    return jpeg.left(2) + JpegSegment(0xE1, block) + jpeg.mid(2);
+}
+
+// A PNG chunk: the length, the type and data, and the CRC of type and data.
+inline QByteArray PngChunk(const char* type, const QByteArray& data)
+{
+    const QByteArray body = QByteArray(type, 4) + data;
+    const uint32_t length = qToBigEndian(uint32_t(data.size()));
+    const uint32_t crc = qToBigEndian(
+        uint32_t(crc32(0, reinterpret_cast<const Bytef*>(body.constData()), uInt(body.size()))));
+    return QByteArray(reinterpret_cast<const char*>(&length), 4) + body +
+           QByteArray(reinterpret_cast<const char*>(&crc), 4);
 }
 
 // The PNG with an eXIf chunk before its first IDAT.
 inline QByteArray WithPngExif(const QByteArray& png, const QByteArray& tiff)
 {
     const qsizetype idat = png.indexOf("IDAT") - 4;
-    QByteArray chunk;
-    const uint32_t length = qToBigEndian(uint32_t(tiff.size()));
-    chunk.append(reinterpret_cast<const char*>(&length), 4);
-    const QByteArray body = QByteArray("eXIf") + tiff;
-    chunk.append(body);
-    const uint32_t crc = qToBigEndian(
-        uint32_t(crc32(0, reinterpret_cast<const Bytef*>(body.constData()), uInt(body.size()))));
-    chunk.append(reinterpret_cast<const char*>(&crc), 4);
-    return png.left(idat) + chunk + png.mid(idat);
+    return png.left(idat) + PngChunk("eXIf", tiff) + png.mid(idat);
 }
 
 // The WebP with an EXIF chunk at its end, the RIFF size mended.

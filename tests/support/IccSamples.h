@@ -2,11 +2,12 @@
 // cameras and editors place them.
 #pragma once
 
+#include "ExifSamples.h"
+
 #include <QBuffer>
 #include <QByteArray>
 #include <QFile>
 #include <QImage>
-#include <QtEndian>
 
 #include <zlib.h>
 
@@ -46,13 +47,9 @@ inline QByteArray WithJpegIcc(const QByteArray& jpeg, const QByteArray& profile,
             order.push_back(i);
     QByteArray segments;
     for (const int number : order) {
-        const QByteArray piece = profile.mid((number - 1) * chunkBytes, chunkBytes);
-        const int length = int(piece.size()) + 2 + 14;
-        segments.append("\xFF\xE2", 2).append(char(length >> 8)).append(char(length & 0xFF));
-        segments.append("ICC_PROFILE\0", 12)
-            .append(char(number))
-            .append(char(count ? count : chunks));
-        segments.append(piece);
+        QByteArray payload("ICC_PROFILE\0", 12);
+        payload.append(char(number)).append(char(count ? count : chunks));
+        segments += JpegSegment(0xE2, payload + profile.mid((number - 1) * chunkBytes, chunkBytes));
     }
     return jpeg.left(2) + segments + jpeg.mid(2);
 }
@@ -68,13 +65,9 @@ inline QByteArray WithPngIcc(const QByteArray& png, const QByteArray& profile, b
     packed.resize(qsizetype(packedSize));
     if (damaged)
         packed[packed.size() / 2] = char(~packed[packed.size() / 2]);
-    QByteArray chunk = QByteArray("iCCP") + QByteArray("test\0\0", 6) + packed;
-    const uint32_t length = qToBigEndian(uint32_t(chunk.size() - 4));
-    const uint32_t crc = qToBigEndian(
-        uint32_t(crc32(0, reinterpret_cast<const Bytef*>(chunk.constData()), uInt(chunk.size()))));
     constexpr qsizetype kHeaderEnd = 33;
-    return png.left(kHeaderEnd) + QByteArray(reinterpret_cast<const char*>(&length), 4) + chunk +
-           QByteArray(reinterpret_cast<const char*>(&crc), 4) + png.mid(kHeaderEnd);
+    return png.left(kHeaderEnd) + PngChunk("iCCP", QByteArray("test\0\0", 6) + packed) +
+           png.mid(kHeaderEnd);
 }
 
 } // namespace testsupport
