@@ -9,9 +9,11 @@
 #include <QLocale>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <map>
+#include <vector>
 
 namespace {
 
@@ -43,6 +45,74 @@ const Toggle kToggles[] = {
 
 // A length beyond any hundred pages of any paper: a kilometre.
 constexpr double kLongestPosterMm = 1e6;
+
+// The number of single-letter edits between two words, two neighbours swapped counting as one.
+qsizetype EditDistance(const QString& a, const QString& b)
+{
+    const size_t columns = size_t(b.size()) + 1;
+    std::vector<qsizetype> d((size_t(a.size()) + 1) * columns);
+    const auto at = [&](qsizetype i, qsizetype j) -> qsizetype& {
+        return d[size_t(i) * columns + size_t(j)];
+    };
+    for (qsizetype i = 0; i <= a.size(); ++i)
+        at(i, 0) = i;
+    for (qsizetype j = 0; j <= b.size(); ++j)
+        at(0, j) = j;
+    for (qsizetype i = 1; i <= a.size(); ++i)
+        for (qsizetype j = 1; j <= b.size(); ++j) {
+            const qsizetype change = a[i - 1] == b[j - 1] ? 0 : 1;
+            at(i, j) = std::min({at(i - 1, j) + 1, at(i, j - 1) + 1, at(i - 1, j - 1) + change});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                at(i, j) = std::min(at(i, j), at(i - 2, j - 2) + 1);
+        }
+    return at(a.size(), b.size());
+}
+
+// The option a mistyped one most likely meant: at most a third of its letters wrong.
+QString NearestOption(const QString& typed, const QStringList& names)
+{
+    QString best;
+    qsizetype bestDistance = std::max<qsizetype>(1, typed.size() / 3) + 1;
+    for (const QString& name : names)
+        if (name.size() > 1)
+            if (const qsizetype d = EditDistance(typed, name); d < bestDistance) {
+                best = name;
+                bestDistance = d;
+            }
+    return best;
+}
+
+// A word left over after an option's value, as "--width 70 cm" leaves "cm", named as the
+// stray it is, with the form meant when it is a unit after a size. Empty when no such word
+// is there, or when it names a file: that is a second picture.
+QString StrayWordText(const QStringList& arguments, const QStringList& valueOptions)
+{
+    static const QStringList units{QStringLiteral("mm"), QStringLiteral("cm"), QStringLiteral("m"),
+                                   QStringLiteral("in")};
+    for (qsizetype i = 2; i < arguments.size(); ++i) {
+        const QString& word = arguments[i];
+        if (word.startsWith(u'-') || QFile::exists(word))
+            continue;
+        QString option = arguments[i - 1];
+        QString value;
+        if (const qsizetype equals = option.indexOf(u'=');
+            option.startsWith(QLatin1String("--")) && equals > 0) {
+            value = option.mid(equals + 1);
+            option.truncate(equals);
+        } else if (i >= 3) {
+            value = option;
+            option = arguments[i - 2];
+        }
+        if (!option.startsWith(QLatin1String("--")) || !valueOptions.contains(option.mid(2)))
+            continue;
+        QString text = QStringLiteral("'%1' is not a picture file").arg(word);
+        if ((option == QLatin1String("--width") || option == QLatin1String("--height")) &&
+            units.contains(word, Qt::CaseInsensitive))
+            text += QStringLiteral(": write the size as %1%2").arg(value.trimmed(), word);
+        return text;
+    }
+    return {};
+}
 
 QString NoName(const char* name)
 {
@@ -328,18 +398,27 @@ ParsedRequest ParseRequest(const QStringList& arguments)
         QStringLiteral("The type to save in (bmp, jpg, png, tif, pcx, tga); else FILE's "
                        "extension decides."),
         QStringLiteral("TYPE"));
+    // Every option's names, for the nearest one to a mistyped name, and those that take a value.
+    QStringList known{QStringLiteral("help"), QStringLiteral("version")};
+    QStringList valueOptions;
+    const auto add = [&](const QCommandLineOption& o) {
+        parser.addOption(o);
+        known += o.names();
+        if (!o.valueName().isEmpty())
+            valueOptions += o.names();
+    };
     for (const QCommandLineOption* o : {&output, &printer, &width, &height})
-        parser.addOption(*o);
+        add(*o);
     const PrintOptions defaults;
     for (const Toggle& t : kToggles) {
         const bool onByDefault = defaults.*t.flag == t.onMeansFlag;
         const QString what = QString::fromLatin1(t.what);
-        parser.addOption(QCommandLineOption(
-            QString::fromLatin1(t.name),
-            QStringLiteral("On: ") + what + (onByDefault ? QStringLiteral(" (default).") : ".")));
-        parser.addOption(QCommandLineOption(
-            NoName(t.name), QStringLiteral("Off") + (onByDefault ? QStringLiteral(".")
-                                                                 : QStringLiteral(" (default)."))));
+        add(QCommandLineOption(QString::fromLatin1(t.name),
+                               QStringLiteral("On: ") + what +
+                                   (onByDefault ? QStringLiteral(" (default).") : ".")));
+        add(QCommandLineOption(NoName(t.name), QStringLiteral("Off") +
+                                                   (onByDefault ? QStringLiteral(".")
+                                                                : QStringLiteral(" (default)."))));
     }
     for (const QCommandLineOption* o :
          {&glueRight, &glueBottom,     &order,       &off,    &paper,
@@ -348,7 +427,7 @@ ParsedRequest ParseRequest(const QStringList& arguments)
           &contrast,  &save,           &saveType,    &scan,   &scanMode,
           &scanDepth, &scanResolution, &scanTimeout, &labels, &assemblySheet,
           &asStored})
-        parser.addOption(*o);
+        add(*o);
     parsed.help = parser.helpText();
     // The program by its name, wherever it was started from: the manual is made from this text.
     const QString usage = QStringLiteral("Usage: ");
@@ -361,6 +440,13 @@ ParsedRequest ParseRequest(const QStringList& arguments)
     bool deviceInOption = false;
     if (!parser.parse(TakeScanDevice(arguments, r.scanDevice, deviceInOption))) {
         parsed.error = parser.errorText();
+        const QStringList unknown = parser.unknownOptionNames();
+        if (unknown.size() == 1)
+            if (const QString meant = NearestOption(unknown.front(), known); !meant.isEmpty()) {
+                if (parsed.error.endsWith(u'.'))
+                    parsed.error.chop(1);
+                parsed.error += QStringLiteral(": did you mean --%1?").arg(meant);
+            }
         return parsed;
     }
     if (parser.isSet(help)) {
@@ -422,7 +508,10 @@ ParsedRequest ParseRequest(const QStringList& arguments)
             return parsed;
         }
         if (positional.size() > 1) {
-            parsed.error = QStringLiteral("one picture at a time, not %1").arg(positional.size());
+            parsed.error = StrayWordText(arguments, valueOptions);
+            if (parsed.error.isEmpty())
+                parsed.error =
+                    QStringLiteral("one picture at a time, not %1").arg(positional.size());
             return parsed;
         }
         if (!r.testPage)

@@ -2,6 +2,7 @@
 
 #include <QLocale>
 
+#include <algorithm>
 #include <cmath>
 
 #include "Rounding.h"
@@ -29,6 +30,28 @@ SizeSide Other(SizeSide side)
 }
 
 } // namespace
+
+double DerivedSizeWithoutEdgeStrips(double proportional, int givenGlue, int32_t givenPages,
+                                    int derivedGlue)
+{
+    // The layout spreads the picture over the pages as if it were glue / pages percent smaller
+    // on each side: the strip missing on the poster's edge, shared among the pages of that
+    // side. The scale across and down agree when the derived size takes the same share off as
+    // the given one, on its own count of pages. That count is the ceiling of the very size
+    // it corrects; fewer pages take off more, so the counts met from one page upwards never
+    // fall, and the first one that gives itself back is the smallest poster that keeps the
+    // proportions, whatever size the edit held before.
+    const double givenShare = 1.0 - givenGlue / double(std::max(givenPages, 1)) / kPercent;
+    int32_t count = 1;
+    for (;;) {
+        const double derivedShare = 1.0 - derivedGlue / double(count) / kPercent;
+        const double size = proportional * derivedShare / givenShare;
+        const int32_t next = CeilPages(ConfineSizeValue(size));
+        if (next <= count)
+            return size;
+        count = next;
+    }
+}
 
 double ConfineSizeValue(double value)
 {
@@ -83,19 +106,17 @@ void SizeEditChanged(SizeSide side, PosterGeometry& g, const SizeInputs& in, Siz
     }
     givenPages = CeilPages(given);
 
-    const double effective =
-        in.options.NoGlueOnPosterEdge ? given + givenGlue / double(givenPages) / kPercent : given;
-
     // Without a picture or a printable area there are no proportions to keep.
     const bool proportions = picW > 0 && picH > 0 && usable.width > 0 && usable.height > 0;
     if (in.options.KeepAspectRatio && proportions) {
-        double other = width ? picH * effective / picW * usable.width / usable.height
-                             : picW * effective / picH * usable.height / usable.width;
-        if (in.options.NoGlueOnPosterEdge) {
-            // The count from before this run: the strip it removes is the one the poster had.
-            const int32_t before = derivedPages < 1 ? 1 : derivedPages;
-            other = other - derivedGlue / double(before) / kPercent;
-        }
+        const double proportional = width ? picH * given / picW * usable.width / usable.height
+                                          : picW * given / picH * usable.height / usable.width;
+        // The poster's outer edges go without a strip only where there are strips at all.
+        const bool edgesWithoutStrips = in.options.NoGlueOnPosterEdge && in.options.GlueEdge;
+        const double other =
+            edgesWithoutStrips
+                ? DerivedSizeWithoutEdgeStrips(proportional, givenGlue, givenPages, derivedGlue)
+                : proportional;
         g.SizeUpdateGuard = true;
         edits.setValue(Other(side), other);
         derived = ReadConfined(edits, Other(side));

@@ -46,6 +46,13 @@ constexpr int kSizeDecimals = 8;
 // counts as the minimum) and rounded to kSizeDecimals.
 double ConfineSizeValue(double value);
 
+// The derived size when the poster's outer edges carry no glue strip, so that the printed
+// picture keeps its proportions: the proportional size (of the given size over the usable
+// page) corrected for the strips the layout leaves out on both sides, with the derived side's
+// page count the smallest that the result itself occupies.
+double DerivedSizeWithoutEdgeStrips(double proportional, int givenGlue, int32_t givenPages,
+                                    int derivedGlue);
+
 // The printable page less the glue strips where they count, in device pixels.
 struct UsableArea
 {

@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace {
 
 QString MakeFolder(const QString& name)
@@ -65,20 +67,41 @@ TEST(WindowCommandLine, TakesOnePictureBesideHelpAndVersion)
 TEST(OpenFromOutside, ANamedPictureLoadsAsADoubleClickInItsFolderDoes)
 {
     const QString folder = MakeFolder(QStringLiteral("named"));
-    SaveBmp(folder + QStringLiteral("/photo.bmp"), 40, 30);
-    // The same picture double-clicked on the load page, for what follows from it.
+    // A photo whose height at the width the window starts with, before the edges without
+    // glue strips are allowed for, is 1.02 pages: that keeps one row, and would fit two as well
+    // when the strip is taken as one of two. Which the poster gets must not depend on the
+    // picture shown before.
+    int photoHeight = 0;
+    {
+        StartedProgram program;
+        SizeInputs in;
+        const PrinterMetrics m = program.window->Printer->metrics();
+        in.pageWidth = m.pageWidth;
+        in.pageHeight = m.pageHeight;
+        in.options = program.window->Options;
+        ASSERT_TRUE(in.options.NoGlueOnPosterEdge && in.options.KeepAspectRatio);
+        const UsableArea usable = UsableAreaOf(in);
+        ASSERT_GT(usable.width, 0);
+        const double width = program.window->Form().BreitEd->value();
+        photoHeight = int(std::lround(1.02 * 400 / width * usable.height / usable.width));
+    }
+    SaveBmp(folder + QStringLiteral("/photo.bmp"), 400, photoHeight);
+    SaveBmp(folder + QStringLiteral("/tall.bmp"), 40, 400);
+    // The same picture double-clicked on the load page after a tall one, for what follows.
     PosterGeometry clicked;
     {
         ASSERT_TRUE(QDir::setCurrent(folder)); // where the load page starts
         StartedProgram program;
         Ui::MainForm& ui = program.window->Form();
-        const auto items =
-            ui.FileListBox1->findItems(QStringLiteral("photo.bmp"), Qt::MatchExactly);
-        ASSERT_EQ(items.size(), 1);
-        ui.FileListBox1->setCurrentItem(items.front());
-        emit ui.FileListBox1->itemDoubleClicked(items.front());
+        for (const QString& name : {QStringLiteral("tall.bmp"), QStringLiteral("photo.bmp")}) {
+            const auto items = ui.FileListBox1->findItems(name, Qt::MatchExactly);
+            ASSERT_EQ(items.size(), 1);
+            ui.FileListBox1->setCurrentItem(items.front());
+            emit ui.FileListBox1->itemDoubleClicked(items.front());
+        }
         clicked = program.window->Geometry;
-        ASSERT_EQ(ui.Breit->text(), QStringLiteral("40"));
+        ASSERT_EQ(ui.Breit->text(), QStringLiteral("400"));
+        EXPECT_EQ(clicked.PagesDown, 1);
     }
     QDir::setCurrent(testsupport::TestDir());
     StartedProgram program;
@@ -88,17 +111,17 @@ TEST(OpenFromOutside, ANamedPictureLoadsAsADoubleClickInItsFolderDoes)
     ASSERT_TRUE(w.OpenPictureFile(folder + QStringLiteral("/photo.bmp")));
     EXPECT_EQ(QDir::cleanPath(QDir::currentPath()), QDir::cleanPath(folder));
     EXPECT_EQ(ChosenFile(ui), QStringLiteral("photo.bmp"));
-    EXPECT_EQ(ui.Breit->text(), QStringLiteral("40"));
-    EXPECT_EQ(ui.Hoch->text(), QStringLiteral("30"));
-    EXPECT_EQ(w.View.SelRight, 40);
+    EXPECT_EQ(ui.Breit->text(), QStringLiteral("400"));
+    EXPECT_EQ(ui.Hoch->text(), QString::number(photoHeight));
+    EXPECT_EQ(w.View.SelRight, 400);
     EXPECT_EQ(w.Geometry, clicked);
 
     // A type the chosen filter hides: the list shows every file so that it can be chosen.
     QImage png(12, 7, QImage::Format_RGB32);
     png.fill(Qt::red);
-    ASSERT_TRUE(png.save(folder + QStringLiteral("/logo.png")));
-    ASSERT_TRUE(w.OpenPictureFile(QStringLiteral("logo.png"))); // relative to the open folder
-    EXPECT_EQ(ChosenFile(ui), QStringLiteral("logo.png"));
+    ASSERT_TRUE(png.save(folder + QStringLiteral("/logo.image"), "PNG"));
+    ASSERT_TRUE(w.OpenPictureFile(QStringLiteral("logo.image"))); // relative to the open folder
+    EXPECT_EQ(ChosenFile(ui), QStringLiteral("logo.image"));
     EXPECT_EQ(ui.FilterComboBox1->currentText(), QStringLiteral("All files (*.*)"));
     EXPECT_EQ(ui.Breit->text(), QStringLiteral("12"));
 }

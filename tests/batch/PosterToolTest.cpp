@@ -26,6 +26,8 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <map>
@@ -132,6 +134,39 @@ TEST(batch_tool, BadInputGivesOneErrorLineAndFailure)
     }
     EXPECT_FALSE(QFileInfo::exists(nowhere));
     EXPECT_TRUE(QFileInfo(QStringLiteral("folder.pdf")).isDir());
+}
+
+TEST(batch_tool, AMistypedCommandLineIsNamedWithWhatWasMeant)
+{
+    SaveQuarters("pic.bmp", 60, 40);
+    SaveQuarters("other.bmp", 6, 4);
+    const QString pic = QStringLiteral("pic.bmp");
+    const struct
+    {
+        QStringList args;
+        const char* said;
+    } cases[] = {
+        {{pic, QStringLiteral("--width"), QStringLiteral("70"), QStringLiteral("cm")},
+         "'cm' is not a picture file: write the size as 70cm"},
+        {{QStringLiteral("--height=2"), QStringLiteral("in"), pic},
+         "'in' is not a picture file: write the size as 2in"},
+        {{pic, QStringLiteral("--brightness"), QStringLiteral("10"), QStringLiteral("20")},
+         "'20' is not a picture file"},
+        // A second file is a second picture.
+        {{pic, QStringLiteral("--width"), QStringLiteral("2"), QStringLiteral("other.bmp")},
+         "one picture at a time, not 2"},
+        {{pic, QStringLiteral("--widht"), QStringLiteral("3")},
+         "Unknown option 'widht': did you mean --width?"},
+        {{pic, QStringLiteral("--no-aspect-ration")},
+         "Unknown option 'no-aspect-ration': did you mean --no-aspect-ratio?"},
+        {{pic, QStringLiteral("--bogus")}, "Unknown option 'bogus'."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
+        const ToolRun run = RunTool(c.args);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.err.toStdString(), "velmora-poster: " + std::string(c.said) + '\n');
+    }
 }
 
 void WriteFile(const QString& name, const QByteArray& bytes)
@@ -567,6 +602,93 @@ TEST(batch_tool, ArrivesAtTheWindowsPosterSize)
                   QString::number(g.PosterHeightPages, 'f', kSizeDecimals));
         EXPECT_EQ(report.at(QStringLiteral("Pages across")), QString::number(g.PagesAcross));
         EXPECT_EQ(report.at(QStringLiteral("Pages down")), QString::number(g.PagesDown));
+    }
+}
+
+// Device pixels per picture pixel across and down for every image the PDF places, from the
+// placement matrices of its page contents over the images' own sizes, with the images' sizes.
+struct PlacedImage
+{
+    double across = 0, down = 0;
+    int width = 0, height = 0;
+};
+
+std::vector<PlacedImage> PlacedImages(const QString& pdf)
+{
+    QFile file(pdf);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray data = file.readAll();
+    std::map<int, std::pair<int, int>> sizes;
+    static const QRegularExpression image(QStringLiteral(
+        R"((\d+) 0 obj\s*<< /Type /XObject /Subtype /Image /Width (\d+) /Height (\d+))"));
+    for (auto m = image.globalMatch(QString::fromLatin1(data)); m.hasNext();) {
+        const auto hit = m.next();
+        sizes[hit.captured(1).toInt()] = {hit.captured(2).toInt(), hit.captured(3).toInt()};
+    }
+    std::vector<PlacedImage> placed;
+    static const QRegularExpression placement(
+        QStringLiteral(R"(q ([\d.]+) 0 0 -([\d.]+) \S+ \S+ cm /Im(\d+) Do)"));
+    for (qsizetype at = 0; (at = data.indexOf("/FlateDecode", at)) >= 0;) {
+        const qsizetype begin = data.indexOf("stream\n", at);
+        const qsizetype end = data.indexOf("\nendstream", begin);
+        if (begin < 0 || end < 0)
+            break;
+        at = end;
+        QByteArray text(1 << 20, Qt::Uninitialized);
+        uLongf size = uLongf(text.size());
+        if (uncompress(reinterpret_cast<Bytef*>(text.data()), &size,
+                       reinterpret_cast<const Bytef*>(data.constData() + begin + 7),
+                       uLong(end - begin - 7)) != Z_OK)
+            continue; // an image's stripes, or more than a page's drawing
+        text.resize(qsizetype(size));
+        for (auto m = placement.globalMatch(QString::fromLatin1(text)); m.hasNext();) {
+            const auto hit = m.next();
+            const auto [w, h] = sizes[hit.captured(3).toInt()];
+            if (w > 0 && h > 0)
+                placed.push_back(
+                    {hit.captured(1).toDouble() / w, hit.captured(2).toDouble() / h, w, h});
+        }
+    }
+    return placed;
+}
+
+TEST(batch_tool, APosterKeepsThePicturesProportionsWhateverSizeCameBefore)
+{
+    SavePlain("p.bmp", 4000, 3000, 8);
+    const QString w100cm = QStringLiteral("100cm"), w100in = QStringLiteral("100in");
+    const struct
+    {
+        QStringList widths;
+        const char* sameAs; // the size without a history, by its last width
+    } cases[] = {{{w100cm}, nullptr},
+                 {{w100in, w100cm}, "100cm"},
+                 {{w100in}, nullptr},
+                 {{w100cm, w100in}, "100in"}};
+    std::map<QString, std::pair<QString, QString>> sizes;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.widths.join(QLatin1Char(' ')).toStdString());
+        QStringList args{QStringLiteral("p.bmp"), QStringLiteral("-o"), QStringLiteral("p.pdf")};
+        for (const QString& w : c.widths)
+            args << QStringLiteral("--width") << w;
+        const ToolRun dry = RunTool(args + QStringList{QStringLiteral("--dry-run")});
+        ASSERT_EQ(dry.status, 0) << dry.err.toStdString();
+        const auto report = ReportLines(dry.out);
+        const std::pair<QString, QString> size{report.at(QStringLiteral("Width in pages")),
+                                               report.at(QStringLiteral("Height in pages"))};
+        if (c.sameAs)
+            EXPECT_EQ(size, sizes.at(QLatin1String(c.sameAs)));
+        else
+            sizes[c.widths.last()] = size;
+
+        ASSERT_EQ(RunTool(args).status, 0);
+        const auto images = PlacedImages(QStringLiteral("p.pdf"));
+        ASSERT_FALSE(images.empty());
+        for (const PlacedImage& i : images)
+            // A page shows whole picture pixels: its share may be short of the exact scale by
+            // up to one pixel each way, and by nothing more.
+            EXPECT_NEAR(i.across / i.down, 1.0, 1.0 / i.width + 1.0 / i.height)
+                << i.across << " across, " << i.down << " down, " << i.width << " x " << i.height;
     }
 }
 

@@ -147,29 +147,48 @@ TEST(PosterSize, DerivedWriteKeepsWhoWasEditedLastAndRefitFollowsIt)
     EXPECT_EQ(p.edits.text(SizeSide::Width), "1.41666667");
 }
 
-TEST(PosterSize, NoGlueOnPosterEdgeCorrections)
+TEST(PosterSize, NoGlueOnPosterEdgeKeepsTheProportionsOfThePrintedPicture)
 {
     SizeInputs in = Example();
     in.options.NoGlueOnPosterEdge = true;
+    // The layout spreads the picture as if it were 5 / columns percent narrower and 5 / rows
+    // percent lower, so the height is the proportional 2 * 2280 / 3230 times (1 - 0.05 / rows)
+    // over (1 - 0.05 / 2), on as many rows as it comes to, whatever the count before. A 1413
+    // high picture (1.99482353 proportional) would fit 2 rows as well as 3 (2.01188395); the
+    // smaller poster is taken, so that the same width gives the same poster after any history.
     struct Case
     {
+        int pictureHeight;
         int previousDown;
-        const char* heightText; // 2.025 * 2280 / 3230 - 5 / previousDown / 100
+        const char* heightText;
+        int down;
     };
-    for (const Case& c : {Case{1, "1.37941176"}, Case{2, "1.40441176"}}) {
-        SCOPED_TRACE(c.previousDown);
+    for (const Case& c : {Case{1000, 1, "1.41176471", 2}, Case{1000, 7, "1.41176471", 2},
+                          Case{1413, 1, "1.99482353", 2}, Case{1413, 3, "1.99482353", 2},
+                          Case{1413, 40, "1.99482353", 2}, Case{2000, 1, "2.84766214", 3}}) {
+        SCOPED_TRACE(testing::Message() << c.pictureHeight << " after " << c.previousDown);
+        in.pictureHeight = c.pictureHeight;
         Poster p(in);
         p.g.PagesDown = c.previousDown;
         p.edits.type(SizeSide::Width, "2");
         EXPECT_EQ(p.edits.text(SizeSide::Height), c.heightText);
-        EXPECT_EQ(p.g.PagesDown, 2);
+        EXPECT_EQ(p.g.PagesDown, c.down);
     }
-    // The width correction applies with the glue edge off too, from the disabled edit.
+    // The other way round: the width from a height of 2 on 1000 x 2000, 2 columns of the
+    // proportional 2 * 1000 / 2000 * 3230 / 2280 = 1.41666667 (1 - 0.025) / (1 - 0.025).
+    in.pictureHeight = 2000;
+    {
+        Poster p(in);
+        p.edits.type(SizeSide::Height, "2");
+        EXPECT_EQ(p.edits.text(SizeSide::Width), "1.41666667");
+        EXPECT_EQ(p.g.PagesAcross, 2);
+    }
+    // Without an edge for glue the layout leaves nothing out, and the height is proportional.
+    in.pictureHeight = 1000;
     in.options.GlueEdge = false;
     Poster p(in);
     p.edits.type(SizeSide::Width, "2");
-    // 1000 * 2.025 / 1000 * 2400 / 3400 - 0.05
-    EXPECT_EQ(p.edits.text(SizeSide::Height), "1.37941176");
+    EXPECT_EQ(p.edits.text(SizeSide::Height), "1.41176471"); // 2 * 2400 / 3400
 }
 
 TEST(PosterSize, BadValuesNeverGiveCountsOutOfRange)
