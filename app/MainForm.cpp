@@ -173,6 +173,9 @@ void TMainForm::ConnectHandlers()
 
     // Print page.
     connect(ui->RadioButton4, &QRadioButton::clicked, this, &TMainForm::RadioButton4Click);
+    // The pages are clicked off on the size page; the hint is read on the print page.
+    connect(ui->RadioButton3, &QRadioButton::toggled, this, &TMainForm::ShowClickedOffHint);
+    connect(ui->PageControl1, &QTabWidget::currentChanged, this, &TMainForm::ShowClickedOffHint);
     connect(ui->PrintBtn, &QToolButton::clicked, this, &TMainForm::PrintBtnClick);
 
     // The three buttons under the pages.

@@ -180,6 +180,11 @@ private:
     SizeInputs CurrentSizeInputs() const;
     SpinSizeEdits SizeEditsOfWindow() const;
     void SizeEditChanged(SizeSide side);
+    // The file's path, or the queue and job, of the document just printed.
+    QString WhereItWent(const PrintResult& result) const;
+    // The print job as the Print page's choices and the preview's clicked-off pages set it.
+    PrintJobInputs CurrentPrintJobInputs() const;
+    void ShowClickedOffHint();
     // Where a finished print job went, on the Print page.
     void ShowWhereItWent(const PrintResult& result);
     FinishedSize CurrentFinishedSize() const;

@@ -243,11 +243,16 @@ void TMainForm::SaveBtnClick()
         return;
     const QString name = SaveDialog1->selectedFiles().constFirst();
     lastSaveName = name;
-    const int32_t formatCode = int32_t(filters.indexOf(SaveDialog1->selectedNameFilter())) + 1 + 2;
+    const QByteArray fileName = QFile::encodeName(name);
+    // A typed extension of a type Velmora writes wins over the type left chosen in the list, and
+    // is the type offered next time.
+    const int32_t formatCode = SaveCodeForDialog(
+        fileName.constData(), int32_t(filters.indexOf(SaveDialog1->selectedNameFilter())) + 1 + 2);
+    SaveDialog1->selectNameFilter(filters.value(formatCode - 1 - 2));
     bool saved = false;
     {
         WaitCursor wait;
-        saved = SaveDib(CurrentPicture, QFile::encodeName(name).constData(), formatCode);
+        saved = SaveDib(CurrentPicture, fileName.constData(), formatCode);
     }
     // A picture that did not reach the disk must not pass in silence.
     if (!saved)

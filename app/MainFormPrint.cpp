@@ -38,9 +38,15 @@ void TMainForm::klickpage(int Column, int Row)
     uint8_t& off = PageOffGrid[PageIndex(Column, Row)];
     off = off ? 0 : 1;
     ui->VorschauBox->repaint();
+    ShowClickedOffHint();
 }
 
-void TMainForm::PrintBtnClick()
+void TMainForm::ShowClickedOffHint()
+{
+    ui->ClickedOffHint->setText(ClickedOffHint(CurrentPrintJobInputs()));
+}
+
+PrintJobInputs TMainForm::CurrentPrintJobInputs() const
 {
     const SizeInputs size = CurrentSizeInputs();
     PrintJobInputs in;
@@ -52,6 +58,12 @@ void TMainForm::PrintBtnClick()
     in.jpeg = CurrentJpeg;
     in.pageLabels = ui->LabelsCheck->isChecked();
     in.assemblySheet = ui->AssemblySheetCheck->isChecked();
+    return in;
+}
+
+void TMainForm::PrintBtnClick()
+{
+    const PrintJobInputs in = CurrentPrintJobInputs();
     // No page would leave no document, and for a PDF file no file: say so rather than nothing.
     if (PagesToPrint(in).empty()) {
         ShowMessage(this, QStringLiteral("Every page is left out: nothing to print."),
@@ -82,9 +94,9 @@ void TMainForm::PrintBtnClick()
     ShowWhereItWent(result);
 }
 
-void TMainForm::ShowWhereItWent(const PrintResult& result)
+QString TMainForm::WhereItWent(const PrintResult& result) const
 {
-    QPrinter& printer = Printer->printer();
+    const QPrinter& printer = Printer->printer();
     QString where;
     if (Printer->isPdfFile())
         where = QDir::toNativeSeparators(printer.outputFileName());
@@ -96,7 +108,12 @@ void TMainForm::ShowWhereItWent(const PrintResult& result)
                                        : QString());
     else
         where = printer.printerName();
-    const QString text = QStringLiteral("Sent to ") + where;
+    return where;
+}
+
+void TMainForm::ShowWhereItWent(const PrintResult& result)
+{
+    const QString text = QStringLiteral("Sent to ") + WhereItWent(result);
     // A long path is cut in the middle; the whole of it is in the tooltip.
     ui->PrintResultLabel->setText(ui->PrintResultLabel->fontMetrics().elidedText(
         text, Qt::ElideMiddle, ui->PrintResultLabel->width()));
@@ -119,8 +136,13 @@ void TMainForm::TestPageBtnClick()
         PrinterPageSink sink(printer);
         result = PrintTestPage(sink, m.dpiX, m.dpiY);
     }
+    // Where it went, while the printer still names the test page's file.
+    const QString where = result.ok() ? WhereItWent(result) : QString();
     if (toFile)
         printer.setOutputFileName(posterFile);
     if (!result.ok())
         ShowError(this, result.error);
+    else
+        ShowMessage(this, QStringLiteral("The test page was sent to %1.").arg(where),
+                    QMessageBox::Information);
 }

@@ -303,7 +303,8 @@ ScanProgressDialog::ScanProgressDialog(uint32_t value, QWidget* parent)
 {
     setObjectName(QStringLiteral("ScanProgressDialog"));
     setWindowTitle(QStringLiteral("Scanning"));
-    setLabelText(QStringLiteral("Scanning the picture..."));
+    // Finding and opening a scanner can take seconds before the first line comes.
+    setLabelText(QStringLiteral("Looking for the scanner..."));
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
     cancel->setObjectName(QStringLiteral("CancelButton"));
     setCancelButton(cancel);
@@ -363,6 +364,10 @@ void ScanProgressDialog::Poll()
 {
     const ScanProgress progress = ScanProgressOf(value_);
     if (progress.running) {
+        if (progress.receiving && !cancelled_ && !scanning_) {
+            scanning_ = true;
+            setLabelText(QStringLiteral("Scanning the picture..."));
+        }
         if (progress.bytesExpected > 0) {
             if (maximum() != kBarSteps)
                 setRange(0, kBarSteps);

@@ -93,5 +93,6 @@ private:
     uint32_t value_;
     bool cancelled_ = false;
     bool ended_ = false;
+    bool scanning_ = false; // the label says the picture comes
     QTimer* timer_;
 };

@@ -298,6 +298,12 @@ int32_t SaveCodeForFileName(const char* fileName)
     return CodeOfFirst([&](const SaveFormat& f) { return HasExtension(f, extension); });
 }
 
+int32_t SaveCodeForDialog(const char* fileName, int32_t chosenCode)
+{
+    const int32_t typed = SaveCodeForFileName(fileName);
+    return typed != 0 ? typed : chosenCode;
+}
+
 int32_t SaveCodeForTypeName(const char* typeName)
 {
     if (!typeName || !*typeName)

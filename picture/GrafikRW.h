@@ -94,7 +94,7 @@ struct PictureRecord
     uint8_t HasPalette = 0; // 1 when LogPalette and Palette are valid
     LOGPALETTE LogPalette = {};
     HPALETTE Palette = nullptr;
-    PixelShape Reserved3;   // the library's own
+    PixelShape Reserved3; // the library's own
 };
 
 // Number of colour-table entries for a depth: 2, 16, 256, or 0 for any other depth.
@@ -114,8 +114,8 @@ int64_t DIBRowBytes(int32_t width, int32_t bitCount);
 // the colour table of colourSource become its colour table, LogPalette and Palette. Paletted
 // pictures made without a colour source get a grey ramp. Pixels start at 0 (black for 24 bits).
 // Bits is null when the picture can't be made (bad size or depth, or not enough memory).
-PictureRecord newdib(int32_t width, int32_t height, int32_t bitCount, const BITMAPINFO* colourSource,
-                     int32_t colourCount);
+PictureRecord newdib(int32_t width, int32_t height, int32_t bitCount,
+                     const BITMAPINFO* colourSource, int32_t colourCount);
 
 // Releases everything the record owns. A record with null Bits owns nothing.
 void deldib(const PictureRecord& picture);
@@ -134,6 +134,10 @@ const char* GetDIBSaveFilter();
 // The format code of the writable type whose patterns take the file name's extension, in any
 // case ("x.tif" gives TIFF's); 0 when no writable type has that extension.
 int32_t SaveCodeForFileName(const char* fileName);
+
+// The type a save dialog writes: the one the typed name's extension names when Velmora writes
+// that type, else the chosen one, so that "photo.jpg" is never a BMP.
+int32_t SaveCodeForDialog(const char* fileName, int32_t chosenCode);
 
 // The format code of the writable type named by its description or one of its extensions, in
 // any case ("png", "JPG", "tiff"); 0 for any other name.

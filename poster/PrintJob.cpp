@@ -411,6 +411,19 @@ std::vector<std::pair<int, int>> PagesToPrint(const PrintJobInputs& in)
     return pages;
 }
 
+QString ClickedOffHint(const PrintJobInputs& in)
+{
+    if (in.choice != PageChoice::AllPages)
+        return QString();
+    PrintJobInputs without = in;
+    without.choice = PageChoice::NotTheClickedOff;
+    const size_t off = PagesToPrint(in).size() - PagesToPrint(without).size();
+    if (off == 0)
+        return QString();
+    return off == 1 ? QStringLiteral("1 page clicked off prints too. To leave it out:")
+                    : QStringLiteral("%1 pages clicked off print too. To leave them out:").arg(off);
+}
+
 PrintResult PrintTestPage(PageSink& sink, int32_t dpiX, int32_t dpiY)
 {
     PrintResult result;

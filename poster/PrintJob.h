@@ -133,5 +133,9 @@ PrintResult PrintPoster(PageSink& sink, const PictureRecord& picture, const Prin
 // The poster pages the job prints, in print order.
 std::vector<std::pair<int, int>> PagesToPrint(const PrintJobInputs& in);
 
+// The line beside "All pages" while that choice prints pages that are clicked off in the
+// preview: how many, and how to leave them out. Empty when no clicked-off page would print.
+QString ClickedOffHint(const PrintJobInputs& in);
+
 // The scale check, one sheet, on the sink's paper at the printer's resolution.
 PrintResult PrintTestPage(PageSink& sink, int32_t dpiX, int32_t dpiY);

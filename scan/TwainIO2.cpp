@@ -76,6 +76,7 @@ struct Core
     int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK); // wakes the worker for a cancel
     int64_t done = 0;
     int64_t expected = -1;
+    bool receiving = false; // the first frame has begun
     ScanDelivery* delivery = nullptr;
     QObject* receiver = nullptr;
     std::map<uint32_t, PictureRecord> pictures;
@@ -345,6 +346,7 @@ private:
         if (c.current == value_) {
             c.done = before_ + inFrame;
             c.expected = total_;
+            c.receiving = true;
         }
     }
 
@@ -520,6 +522,7 @@ uint32_t Launch(const ScanRequest& request, QObject* receiver, QString* error)
         c.cancel = false;
         c.done = 0;
         c.expected = -1;
+        c.receiving = false;
         previous = std::move(c.worker);
     }
     // The previous worker has released the helper; what is left of it is returning.
@@ -672,7 +675,7 @@ ScanProgress ScanProgressOf(uint32_t value)
     const std::lock_guard lock(c.m);
     if (!c.scanning || c.current != value || value == 0)
         return {};
-    return {true, c.done, c.expected};
+    return {true, c.done, c.expected, c.receiving};
 }
 
 void CancelScan(uint32_t value)

@@ -34,6 +34,7 @@ struct ScanProgress
     bool running = false; // false once the scan has ended (or for a value never started)
     int64_t bytesDone = 0;
     int64_t bytesExpected = -1; // -1: the length is not known (hand-held scanners)
+    bool receiving = false;     // the scanner has begun to send the picture
 };
 
 // The event by which a finished scan is reported, after the message 0x0401 of the library

@@ -140,6 +140,37 @@ TEST(PrintWindow, ThePrintPageSaysWhereThePosterWentOrThatNothingIsLeftToPrint)
     EXPECT_TRUE(QFile::exists(pdf));
 }
 
+TEST(PrintWindow, ClickedOffPagesThatStillPrintAreSaidBesideAllPages)
+{
+    StartedProgram program;
+    TMainForm& w = *program.window;
+    Ui::MainForm& ui = w.Form();
+    ui.BreitEd->setValue(3.0);
+    ASSERT_EQ(w.Geometry.PagesAcross, 3);
+    ui.PageControl1->setCurrentWidget(ui.TabSheet3);
+    w.klickpage(1, 0);
+    w.klickpage(2, 0);
+    ui.PageControl1->setCurrentWidget(ui.TabSheet4);
+    EXPECT_TRUE(ui.RadioButton3->isChecked()); // "All pages" stays the default
+    EXPECT_EQ(ui.ClickedOffHint->text(),
+              QStringLiteral("2 pages clicked off print too. To leave them out:"));
+    ui.RadioButton4->setChecked(true);
+    EXPECT_EQ(ui.ClickedOffHint->text(), QString());
+    ui.RadioButton3->setChecked(true);
+    EXPECT_FALSE(ui.ClickedOffHint->text().isEmpty());
+
+    // Only pages of the poster count: one page wide, the clicked-off columns are gone.
+    ui.PageControl1->setCurrentWidget(ui.TabSheet3);
+    ui.BreitEd->setValue(2.0);
+    ui.PageControl1->setCurrentWidget(ui.TabSheet4);
+    EXPECT_EQ(ui.ClickedOffHint->text(),
+              QStringLiteral("1 page clicked off prints too. To leave it out:"));
+    ui.PageControl1->setCurrentWidget(ui.TabSheet3);
+    ui.BreitEd->setValue(1.0);
+    ui.PageControl1->setCurrentWidget(ui.TabSheet4);
+    EXPECT_EQ(ui.ClickedOffHint->text(), QString());
+}
+
 TEST(PrintWindow, LabelsAndTheAssemblySheetAreThePrintPagesChoice)
 {
     if (!testsupport::HaveProgram(QStringLiteral("pdftotext")) ||

@@ -285,6 +285,31 @@ TEST(ModifyWindow, SavingWritesTheTurnedPictureAndReportsAFailure)
     deldib(original);
 }
 
+TEST(ModifyWindow, ATypedExtensionChoosesTheTypeSaved)
+{
+    StartedProgram program;
+    const PictureRecord original = Pattern(40, 30, 24);
+    LoadThroughThePage(program, original);
+
+    // "Files of type" left at its first entry, BMP, and a JPEG name typed.
+    const QString target = testsupport::TestDir() + QStringLiteral("/photo.jpg");
+    SaveAs(program, target, 0);
+    QFile jpeg(target);
+    ASSERT_TRUE(jpeg.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(jpeg.read(3).startsWith("\xFF\xD8\xFF")) << "not a JPEG";
+    // The type written is the one offered next; a name without a known extension keeps the
+    // type chosen in the list.
+    const QString plain = testsupport::TestDir() + QStringLiteral("/photo.picture");
+    SaveAs(program, plain, 3, [](QFileDialog* d) {
+        EXPECT_EQ(d->selectedNameFilter(), d->nameFilters().at(2)) << "JPEG";
+    });
+    QFile tiff(plain);
+    ASSERT_TRUE(tiff.open(QIODevice::ReadOnly));
+    const QByteArray head = tiff.read(2);
+    EXPECT_TRUE(head == "II" || head == "MM") << "not a TIFF";
+    deldib(original);
+}
+
 } // namespace
 
 namespace {

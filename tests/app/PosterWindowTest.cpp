@@ -193,8 +193,14 @@ TEST(PosterWindow, TheTestPageGoesBesideThePosterFile)
     const QString poster = w.Printer->printer().outputFileName();
     const QString test =
         QFileInfo(poster).dir().filePath(QStringLiteral("Kantelberg Poster test page.pdf"));
+    const BoxAnswer box = AnswerNextMessageBox(QMessageBox::Ok);
     w.Form().TestPageBtn->click();
     EXPECT_TRUE(QFileInfo(test).size() > 0) << test.toStdString();
+    // It says where it went.
+    ASSERT_TRUE(box->seen);
+    EXPECT_EQ(box->icon, QMessageBox::Information);
+    EXPECT_EQ(box->text,
+              QStringLiteral("The test page was sent to %1.").arg(QDir::toNativeSeparators(test)));
     EXPECT_FALSE(QFileInfo::exists(poster)); // the poster's file stays as it was
     EXPECT_EQ(w.Printer->printer().outputFileName(), poster);
     EXPECT_FALSE(w.PrintJobRunning);

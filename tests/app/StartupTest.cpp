@@ -83,11 +83,24 @@ TEST(Startup, FileTypeBoxHoldsTheFixedListFromAllPictures)
 {
     StartedProgram program;
     QComboBox* types = program.window->Form().FilterComboBox1;
-    const QStringList expected = {"All pictures", "BMP;DIB;RLE", "IFF;LBM", "JPG;JIF",        "GIF",
-                                  "PCX",          "TGA",         "TIF",     "All files (*.*)"};
+    const QStringList expected = {"All pictures",
+                                  "BMP;DIB;RLE",
+                                  "IFF;LBM",
+                                  "JPG;JIF",
+                                  "GIF",
+                                  "PCX",
+                                  "TGA",
+                                  "TIF",
+                                  "PNG",
+                                  "JPEG;JPE",
+                                  "TIFF",
+                                  "WEBP",
+                                  "QOI",
+                                  "PBM;PGM;PPM;PNM",
+                                  "All files (*.*)"};
     ASSERT_EQ(types->count(), expected.size());
     for (int i = 0; i < types->count(); ++i)
         EXPECT_EQ(types->itemText(i), expected[i]);
     EXPECT_EQ(types->currentIndex(), 0);
-    EXPECT_EQ(types->itemData(0).toStringList().size(), 11);
+    EXPECT_EQ(types->itemData(0).toStringList().size(), 21);
 }

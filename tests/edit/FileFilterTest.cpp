@@ -1,20 +1,51 @@
 #include "FileFilter.h"
+#include "GrafikRW.h"
+
+#include <QImage>
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 namespace {
 
-TEST(FileFilter, TheLoadFilterHasNineEntries)
+TEST(FileFilter, TheLoadFilterKeepsItsEntriesAndAddsTheOtherTypes)
 {
     const auto entries = ParseFilter(QString::fromLatin1(kLoadFilter));
-    ASSERT_EQ(entries.size(), 9u);
+    ASSERT_EQ(entries.size(), 15u);
     EXPECT_EQ(entries[0].description, "All pictures");
-    EXPECT_EQ(entries[0].masks.size(), 11);
+    EXPECT_EQ(entries[0].masks.mid(0, 11),
+              QStringList({"*.BMP", "*.DIB", "*.RLE", "*.IFF", "*.LBM", "*.JPG", "*.JIF", "*.GIF",
+                           "*.PCX", "*.TGA", "*.TIF"}));
     EXPECT_EQ(entries[1].description, "BMP;DIB;RLE");
     EXPECT_EQ(entries[1].masks, QStringList({"*.BMP", "*.DIB", "*.RLE"}));
-    EXPECT_EQ(entries[8].description, "All files (*.*)");
-    EXPECT_EQ(entries[8].masks, QStringList({"*.*"}));
+    EXPECT_EQ(entries[7].description, "TIF");
+    EXPECT_EQ(entries[8].description, "PNG");
+    EXPECT_EQ(entries[14].description, "All files (*.*)");
+    EXPECT_EQ(entries[14].masks, QStringList({"*.*"}));
     EXPECT_EQ(ParseFilter("A|*.X|dangling").size(), 1u);
+}
+
+TEST(FileFilter, AllPicturesListsEveryFileThePictureReaderTakes)
+{
+    const QStringList all = ParseFilter(QString::fromLatin1(kLoadFilter)).front().masks;
+    const std::vector<std::pair<const char*, const char*>> files = {
+        {"a.png", "PNG"},  {"b.PNG", "PNG"},   {"c.jpeg", "JPEG"}, {"d.jpe", "JPEG"},
+        {"e.JPG", "JPEG"}, {"f.tiff", "TIFF"}, {"g.tif", "TIFF"},  {"h.webp", "WEBP"},
+        {"i.ppm", "PPM"},  {"j.pgm", "PGM"},   {"k.pbm", "PBM"},   {"l.Bmp", "BMP"},
+        {"m.gif", "GIF"}};
+    QImage picture(6, 4, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    for (const auto& [name, format] : files) {
+        SCOPED_TRACE(name);
+        if (!picture.save(QString::fromLatin1(name), format))
+            continue; // no writer for it on this machine
+        const PictureRecord read = OpenDib(name, 0);
+        ASSERT_NE(read.Bits, nullptr) << "Velmora reads it";
+        deldib(read);
+        EXPECT_TRUE(MatchesMasks(QString::fromLatin1(name), all)) << "so the list shows it";
+    }
 }
 
 TEST(FileFilter, MatchingIgnoresCase)

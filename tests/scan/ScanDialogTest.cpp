@@ -205,9 +205,12 @@ TEST(ScanDialogs, CancelOrEscapeEndsTheScanQuietlyTheDialogStayingUntilItHasEnde
         const QPointer<ScanProgressDialog> dialog = ProgressOf(window);
         ASSERT_NE(dialog, nullptr);
         const uint32_t value = dialog->scanValue();
+        // It looks for the scanner first, and says it scans once the picture comes.
+        EXPECT_EQ(dialog->labelText(), "Looking for the scanner...");
         ASSERT_TRUE(
             WaitUntil([&] { return !dialog || (dialog->maximum() > 0 && dialog->value() > 0); }));
         ASSERT_NE(dialog, nullptr) << ScanErrorText(value).toStdString();
+        EXPECT_EQ(dialog->labelText(), "Scanning the picture...");
 
         // A second press while it runs is refused politely.
         TWAIN_ScanImage(&window);
