@@ -55,10 +55,14 @@ void TMainForm::UpdatePaperFormat()
     ui->Edit10->setText(texts.bottomEdge);
     ui->Edit1->setText(texts.rightGlue);
     ui->Edit2->setText(texts.bottomGlue);
-    // Where the poster goes, in full also when the line is too short for a long file path.
+    // Where the poster goes, in full also when the line is too short for a long file path, and
+    // the resolution the page plan's lines are drawn at.
     ui->PrinterEd->setText(Printer->description());
     ui->PrinterEd->setCursorPosition(0);
-    ui->PrinterEd->setToolTip(Printer->description());
+    const PrinterMetrics m = Printer->metrics();
+    ui->PrinterEd->setToolTip(
+        m.isValid() ? QStringLiteral("%1, %2 dpi").arg(Printer->description()).arg(m.dpiX)
+                    : Printer->description());
 }
 
 void TMainForm::UpdateOptions(QObject* /*Sender*/)

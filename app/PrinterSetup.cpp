@@ -40,6 +40,10 @@ bool RunPrinterSetup(CurrentPrinter& printer, QWidget* parent)
     }
     if (dialog.exec() != QDialog::Accepted)
         return false;
+    // The dialog offers no resolution for a file: one chosen in place of a queue is the PDF
+    // file's own, not the queue's.
+    if (copy.outputFormat() == QPrinter::PdfFormat && !printer.isPdfFile())
+        copy.setResolution(kPdfFileDpi);
     CurrentPrinter::CopySettings(copy, printer.printer());
     return true;
 }

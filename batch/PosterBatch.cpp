@@ -315,6 +315,15 @@ std::unique_ptr<CurrentPrinter> PrinterFor(const PosterRequest& r, QString& erro
         return nullptr;
     }
     QPrinter& p = printer->printer();
+    if (r.resolution > 0) {
+        // A queue prints at its own resolution.
+        if (!printer->isPdfFile()) {
+            error = QStringLiteral("--resolution is for a PDF file; printer \"%1\" keeps its own")
+                        .arg(p.printerName());
+            return nullptr;
+        }
+        p.setResolution(r.resolution);
+    }
     if (r.paper && !p.setPageSize(QPageSize(*r.paper))) {
         error = QStringLiteral("the printer does not take %1 paper").arg(QPageSize::name(*r.paper));
         return nullptr;

@@ -1,5 +1,6 @@
 #include "PosterRequest.h"
 
+#include "CurrentPrinter.h"
 #include "GrafikRW.h"
 #include "OptionRules.h"
 
@@ -317,6 +318,15 @@ ParsedRequest ParseRequest(const QStringList& arguments)
         QStringLiteral("Paper size by name: A4, A3, Letter, Legal, ... (the printer's own; A4 "
                        "for a PDF file)."),
         QStringLiteral("SIZE"));
+    const QCommandLineOption resolution(
+        QStringLiteral("resolution"),
+        QStringLiteral("The PDF file's device resolution, %1 to %2 dots per inch (%3): the "
+                       "help lines are 2 device pixels wide in dashes of 30. The picture's "
+                       "pixels print as they are at any resolution.")
+            .arg(kPdfFileDpiMin)
+            .arg(kPdfFileDpiMax)
+            .arg(kPdfFileDpi),
+        QStringLiteral("DPI"));
     const QCommandLineOption landscape(QStringLiteral("landscape"),
                                        QStringLiteral("Landscape paper."));
     const QCommandLineOption portrait(
@@ -421,12 +431,11 @@ ParsedRequest ParseRequest(const QStringList& arguments)
                                                                 : QStringLiteral(" (default)."))));
     }
     for (const QCommandLineOption* o :
-         {&glueRight, &glueBottom,     &order,       &off,    &paper,
-          &landscape, &portrait,       &info,        &dryRun, &testPage,
-          &crop,      &rotate,         &mirror,      &flip,   &brightness,
-          &contrast,  &save,           &saveType,    &scan,   &scanMode,
-          &scanDepth, &scanResolution, &scanTimeout, &labels, &assemblySheet,
-          &asStored})
+         {&glueRight, &glueBottom,    &order,    &off,        &paper,          &resolution,
+          &landscape, &portrait,      &info,     &dryRun,     &testPage,       &crop,
+          &rotate,    &mirror,        &flip,     &brightness, &contrast,       &save,
+          &saveType,  &scan,          &scanMode, &scanDepth,  &scanResolution, &scanTimeout,
+          &labels,    &assemblySheet, &asStored})
         add(*o);
     parsed.help = parser.helpText();
     // The program by its name, wherever it was started from: the manual is made from this text.
@@ -721,6 +730,14 @@ ParsedRequest ParseRequest(const QStringList& arguments)
             parsed.error = QStringLiteral("unknown paper size \"%1\"").arg(parser.value(paper));
             return parsed;
         }
+    }
+    if (parser.isSet(resolution) &&
+        !ReadWhole(parser.value(resolution), kPdfFileDpiMin, kPdfFileDpiMax, r.resolution)) {
+        parsed.error = QStringLiteral("--resolution wants dots per inch from %1 to %2, not \"%3\"")
+                           .arg(kPdfFileDpiMin)
+                           .arg(kPdfFileDpiMax)
+                           .arg(parser.value(resolution));
+        return parsed;
     }
     // The test page has no picture to edit or save.
     if (r.testPage && (!r.edits.empty() || !r.saveFile.isEmpty())) {

@@ -95,6 +95,7 @@ struct PosterRequest
 
     std::optional<QPageSize::PageSizeId> paper;
     std::optional<QPageLayout::Orientation> orientation;
+    int32_t resolution = 0; // a PDF file's device pixels per inch; 0: its default
 };
 
 struct ParsedRequest

@@ -30,6 +30,7 @@ CurrentPrinter::~CurrentPrinter() = default;
 void CurrentPrinter::UsePdfFile()
 {
     printer_->setOutputFormat(QPrinter::PdfFormat);
+    printer_->setResolution(kPdfFileDpi);
     printer_->setPageSize(QPageSize(QPageSize::A4));
     printer_->setPageOrientation(QPageLayout::Portrait);
     printer_->setOutputFileName(DefaultPdfPath());

@@ -13,6 +13,13 @@ class QPrinter;
 // Document and file name of the poster when it goes to a PDF file.
 inline constexpr const char* kPosterDocumentName = "Kantelberg Poster";
 
+// The PDF file is a device of this many pixels per inch, so that what the page plan draws in
+// device pixels (the help lines, 2 pixels wide in dashes of 30) has the size on paper of a
+// common office printer's. The tool can choose another within the range.
+inline constexpr int kPdfFileDpi = 300;
+inline constexpr int kPdfFileDpiMin = 150;
+inline constexpr int kPdfFileDpiMax = 1200;
+
 class CurrentPrinter
 {
 public:

@@ -190,6 +190,10 @@ TEST(PosterWindow, TheTestPageGoesBesideThePosterFile)
     StartedProgram program;
     TMainForm& w = *program.window;
     ASSERT_TRUE(w.Printer->isPdfFile()); // the test machine has no printer
+    // The PDF file is a 300 dpi device, and the Options page says so.
+    EXPECT_EQ(w.Printer->metrics().dpiX, 300);
+    EXPECT_TRUE(w.Form().PrinterEd->toolTip().endsWith(QStringLiteral(", 300 dpi")))
+        << w.Form().PrinterEd->toolTip().toStdString();
     const QString poster = w.Printer->printer().outputFileName();
     const QString test =
         QFileInfo(poster).dir().filePath(QStringLiteral("Kantelberg Poster test page.pdf"));
