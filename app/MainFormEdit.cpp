@@ -4,6 +4,7 @@
 #include "ui_MainForm.h"
 
 #include "FileFilter.h"
+#include "FileName.h"
 #include "HKUnit.h"
 #include "Messages.h"
 #include "PictureFacts.h"
@@ -247,7 +248,7 @@ void TMainForm::SaveBtnClick()
     bool saved = false;
     {
         WaitCursor wait;
-        saved = SaveDib(CurrentPicture, QFile::encodeName(name).constData(), formatCode);
+        saved = SaveDib(CurrentPicture, FileNameBytes(name).constData(), formatCode);
     }
     // A picture that did not reach the disk must not pass in silence.
     if (!saved)

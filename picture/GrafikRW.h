@@ -9,6 +9,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+
+#include <QString>
 
 class QPainter;
 
@@ -94,7 +97,7 @@ struct PictureRecord
     uint8_t HasPalette = 0; // 1 when LogPalette and Palette are valid
     LOGPALETTE LogPalette = {};
     HPALETTE Palette = nullptr;
-    PixelShape Reserved3;   // the library's own
+    PixelShape Reserved3; // the library's own
 };
 
 // Number of colour-table entries for a depth: 2, 16, 256, or 0 for any other depth.
@@ -114,8 +117,8 @@ int64_t DIBRowBytes(int32_t width, int32_t bitCount);
 // the colour table of colourSource become its colour table, LogPalette and Palette. Paletted
 // pictures made without a colour source get a grey ramp. Pixels start at 0 (black for 24 bits).
 // Bits is null when the picture can't be made (bad size or depth, or not enough memory).
-PictureRecord newdib(int32_t width, int32_t height, int32_t bitCount, const BITMAPINFO* colourSource,
-                     int32_t colourCount);
+PictureRecord newdib(int32_t width, int32_t height, int32_t bitCount,
+                     const BITMAPINFO* colourSource, int32_t colourCount);
 
 // Releases everything the record owns. A record with null Bits owns nothing.
 void deldib(const PictureRecord& picture);
@@ -127,6 +130,10 @@ PictureRecord OpenDib(const char* fileName, int32_t formatCode);
 // A file of that name is replaced only once the whole picture has been written. Returns false
 // when the file could not be written; an existing file is then left as it was.
 bool SaveDib(const PictureRecord& picture, const char* fileName, int32_t formatCode);
+// The same, with the reason for a failure in *reason (the system's words for the file), and
+// given up before the old file is replaced once stopped() says so.
+bool SaveDibFile(const PictureRecord& picture, const char* fileName, int32_t formatCode,
+                 QString* reason, const std::function<bool()>& stopped);
 
 // The writable file types, "description|patterns|description|patterns|...".
 const char* GetDIBSaveFilter();
