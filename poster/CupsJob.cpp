@@ -7,7 +7,13 @@
 
 #include <cups/cups.h>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <thread>
 
 namespace {
@@ -35,6 +41,30 @@ QString ServerName()
     return name;
 }
 
+// Why the scheduler can't be reached: for a socket, the system's words for connecting to it
+// (libcups says "Host is down" for every failure).
+QString UnreachableReason()
+{
+    const char* server = cupsServer();
+    if (server && server[0] == '/') {
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        if (std::strlen(server) < sizeof address.sun_path) {
+            std::strcpy(address.sun_path, server);
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+            if (fd >= 0) {
+                const int failed =
+                    ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+                const int error = errno;
+                ::close(fd);
+                if (failed != 0)
+                    return QString::fromLocal8Bit(std::strerror(error));
+            }
+        }
+    }
+    return LastCupsError("no answer");
+}
+
 // A connection to the scheduler whose every wait is bounded by the timeout and the stop request.
 class Connection
 {
@@ -46,7 +76,7 @@ public:
                              nullptr);
         if (!http_) {
             error_ = QStringLiteral("the print scheduler (%1) cannot be reached: %2")
-                         .arg(ServerName(), LastCupsError("no answer"));
+                         .arg(ServerName(), UnreachableReason());
             return;
         }
         httpSetTimeout(http_, kPollSeconds, &Connection::StillWaiting, this);
@@ -106,22 +136,39 @@ private:
     std::chrono::steady_clock::time_point since_ = std::chrono::steady_clock::now();
 };
 
-// Whether the scheduler's failure was that it could not be reached, rather than an answer.
-bool SchedulerUnreachable(ipp_status_t status)
+struct QueueAnswer
 {
-    return status == IPP_STATUS_ERROR_SERVICE_UNAVAILABLE || status == IPP_STATUS_ERROR_INTERNAL;
-}
+    bool found = false;
+    bool stopped = false; // it takes jobs and keeps them
+};
 
-// A stopped queue accepts the job and keeps it; the user should know it will not print yet.
-bool QueueStopped(Connection& c, const QByteArray& queue)
+// The queue by its name (a printer or a class), or the default destination for an empty name,
+// asked on the connection itself: libcups's own look-up asks again on a connection of its own,
+// without a timeout, when the first answer does not come. False when there was no answer.
+bool AskQueue(Connection& c, const QByteArray& queue, QueueAnswer* answer)
 {
-    cups_dest_t* dest = cupsGetNamedDest(c.Call(), queue.constData(), nullptr);
-    if (!dest)
-        return false;
-    const char* state = cupsGetOption("printer-state", dest->num_options, dest->options);
-    const bool stopped = state && QByteArray(state) == QByteArray::number(IPP_PSTATE_STOPPED);
-    cupsFreeDests(1, dest);
-    return stopped;
+    ipp_t* request =
+        ippNewRequest(queue.isEmpty() ? IPP_OP_CUPS_GET_DEFAULT : IPP_OP_GET_PRINTER_ATTRIBUTES);
+    if (!queue.isEmpty()) {
+        char uri[HTTP_MAX_URI];
+        httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0,
+                         "/printers/%s", queue.split('/').front().constData()); // no instance
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    }
+    static const char* const wanted[] = {"printer-name", "printer-state"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                  int(std::size(wanted)), nullptr, wanted);
+    ipp_t* response = cupsDoRequest(c.Call(), request, "/");
+    const ipp_status_t status = cupsLastError();
+    if (!response || status > IPP_STATUS_OK_CONFLICTING) {
+        ippDelete(response);
+        return status == IPP_STATUS_ERROR_NOT_FOUND && !c.givenUp();
+    }
+    answer->found = true;
+    answer->stopped = ippGetInteger(ippFindAttribute(response, "printer-state", IPP_TAG_ENUM), 0) ==
+                      IPP_PSTATE_STOPPED;
+    ippDelete(response);
+    return true;
 }
 
 } // namespace
@@ -144,17 +191,14 @@ CupsLookup LookUpCupsQueue(const QString& queue)
         lookup.error = c.error();
         return lookup;
     }
-    const QByteArray name = queue.toUtf8();
-    cups_dest_t* dest =
-        cupsGetNamedDest(c.Call(), queue.isEmpty() ? nullptr : name.constData(), nullptr);
-    if (dest) {
-        lookup.found = true;
-        cupsFreeDests(1, dest);
+    QueueAnswer answer;
+    if (AskQueue(c, queue.toUtf8(), &answer)) {
+        lookup.found = answer.found;
     } else if (c.givenUp()) {
         lookup.error = c.error();
         lookup.timedOut = true;
-    } else if (SchedulerUnreachable(cupsLastError())) {
-        lookup.error = QStringLiteral("the print scheduler (%1) cannot be reached: %2")
+    } else {
+        lookup.error = QStringLiteral("the print scheduler (%1) did not answer: %2")
                            .arg(ServerName(), LastCupsError("no answer"));
     }
     return lookup;
@@ -212,7 +256,8 @@ CupsJobResult SubmitPdfToCups(const QString& queue, const QString& title, QIODev
     if (cupsFinishDocument(c.Call(), name.constData()) > IPP_STATUS_OK_CONFLICTING)
         return fail(c.Failure("The printer did not accept the document."));
     result.jobId = job;
-    result.queued = QueueStopped(c, name);
+    QueueAnswer answer;
+    result.queued = AskQueue(c, name, &answer) && answer.stopped;
     return result;
 }
 

@@ -16,9 +16,12 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstring>
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -209,4 +212,94 @@ TEST(batch_reasons, WritingFailuresNameTheSystemsReason)
     EXPECT_TRUE(QDir(QStringLiteral("locked"))
                     .isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
     ::chmod("locked", 0755);
+}
+
+namespace {
+
+// A Unix socket at the path, listening or not; closed with the object.
+class SchedulerSocket
+{
+public:
+    SchedulerSocket(const QByteArray& path, bool listening)
+    {
+        fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+        bound_ = fd_ >= 0 &&
+                 ::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+                 (!listening || ::listen(fd_, 8) == 0);
+        if (!listening && fd_ >= 0) {
+            ::close(fd_); // the socket's file stays, with nobody behind it
+            fd_ = -1;
+        }
+    }
+    ~SchedulerSocket()
+    {
+        if (client_ >= 0)
+            ::close(client_);
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    bool bound() const { return bound_; }
+    // Takes the first caller's connection and never answers it.
+    bool Accept()
+    {
+        client_ = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+        return client_ >= 0;
+    }
+
+private:
+    int fd_ = -1;
+    int client_ = -1;
+    bool bound_ = false;
+};
+
+} // namespace
+
+// A scheduler that is gone is not a missing queue: the line says that it can't be reached and
+// why. One that hangs is given up after the timeout, and a signal ends the wait at once.
+TEST(batch_reasons, APrintSchedulerGoneOrHungIsSaidSoAndDoesNotHoldTheTool)
+{
+    SaveSmallPicture("pic.bmp");
+    const QByteArray dead = QDir::current().filePath(QStringLiteral("dead.sock")).toLocal8Bit();
+    const SchedulerSocket gone(dead, false);
+    ASSERT_TRUE(gone.bound());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("CUPS_SERVER"), QString::fromLocal8Bit(dead));
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(VELMORA_POSTER),
+                  {QStringLiteral("pic.bmp"), QStringLiteral("--printer"), QStringLiteral("q")});
+    ASSERT_TRUE(process.waitForFinished(120000));
+    EXPECT_EQ(process.exitCode(), 1);
+    EXPECT_EQ(process.readAllStandardError(), "velmora-poster: the print scheduler (" + dead +
+                                                  ") cannot be reached: Connection refused\n");
+
+    const QByteArray hung = QDir::current().filePath(QStringLiteral("hung.sock")).toLocal8Bit();
+    SchedulerSocket silent(hung, true);
+    ASSERT_TRUE(silent.bound());
+    env.insert(QStringLiteral("CUPS_SERVER"), QString::fromLocal8Bit(hung));
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(VELMORA_POSTER),
+                  {QStringLiteral("pic.bmp"), QStringLiteral("--printer"), QStringLiteral("q"),
+                   QStringLiteral("--cups-timeout"), QStringLiteral("1")});
+    ASSERT_TRUE(process.waitForFinished(120000));
+    EXPECT_EQ(process.exitCode(), 1);
+    EXPECT_EQ(process.readAllStandardError(),
+              "velmora-poster: the print scheduler (" + hung + ") did not answer for 1 s\n");
+
+    // With the default timeout of half a minute, SIGTERM once the tool is waiting on the
+    // scheduler: it ends well before that.
+    SchedulerSocket again(hung + "2", true);
+    ASSERT_TRUE(again.bound());
+    env.insert(QStringLiteral("CUPS_SERVER"), QString::fromLocal8Bit(hung + "2"));
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(VELMORA_POSTER),
+                  {QStringLiteral("pic.bmp"), QStringLiteral("--printer"), QStringLiteral("q")});
+    ASSERT_TRUE(again.Accept());
+    ::kill(pid_t(process.processId()), SIGTERM);
+    ASSERT_TRUE(process.waitForFinished(15000)) << "the look-up did not stop";
+    EXPECT_EQ(process.exitCode(), 128 + SIGTERM);
+    EXPECT_EQ(process.readAllStandardError(), QByteArray("velmora-poster: stopped by SIGTERM\n"));
 }
