@@ -2,6 +2,7 @@
 // rename, file names that are not UTF-8, and writes that fail for a reason the system knows.
 #include "FileName.h"
 #include "GrafikRW.h"
+#include "SaneTestConfig.h"
 
 #include "TestSupport.h"
 #include "ToolRun.h"
@@ -302,4 +303,46 @@ TEST(batch_reasons, APrintSchedulerGoneOrHungIsSaidSoAndDoesNotHoldTheTool)
     ASSERT_TRUE(process.waitForFinished(15000)) << "the look-up did not stop";
     EXPECT_EQ(process.exitCode(), 128 + SIGTERM);
     EXPECT_EQ(process.readAllStandardError(), QByteArray("velmora-poster: stopped by SIGTERM\n"));
+}
+
+namespace {
+
+// Whether the process has a child: velmora-poster's scanner helper.
+bool HasChild(qint64 pid)
+{
+    const QByteArray parent = QByteArray::number(pid);
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> rest = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (rest.size() > 1 && rest[1] == parent)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+// A scan that would take 20 seconds ends at the first SIGINT, with one line, well before.
+TEST(batch_stop, ASignalEndsAScan)
+{
+    // Small reads, each held back 2 s: the scan takes 20 seconds.
+    const SaneTestConfig sane(
+        {QStringLiteral("read-limit true"), QStringLiteral("read-limit-size 64"),
+         QStringLiteral("read-delay true"), QStringLiteral("read-delay-duration 2000000")});
+    QProcess process;
+    process.start(QStringLiteral(VELMORA_POSTER),
+                  {QStringLiteral("--scan"), QStringLiteral("test:0"), QStringLiteral("--info")});
+    ASSERT_TRUE(process.waitForStarted());
+    const QDeadlineTimer deadline(60000);
+    while (!HasChild(process.processId()) && !deadline.hasExpired())
+        QThread::msleep(10);
+    ASSERT_TRUE(HasChild(process.processId())) << "the scanner helper did not start";
+    ::kill(pid_t(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(10000)) << "the scan did not stop";
+    EXPECT_EQ(process.exitCode(), 128 + SIGINT);
+    EXPECT_TRUE(process.readAllStandardOutput().isEmpty());
+    EXPECT_EQ(process.readAllStandardError(), QByteArray("velmora-poster: stopped by SIGINT\n"));
 }
