@@ -107,6 +107,9 @@ TEST(batch_names, NamesThatAreNotUtf8AreKeptAsBytes)
     // A message shows such a name readably.
     EXPECT_EQ(RunShell(QStringLiteral("\"$(printf 'gone\\377.bmp')\" --info")), 1);
     EXPECT_EQ(Bytes("err.txt"), QByteArray("velmora-poster: gone\\xFF.bmp: no such file\n"));
+    // Qt's removal of the test folder could not name these.
+    for (const char* made : {"bad\xFF\xFE.bmp", "s\xFFved.png", "o\xFFut.pdf"})
+        ::unlink(made);
 }
 
 // SIGTERM or Ctrl+C once the saved picture is all on disk under its temporary name, just before
