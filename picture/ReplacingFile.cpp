@@ -108,31 +108,38 @@ bool ReplacingFile::open()
     return QIODevice::open(QIODevice::WriteOnly | QIODevice::Unbuffered);
 }
 
-bool ReplacingFile::WriteOut()
+bool ReplacingFile::WriteAll(const char* data, qint64 size)
 {
-    const char* data = buffer_.constData();
-    qsizetype left = buffer_.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd_, data, size_t(left));
+    while (size > 0) {
+        const ssize_t written = ::write(fd_, data, size_t(size));
         if (written < 0) {
             if (errno == EINTR)
                 continue;
             return Fail(errno);
         }
         data += written;
-        left -= written;
+        size -= written;
     }
-    buffer_.clear();
     return true;
+}
+
+bool ReplacingFile::WriteOut()
+{
+    const bool written = WriteAll(buffer_.constData(), buffer_.size());
+    buffer_.clear();
+    return written;
 }
 
 qint64 ReplacingFile::writeData(const char* data, qint64 size)
 {
     if (failed_ || fd_ < 0)
         return -1;
-    buffer_.append(data, size);
-    if (buffer_.size() >= kBufferSize && !WriteOut())
+    if (buffer_.size() + size > kBufferSize && !WriteOut())
         return -1;
+    // A large piece (a whole saved picture) goes out as it is, not through the buffer.
+    if (size >= kBufferSize)
+        return WriteAll(data, size) ? size : -1;
+    buffer_.append(data, size);
     return size;
 }
 

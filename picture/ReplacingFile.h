@@ -34,6 +34,7 @@ protected:
 
 private:
     bool Fail(int error);
+    bool WriteAll(const char* data, qint64 size);
     bool WriteOut();
     bool Finish();
 
