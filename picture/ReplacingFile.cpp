@@ -87,6 +87,14 @@ bool ReplacingFile::open()
         if (fd_ < 0)
             return Fail(errno);
     } else {
+        // A link is followed: the file it names is replaced, and the link stays.
+        struct stat link = {};
+        if (exists && ::lstat(name_.constData(), &link) == 0 && S_ISLNK(link.st_mode)) {
+            if (char* target = ::realpath(name_.constData(), nullptr)) {
+                name_ = target;
+                std::free(target);
+            }
+        }
         // A file its owner made read-only is not replaced behind their back.
         if (exists && ::access(name_.constData(), W_OK) != 0)
             return Fail(errno);

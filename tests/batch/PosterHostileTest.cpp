@@ -107,6 +107,14 @@ TEST(batch_names, NamesThatAreNotUtf8AreKeptAsBytes)
     // A message shows such a name readably.
     EXPECT_EQ(RunShell(QStringLiteral("\"$(printf 'gone\\377.bmp')\" --info")), 1);
     EXPECT_EQ(Bytes("err.txt"), QByteArray("velmora-poster: gone\\xFF.bmp: no such file\n"));
+    // A link is followed: the file it names is replaced, the link stays.
+    ASSERT_EQ(::symlink("s\xFFved.png", "link.png"), 0);
+    EXPECT_EQ(RunShell(QStringLiteral("%1 --save link.png --save-type bmp").arg(in)), 0)
+        << Bytes("err.txt").constData();
+    struct stat link = {};
+    EXPECT_TRUE(::lstat("link.png", &link) == 0 && S_ISLNK(link.st_mode));
+    EXPECT_EQ(StartOf("s\xFFved.png", 2), QByteArray("BM"));
+
     // Qt's removal of the test folder could not name these.
     for (const char* made : {"bad\xFF\xFE.bmp", "s\xFFved.png", "o\xFFut.pdf"})
         ::unlink(made);
