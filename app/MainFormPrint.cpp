@@ -125,14 +125,9 @@ void TMainForm::ShowWhereItWent(const PrintResult& result)
 
 void TMainForm::LookAtFollowedJob()
 {
+    // A look still on its way is awaited; its answer asks for the next.
     if (FollowedJob <= 0 || JobLook.isRunning())
         return;
-    if (!JobFollowTimer.isSingleShot()) {
-        JobFollowTimer.setSingleShot(true);
-        connect(&JobFollowTimer, &QTimer::timeout, this, &TMainForm::LookAtFollowedJob);
-        connect(&JobLook, &QFutureWatcher<CupsJobState>::finished, this,
-                [this] { ShowFollowedJob(JobLook.result()); });
-    }
     const int job = FollowedJob;
     JobLook.setFuture(QtConcurrent::run([job] {
         CupsJobState state = QueryCupsJob(job, kJobLookTimeout);
@@ -143,9 +138,13 @@ void TMainForm::LookAtFollowedJob()
 
 void TMainForm::ShowFollowedJob(const CupsJobState& state)
 {
-    // A job the label no longer shows, or a look that failed (tried again), changes nothing.
-    if (state.jobId != FollowedJob || FollowedJob <= 0)
+    if (FollowedJob <= 0)
         return;
+    // A job the label no longer shows: the one it shows now is looked at.
+    if (state.jobId != FollowedJob) {
+        LookAtFollowedJob();
+        return;
+    }
     if (state.ended()) {
         FollowedJob = 0;
         ShowResultText(*ui->PrintResultLabel,

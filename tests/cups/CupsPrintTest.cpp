@@ -18,6 +18,8 @@
 #include "PrinterMetrics.h"
 #include "PrinterSetup.h"
 #include "TestSupport.h"
+#include "WindowTestSupport.h"
+#include "ui_MainForm.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -965,4 +967,37 @@ TEST_F(CupsQueue, WaitFollowsTheJobAndAJobThePrinterAbortsFails)
         << printedOut.toStdString();
     scheduler_->RemoveQueue(failing.name);
     scheduler_->RemoveQueue(good.name);
+}
+
+// The Print page says a job handed to CUPS is queued, and then, while it shows the job, how it
+// ended: here aborted by its printer, with CUPS's reason.
+TEST_F(CupsQueue, ThePrintPageFollowsItsJobToItsEnd)
+{
+    const PrivateScheduler::Queue failing =
+        scheduler_->AddFailingQueue(QStringLiteral("smouldering"));
+    ASSERT_FALSE(failing.name.isEmpty()) << failing.error.toStdString();
+    StartedProgram program;
+    TMainForm& w = *program.window;
+    Ui::MainForm& ui = w.Form();
+    QPrinter& printer = w.Printer->printer();
+    printer.setOutputFormat(QPrinter::NativeFormat);
+    printer.setPrinterName(failing.name);
+    ASSERT_FALSE(w.Printer->isPdfFile());
+    ui.PrintBtn->click();
+    const QString sent = ui.PrintResultLabel->toolTip();
+    EXPECT_TRUE(sent.contains(
+        QRegularExpression(QStringLiteral("^Sent to smouldering, job \\d+ \\(queued\\)$"))))
+        << sent.toStdString();
+    const QDeadlineTimer deadline(kJobSeconds * 1000);
+    while (ui.PrintResultLabel->toolTip() == sent && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(20);
+    }
+    const QString ended = ui.PrintResultLabel->toolTip();
+    EXPECT_TRUE(ended.startsWith(QStringLiteral("Not printed on smouldering, job ")))
+        << ended.toStdString();
+    EXPECT_TRUE(ended.contains(QStringLiteral(": aborted")) &&
+                ended.contains(QStringLiteral("The paper is on fire.")))
+        << ended.toStdString();
+    scheduler_->RemoveQueue(failing.name);
 }
