@@ -30,7 +30,7 @@ constexpr int kSignalStatusBase = 128;
 // After the first signal the run has this long to end by its own checks (its temporary files
 // removed, a CUPS job cancelled); a step that can't be cut (a decoder, an encoder, a call into
 // Qt's printing) is then left, its temporary files removed, by ending the process.
-constexpr auto kStopGrace = std::chrono::milliseconds(850);
+constexpr auto kStopGrace = std::chrono::milliseconds(600);
 
 volatile std::sig_atomic_t g_signal = 0;
 int g_stopPipe[2] = {-1, -1};
