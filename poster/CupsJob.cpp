@@ -307,10 +307,12 @@ CupsJobState QueryCupsJob(int jobId, std::chrono::milliseconds timeout)
         break;
     }
     QStringList reasons;
+    // "processing-to-stop-point" tells of the way to the end, not why it ended.
     if (ipp_attribute_t* r = ippFindAttribute(response, "job-state-reasons", IPP_TAG_KEYWORD))
         for (int i = 0; i < ippGetCount(r); ++i)
             if (const char* reason = ippGetString(r, i, nullptr);
-                reason && qstrcmp(reason, "none") != 0)
+                reason && qstrcmp(reason, "none") != 0 &&
+                qstrcmp(reason, "processing-to-stop-point") != 0)
                 reasons << QString::fromUtf8(reason);
     state.reason = reasons.join(QStringLiteral(", "));
     if (ipp_attribute_t* m = ippFindAttribute(response, "job-printer-state-message", IPP_TAG_TEXT))
