@@ -60,6 +60,12 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui:
     connect(&DirectoryWatch, &QFileSystemWatcher::directoryChanged, this,
             [this] { DirectoryChanged(); });
     ShowDirectory(QDir::currentPath());
+
+    // The Print page's CUPS job is looked at again a second after each answer that it waits.
+    JobFollowTimer.setSingleShot(true);
+    connect(&JobFollowTimer, &QTimer::timeout, this, &TMainForm::LookAtFollowedJob);
+    connect(&JobLook, &QFutureWatcher<CupsJobState>::finished, this,
+            [this] { ShowFollowedJob(JobLook.result()); });
 }
 
 TMainForm::~TMainForm()

@@ -7,6 +7,7 @@
 //   MainFormPrint.cpp    page preview and print job
 #pragma once
 
+#include "CupsJob.h"
 #include "CurrentPrinter.h"
 #include "EditViewState.h"
 #include "FinishedSize.h"
@@ -19,7 +20,9 @@
 
 #include <QDialog>
 #include <QFileSystemWatcher>
+#include <QFutureWatcher>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include <cstdint>
@@ -27,6 +30,7 @@
 
 class QDoubleSpinBox;
 class QFileDialog;
+class QListWidgetItem;
 class QPainter;
 class QSessionManager;
 class TAboutBox;
@@ -216,6 +220,17 @@ private:
     bool TakesDrops() const;
     // Reads the file in place of the current picture, or says it couldn't.
     bool LoadPicture(const QString& path);
+    // The CUPS job the Print page shows is looked at on a worker until it has ended: the
+    // label then says how, with CUPS's reason.
+    void LookAtFollowedJob();
+    void ShowFollowedJob(const CupsJobState& state);
+    int FollowedJob = 0; // 0: none shown
+    QString FollowedWhere;
+    QTimer JobFollowTimer;
+    QFutureWatcher<CupsJobState> JobLook;
+    // The file list's lines carry the name as the system has it; the text is for reading.
+    static QString FileOfItem(const QListWidgetItem& item);
+    QListWidgetItem* FileItem(const QString& name) const;
     void ConnectHandlers();
     void ShowArtwork();
     void CloseHelp();

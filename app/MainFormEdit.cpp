@@ -4,6 +4,7 @@
 #include "ui_MainForm.h"
 
 #include "FileFilter.h"
+#include "FileName.h"
 #include "HKUnit.h"
 #include "Messages.h"
 #include "PictureFacts.h"
@@ -243,7 +244,7 @@ void TMainForm::SaveBtnClick()
         return;
     const QString name = SaveDialog1->selectedFiles().constFirst();
     lastSaveName = name;
-    const QByteArray fileName = QFile::encodeName(name);
+    const QByteArray fileName = FileNameBytes(name);
     // A typed extension of a type Velmora writes wins over the type left chosen in the list, and
     // is the type offered next time.
     const int32_t formatCode = SaveCodeForDialog(

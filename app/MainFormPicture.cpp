@@ -4,6 +4,7 @@
 
 #include "EditGeometry.h"
 #include "FileFilter.h"
+#include "FileName.h"
 #include "Messages.h"
 #include "PictureFacts.h"
 #include "PictureOps.h"
@@ -16,11 +17,14 @@
 #include <QStyle>
 #include <QStyledItemDelegate>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kPathRole = Qt::UserRole;
 constexpr int kIndentRole = Qt::UserRole + 1;
-constexpr int kIndentStep = 10; // pixels per level of the directory list
+constexpr int kFileRole = Qt::UserRole; // of the file list: the name as the system has it
+constexpr int kIndentStep = 10;         // pixels per level of the directory list
 
 // Draws each line of the directory list that many steps in, as the classic list does.
 class IndentedLines : public QStyledItemDelegate
@@ -111,14 +115,20 @@ void TMainForm::ShowMatchingFiles()
     const QStringList masks = ui->FilterComboBox1->currentData().toStringList();
     // The chosen file stays chosen when the list is read again.
     const QListWidgetItem* chosen = ui->FileListBox1->currentItem();
-    const QString keep = chosen ? chosen->text() : QString();
+    const QString keep = chosen ? FileOfItem(*chosen) : QString();
     ui->FileListBox1->clear();
-    const QDir dir = QDir::current();
-    for (const QString& name : dir.entryList(QDir::Files, QDir::Name | QDir::IgnoreCase))
+    // By their bytes: a name that is not UTF-8 is listed readably and opens as it is.
+    QStringList names = FileNamesIn(QStringLiteral("."));
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        const int order = a.compare(b, Qt::CaseInsensitive);
+        return order != 0 ? order < 0 : a < b;
+    });
+    for (const QString& name : names)
         if (MatchesMasks(name, masks)) {
-            ui->FileListBox1->addItem(name);
+            auto* item = new QListWidgetItem(FileNameText(name), ui->FileListBox1);
+            item->setData(kFileRole, name);
             if (name == keep)
-                ui->FileListBox1->setCurrentRow(ui->FileListBox1->count() - 1);
+                ui->FileListBox1->setCurrentItem(item);
         }
 }
 
@@ -134,12 +144,26 @@ void TMainForm::DirectoryChanged()
     ShowDirectory(dir.absolutePath());
 }
 
+QString TMainForm::FileOfItem(const QListWidgetItem& item)
+{
+    const QVariant name = item.data(kFileRole);
+    return name.isValid() ? name.toString() : item.text();
+}
+
+QListWidgetItem* TMainForm::FileItem(const QString& name) const
+{
+    for (int row = 0; row < ui->FileListBox1->count(); ++row)
+        if (QListWidgetItem* item = ui->FileListBox1->item(row); FileOfItem(*item) == name)
+            return item;
+    return nullptr;
+}
+
 void TMainForm::FileListBox1DblClick()
 {
     const QListWidgetItem* item = ui->FileListBox1->currentItem();
     if (!item)
         return;
-    LoadPicture(item->text());
+    LoadPicture(FileOfItem(*item));
 }
 
 bool TMainForm::LoadPicture(const QString& path)
@@ -147,7 +171,7 @@ bool TMainForm::LoadPicture(const QString& path)
     // A photo comes in upright by its orientation tag, as every viewer shows it.
     const int orientation = PictureOrientationOfFile(path);
     const PictureRecord loaded =
-        TakeUpright(OpenDib(QFile::encodeName(path).constData(), 0), orientation);
+        TakeUpright(OpenDib(FileNameBytes(path).constData(), 0), orientation);
     if (!TakeOverPicture(loaded)) {
         ShowMessage(this, QStringLiteral("Couldn't load file!"));
         return false;
@@ -167,21 +191,24 @@ bool TMainForm::OpenPictureFile(const QString& path)
 {
     // The load page opens the file's folder with the file chosen, as if it had been picked
     // there; a type the chosen filter hides shows under "All files (*.*)".
-    const QFileInfo file(path);
-    if (file.isFile()) {
-        ShowDirectory(file.absolutePath());
-        if (QDir::cleanPath(OpenDirectory) == QDir::cleanPath(file.absolutePath())) {
-            QList<QListWidgetItem*> found =
-                ui->FileListBox1->findItems(file.fileName(), Qt::MatchExactly);
-            if (found.isEmpty() && ui->FilterComboBox1->count() > 0) {
+    // By the name's bytes, which QFileInfo would decode as UTF-8.
+    const QString absolute = AbsoluteFileName(path);
+    const qsizetype slash = absolute.lastIndexOf(QLatin1Char('/'));
+    const QString folder = slash > 0 ? absolute.left(slash) : QStringLiteral("/");
+    const QString name = absolute.mid(slash + 1);
+    if (IsRegularFileName(absolute)) {
+        ShowDirectory(folder);
+        if (QDir::cleanPath(OpenDirectory) == QDir::cleanPath(folder)) {
+            QListWidgetItem* found = FileItem(name);
+            if (!found && ui->FilterComboBox1->count() > 0) {
                 ui->FilterComboBox1->setCurrentIndex(ui->FilterComboBox1->count() - 1);
-                found = ui->FileListBox1->findItems(file.fileName(), Qt::MatchExactly);
+                found = FileItem(name);
             }
-            if (!found.isEmpty())
-                ui->FileListBox1->setCurrentItem(found.constFirst());
+            if (found)
+                ui->FileListBox1->setCurrentItem(found);
         }
     }
-    return LoadPicture(file.absoluteFilePath());
+    return LoadPicture(absolute);
 }
 
 void TMainForm::FileListBox1KeyDown(int& Key, Qt::KeyboardModifiers /*Shift*/)

@@ -2,6 +2,7 @@
 #include "MainForm.h"
 #include "ui_MainForm.h"
 
+#include "FileName.h"
 #include "Messages.h"
 #include "PagePreview.h"
 #include "PrintJob.h"
@@ -9,8 +10,10 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QLabel>
 #include <QPrinter>
 #include <QScopedValueRollback>
+#include <QtConcurrent/QtConcurrentRun>
 
 void TMainForm::VorschauBoxPaint(QPainter& Canvas)
 {
@@ -72,6 +75,7 @@ void TMainForm::PrintBtnClick()
     }
     ui->PrintResultLabel->clear();
     ui->PrintResultLabel->setToolTip(QString());
+    FollowedJob = 0; // the label no longer shows it
 
     ui->ProgressBar1->setValue(0);
     ui->ProgressBar1->setMaximum(Geometry.PagesAcross * Geometry.PagesDown);
@@ -94,18 +98,29 @@ void TMainForm::PrintBtnClick()
     ShowWhereItWent(result);
 }
 
+namespace {
+
+// A look at a job must not hold the window long when the scheduler hangs.
+constexpr auto kJobLookTimeout = std::chrono::seconds(5);
+constexpr int kJobLookIntervalMs = 1000;
+
+void ShowResultText(QLabel& label, const QString& text)
+{
+    // A long path is cut in the middle; the whole of it is in the tooltip.
+    label.setText(label.fontMetrics().elidedText(text, Qt::ElideMiddle, label.width()));
+    label.setToolTip(text);
+}
+
+} // namespace
+
 QString TMainForm::WhereItWent(const PrintResult& result) const
 {
     const QPrinter& printer = Printer->printer();
     QString where;
     if (Printer->isPdfFile())
-        where = QDir::toNativeSeparators(printer.outputFileName());
+        where = FileNameText(printer.outputFileName());
     else if (result.jobId > 0)
-        where = QStringLiteral("%1, job %2%3")
-                    .arg(printer.printerName())
-                    .arg(result.jobId)
-                    .arg(result.queued ? QStringLiteral(" (queued: the printer is stopped)")
-                                       : QString());
+        where = QStringLiteral("%1, job %2").arg(printer.printerName()).arg(result.jobId);
     else
         where = printer.printerName();
     return where;
@@ -113,11 +128,52 @@ QString TMainForm::WhereItWent(const PrintResult& result) const
 
 void TMainForm::ShowWhereItWent(const PrintResult& result)
 {
-    const QString text = QStringLiteral("Sent to ") + WhereItWent(result);
-    // A long path is cut in the middle; the whole of it is in the tooltip.
-    ui->PrintResultLabel->setText(ui->PrintResultLabel->fontMetrics().elidedText(
-        text, Qt::ElideMiddle, ui->PrintResultLabel->width()));
-    ui->PrintResultLabel->setToolTip(text);
+    const QString where = WhereItWent(result);
+    QString text = QStringLiteral("Sent to ") + where;
+    // Handed to CUPS is not printed: the job is followed while the label shows it.
+    if (!Printer->isPdfFile() && result.jobId > 0) {
+        text += result.queued ? QStringLiteral(" (queued: the printer is stopped)")
+                              : QStringLiteral(" (queued)");
+        FollowedJob = result.jobId;
+        FollowedWhere = where;
+        LookAtFollowedJob();
+    }
+    ShowResultText(*ui->PrintResultLabel, text);
+}
+
+void TMainForm::LookAtFollowedJob()
+{
+    // A look still on its way is awaited; its answer asks for the next.
+    if (FollowedJob <= 0 || JobLook.isRunning())
+        return;
+    const int job = FollowedJob;
+    JobLook.setFuture(QtConcurrent::run([job] {
+        CupsJobState state = QueryCupsJob(job, kJobLookTimeout);
+        state.jobId = job;
+        return state;
+    }));
+}
+
+void TMainForm::ShowFollowedJob(const CupsJobState& state)
+{
+    if (FollowedJob <= 0)
+        return;
+    // A job the label no longer shows: the one it shows now is looked at.
+    if (state.jobId != FollowedJob) {
+        LookAtFollowedJob();
+        return;
+    }
+    if (state.ended()) {
+        FollowedJob = 0;
+        ShowResultText(*ui->PrintResultLabel,
+                       state.stage == CupsJobState::Stage::Completed
+                           ? QStringLiteral("Printed on ") + FollowedWhere + QStringLiteral(": ") +
+                                 CupsJobStateText(state)
+                           : QStringLiteral("Not printed on ") + FollowedWhere +
+                                 QStringLiteral(": ") + CupsJobStateText(state));
+        return;
+    }
+    JobFollowTimer.start(kJobLookIntervalMs);
 }
 
 void TMainForm::RadioButton4Click() {}

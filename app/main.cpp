@@ -1,5 +1,6 @@
 #include "AboutBoxUnit.h"
 #include "CommandLine.h"
+#include "FileName.h"
 #include "HKUnit.h"
 #include "MainForm.h"
 #include "VelmoraApplication.h"
@@ -35,7 +36,7 @@ QStringList Arguments(int argc, char** argv)
 {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+        arguments << FileNameFromBytes(argv[i]); // a file's name is bytes
     return arguments;
 }
 

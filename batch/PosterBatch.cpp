@@ -1,7 +1,9 @@
 #include "PosterBatch.h"
 
 #include "ColourProfile.h"
+#include "CupsJob.h"
 #include "CurrentPrinter.h"
+#include "FileName.h"
 #include "FinishedSize.h"
 #include "GrafikRW.h"
 #include "OptionRules.h"
@@ -26,6 +28,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <utility>
 
@@ -37,10 +40,35 @@ constexpr int kBadRequest = 2; // as for a bad command line: the request itself 
 // The increment edit's default step; only the size edits' step depends on it, not a size.
 constexpr double kDefaultIncrement = 0.1;
 
+// A run stopped by a signal ends with the one line main() writes, not the step's failure.
 int Fail(QTextStream& err, const QString& message, int status = kFailed)
 {
-    err << "velmora-poster: " << message << Qt::endl;
+    if (!PrintStopRequested())
+        err << "velmora-poster: " << message << Qt::endl;
     return status;
+}
+
+// The steps that can't be cut in the middle (a decoder, an edit) are followed by a look at the
+// stop request.
+bool Stopped()
+{
+    return PrintStopRequested();
+}
+
+// The save's last look at the stop, just before its file takes the name. For the tests of a
+// stop at that point, VELMORA_POSTER_PAUSE_BEFORE_RENAME names a file that is made there, and
+// the save then waits (a minute at most) for a signal.
+bool SaveStopped()
+{
+    static const QByteArray marker = qgetenv("VELMORA_POSTER_PAUSE_BEFORE_RENAME");
+    if (!marker.isEmpty() && !PrintStopRequested()) {
+        QFile made(QFile::decodeName(marker));
+        made.open(QIODevice::WriteOnly);
+        made.close();
+        for (int waited = 0; waited < 6000 && !PrintStopRequested(); ++waited)
+            ::usleep(10000);
+    }
+    return PrintStopRequested();
 }
 
 // Owns a picture from the library for the length of a run.
@@ -87,9 +115,10 @@ const std::pair<bool PrintOptions::*, const char*> kOptionCaptions[] = {
 // A colour profile that was left out is named in profileNote, when given.
 PictureRecord ReadPicture(const QString& path, QString& error, std::string* profileNote = nullptr)
 {
-    const PictureRead read = ReadPictureFile(QFile::encodeName(path).constData());
+    const PictureRead read = ReadPictureFile(FileNameBytes(path).constData());
     if (!read.picture.Bits)
-        error = path + QStringLiteral(": ") + QString::fromStdString(ReadFailureText(read));
+        error = FileNameText(path) + QStringLiteral(": ") +
+                QString::fromStdString(ReadFailureText(read));
     else if (profileNote)
         *profileNote = read.profileNote;
     return read.picture;
@@ -99,7 +128,7 @@ PictureRecord ReadPicture(const QString& path, QString& error, std::string* prof
 void ReportProfileLeftOut(QTextStream& err, const QString& path, const std::string& note)
 {
     if (!note.empty())
-        err << "velmora-poster: " << path
+        err << "velmora-poster: " << FileNameText(path)
             << ": colour profile left out: " << QString::fromStdString(note) << Qt::endl;
 }
 
@@ -223,6 +252,8 @@ int ApplyEdits(const std::vector<EditStep>& edits, HeldPicture& held,
                std::shared_ptr<const JpegSource>& jpeg, QString& error)
 {
     for (const EditStep& step : edits) {
+        if (Stopped())
+            return kFailed;
         PictureRecord& picture = held.get();
         const bool pixels = picture.Bits != nullptr;
         if (!pixels && !jpeg) {
@@ -295,9 +326,16 @@ std::unique_ptr<CurrentPrinter> PrinterFor(const PosterRequest& r, QString& erro
     std::unique_ptr<CurrentPrinter> printer;
     if (!r.outputFile.isEmpty()) {
         printer = std::make_unique<CurrentPrinter>(CurrentPrinter::Start::PdfFile);
-        printer->printer().setOutputFileName(QFileInfo(r.outputFile).absoluteFilePath());
+        printer->printer().setOutputFileName(AbsoluteFileName(r.outputFile));
     } else if (!r.printerName.isEmpty()) {
-        if (QPrinterInfo::printerInfo(r.printerName).isNull()) {
+        // The scheduler is asked first, with a timeout, for a queue it does not have and for
+        // why it could not be asked; Qt's own look-up would wait as long as it hangs.
+        const CupsLookup queue = LookUpCupsQueue(r.printerName);
+        if (!queue.error.isEmpty()) {
+            error = queue.error;
+            return nullptr;
+        }
+        if (!queue.found || QPrinterInfo::printerInfo(r.printerName).isNull()) {
             error = QStringLiteral("no printer named \"%1\"").arg(r.printerName);
             return nullptr;
         }
@@ -308,8 +346,17 @@ std::unique_ptr<CurrentPrinter> PrinterFor(const PosterRequest& r, QString& erro
             return nullptr;
         }
     } else {
+        // Without a scheduler the window's PDF file is used; a scheduler that does not answer
+        // would hold Qt's look-up of the default printer.
+        const CupsLookup queue = LookUpCupsQueue(QString());
+        if (queue.timedOut) {
+            error = queue.error;
+            return nullptr;
+        }
         printer = std::make_unique<CurrentPrinter>();
     }
+    if (Stopped())
+        return nullptr;
     if (!printer->isUsable()) {
         error = QStringLiteral("no printer available");
         return nullptr;
@@ -465,20 +512,34 @@ PosterGeometry FitPosterLikeTheWindow(const PosterRequest& r, const PrinterMetri
     return g;
 }
 
-// A job's outcome: a failure in one line with where it went, a spooler's job by its name.
-int ReportPrinted(const PrintResult& result, const CurrentPrinter& printer, QTextStream& out,
-                  QTextStream& err)
+// A job's outcome: a failure in one line with where it went, a spooler's job by its name. A
+// job handed to CUPS is queued, not printed: with `wait` it is followed to its end, and one
+// that did not print is a failure with CUPS's reason.
+int ReportPrinted(const PrintResult& result, const CurrentPrinter& printer, bool wait,
+                  QTextStream& out, QTextStream& err)
 {
     if (!result.ok()) {
-        const QString where = printer.isPdfFile()
-                                  ? QDir::toNativeSeparators(printer.printer().outputFileName())
-                                  : printer.printer().printerName();
+        const QString where = printer.isPdfFile() ? FileNameText(printer.printer().outputFileName())
+                                                  : printer.printer().printerName();
         return Fail(err, where + QStringLiteral(": ") + result.error);
     }
-    if (result.jobId > 0)
-        out << "Job: " << printer.printer().printerName() << '-' << result.jobId
-            << (result.queued ? " (queued: the printer is stopped)" : "") << Qt::endl;
-    return 0;
+    if (result.jobId <= 0)
+        return 0;
+    const QString job =
+        printer.printer().printerName() + QLatin1Char('-') + QString::number(result.jobId);
+    if (!wait) {
+        out << "Job: " << job << (result.queued ? " (queued: the printer is stopped)" : " (queued)")
+            << Qt::endl;
+        return 0;
+    }
+    const CupsJobState end = FollowCupsJob(result.jobId);
+    if (end.stage == CupsJobState::Stage::Completed) {
+        out << "Job: " << job << " (" << CupsJobStateText(end) << ')' << Qt::endl;
+        return 0;
+    }
+    if (end.stage == CupsJobState::Stage::Unknown)
+        return Fail(err, job + QStringLiteral(": the job's end is not known: ") + end.error);
+    return Fail(err, job + QStringLiteral(": the job was not printed: ") + CupsJobStateText(end));
 }
 
 int RunTestPage(const PosterRequest& r, QTextStream& out, QTextStream& err)
@@ -500,11 +561,13 @@ int RunTestPage(const PosterRequest& r, QTextStream& out, QTextStream& err)
         return 0;
     }
     PrinterPageSink sink(printer->printer());
-    return ReportPrinted(PrintTestPage(sink, m.dpiX, m.dpiY), *printer, out, err);
+    return ReportPrinted(PrintTestPage(sink, m.dpiX, m.dpiY), *printer, r.wait, out, err);
 }
 
 int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
 {
+    if (r.cupsTimeout > 0)
+        SetCupsTimeout(std::chrono::seconds(r.cupsTimeout));
     if (r.testPage)
         return RunTestPage(r, out, err);
     QString error;
@@ -531,12 +594,15 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
             return stored;
         const PictureRecord upright = TakeUpright(stored, applied);
         if (!upright.Bits)
-            error = r.picture + QStringLiteral(": not enough memory to turn it upright");
+            error =
+                FileNameText(r.picture) + QStringLiteral(": not enough memory to turn it upright");
         return upright;
     };
     HeldPicture picture(decode ? readPicture() : PictureRecord());
     if (decode && !picture.get().Bits)
         return Fail(err, error);
+    if (Stopped())
+        return kFailed;
     ReportProfileLeftOut(err, r.picture, profileNote);
     if (jpeg && picture.get().Bits &&
         (jpeg->width != DIBWidth(picture.get()) || jpeg->height != DIBHeight(picture.get())))
@@ -563,9 +629,13 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
     }
     if (!r.saveFile.isEmpty()) {
         if (r.dryRun)
-            out << "Save: " << r.saveFile << " (" << SaveTypeDescription(r.saveCode) << ")\n";
-        else if (!SaveDib(picture.get(), QFile::encodeName(r.saveFile).constData(), r.saveCode))
-            return Fail(err, r.saveFile + QStringLiteral(": Couldn't save file!"));
+            out << "Save: " << FileNameText(r.saveFile) << " (" << SaveTypeDescription(r.saveCode)
+                << ")\n";
+        else if (QString reason; !SaveDibFile(picture.get(), FileNameBytes(r.saveFile).constData(),
+                                              r.saveCode, &reason, &SaveStopped))
+            // The window's words, and the system's reason.
+            return Fail(err, FileNameText(r.saveFile) + QStringLiteral(": Couldn't save file! (") +
+                                 reason + QLatin1Char(')'));
     }
     if (r.action == PosterRequest::Action::Info || !r.print) {
         // How large the poster would be on the printer it would go to, when there is one.
@@ -622,6 +692,8 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
             err << '\r' << QString(40, QLatin1Char(' ')) << '\r' << Qt::flush;
         return result;
     };
+    if (Stopped())
+        return kFailed;
     PrintResult result = print();
     if (result.needsPixels && !PrintStopRequested()) {
         picture.replace(ReadPicture(r.picture, error));
@@ -633,5 +705,5 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
         in.jpeg.reset();
         result = print();
     }
-    return ReportPrinted(result, *printer, out, err);
+    return ReportPrinted(result, *printer, r.wait, out, err);
 }

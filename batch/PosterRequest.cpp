@@ -1,6 +1,7 @@
 #include "PosterRequest.h"
 
 #include "CurrentPrinter.h"
+#include "FileName.h"
 #include "GrafikRW.h"
 #include "OptionRules.h"
 
@@ -284,6 +285,16 @@ ParsedRequest ParseRequest(const QStringList& arguments)
         QStringLiteral("Print to the printer queue NAME. Without this or -o: the default printer, "
                        "or the PDF file the window would use."),
         QStringLiteral("NAME"));
+    const QCommandLineOption wait(
+        QStringLiteral("wait"),
+        QStringLiteral("Follow the printer's job until it is completed, aborted or cancelled and "
+                       "say how it ended, with CUPS's reason; status 1 when it did not print. "
+                       "Without it a job handed to CUPS is reported as queued."));
+    const QCommandLineOption cupsTimeout(
+        QStringLiteral("cups-timeout"),
+        QStringLiteral("Seconds the print scheduler may take to answer before a look-up or a "
+                       "job is given up (30)."),
+        QStringLiteral("SECONDS"));
     const QCommandLineOption width(
         QStringLiteral("width"),
         QStringLiteral("\"Width in pages:\" (0.1 to 100), or the finished poster's width with "
@@ -419,6 +430,8 @@ ParsedRequest ParseRequest(const QStringList& arguments)
     };
     for (const QCommandLineOption* o : {&output, &printer, &width, &height})
         add(*o);
+    add(wait);
+    add(cupsTimeout);
     const PrintOptions defaults;
     for (const Toggle& t : kToggles) {
         const bool onByDefault = defaults.*t.flag == t.onMeansFlag;
@@ -614,11 +627,11 @@ ParsedRequest ParseRequest(const QStringList& arguments)
                 return parsed;
             }
         } else {
-            r.saveCode = SaveCodeForFileName(QFile::encodeName(r.saveFile).constData());
+            r.saveCode = SaveCodeForFileName(FileNameBytes(r.saveFile).constData());
             if (!r.saveCode) {
                 parsed.error = QStringLiteral("--save: the type of \"%1\" is not told by its "
                                               "name; give --save-type (%2)")
-                                   .arg(r.saveFile, SaveTypeNames());
+                                   .arg(FileNameText(r.saveFile), SaveTypeNames());
                 return parsed;
             }
         }
@@ -643,6 +656,13 @@ ParsedRequest ParseRequest(const QStringList& arguments)
             parsed.error = QStringLiteral("-o needs a file name");
             return parsed;
         }
+    }
+    r.wait = parser.isSet(wait);
+    if (parser.isSet(cupsTimeout) &&
+        !ReadWhole(parser.value(cupsTimeout), 1, 24 * 60 * 60, r.cupsTimeout)) {
+        parsed.error = QStringLiteral("--cups-timeout wants seconds from 1 to 86400, not \"%1\"")
+                           .arg(parser.value(cupsTimeout));
+        return parsed;
     }
     if (parser.isSet(printer)) {
         r.printerName = parser.value(printer);

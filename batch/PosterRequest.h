@@ -82,6 +82,8 @@ struct PosterRequest
 
     QString outputFile;  // a PDF file; empty: not asked for
     QString printerName; // a printer queue; empty: not asked for
+    bool wait = false;   // a CUPS job followed to its end
+    int cupsTimeout = 0; // seconds the scheduler may take to answer; 0: the library's own
 
     // The ten check boxes as the user left them, before the option rules apply.
     OptionBoxes boxes;

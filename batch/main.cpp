@@ -1,37 +1,89 @@
 // velmora-poster: prints one picture as a poster from the command line, with the window's
 // computation and defaults.
+#include "FileName.h"
 #include "PosterBatch.h"
 #include "PosterRequest.h"
 #include "PrintJob.h"
+#include "ReplacingFile.h"
+#include "TwainIO2.h"
 
 #include <QGuiApplication>
 #include <QTextStream>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <new>
+#include <string>
+#include <thread>
 
 namespace {
 
 constexpr int kBadCommandLine = 2;
 constexpr int kFailed = 1;
 constexpr int kSignalStatusBase = 128;
+// After the first signal the run has this long to end by its own checks (its temporary files
+// removed, a CUPS job cancelled); a step that can't be cut (a decoder, an encoder, a call into
+// Qt's printing) is then left, its temporary files removed, by ending the process.
+constexpr auto kStopGrace = std::chrono::milliseconds(600);
 
 volatile std::sig_atomic_t g_signal = 0;
+int g_stopPipe[2] = {-1, -1};
+std::atomic<bool> g_runEnded{false};
+std::atomic<bool> g_stopLineWritten{false};
 
-// Ctrl+C or SIGTERM stops a job at its next page or write, so that its temporary file is removed
-// and nothing half-made reaches the printer or the file's name. A second one ends the program
-// at once.
+// The one line a stopped run ends with, written once whoever gets there first.
+void WriteStopLine(int signal)
+{
+    if (g_stopLineWritten.exchange(true))
+        return;
+    const char* name = signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "SIGHUP";
+    const std::string line = std::string("velmora-poster: stopped by ") + name + '\n';
+    [[maybe_unused]] const ssize_t ignored = ::write(STDERR_FILENO, line.data(), line.size());
+}
+
+// Ctrl+C, SIGTERM or SIGHUP stops the run: a scan, a printer look-up, a CUPS job, a save or a
+// print ends at its next check, so that its temporary file is removed and nothing half-made
+// reaches the printer or the file's name. A second one ends the program at once.
 void StopOnSignal(int signal)
 {
     if (g_signal != 0)
         std::_Exit(kSignalStatusBase + signal);
     g_signal = signal;
     RequestPrintStop();
+    StopScanningFromSignal();
+    const char one = 1;
+    [[maybe_unused]] const ssize_t ignored = ::write(g_stopPipe[1], &one, 1);
+}
+
+// Waits for the first signal, then for the run to end within the grace.
+void WatchForStop()
+{
+    char signalled = 0;
+    while (::read(g_stopPipe[0], &signalled, 1) < 0 && errno == EINTR) {
+    }
+    const auto deadline = std::chrono::steady_clock::now() + kStopGrace;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (g_runEnded)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (g_runEnded)
+        return;
+    RemoveUnfinishedFiles();
+    WriteStopLine(g_signal);
+    std::_Exit(kSignalStatusBase + g_signal);
 }
 
 void CatchStopSignals()
 {
+    if (::pipe2(g_stopPipe, O_CLOEXEC) == 0)
+        std::thread(WatchForStop).detach();
     struct sigaction action = {};
     action.sa_handler = &StopOnSignal;
     sigemptyset(&action.sa_mask);
@@ -39,6 +91,15 @@ void CatchStopSignals()
         sigaction(signal, &action, nullptr);
     // A file size limit makes the write fail, which the job reports, instead of killing it.
     std::signal(SIGXFSZ, SIG_IGN);
+}
+
+// The command line as bytes: a file name that is not UTF-8 is kept as it is (FileName.h).
+QStringList ArgumentsOf(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << FileNameFromBytes(argv[i]);
+    return arguments;
 }
 
 // Qt's own chatter (missing runtime folders, font hints) would break the one-line error
@@ -64,7 +125,7 @@ int main(int argc, char** argv)
     CatchStopSignals();
     QTextStream out(stdout);
     QTextStream err(stderr);
-    const ParsedRequest parsed = ParseRequest(QGuiApplication::arguments());
+    const ParsedRequest parsed = ParseRequest(ArgumentsOf(argc, argv));
     if (!parsed.ok()) {
         err << "velmora-poster: " << parsed.error << Qt::endl;
         return kBadCommandLine;
@@ -87,8 +148,14 @@ int main(int argc, char** argv)
         status = RunPosterRequest(parsed.request, out, err);
     } catch (const std::bad_alloc&) {
         // Whatever the run had begun is undone on the way here: a job's temporary file is gone.
-        err << "velmora-poster: not enough memory" << Qt::endl;
-        return kFailed;
+        if (g_signal == 0)
+            err << "velmora-poster: not enough memory" << Qt::endl;
+        status = kFailed;
+    }
+    if (g_signal != 0) {
+        g_runEnded = true;
+        WriteStopLine(g_signal);
+        return kSignalStatusBase + g_signal;
     }
     // A report that could not be written is no report.
     out.flush();
@@ -97,7 +164,6 @@ int main(int argc, char** argv)
         err << "velmora-poster: the report could not be written" << Qt::endl;
         status = kFailed;
     }
-    if (g_signal != 0)
-        return kSignalStatusBase + g_signal;
+    g_runEnded = true;
     return status;
 }

@@ -3,13 +3,14 @@
 // the picture's colour profile is then added to them byte for byte. Every type is encoded in memory
 // first and then written in one step that replaces the file only once the whole of it is on disk.
 #include "DibFileFormats.h"
+#include "FileName.h"
+#include "ReplacingFile.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
-#include <QSaveFile>
 #include <QStringList>
 
 #include <cstring>
@@ -239,39 +240,39 @@ QByteArray EncodeWithQt(const PictureRecord& picture, const char* qtFormat)
     return WithProfile(bytes, picture, qtFormat);
 }
 
-// A regular file is written under a temporary name in its folder and renamed over the old one
-// only when all of it is on disk, so that a failed save leaves the old file as it was and a crash
-// cannot leave a cut-off one. A device or pipe is written straight to: it holds no file to keep,
-// and renaming a file over it would take the device away.
-bool WriteWholeFile(const QString& name, const QByteArray& contents)
-{
-    const QFileInfo target(name);
-    if (target.exists() && !target.isFile() && !target.isDir()) {
-        QFile device(name);
-        if (!device.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
-            device.write(contents) != contents.size())
-            return false;
-        device.close();
-        return device.error() == QFileDevice::NoError;
-    }
-    QSaveFile file(name);
-    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size() &&
-           file.flush() && ::fsync(file.handle()) == 0 && file.commit();
-}
-
 } // namespace
 
-bool SaveDib(const PictureRecord& picture, const char* fileName, int32_t formatCode)
+bool SaveDibFile(const PictureRecord& picture, const char* fileName, int32_t formatCode,
+                 QString* reason, const std::function<bool()>& stopped)
 {
     const auto& formats = AvailableFormats();
     const int64_t entry = int64_t(formatCode) - kFirstSaveCode;
-    if (!fileName || !*fileName || entry < 0 || entry >= int64_t(formats.size()) ||
-        !WritablePicture(picture))
+    const auto fail = [reason](const QString& text) {
+        if (reason)
+            *reason = text;
         return false;
+    };
+    if (!fileName || !*fileName)
+        return fail(QStringLiteral("no file name"));
+    if (entry < 0 || entry >= int64_t(formats.size()) || !WritablePicture(picture))
+        return fail(QStringLiteral("not a type this picture can be saved as"));
     const SaveFormat& format = *formats[size_t(entry)];
     const QByteArray contents =
         format.encode ? format.encode(picture) : EncodeWithQt(picture, format.qtFormat);
-    return !contents.isEmpty() && WriteWholeFile(QFile::decodeName(fileName), contents);
+    if (contents.isEmpty())
+        return fail(QStringLiteral("the picture could not be encoded"));
+    // Written under a temporary name and renamed over the old file only once all of it is on
+    // disk (a device or pipe straight to), so that a failed or stopped save leaves the old file
+    // as it was and a crash cannot leave a cut-off one.
+    ReplacingFile file{QByteArray(fileName)};
+    if (!file.open() || file.write(contents) != contents.size() || !file.commit(stopped))
+        return fail(file.errorString());
+    return true;
+}
+
+bool SaveDib(const PictureRecord& picture, const char* fileName, int32_t formatCode)
+{
+    return SaveDibFile(picture, fileName, formatCode, nullptr, {});
 }
 
 const char* GetDIBSaveFilter()
@@ -292,7 +293,7 @@ int32_t SaveCodeForFileName(const char* fileName)
 {
     if (!fileName)
         return 0;
-    const QString extension = QFileInfo(QFile::decodeName(fileName)).suffix();
+    const QString extension = QFileInfo(FileNameFromBytes(fileName)).suffix();
     if (extension.isEmpty())
         return 0;
     return CodeOfFirst([&](const SaveFormat& f) { return HasExtension(f, extension); });

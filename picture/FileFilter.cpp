@@ -1,5 +1,7 @@
 #include "FileFilter.h"
 
+#include "FileName.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -150,9 +152,7 @@ QString FileFromDrop(const QMimeData& data)
 {
     if (!data.hasUrls() || data.urls().isEmpty())
         return QString();
-    const QUrl first = data.urls().constFirst();
-    if (!first.isLocalFile())
-        return QString();
-    const QFileInfo file(first.toLocalFile());
-    return file.isFile() ? file.absoluteFilePath() : QString();
+    // By the name's bytes: a file whose name is not UTF-8 opens as well.
+    const QString file = FileNameFromUrl(data.urls().constFirst());
+    return !file.isEmpty() && IsRegularFileName(file) ? AbsoluteFileName(file) : QString();
 }

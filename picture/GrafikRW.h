@@ -9,6 +9,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+
+#include <QString>
 
 class QPainter;
 
@@ -127,6 +130,10 @@ PictureRecord OpenDib(const char* fileName, int32_t formatCode);
 // A file of that name is replaced only once the whole picture has been written. Returns false
 // when the file could not be written; an existing file is then left as it was.
 bool SaveDib(const PictureRecord& picture, const char* fileName, int32_t formatCode);
+// The same, with the reason for a failure in *reason (the system's words for the file), and
+// given up before the old file is replaced once stopped() says so.
+bool SaveDibFile(const PictureRecord& picture, const char* fileName, int32_t formatCode,
+                 QString* reason, const std::function<bool()>& stopped);
 
 // The writable file types, "description|patterns|description|patterns|...".
 const char* GetDIBSaveFilter();

@@ -1,5 +1,7 @@
 #include "PictureOrientation.h"
 
+#include "FileName.h"
+
 #include <QFile>
 
 #include <libexif/exif-data.h>
@@ -144,8 +146,8 @@ int PictureOrientation(const uint8_t* data, size_t size)
 
 int PictureOrientationOfFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() <= 0)
+    QFile file;
+    if (!OpenForReading(file, path) || file.size() <= 0)
         return 0;
     const uchar* mapped = file.map(0, file.size());
     if (mapped)

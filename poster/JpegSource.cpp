@@ -1,5 +1,6 @@
 #include "JpegSource.h"
 
+#include "FileName.h"
 #include "PictureOrientation.h"
 
 #include <QFile>
@@ -19,8 +20,8 @@ std::shared_ptr<const JpegSource> WithView(const JpegSource& jpeg, const JpegVie
 
 std::shared_ptr<const JpegSource> ReadJpegSource(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.peek(3) != QByteArray("\xFF\xD8\xFF", 3))
+    QFile file;
+    if (!OpenForReading(file, path) || file.peek(3) != QByteArray("\xFF\xD8\xFF", 3))
         return nullptr;
     JpegSource source;
     source.data = file.readAll();

@@ -1,10 +1,12 @@
 #include "PrintJob.h"
 
 #include "CupsJob.h"
+#include "FileName.h"
 #include "GrafikRW.h"
 #include "HelpLines.h"
 #include "PageLabels.h"
 #include "PdfDocument.h"
+#include "ReplacingFile.h"
 #include "Rounding.h"
 #include "TestPage.h"
 
@@ -13,7 +15,6 @@
 #include <QFileInfo>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QSaveFile>
 #include <QTemporaryFile>
 
 #include <algorithm>
@@ -138,36 +139,22 @@ PageCanvas* PrinterPageSink::BeginDocument()
     queued_ = false;
     if (PrintsToFile(printer_)) {
         const QString target = printer_.outputFileName();
-        const QFileInfo info(target);
         if (target.isEmpty()) {
             Fail(QStringLiteral("No file name is set for the PDF file."));
             return nullptr;
         }
-        if (info.isDir()) {
-            Fail(QStringLiteral("The PDF file's name is that of a folder."));
+        // By the name's bytes; a device or a pipe is written straight to.
+        auto file = std::make_unique<ReplacingFile>(FileNameBytes(target));
+        if (!file->open()) {
+            Fail(QStringLiteral("The PDF file could not be made: %1").arg(file->errorString()));
             return nullptr;
         }
-        if (info.exists() && !info.isFile()) {
-            // A device or a pipe holds no file to keep; it is written straight to.
-            auto device = std::make_unique<QFile>(target);
-            if (!device->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-                Fail(QStringLiteral("The PDF file could not be opened: %1")
-                         .arg(device->errorString()));
-                return nullptr;
-            }
-            out_ = std::move(device);
-        } else {
-            auto file = std::make_unique<QSaveFile>(target);
-            file->setDirectWriteFallback(false);
-            if (!file->open(QIODevice::WriteOnly)) {
-                Fail(QStringLiteral("The PDF file could not be made: %1").arg(file->errorString()));
-                return nullptr;
-            }
-            out_ = std::move(file);
-        }
+        out_ = std::move(file);
     } else {
-        if (QPrinterInfo::printerInfo(printer_.printerName()).isNull()) {
-            Fail(QueueGoneText(printer_));
+        // Asked of the scheduler with a timeout: Qt's own look-up waits as long as it hangs.
+        const CupsLookup queue = LookUpCupsQueue(printer_.printerName());
+        if (!queue.found) {
+            Fail(queue.error.isEmpty() ? QueueGoneText(printer_) : queue.error);
             return nullptr;
         }
         auto file = std::make_unique<QTemporaryFile>(QDir::tempPath() +
@@ -177,6 +164,8 @@ PageCanvas* PrinterPageSink::BeginDocument()
                      .arg(file->errorString()));
             return nullptr;
         }
+        spoolName_ = QFile::encodeName(file->fileName());
+        RegisterUnfinishedFile(spoolName_);
         out_ = std::move(file);
     }
 
@@ -206,17 +195,13 @@ bool PrinterPageSink::NewPage()
 
 bool PrinterPageSink::FinishFile()
 {
-    if (auto* file = dynamic_cast<QSaveFile*>(out_.get())) {
-        if (!file->commit())
-            return Fail(
-                QStringLiteral("The PDF file could not be written: %1").arg(file->errorString()));
-    } else {
-        auto* device = static_cast<QFile*>(out_.get());
-        if (!device->flush() || device->error() != QFileDevice::NoError)
-            return Fail(
-                QStringLiteral("The PDF file could not be written: %1").arg(device->errorString()));
-        device->close();
-    }
+    // The stop is looked at once more just before the file takes the name.
+    auto* file = static_cast<ReplacingFile*>(out_.get());
+    if (!file->commit(&PrintStopRequested))
+        return Fail(
+            PrintStopRequested()
+                ? QStringLiteral("The print job was interrupted.")
+                : QStringLiteral("The PDF file could not be written: %1").arg(file->errorString()));
     out_.reset();
     return true;
 }
@@ -230,6 +215,7 @@ bool PrinterPageSink::SendToQueue()
     const CupsJobResult job =
         SubmitPdfToCups(printer_.printerName(), docName_, *file, JobOptions(printer_));
     out_.reset(); // the temporary file goes with it
+    ForgetUnfinishedFile(spoolName_);
     if (!job.ok())
         return Fail(job.error);
     jobId_ = job.jobId;
@@ -252,9 +238,9 @@ bool PrinterPageSink::EndDocument()
 void PrinterPageSink::Abort()
 {
     document_.reset();
-    if (auto* file = dynamic_cast<QSaveFile*>(out_.get()))
-        file->cancelWriting(); // the old file of that name stays as it was
-    out_.reset();              // a temporary file is removed with it
+    out_.reset(); // a temporary file is removed with it; the old file of that name stays
+    if (!spoolName_.isEmpty())
+        ForgetUnfinishedFile(spoolName_);
 }
 
 QString PrinterPageSink::ErrorText() const

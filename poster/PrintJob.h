@@ -95,6 +95,7 @@ private:
     QString error_;
     int jobId_ = 0;
     bool queued_ = false;
+    QByteArray spoolName_; // a queue's document in the temporary folder
 };
 
 struct PrintJobInputs

@@ -31,6 +31,7 @@ namespace {
 
 const char* const kBusy = "A scan is already running.";
 const char* const kCancelled = "The scan was cancelled.";
+const char* const kStopped = "The scanner was left: the program is stopping.";
 const char* const kNoMemory = "There is not enough memory for the scanned picture.";
 const char* const kTooLarge = "The scanned picture would be too large.";
 constexpr size_t kKeptErrors = 16;
@@ -46,6 +47,11 @@ constexpr auto kPaintSlice = std::chrono::milliseconds(50);
 constexpr auto kQuitGrace = std::chrono::seconds(1);
 // A frame beyond this would not fit a picture anyway (4 GiB of rows at most).
 constexpr int64_t kMaxFrameBytes = std::numeric_limits<int32_t>::max();
+
+// Set from a signal handler: every scan, listing and query of this run ends, and none starts.
+std::atomic<bool> g_stopped{false};
+std::atomic<int> g_wake{-1}; // the core's eventfd, for the signal handler
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free);
 
 void SetError(QString* error, const QString& text)
 {
@@ -93,7 +99,11 @@ struct Core
 Core& TheCore()
 {
     // Never destroyed: the exit routine below still needs it.
-    static Core* core = new Core;
+    static Core* core = [] {
+        auto* made = new Core;
+        g_wake = made->wake;
+        return made;
+    }();
     return *core;
 }
 
@@ -195,9 +205,17 @@ void Settle(Core& c, int wakeFd = -1)
 bool Ask(Core& c, Message request, const QByteArray& payload, Message answer, QByteArray* reply,
          QString* error)
 {
-    ScanHelper* helper = Helper(c, error);
-    if (!helper)
+    const QString stopped = QString::fromLatin1(kStopped);
+    if (g_stopped) {
+        SetError(error, stopped);
         return false;
+    }
+    ScanHelper* helper = Helper(c, error, c.wake);
+    if (!helper) {
+        if (g_stopped)
+            SetError(error, stopped);
+        return false;
+    }
     const std::chrono::milliseconds timeout = Timeout();
     if (!helper->Send(request, payload)) {
         SetError(error, helper->LostText());
@@ -214,14 +232,20 @@ bool Ask(Core& c, Message request, const QByteArray& payload, Message answer, QB
         QByteArray got;
         QString lost;
         const auto until = windowThread ? std::min(deadline, Clock::now() + kPaintSlice) : deadline;
-        const ScanHelper::Got outcome = helper->Receive(&type, &got, until, -1, &lost);
+        const ScanHelper::Got outcome = helper->Receive(&type, &got, until, c.wake, &lost);
+        if (g_stopped) {
+            DropHelper(c);
+            SetError(error, stopped);
+            return false;
+        }
         if (outcome == ScanHelper::Got::TimedOut && Clock::now() < deadline) {
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
             continue;
         }
         switch (outcome) {
+        case ScanHelper::Got::Woken: // a cancel meant for a scan that has ended
+            continue;
         case ScanHelper::Got::TimedOut:
-        case ScanHelper::Got::Woken:
             DropHelper(c);
             SetError(error, HelperSilentText(timeout));
             return false;
@@ -368,7 +392,7 @@ PictureRecord ScanThroughHelper(Core& c, uint32_t value, const ScanRequest& requ
 {
     ScanHelper* helper = Helper(c, error, c.wake);
     if (!helper) {
-        if (c.cancel)
+        if (c.cancel || g_stopped)
             SetError(error, QString::fromLatin1(kCancelled));
         return {};
     }
@@ -386,7 +410,7 @@ PictureRecord ScanThroughHelper(Core& c, uint32_t value, const ScanRequest& requ
     for (;;) {
         // A cancel from the user, or a failure here, stops the scan in the helper; a driver
         // that does not stop in time costs the helper.
-        if (!cancelSent && (c.cancel || !collector.failure().isEmpty())) {
+        if (!cancelSent && (c.cancel || g_stopped || !collector.failure().isEmpty())) {
             cancelSent = true;
             cancelBy = Clock::now() + kCancelGrace;
             if (!helper->Send(Message::Cancel))
@@ -402,7 +426,7 @@ PictureRecord ScanThroughHelper(Core& c, uint32_t value, const ScanRequest& requ
         if (got != ScanHelper::Got::Message) {
             const bool silent = got == ScanHelper::Got::TimedOut;
             DropHelper(c);
-            if (c.cancel)
+            if (c.cancel || g_stopped)
                 SetError(error, cancelled);
             else if (!collector.failure().isEmpty())
                 SetError(error, collector.failure());
@@ -432,7 +456,7 @@ PictureRecord ScanThroughHelper(Core& c, uint32_t value, const ScanRequest& requ
                 fits = false;
                 break;
             }
-            if (c.cancel) {
+            if (c.cancel || g_stopped) {
                 SetError(error, cancelled);
                 return {};
             }
@@ -453,7 +477,7 @@ PictureRecord ScanThroughHelper(Core& c, uint32_t value, const ScanRequest& requ
         }
         if (!fits) {
             DropHelper(c);
-            SetError(error, c.cancel ? cancelled : HelperGarbledText());
+            SetError(error, c.cancel || g_stopped ? cancelled : HelperGarbledText());
             return {};
         }
     }
@@ -512,6 +536,10 @@ uint32_t Launch(const ScanRequest& request, QObject* receiver, QString* error)
     std::thread previous;
     {
         std::unique_lock lock(c.m);
+        if (g_stopped) {
+            SetError(error, QString::fromLatin1(kStopped));
+            return 0;
+        }
         if (!TakeBusy(c, lock, error))
             return 0;
         c.scanning = true;
@@ -773,6 +801,16 @@ void ShutdownScanner()
         helper.reset();
         ReleaseBusy(c);
     }
+}
+
+void StopScanningFromSignal()
+{
+    g_stopped = true;
+    const uint64_t one = 1;
+    // The worker or a listing waits on this; a full counter wakes them as well. Before the
+    // library's first use there is nobody to wake.
+    if (const int wake = g_wake; wake >= 0) [[maybe_unused]]
+        const ssize_t ignored = ::write(wake, &one, sizeof one);
 }
 
 pid_t ScanHelperProcessId()

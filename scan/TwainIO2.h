@@ -93,6 +93,11 @@ PictureRecord GetScanedDib(uint32_t value);
 // Scans and waits, for the command line. Null Bits and *error when no picture came.
 PictureRecord ScanToPicture(const ScanRequest& request, QString* error);
 
+// For a program told by a signal to stop: the running scan ends as if cancelled, a listing or
+// a query ends at once, within a second either way, and none starts after it. Safe in a signal
+// handler; not undone.
+void StopScanningFromSignal();
+
 // Cancels and waits for a running scan, releases the pictures nobody took and ends the helper.
 // The next call that needs a scanner starts another, which reads SANE's configuration afresh.
 void ShutdownScanner();

@@ -19,6 +19,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+
+#include <unistd.h>
 
 namespace {
 
@@ -235,3 +238,37 @@ TEST(OpenFromOutside, APortraitPhotoLoadsUprightAndKeepsItsJpegData)
 }
 
 } // namespace
+
+// A file whose name is not UTF-8 is listed readably, opens from the list and from a drop, and
+// is the file of that name, not one whose name was made readable.
+TEST(DroppedFiles, ANameThatIsNotUtf8OpensFromADropAndTheList)
+{
+    const QString folder = MakeFolder(QStringLiteral("bytes"));
+    SaveBmp(folder + QStringLiteral("/plain.bmp"), 17, 11);
+    const QByteArray name = QFile::encodeName(folder) + "/ph\xFF\xFE.bmp";
+    ASSERT_EQ(::rename(QFile::encodeName(folder + QStringLiteral("/plain.bmp")).constData(),
+                       name.constData()),
+              0);
+    StartedProgram program;
+    TMainForm& w = *program.window;
+    Ui::MainForm& ui = w.Form();
+
+    QMimeData files;
+    files.setUrls({QUrl(QStringLiteral("file://") +
+                        QString::fromLatin1(QFile::encodeName(folder).toPercentEncoding("/")) +
+                        QStringLiteral("/ph%FF%FE.bmp"))});
+    EXPECT_EQ(Drop(w, files), std::make_pair(true, true));
+    EXPECT_EQ(ui.Breit->text(), QStringLiteral("17"));
+    EXPECT_EQ(ChosenFile(ui), QStringLiteral("ph\\xFF\\xFE.bmp"));
+
+    SaveBmp(folder + QStringLiteral("/other.bmp"), 5, 5);
+    ASSERT_TRUE(w.OpenPictureFile(folder + QStringLiteral("/other.bmp")));
+    EXPECT_EQ(ui.Breit->text(), QStringLiteral("5"));
+    const auto items =
+        ui.FileListBox1->findItems(QStringLiteral("ph\\xFF\\xFE.bmp"), Qt::MatchExactly);
+    ASSERT_EQ(items.size(), 1);
+    ui.FileListBox1->setCurrentItem(items.front());
+    emit ui.FileListBox1->itemDoubleClicked(items.front());
+    EXPECT_EQ(ui.Breit->text(), QStringLiteral("17"));
+    ::unlink(name.constData()); // which Qt's removal of the test folder could not name
+}

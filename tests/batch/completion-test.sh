@@ -39,7 +39,8 @@ expect "$scratch/other.png $scratch/photo.jpg" "$scratch/"
 expect "$scratch/photo.jpg" -o "$scratch/ph"
 # Every option the help names is offered for a bare dash.
 all=$(offers -)
-for option in --width --height --labels --assembly-sheet --scan-timeout --output --help; do
+for option in --width --height --labels --assembly-sheet --scan-timeout --output --help --wait \
+    --cups-timeout; do
     case " $all " in
         *" $option "*) ;;
         *) echo "FAILED: '-<Tab>' does not offer $option"; failed=1 ;;

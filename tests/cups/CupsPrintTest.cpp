@@ -18,6 +18,8 @@
 #include "PrinterMetrics.h"
 #include "PrinterSetup.h"
 #include "TestSupport.h"
+#include "WindowTestSupport.h"
+#include "ui_MainForm.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -50,6 +52,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <tuple>
 
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -165,6 +168,8 @@ public:
         for (const char* sub : {"conf", "spool", "cache", "state", "log", "gs-tmp"})
             QDir(root_.path()).mkpath(QString::fromLatin1(sub));
         RemoveStaleBackendConfigs();
+        if (!MakeServerBin())
+            return QStringLiteral("could not make the scheduler's program folder");
 
         const QString files = Path("conf/cups-files.conf");
         const QString conf = Path("conf/cupsd.conf");
@@ -180,7 +185,7 @@ public:
                                              "Printcap %4/printcap\n"
                                              "SystemGroup root\n")
                                   .arg(Path("conf"), Path("spool"), Path("cache"), Path("state"),
-                                       kServerBin, kDataDir, Path("log"))) ||
+                                       Path("bin"), kDataDir, Path("log"))) ||
             !WriteFile(conf, QStringLiteral("Listen %1\n"
                                             "LogLevel debug\n"
                                             "ErrorPolicy abort-job\n"
@@ -294,6 +299,19 @@ public:
         return q;
     }
 
+    // A raw queue whose backend fails every job, with a message of its own.
+    Queue AddFailingQueue(const QString& name)
+    {
+        Queue q;
+        QString output;
+        if (!Tool(QStringLiteral("lpadmin -p %1 -E -v velmorafail:/ -m raw").arg(name), &output)) {
+            q.error = QStringLiteral("lpadmin could not add the failing queue: ") + output;
+            return q;
+        }
+        q.name = name;
+        return q;
+    }
+
     bool RemoveQueue(const QString& name)
     {
         return Tool(QStringLiteral("lpadmin -x %1").arg(name), nullptr);
@@ -311,6 +329,39 @@ public:
     }
 
 private:
+    // The system's programs, and in the backend folder beside its backends one that fails.
+    bool MakeServerBin()
+    {
+        const QDir system(kServerBin);
+        QDir bin(Path("bin"));
+        if (!bin.mkpath(QStringLiteral("backend")))
+            return false;
+        for (const QString& entry : system.entryList(QDir::AllEntries | QDir::NoDotAndDotDot))
+            if (entry != QStringLiteral("backend") &&
+                !QFile::link(system.filePath(entry), bin.filePath(entry)))
+                return false;
+        const QDir backends(system.filePath(QStringLiteral("backend")));
+        for (const QString& entry : backends.entryList(QDir::Files))
+            if (!QFile::link(backends.filePath(entry),
+                             bin.filePath(QStringLiteral("backend/") + entry)))
+                return false;
+        const QString failing = bin.filePath(QStringLiteral("backend/velmorafail"));
+        if (!WriteFile(failing, QStringLiteral("#!/bin/sh\n"
+                                               "if [ $# -eq 0 ]; then\n"
+                                               "  echo 'direct velmorafail \"Velmora\" "
+                                               "\"Failing printer\"'\n"
+                                               "  exit 0\n"
+                                               "fi\n"
+                                               "cat > /dev/null\n"
+                                               "echo 'ERROR: The paper is on fire.' >&2\n"
+                                               "exit 1\n")))
+            return false;
+        return QFile::setPermissions(failing, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                  QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+                                                  QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                                  QFileDevice::ExeOther);
+    }
+
     QString Path(const char* relative) const
     {
         return root_.path() + QLatin1Char('/') + QString::fromLatin1(relative);
@@ -866,4 +917,87 @@ TEST_F(CupsQueue, PrinterSetupBesideADefaultQueueKeepsThePrinterInUse)
     EXPECT_FALSE(printer.isPdfFile());
     EXPECT_EQ(printer.printer().printerName(), q.name);
     EXPECT_TRUE(scheduler_->Tool(QStringLiteral("lpadmin -x %1").arg(q.name), nullptr));
+}
+
+// A job handed to CUPS is queued, not printed: without --wait the tool says so; with it, the
+// tool follows the job, and one that the printer aborts fails with CUPS's reason.
+TEST_F(CupsQueue, WaitFollowsTheJobAndAJobThePrinterAbortsFails)
+{
+    const PrivateScheduler::Queue failing = scheduler_->AddFailingQueue(QStringLiteral("burning"));
+    ASSERT_FALSE(failing.name.isEmpty()) << failing.error.toStdString();
+    const PrivateScheduler::Queue good = AddQueue(QStringLiteral("steady"));
+    ASSERT_FALSE(good.name.isEmpty());
+    const PictureRecord picture = RegionPicture(60, 40);
+    ASSERT_TRUE(SaveDib(picture, "pic.bmp", 3));
+    deldib(picture);
+    const auto run = [](const QStringList& arguments) {
+        QProcess tool;
+        tool.start(QStringLiteral(VELMORA_POSTER),
+                   QStringList{QStringLiteral("pic.bmp")} + arguments);
+        EXPECT_TRUE(tool.waitForFinished(180000));
+        return std::make_tuple(tool.exitCode(),
+                               QString::fromLocal8Bit(tool.readAllStandardOutput()),
+                               QString::fromLocal8Bit(tool.readAllStandardError()));
+    };
+
+    const auto [queuedStatus, queuedOut, queuedErr] =
+        run({QStringLiteral("--printer"), failing.name});
+    EXPECT_EQ(queuedStatus, 0) << queuedErr.toStdString();
+    EXPECT_TRUE(queuedOut.contains(
+        QRegularExpression(QStringLiteral("^Job: burning-\\d+ \\(queued\\)\n$"))))
+        << queuedOut.toStdString();
+
+    const auto [abortedStatus, abortedOut, abortedErr] =
+        run({QStringLiteral("--printer"), failing.name, QStringLiteral("--wait")});
+    EXPECT_EQ(abortedStatus, 1);
+    EXPECT_TRUE(abortedOut.isEmpty()) << abortedOut.toStdString();
+    EXPECT_TRUE(abortedErr.contains(QRegularExpression(
+        QStringLiteral("^velmora-poster: burning-\\d+: the job was not printed: aborted\\b"))))
+        << abortedErr.toStdString();
+    EXPECT_TRUE(abortedErr.contains(QStringLiteral("The paper is on fire.")))
+        << abortedErr.toStdString() << scheduler_->Diagnostics().toStdString();
+    EXPECT_EQ(abortedErr.count(QLatin1Char('\n')), 1);
+
+    const auto [printedStatus, printedOut, printedErr] =
+        run({QStringLiteral("--printer"), good.name, QStringLiteral("--wait")});
+    EXPECT_EQ(printedStatus, 0) << printedErr.toStdString()
+                                << scheduler_->Diagnostics().toStdString();
+    EXPECT_TRUE(printedOut.contains(
+        QRegularExpression(QStringLiteral("^Job: steady-\\d+ \\(completed\\b"))))
+        << printedOut.toStdString();
+    scheduler_->RemoveQueue(failing.name);
+    scheduler_->RemoveQueue(good.name);
+}
+
+// The Print page says a job handed to CUPS is queued, and then, while it shows the job, how it
+// ended: here aborted by its printer, with CUPS's reason.
+TEST_F(CupsQueue, ThePrintPageFollowsItsJobToItsEnd)
+{
+    const PrivateScheduler::Queue failing =
+        scheduler_->AddFailingQueue(QStringLiteral("smouldering"));
+    ASSERT_FALSE(failing.name.isEmpty()) << failing.error.toStdString();
+    StartedProgram program;
+    TMainForm& w = *program.window;
+    Ui::MainForm& ui = w.Form();
+    QPrinter& printer = w.Printer->printer();
+    printer.setOutputFormat(QPrinter::NativeFormat);
+    printer.setPrinterName(failing.name);
+    ASSERT_FALSE(w.Printer->isPdfFile());
+    ui.PrintBtn->click();
+    const QString sent = ui.PrintResultLabel->toolTip();
+    EXPECT_TRUE(sent.contains(
+        QRegularExpression(QStringLiteral("^Sent to smouldering, job \\d+ \\(queued\\)$"))))
+        << sent.toStdString();
+    const QDeadlineTimer deadline(kJobSeconds * 1000);
+    while (ui.PrintResultLabel->toolTip() == sent && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(20);
+    }
+    const QString ended = ui.PrintResultLabel->toolTip();
+    EXPECT_TRUE(ended.startsWith(QStringLiteral("Not printed on smouldering, job ")))
+        << ended.toStdString();
+    EXPECT_TRUE(ended.contains(QStringLiteral(": aborted")) &&
+                ended.contains(QStringLiteral("The paper is on fire.")))
+        << ended.toStdString();
+    scheduler_->RemoveQueue(failing.name);
 }

@@ -342,7 +342,9 @@ TEST(ScanLibrary, WhileAScanRunsOthersAreRefusedAndCancelEndsItPromptly)
     clock.start();
     CancelScan(value);
     ASSERT_TRUE(WaitUntil([&] { return !receiver.values.empty(); }));
-    EXPECT_LT(clock.elapsed(), 1500); // the rest of the scan would take five seconds more
+    // A second is promised; the bound leaves room for a loaded machine, and the rest of the
+    // scan would take five seconds more.
+    EXPECT_LT(clock.elapsed(), 3000);
     EXPECT_EQ(receiver.values, std::vector<uint32_t>{value}); // the refused ones send nothing
     EXPECT_FALSE(ScanProgressOf(value).running);
     EXPECT_EQ(GetScanedDib(value).Bits, nullptr);
