@@ -12,7 +12,7 @@ PACKAGES := \
 	netpbm imagemagick libjpeg-turbo-progs img2pdf poppler-utils \
 	cups cups-client cups-bsd printer-driver-cups-pdf \
 	xvfb xauth x11-utils openbox fonts-dejavu-core clang libclang-rt-14-dev \
-	help2man dpkg-dev desktop-file-utils libgs-common
+	help2man dpkg-dev desktop-file-utils libgs-common lintian appstream
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

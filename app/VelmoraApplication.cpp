@@ -33,6 +33,8 @@ void SetupApplication()
     // The program's name, not a display name: Qt would append a display name to every window
     // title ("Quit program — Velmora"). A box without a caption of its own still shows it.
     QApplication::setApplicationName(QString::fromLatin1(kProgramTitle));
+    // The desktop entry, by which a desktop groups the windows and finds the icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.velmora.Velmora"));
     QApplication::setFont(QFont(QStringLiteral("DejaVu Sans Condensed"), kLayoutFontPoints));
 }
 

@@ -3,6 +3,7 @@
 #include "FileName.h"
 #include "HKUnit.h"
 #include "MainForm.h"
+#include "ProgramInfo.h"
 #include "VelmoraApplication.h"
 
 #include <QTimer>
@@ -21,7 +22,7 @@ int Answer(const WindowCommandLine& line)
         std::fputs(qPrintable(line.text), stdout);
         return 0;
     case WindowCommandLine::Action::Version:
-        std::printf("velmora %s\n", VELMORA_VERSION);
+        std::printf("velmora %s\n%s", VELMORA_VERSION, kLicenceNotice);
         return 0;
     case WindowCommandLine::Action::Error:
         std::fprintf(stderr, "velmora: %s\n", qPrintable(line.text));

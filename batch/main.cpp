@@ -4,6 +4,7 @@
 #include "PosterBatch.h"
 #include "PosterRequest.h"
 #include "PrintJob.h"
+#include "ProgramInfo.h"
 #include "ReplacingFile.h"
 #include "TwainIO2.h"
 
@@ -135,7 +136,7 @@ int main(int argc, char** argv)
         out << parsed.help << Qt::flush;
         return 0;
     case PosterRequest::Action::Version:
-        out << "velmora-poster " << VELMORA_VERSION << Qt::endl;
+        out << "velmora-poster " << VELMORA_VERSION << '\n' << kLicenceNotice << Qt::flush;
         return 0;
     case PosterRequest::Action::Info:
     case PosterRequest::Action::Print:

@@ -4,11 +4,17 @@ set(CPACK_PACKAGE_NAME velmora)
 set(CPACK_PACKAGE_VENDOR "Velmora")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "print one picture as a large poster over many pages")
-set(CPACK_PACKAGE_DESCRIPTION
-  "Velmora enlarges a picture over a grid of printer pages, each with its share of the picture, glue strips and cut and glue lines, and prints it to a printer or a PDF file. velmora-poster does the same from the command line.")
+# Debian wants the long description in lines of at most 80 characters; CPack puts the summary
+# before it.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Velmora enlarges a picture over a grid of printer pages, each with its share
+of the picture, glue strips and cut and glue lines, and prints it to a
+printer or a PDF file. velmora-poster does the same from the command line.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Velmora developers <velmora@localhost>")
+# The package's own revision of the upstream version, as packaging/changelog counts it.
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Velmora developers <maintainers@velmora.org>")
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://github.com/velmora/velmora")
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt loads these at run time, so no linked library names them.

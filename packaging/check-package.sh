@@ -12,17 +12,27 @@ dpkg-deb --field "$deb" Depends | grep -q 'libqt6widgets6' ||
     { echo "check-package: the dependencies do not name the linked Qt libraries" >&2; exit 1; }
 dpkg -x "$deb" "$root"
 for f in usr/bin/velmora usr/bin/velmora-poster usr/libexec/velmora/velmora-scan-helper \
-         usr/share/applications/velmora.desktop \
+         usr/share/applications/io.github.velmora.Velmora.desktop \
          usr/share/icons/hicolor/scalable/apps/velmora.svg \
          usr/share/man/man1/velmora.1.gz usr/share/man/man1/velmora-poster.1.gz \
          usr/share/bash-completion/completions/velmora-poster; do
     [ -e "$root/$f" ] || { echo "check-package: $f is missing" >&2; exit 1; }
 done
-version=$(QT_QPA_PLATFORM=offscreen "$root/usr/bin/velmora-poster" --version)
+version=$(QT_QPA_PLATFORM=offscreen "$root/usr/bin/velmora-poster" --version | head -n 1)
 echo "installed tool: $version"
-[ "$version" = "velmora-poster $(dpkg-deb --field "$deb" Version)" ] ||
+# The package's version is the program's, with the package's own revision after a hyphen.
+upstream=$(dpkg-deb --field "$deb" Version | sed 's/-[^-]*$//')
+[ "$version" = "velmora-poster $upstream" ] ||
     { echo "check-package: the installed tool says '$version'" >&2; exit 1; }
-desktop-file-validate "$root/usr/share/applications/velmora.desktop"
+for f in usr/share/doc/velmora/copyright usr/share/doc/velmora/changelog.Debian.gz \
+         usr/share/metainfo/io.github.velmora.Velmora.metainfo.xml; do
+    [ -e "$root/$f" ] || { echo "check-package: $f is missing" >&2; exit 1; }
+done
+appstreamcli validate --no-net "$root/usr/share/metainfo/io.github.velmora.Velmora.metainfo.xml"
+# Debian's own check: no errors, and no warning but those explained in lintian-overrides.
+lintian --fail-on error,warning --suppress-tags-from-file "$(dirname "$0")/lintian-overrides" \
+    "$deb"
+desktop-file-validate "$root/usr/share/applications/io.github.velmora.Velmora.desktop"
 man -l "$root/usr/share/man/man1/velmora-poster.1.gz" 2>/dev/null | grep -q -- '--rotate' ||
     zcat "$root/usr/share/man/man1/velmora-poster.1.gz" | grep -q 'rotate' ||
     { echo "check-package: the tool's manual lacks its options" >&2; exit 1; }
