@@ -6,6 +6,7 @@
 #include "FileName.h"
 #include "FinishedSize.h"
 #include "GrafikRW.h"
+#include "HeldPicture.h"
 #include "OptionRules.h"
 #include "PaperFormat.h"
 #include "PictureFacts.h"
@@ -70,32 +71,6 @@ bool SaveStopped()
     }
     return PrintStopRequested();
 }
-
-// Owns a picture from the library for the length of a run.
-class HeldPicture
-{
-public:
-    explicit HeldPicture(const PictureRecord& picture) : picture_(picture) {}
-    ~HeldPicture()
-    {
-        if (picture_.Bits)
-            deldib(picture_);
-    }
-    HeldPicture(const HeldPicture&) = delete;
-    HeldPicture& operator=(const HeldPicture&) = delete;
-    const PictureRecord& get() const { return picture_; }
-    PictureRecord& get() { return picture_; }
-    // Takes the place of the picture held so far, which is released.
-    void replace(const PictureRecord& picture)
-    {
-        if (picture_.Bits)
-            deldib(picture_);
-        picture_ = picture;
-    }
-
-private:
-    PictureRecord picture_;
-};
 
 // The captions of the option check boxes, for the report of the options in force.
 const std::pair<bool PrintOptions::*, const char*> kOptionCaptions[] = {
@@ -307,7 +282,7 @@ int ApplyEdits(const std::vector<EditStep>& edits, HeldPicture& held,
             error = QStringLiteral("Error: Couldn't create picture (low memory?)!");
             return kFailed;
         }
-        held.replace(made);
+        held.reset(made);
     }
     return 0;
 }
@@ -696,7 +671,7 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
         return kFailed;
     PrintResult result = print();
     if (result.needsPixels && !PrintStopRequested()) {
-        picture.replace(ReadPicture(r.picture, error));
+        picture.reset(ReadPicture(r.picture, error));
         if (!picture.get().Bits)
             return Fail(err, error);
         std::shared_ptr<const JpegSource> none;

@@ -3,6 +3,7 @@
 #include "CupsJob.h"
 #include "FileName.h"
 #include "GrafikRW.h"
+#include "HeldPicture.h"
 #include "HelpLines.h"
 #include "PageLabels.h"
 #include "PdfDocument.h"
@@ -332,17 +333,16 @@ PrintResult PrintPoster(PageSink& sink, const PictureRecord& picture, const Prin
                 return notBegun();
             const AssemblySheet sheet = AssemblySheetOf(in.render, printable, sink.Dpi(), leftOut);
             if (!sheet.faint.isEmpty()) {
-                const PictureRecord faint = FaintPosterPicture(picture, kFaintPictureSide);
-                if (faint.Bits) {
+                const HeldPicture faint(FaintPosterPicture(picture, kFaintPictureSide));
+                if (faint) {
                     StretchRects r;
                     r.destX = sheet.faint.x();
                     r.destY = sheet.faint.y();
                     r.destWidth = sheet.faint.width();
                     r.destHeight = sheet.faint.height();
-                    r.srcWidth = DIBWidth(faint);
-                    r.srcHeight = DIBHeight(faint);
-                    canvas->DrawPicture(faint, nullptr, r, false);
-                    deldib(faint);
+                    r.srcWidth = DIBWidth(faint.get());
+                    r.srcHeight = DIBHeight(faint.get());
+                    canvas->DrawPicture(faint.get(), nullptr, r, false);
                 }
             }
             canvas->FillRuns(sheet.runs);

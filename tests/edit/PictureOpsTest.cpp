@@ -1,4 +1,5 @@
 #include "PictureOps.h"
+#include "HeldPicture.h"
 
 #include <gtest/gtest.h>
 
@@ -142,13 +143,11 @@ void ExpectLikeReference(const PictureRecord& p, const Operation& fast, const Op
                          const std::string& label)
 {
     const Snapshot before = Take(p);
-    const PictureRecord made = fast(p);
-    const PictureRecord expected = reference(p);
-    ASSERT_NE(made.Bits, nullptr) << label;
-    EXPECT_TRUE(Take(made) == Take(expected)) << label;
+    const HeldPicture made(fast(p));
+    const HeldPicture expected(reference(p));
+    ASSERT_TRUE(made) << label;
+    EXPECT_TRUE(Take(made.get()) == Take(expected.get())) << label;
     EXPECT_TRUE(Take(p) == before) << label;
-    deldib(made);
-    deldib(expected);
 }
 
 TEST(PictureOps, GeometricOperationsMatchThePixelByPixelCopy)
@@ -166,13 +165,12 @@ TEST(PictureOps, GeometricOperationsMatchThePixelByPixelCopy)
     };
     for (int bits : kDepths)
         for (const Size& s : kSizes) {
-            const PictureRecord p = RandomPicture(s.w, s.h, bits, rng);
-            ASSERT_NE(p.Bits, nullptr);
+            const HeldPicture p(RandomPicture(s.w, s.h, bits, rng));
+            ASSERT_TRUE(p);
             for (const auto& op : ops)
-                ExpectLikeReference(p, op.fast, op.reference,
+                ExpectLikeReference(p.get(), op.fast, op.reference,
                                     std::string(op.name) + " " + std::to_string(s.w) + "x" +
                                         std::to_string(s.h) + "@" + std::to_string(bits));
-            deldib(p);
         }
 }
 
@@ -223,22 +221,20 @@ TEST(PictureOps, SixIndicesOfAThreeByTwoPictureLandWhereTheyShould)
         {"flip", FlipPicture, 3, 2, {11, 12, 13, 1, 2, 3}},
     };
     for (int bits : {4, 8, 24}) {
-        const PictureRecord p = newdib(3, 2, bits, nullptr, 0);
+        const HeldPicture p(newdib(3, 2, bits, nullptr, 0));
         for (int y = 0; y < 2; ++y)
             for (int x = 0; x < 3; ++x)
-                setpixel(p, x, y, 10 * y + x + 1);
+                setpixel(p.get(), x, y, 10 * y + x + 1);
         for (const Case& c : cases) {
-            const PictureRecord n = c.op(p);
-            ASSERT_EQ(DIBWidth(n), c.w) << c.name;
-            ASSERT_EQ(DIBHeight(n), c.h) << c.name;
+            const HeldPicture n(c.op(p.get()));
+            ASSERT_EQ(DIBWidth(n.get()), c.w) << c.name;
+            ASSERT_EQ(DIBHeight(n.get()), c.h) << c.name;
             std::vector<int> got;
             for (int y = 0; y < c.h; ++y)
                 for (int x = 0; x < c.w; ++x)
-                    got.push_back(getpixel(n, x, y));
+                    got.push_back(getpixel(n.get(), x, y));
             EXPECT_EQ(got, c.rows) << c.name << " @" << bits;
-            deldib(n);
         }
-        deldib(p);
     }
 }
 
@@ -247,10 +243,8 @@ TEST(PictureOps, OperationsUndoEachOther)
     std::mt19937 rng(3);
     const auto twice = [](const Operation& a, const Operation& b) {
         return [a, b](const PictureRecord& p) {
-            const PictureRecord first = a(p);
-            const PictureRecord second = b(first);
-            deldib(first);
-            return second;
+            const HeldPicture first(a(p));
+            return b(first.get());
         };
     };
     const Operation identities[] = {
@@ -259,18 +253,14 @@ TEST(PictureOps, OperationsUndoEachOther)
         twice(twice(RotateLeft, RotateLeft), twice(RotateLeft, RotateLeft)),
         twice(twice(RotateRight, RotateRight), twice(RotateRight, RotateRight))};
     for (int bits : kDepths) {
-        const PictureRecord p = RandomPicture(33, 17, bits, rng);
+        const HeldPicture p(RandomPicture(33, 17, bits, rng));
         for (size_t i = 0; i < std::size(identities); ++i) {
-            const PictureRecord back = identities[i](p);
-            EXPECT_TRUE(SamePixels(back, p)) << i << " @" << bits;
-            deldib(back);
+            const HeldPicture back(identities[i](p.get()));
+            EXPECT_TRUE(SamePixels(back.get(), p.get())) << i << " @" << bits;
         }
-        const PictureRecord a = twice(RotateLeft, MirrorPicture)(p);
-        const PictureRecord b = twice(RotateRight, FlipPicture)(p);
-        EXPECT_TRUE(SamePixels(a, b)) << bits;
-        deldib(a);
-        deldib(b);
-        deldib(p);
+        const HeldPicture a(twice(RotateLeft, MirrorPicture)(p.get()));
+        const HeldPicture b(twice(RotateRight, FlipPicture)(p.get()));
+        EXPECT_TRUE(SamePixels(a.get(), b.get())) << bits;
     }
 }
 

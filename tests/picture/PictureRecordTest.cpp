@@ -1,8 +1,10 @@
 #include "GrafikRW.h"
+#include "HeldPicture.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -61,9 +63,9 @@ TEST(PictureRecord, RowsArePaddedToFourBytes)
 
 TEST(PictureRecord, PicturesThatCannotBeMadeHaveNoBits)
 {
-    const int32_t bad[][3] = {{0, 10, 8},     {10, 0, 8},       {-5, 10, 24},  {10, 10, 16},
-                              {10, 10, 32},   {10, 10, 0},      {100000, 100000, 24},
-                              {INT32_MAX, 2, 24}, {70000, 70000, 8}};
+    const int32_t bad[][3] = {{0, 10, 8},           {10, 0, 8},         {-5, 10, 24},
+                              {10, 10, 16},         {10, 10, 32},       {10, 10, 0},
+                              {100000, 100000, 24}, {INT32_MAX, 2, 24}, {70000, 70000, 8}};
     for (const auto& b : bad) {
         const PictureRecord p = newdib(b[0], b[1], b[2], nullptr, 0);
         EXPECT_EQ(p.Bits, nullptr) << b[0] << " x " << b[1] << " x " << b[2];
@@ -151,8 +153,8 @@ INSTANTIATE_TEST_SUITE_P(AllDepths, PixelAccess,
 TEST(PictureRecord, TrueColourPixelValueIsRedGreenBlue)
 {
     const PictureRecord p = newdib(2, 2, 24, nullptr, 0);
-    setpixel(p, 1, 1, 0xFF8040); // red ff, green 80, blue 40
-    const uint8_t* px = p.Bits + 3;  // bottom row is stored first
+    setpixel(p, 1, 1, 0xFF8040);    // red ff, green 80, blue 40
+    const uint8_t* px = p.Bits + 3; // bottom row is stored first
     EXPECT_EQ(px[0], 0x40);
     EXPECT_EQ(px[1], 0x80);
     EXPECT_EQ(px[2], 0xFF);
@@ -208,6 +210,31 @@ TEST(Halftone, OnlyTrueColourPicturesAreHalftoned)
     EXPECT_EQ(DIBHalftoneDIB(p).Bits, nullptr);
     EXPECT_EQ(DIBHalftoneDIBXY(p, 2, 2).Bits, nullptr);
     deldib(p);
+}
+
+} // namespace
+
+namespace {
+
+TEST(HeldPicture, OneHolderReleasesThePictureAndAMoveHandsItOver)
+{
+    HeldPicture first(newdib(4, 3, 8, nullptr, 0));
+    ASSERT_TRUE(first);
+    const uint8_t* bits = first.get().Bits;
+    // Moved: the new holder has it, the old one nothing that it would release a second time.
+    HeldPicture second(std::move(first));
+    EXPECT_FALSE(first);
+    EXPECT_EQ(second.get().Bits, bits);
+    HeldPicture third(newdib(2, 2, 24, nullptr, 0));
+    third = std::move(second); // the 2 x 2 picture is released here, the 4 x 3 one kept
+    EXPECT_EQ(DIBWidth(third.get()), 4);
+    // Handed over: the caller releases it, the holder nothing.
+    const PictureRecord taken = third.release();
+    EXPECT_FALSE(third);
+    EXPECT_EQ(taken.Bits, bits);
+    deldib(taken);
+    third.reset(newdib(1, 1, 1, nullptr, 0));
+    EXPECT_TRUE(third);
 }
 
 } // namespace
