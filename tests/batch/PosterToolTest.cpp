@@ -8,7 +8,10 @@
 
 #include "TestSupport.h"
 #include "ToolRun.h"
+#include "WindowTestSupport.h"
+#include "ui_MainForm.h"
 
+#include <QCheckBox>
 #include <QColor>
 #include <QDir>
 #include <QFile>
@@ -514,44 +517,37 @@ TEST(batch_tool, DryRunReportsThePrinterInUse)
     }
 }
 
-// The window's calls for the same settings: start-up with the blank picture, the loaded
-// picture, one options update, then the size typed into its edit.
-PosterGeometry WindowGeometry(const PrinterMetrics& m, const OptionBoxes& boxes, int glueRight,
-                              int glueBottom, int picW, int picH,
-                              const std::vector<std::pair<SizeSide, double>>& typed)
+// The poster size the window itself arrives at, driven offscreen as a user would: the picture
+// opened, the glue edges and option boxes set, then the sizes entered in their edits.
+PosterGeometry WindowGeometry(const QString& picture, const OptionBoxes& boxes, int glueRight,
+                              int glueBottom, const std::vector<std::pair<SizeSide, double>>& typed)
 {
-    PosterGeometry g;
-    SizeInputs in;
-    in.pageWidth = m.pageWidth;
-    in.pageHeight = m.pageHeight;
-    in.pictureWidth = kStartPictureWidth;
-    in.pictureHeight = kStartPictureHeight;
-    SimulatedSizeEdits edits(g, in);
-    in.options = OptionsFromBoxes(OptionBoxes{}, 0.1).options;
-    Refit(g, in, edits);
-    FinishStartFit(g, in, edits);
-    in.pictureWidth = picW;
-    in.pictureHeight = picH;
-    FitNewPicture(g, in, edits);
-    const OptionUpdate update = OptionsFromBoxes(boxes, 0.1);
-    in.options = update.options;
-    in.rightGluePercent = glueRight;
-    in.bottomGluePercent = glueBottom;
-    if (update.checkGlueLines)
-        Refit(g, in, edits);
-    Refit(g, in, edits);
-    for (const auto& [side, pages] : typed) {
-        edits.type(side, QString::number(pages));
-        edits.leave(side);
-    }
-    return g;
+    StartedProgram program;
+    TMainForm& w = *program.window;
+    Ui::MainForm& ui = w.Form();
+    EXPECT_TRUE(w.Printer->isPdfFile()); // as -o prints
+    EXPECT_TRUE(w.OpenPictureFile(QDir::current().absoluteFilePath(picture)));
+    ui.KrandxlEd->setValue(glueRight);
+    ui.KrandylEd->setValue(glueBottom);
+    const std::pair<QCheckBox*, bool> checks[] = {{ui.CheckBox1, boxes.CutHelpLines},
+                                                  {ui.CheckBox2, boxes.GlueLines},
+                                                  {ui.CheckBox3, boxes.NoLinesOnPosterEdge},
+                                                  {ui.CheckBox4, boxes.CenterPicture},
+                                                  {ui.CheckBox5, boxes.UseFullPages},
+                                                  {ui.CheckBox6, boxes.KeepAspectRatio},
+                                                  {ui.CheckBox8, boxes.GlueEdge},
+                                                  {ui.CheckBox9, boxes.PrintOnGlueEdge},
+                                                  {ui.CheckBox10, boxes.NoGlueOnPosterEdge}};
+    for (const auto& [box, on] : checks)
+        box->setChecked(on);
+    for (const auto& [side, pages] : typed)
+        (side == SizeSide::Width ? ui.BreitEd : ui.HochEd)->setValue(pages);
+    return w.Geometry;
 }
 
 TEST(batch_tool, ArrivesAtTheWindowsPosterSize)
 {
     SaveQuarters("wide.bmp", 300, 170);
-    const PrinterMetrics m = CurrentPrinter(CurrentPrinter::Start::PdfFile).metrics();
-    ASSERT_TRUE(m.isValid());
     OptionBoxes defaults;
     OptionBoxes withGlueOnEdge;
     withGlueOnEdge.NoGlueOnPosterEdge = false;
@@ -612,7 +608,7 @@ TEST(batch_tool, ArrivesAtTheWindowsPosterSize)
         ASSERT_EQ(run.status, 0) << run.err.toStdString();
         const auto report = ReportLines(run.out);
         const PosterGeometry g =
-            WindowGeometry(m, c.boxes, c.glueRight, c.glueBottom, 300, 170, c.typed);
+            WindowGeometry(QStringLiteral("wide.bmp"), c.boxes, c.glueRight, c.glueBottom, c.typed);
         EXPECT_EQ(report.at(QStringLiteral("Width in pages")),
                   QString::number(g.PosterWidthPages, 'f', kSizeDecimals));
         EXPECT_EQ(report.at(QStringLiteral("Height in pages")),
