@@ -1,11 +1,14 @@
 #include "PictureOrientation.h"
 
+#include "PictureRead.h"
+
 #include <QFile>
 
 #include <libexif/exif-data.h>
 
 #include <cstring>
 #include <memory>
+#include <string_view>
 
 namespace {
 
@@ -144,16 +147,20 @@ int PictureOrientation(const uint8_t* data, size_t size)
 
 int PictureOrientationOfFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() <= 0)
-        return 0;
-    const uchar* mapped = file.map(0, file.size());
-    if (mapped)
-        return PictureOrientation(mapped, size_t(file.size()));
-    // Not mappable (a pipe, say): the start of the file holds a JPEG's tags.
-    const QByteArray head = file.read(qint64(1) << 20);
-    return PictureOrientation(reinterpret_cast<const uint8_t*>(head.constData()),
-                              size_t(head.size()));
+    // Only the types that carry the tag are read, whole, as the picture itself is: a regular
+    // file only, so that a FIFO does not block and a file that shrinks is not a fault.
+    const QByteArray name = QFile::encodeName(path);
+    for (const std::string_view start :
+         {std::string_view("\xFF\xD8", 2), std::string_view("\x89PNG\r\n\x1A\n", 8),
+          std::string_view("RIFF", 4)}) {
+        const WholeFile file = ReadWholeFile(name.constData(), start);
+        if (file.failure == ReadFailure::None)
+            return PictureOrientation(reinterpret_cast<const uint8_t*>(file.bytes.constData()),
+                                      size_t(file.bytes.size()));
+        if (file.failure != ReadFailure::NotAPicture)
+            return 0;
+    }
+    return 0;
 }
 
 std::vector<UprightStep> UprightSteps(int orientation)
