@@ -871,7 +871,9 @@ LbmCheck CheckLbmForDecoder(const uint8_t* data, size_t size)
                 return LbmCheck::Refuse;
             colourMap = colourMap || length >= 3; // a whole colour
         } else if (b.Matches(pos, "CAMG")) {
-            if (length < kViewModeBytes)
+            // The decoder reads the four bytes of the view modes and takes whatever follows
+            // them for the next chunk, a header of other sizes and depths among them.
+            if (length != kViewModeBytes)
                 return LbmCheck::Refuse;
             hamMode = (b.Be32(pos + 8) & kHoldAndModify) != 0;
         }

@@ -713,7 +713,20 @@ TEST(ReadPictureFile, IffLayoutsItsDecoderMisreadsAreRefusedAndATrueColourMapIsS
         ReadFailure failure;
         int bits;
     };
+    // A view-mode chunk longer than its four bytes, with a header of 24 hold-and-modify planes
+    // behind them, which the decoder took for the picture's (found by fuzzing).
+    Bytes longModes = Ilbm(6, kHam, Bytes(48, 200), Planes(2, 4));
+    const auto camg = std::search(longModes.begin(), longModes.end(), "CAMG", "CAMG" + 4);
+    ASSERT_NE(camg, longModes.end());
+    const size_t at = size_t(camg - longModes.begin());
+    Bytes hiddenHeader(longModes.begin() + 20, longModes.begin() + 40); // the BMHD's own bytes
+    hiddenHeader[8] = 24;
+    const Bytes hidden = IffChunk("BMHD", hiddenHeader);
+    longModes.insert(longModes.begin() + ptrdiff_t(at + 12), hidden.begin(), hidden.end());
+    longModes[at + 7] = uint8_t(4 + hidden.size());
+    longModes[7] = uint8_t(longModes[7] + hidden.size());
     const Case cases[] = {
+        {"long-modes.iff", longModes, ReadFailure::Damaged, 0},
         {"ham24.iff", Ilbm(24, kHam, {}, Planes(22, 2)), ReadFailure::Damaged, 0},
         {"ham16.iff", Ilbm(16, kHam, {}, Planes(14, 2)), ReadFailure::Damaged, 0},
         {"planes12.iff", Ilbm(12, 0, Bytes(48, 7), Planes(12, 0)), ReadFailure::Damaged, 0},
