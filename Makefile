@@ -9,7 +9,7 @@ PACKAGES := \
 	libsdl2-image-dev libjpeg62-turbo-dev libgif-dev libpng-dev libtiff-dev libexif-dev liblcms2-dev zlib1g-dev libcups2-dev \
 	libsane-dev libsane1 sane-utils \
 	libgtest-dev libgmock-dev googletest libbenchmark-dev \
-	netpbm imagemagick libjpeg-turbo-progs img2pdf poppler-utils \
+	netpbm imagemagick libjpeg-turbo-progs img2pdf poppler-utils libpoppler-cpp-dev \
 	cups cups-client cups-bsd printer-driver-cups-pdf \
 	xvfb xauth x11-utils openbox fonts-dejavu-core clang libclang-rt-14-dev \
 	help2man dpkg-dev desktop-file-utils libgs-common lintian appstream

@@ -84,5 +84,8 @@ perl -e 'my @e = ([256, 4, 32768], [257, 4, 32768], [258, 3, 8], [259, 3, 5], [2
 { bmp_header 1080 1078 16384 16384 8 1 2 256
   perl -e 'print "\0" x 1024, pack("C2", 0, 1)'; } >claims-bmp-rle8-empty.bmp
 
+# A run-length TGA cut short, once decoded with the rest of its pixels black.
+head -c 200 tga-rle.tga >cut-tga-rle.tga
+
 rm -f "$src"
 ls | wc -l

@@ -103,6 +103,25 @@ bool ReadsPixels(cmsContext context, cmsHPROFILE profile, ProfileColours colours
     return false;
 }
 
+// LittleCMS reads a tag only when a transform asks for it. The tables of the other direction
+// and intents, which a viewer of the document may ask for, are read here too, so that a damaged
+// one leaves the profile out instead of going into the document.
+bool TransformTagsRead(cmsHPROFILE profile)
+{
+    constexpr cmsTagSignature kTags[] = {
+        cmsSigAToB0Tag,       cmsSigAToB1Tag,          cmsSigAToB2Tag,
+        cmsSigBToA0Tag,       cmsSigBToA1Tag,          cmsSigBToA2Tag,
+        cmsSigDToB0Tag,       cmsSigDToB1Tag,          cmsSigDToB2Tag,
+        cmsSigBToD0Tag,       cmsSigBToD1Tag,          cmsSigBToD2Tag,
+        cmsSigRedColorantTag, cmsSigGreenColorantTag,  cmsSigBlueColorantTag,
+        cmsSigRedTRCTag,      cmsSigGreenTRCTag,       cmsSigBlueTRCTag,
+        cmsSigGrayTRCTag,     cmsSigMediaWhitePointTag};
+    for (const cmsTagSignature tag : kTags)
+        if (cmsIsTag(profile, tag) && !cmsReadTag(profile, tag))
+            return false;
+    return true;
+}
+
 } // namespace
 
 int ColourProfile::Channels() const
@@ -158,7 +177,7 @@ ProfileCheck CheckColourProfile(const QByteArray& bytes, ProfileColours fileColo
                         WithArticle(fileColours) + " picture";
         return check;
     }
-    if (!ReadsPixels(c, profile.get(), colours)) {
+    if (!ReadsPixels(c, profile.get(), colours) || !TransformTagsRead(profile.get())) {
         check.refusal = "damaged";
         return check;
     }

@@ -1,5 +1,7 @@
-// Reading picture files. The file is mapped, its header read and weighed (what it claims against
-// what its bytes can hold and the memory there is), and only then decoded: JPEG, GIF, PNG and
+// Reading picture files. The file is read whole into memory of our own (a file that shrinks on
+// the way is cut short, never a fault of memory the file no longer backs), its header read and
+// weighed (what it claims against what its bytes can hold and the memory there is), and only
+// then decoded: JPEG, GIF, PNG and
 // TIFF by their own libraries straight into the record's rows, the other types by SDL_image,
 // whose surface is then mapped onto the depths of the record.
 //
@@ -15,14 +17,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -123,63 +129,37 @@ PictureRecord FromTrueColour(const SDL_Surface& surface, int width)
     return picture;
 }
 
-// The file's bytes, mapped read-only for the length of one read.
-class MappedFile
+// Bytes are read this many at a time: large enough that the calls cost nothing beside the
+// copying, small enough that a file which ends early is noticed before much more is asked for.
+constexpr size_t kReadChunk = size_t(8) << 20;
+
+std::atomic<FileReadHook> readHook{nullptr};
+
+// Fresh memory costs a fault for each page it is first written to, which for a large file would
+// cost more than reading it; large pages, where the system gives them on request, take 512
+// times fewer.
+void AskForLargePages(char* data, uint64_t size)
 {
-public:
-    ~MappedFile()
-    {
-        if (data_)
-            munmap(data_, size_);
-        if (fd_ >= 0)
-            close(fd_);
-    }
-    // None on success, else why the file can't be had; error is then the system's reason.
-    ReadFailure Open(const char* fileName, int& error)
-    {
-        struct stat facts = {};
-        if (stat(fileName, &facts) != 0) {
-            error = errno;
-            return (errno == ENOENT || errno == ENOTDIR) ? ReadFailure::NoSuchFile
-                                                         : ReadFailure::NotReadable;
-        }
-        if (S_ISDIR(facts.st_mode))
-            return ReadFailure::Folder;
-        if (!S_ISREG(facts.st_mode)) {
-            error = ENODEV;
-            return ReadFailure::NotReadable;
-        }
-        fd_ = open(fileName, O_RDONLY | O_CLOEXEC);
-        if (fd_ < 0) {
-            error = errno;
-            return ReadFailure::NotReadable;
-        }
-        if (fstat(fd_, &facts) != 0) {
-            error = errno;
-            return ReadFailure::NotReadable;
-        }
-        if (facts.st_size <= 0)
-            return ReadFailure::NotAPicture;
-        size_ = size_t(facts.st_size);
-        void* data = mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd_, 0);
-        if (data == MAP_FAILED) {
-            error = errno;
-            return ReadFailure::NotReadable;
-        }
-        data_ = static_cast<uint8_t*>(data);
-        madvise(data_, size_, MADV_SEQUENTIAL);
-        return ReadFailure::None;
-    }
-    const uint8_t* data() const { return data_; }
-    size_t size() const { return size_; }
+    constexpr uintptr_t kLargePage = uintptr_t(2) << 20;
+    const uintptr_t start =
+        (reinterpret_cast<uintptr_t>(data) + kLargePage - 1) & ~(kLargePage - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + size) & ~(kLargePage - 1);
+    if (end > start)
+        madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+}
 
-private:
-    int fd_ = -1;
-    uint8_t* data_ = nullptr;
-    size_t size_ = 0;
-};
+// The system's verdict on a name that is no regular file, before anything is opened: a FIFO
+// without a writer would block, and a device would give bytes for ever.
+ReadFailure KindOfFile(const struct stat& facts)
+{
+    if (S_ISDIR(facts.st_mode))
+        return ReadFailure::Folder;
+    if (!S_ISREG(facts.st_mode))
+        return ReadFailure::NotRegularFile;
+    return ReadFailure::None;
+}
 
-// SDL reading the mapped bytes, with 64-bit positions (SDL's own memory reader takes an int).
+// SDL reading the file's bytes, with 64-bit positions (SDL's own memory reader takes an int).
 struct MemorySpan
 {
     const uint8_t* data;
@@ -312,9 +292,12 @@ SDL_Surface* DecodeWithSdl(const uint8_t* data, size_t size, PictureType type, b
     }
 }
 
-DirectResult ReadWithSdl(const uint8_t* data, size_t size, const PictureClaim& claim,
-                         PictureRecord& out)
+// The file's bytes are released as soon as the surface is decoded, so that the surface, the
+// file and the record are never held at once.
+DirectResult ReadWithSdl(QByteArray& file, const PictureClaim& claim, PictureRecord& out)
 {
+    const auto* data = reinterpret_cast<const uint8_t*>(file.constData());
+    const size_t size = size_t(file.size());
     const bool headerless = claim.type == PictureType::Bmp && size >= 2 && data[0] != 'B';
     std::vector<uint8_t> withoutColourMaps;
     if (claim.type == PictureType::Lbm) {
@@ -349,6 +332,8 @@ DirectResult ReadWithSdl(const uint8_t* data, size_t size, const PictureClaim& c
         return DirectResult::Damaged;
     if (SDL_LockSurface(surface.get()) != 0)
         return DirectResult::Damaged;
+    withoutColourMaps = std::vector<uint8_t>();
+    file = QByteArray();
     const SDL_PixelFormat& format = *surface->format;
     out = (format.palette && format.BitsPerPixel <= 8) ? FromIndexed(*surface, width)
                                                        : FromTrueColour(*surface, width);
@@ -356,9 +341,11 @@ DirectResult ReadWithSdl(const uint8_t* data, size_t size, const PictureClaim& c
     return out.Bits ? DirectResult::Read : DirectResult::NoMemory;
 }
 
-DirectResult Decode(const uint8_t* data, size_t size, const PictureClaim& claim, PictureRecord& out,
+DirectResult Decode(QByteArray& file, const PictureClaim& claim, PictureRecord& out,
                     EmbeddedProfile& profile)
 {
+    const auto* data = reinterpret_cast<const uint8_t*>(file.constData());
+    const size_t size = size_t(file.size());
     switch (claim.type) {
     case PictureType::Jpeg:
         return ReadJpeg(data, size, claim, out, &profile);
@@ -371,9 +358,9 @@ DirectResult Decode(const uint8_t* data, size_t size, const PictureClaim& claim,
     case PictureType::Pcx:
         if (IsRgbaPcx(data, size))
             return ReadRgbaPcx(data, size, claim, out);
-        return ReadWithSdl(data, size, claim, out);
+        return ReadWithSdl(file, claim, out);
     default:
-        return ReadWithSdl(data, size, claim, out);
+        return ReadWithSdl(file, claim, out);
     }
 }
 
@@ -408,34 +395,126 @@ int DepthForColours(int colours)
     return colours <= kFourBitColours ? 4 : 8;
 }
 
+void SetFileReadHook(FileReadHook hook)
+{
+    readHook.store(hook);
+}
+
+WholeFile ReadWholeFile(const char* fileName, std::string_view mustStartWith)
+{
+    WholeFile file;
+    if (!fileName || !*fileName) {
+        file.failure = ReadFailure::NoSuchFile;
+        return file;
+    }
+    struct stat facts = {};
+    if (stat(fileName, &facts) != 0) {
+        file.systemError = errno;
+        file.failure = (errno == ENOENT || errno == ENOTDIR) ? ReadFailure::NoSuchFile
+                                                             : ReadFailure::NotReadable;
+        return file;
+    }
+    if ((file.failure = KindOfFile(facts)) != ReadFailure::None)
+        return file;
+    // Without blocking, should the name have become a FIFO since.
+    const int fd = open(fileName, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        file.systemError = errno;
+        file.failure = ReadFailure::NotReadable;
+        return file;
+    }
+    const struct Closer
+    {
+        int fd;
+        ~Closer() { close(fd); }
+    } closer{fd};
+    if (fstat(fd, &facts) != 0) {
+        file.systemError = errno;
+        file.failure = ReadFailure::NotReadable;
+        return file;
+    }
+    if ((file.failure = KindOfFile(facts)) != ReadFailure::None)
+        return file;
+    file.size = uint64_t(std::max<off_t>(facts.st_size, 0));
+    if (file.size == 0) {
+        file.failure = ReadFailure::NotAPicture;
+        return file;
+    }
+    if (!mustStartWith.empty()) {
+        std::string start(mustStartWith.size(), '\0');
+        if (pread(fd, start.data(), start.size(), 0) != ssize_t(start.size()) ||
+            start != mustStartWith) {
+            file.failure = ReadFailure::NotAPicture;
+            return file;
+        }
+    }
+    file.available = MemoryForPictures();
+    if (file.size > file.available || file.size > uint64_t(std::numeric_limits<qsizetype>::max())) {
+        file.failure = ReadFailure::TooLarge;
+        return file;
+    }
+    try {
+        file.bytes = QByteArray(qsizetype(file.size), Qt::Uninitialized);
+    } catch (const std::bad_alloc&) {
+        file.failure = ReadFailure::TooLarge;
+        return file;
+    }
+    char* into = file.bytes.data();
+    AskForLargePages(into, file.size);
+    uint64_t done = 0;
+    while (done < file.size) {
+        if (const FileReadHook hook = readHook.load())
+            hook(done);
+        const ssize_t got =
+            read(fd, into + done, size_t(std::min<uint64_t>(kReadChunk, file.size - done)));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            file.systemError = errno;
+            file.failure = ReadFailure::NotReadable;
+            file.bytes = QByteArray();
+            return file;
+        }
+        if (got == 0) { // the file ended before the size it had when it was opened
+            file.failure = ReadFailure::Damaged;
+            file.bytes = QByteArray();
+            return file;
+        }
+        done += uint64_t(got);
+    }
+    return file;
+}
+
 PictureRead ReadPictureFile(const char* fileName)
 {
     PictureRead read;
-    if (!fileName || !*fileName) {
-        read.failure = ReadFailure::NoSuchFile;
-        return read;
+    WholeFile file = ReadWholeFile(fileName);
+    read.failure = file.failure;
+    read.systemError = file.systemError;
+    read.fileBytes = file.size;
+    if (read.failure == ReadFailure::TooLarge) {
+        read.neededBytes = file.size;
+        read.availableBytes = file.available;
     }
-    MappedFile file;
-    read.failure = file.Open(fileName, read.systemError);
     if (read.failure != ReadFailure::None)
         return read;
-    read.fileBytes = file.size();
+    const auto* data = reinterpret_cast<const uint8_t*>(file.bytes.constData());
+    const size_t size = size_t(file.bytes.size());
 
     // The type its signature names, then TGA, which has none; each is weighed before it is
     // decoded, and the first reason to refuse the file is the one reported.
-    std::optional<PictureClaim> candidates[] = {ClaimBySignature(file.data(), file.size()),
-                                                ClaimAsTga(file.data(), file.size())};
+    std::optional<PictureClaim> candidates[] = {ClaimBySignature(data, size),
+                                                ClaimAsTga(data, size)};
     if (!candidates[0] && !candidates[1]) {
-        read.failure = HasKnownSignature(file.data(), file.size()) ? ReadFailure::Damaged
-                                                                   : ReadFailure::NotAPicture;
+        read.failure =
+            HasKnownSignature(data, size) ? ReadFailure::Damaged : ReadFailure::NotAPicture;
         return read;
     }
-    const uint64_t available = MemoryForPictures();
     bool reported = false;
     for (const std::optional<PictureClaim>& claim : candidates) {
         if (!claim)
             continue;
-        const ClaimVerdict verdict = JudgeClaim(*claim, available);
+        const ClaimVerdict verdict = JudgeClaim(*claim, file.available, size);
         auto report = [&](ReadFailure failure) {
             if (reported)
                 return;
@@ -444,6 +523,10 @@ PictureRead ReadPictureFile(const char* fileName)
             read.claimedWidth = claim->size.width;
             read.claimedHeight = claim->size.height;
             read.claimBeyondFile = !claim->fitsFile;
+            read.claimFault = claim->fault;
+            if (read.claimFault.empty() && (claim->size.width <= 0 || claim->size.height <= 0))
+                read.claimFault = "it claims " + std::to_string(claim->size.width) + " x " +
+                                  std::to_string(claim->size.height) + " pixels";
             read.neededBytes = verdict.needed;
             read.availableBytes = verdict.available;
         };
@@ -453,7 +536,7 @@ PictureRead ReadPictureFile(const char* fileName)
         }
         PictureRecord picture;
         EmbeddedProfile embedded;
-        const DirectResult result = Decode(file.data(), file.size(), *claim, picture, embedded);
+        const DirectResult result = Decode(file.bytes, *claim, picture, embedded);
         if (result == DirectResult::Read) {
             DIBChanged(picture);
             read = PictureRead{};
@@ -464,10 +547,12 @@ PictureRead ReadPictureFile(const char* fileName)
             read.profileNote = check.refusal;
             read.claimedWidth = claim->size.width;
             read.claimedHeight = claim->size.height;
-            read.fileBytes = file.size();
+            read.fileBytes = file.size;
             return read;
         }
         report(result == DirectResult::NoMemory ? ReadFailure::TooLarge : ReadFailure::Damaged);
+        if (file.bytes.isEmpty()) // given up for the surface, which was then not taken
+            break;
     }
     return read;
 }
@@ -485,15 +570,22 @@ std::string ReadFailureText(const PictureRead& read)
         return "a folder, not a picture file";
     case ReadFailure::NotReadable:
         return std::string("not readable: ") + std::strerror(read.systemError);
+    case ReadFailure::NotRegularFile:
+        return "not a regular file";
     case ReadFailure::NotAPicture:
         return read.fileBytes == 0 ? "an empty file, not a picture"
                                    : "not a picture of a type Velmora reads";
     case ReadFailure::Damaged:
+        if (!read.claimFault.empty())
+            return "damaged or cut short: " + read.claimFault;
         if (read.claimBeyondFile)
             return "damaged or cut short: it claims " + claimed + ", more than its " +
                    std::to_string(read.fileBytes) + " bytes can hold";
         return "damaged or cut short";
     case ReadFailure::TooLarge:
+        if (read.claimedWidth == 0 && read.claimedHeight == 0)
+            return "too large for the memory: its " + Megabytes(read.fileBytes) +
+                   " are more than the " + Megabytes(read.availableBytes) + " that can be had";
         if (double(read.claimedWidth) * double(read.claimedHeight) > double(kMaxPicturePixels))
             return "too large: it claims " + claimed + ", more than the " +
                    std::to_string(kMaxPicturePixels) + " pixels a picture may have";

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 
 // Largest picture, in pixels, that a file may describe: 40000 x 25000 fits, and at 24 bits it
 // still fits the 4 GiB image size of the record's header. Whether a picture up to this size is
@@ -51,6 +52,7 @@ struct PictureClaim
     int recordBits = 24;       // depth of the record its reader makes: 1, 4, 8 or 24
     uint64_t decoderBytes = 0; // what its decoder holds at once beside the record, at most
     bool fitsFile = true;      // false: the file's bytes cannot hold that many pixels of that type
+    std::string fault; // what is wrong with the header beside its size, in words; may be empty
 };
 
 // The claim of the type that the file's signature names; nullopt when no signature matches or
@@ -82,7 +84,14 @@ struct ClaimVerdict
     uint64_t needed = 0;
     uint64_t available = 0;
 };
-ClaimVerdict JudgeClaim(const PictureClaim& claim, uint64_t available);
+// fileBytes are the file's own, held in memory beside the decoder while it runs; the readers
+// through SDL_image give them up before the record is made.
+ClaimVerdict JudgeClaim(const PictureClaim& claim, uint64_t available, uint64_t fileBytes = 0);
+
+// Called before each read() of a file's bytes with the count read so far, so that tests can
+// change the file while it is read; none by default.
+using FileReadHook = void (*)(uint64_t readSoFar);
+void SetFileReadHook(FileReadHook hook);
 
 // What SDL_image's IFF decoder may be given: it trusts the file for the sizes of the chunks it
 // knows, takes hold-and-modify colours from its colour map by any plane count and writes a colour

@@ -131,6 +131,11 @@ Claim ClaimBmpAt(const Bytes& b, size_t infoStart, size_t pixelOffset, bool head
     } else {
         if (headerSize < kBmpInfoHeader || !b.Has(infoStart, kBmpInfoHeader))
             return std::nullopt;
+        if (!b.Has(infoStart, headerSize) && !headerless) {
+            c.fitsFile = false;
+            c.fault = "a BMP whose header size field says " + std::to_string(headerSize) +
+                      " bytes, in a file of " + std::to_string(b.Size()) + " bytes";
+        }
         // A negative height marks rows stored top-down.
         const int64_t height = int32_t(b.Le32(infoStart + 8));
         c.size = {int32_t(b.Le32(infoStart + 4)), height < 0 ? -height : height};
@@ -160,6 +165,8 @@ Claim ClaimBmpAt(const Bytes& b, size_t infoStart, size_t pixelOffset, bool head
         if (headerless)
             return std::nullopt;
         c.fitsFile = false; // no depth that BMP has
+        if (c.fault.empty())
+            c.fault = "a BMP of " + std::to_string(bits) + " bits per pixel, a depth BMP has not";
     }
     c.recordBits = bits <= 8 ? 8 : 24;
     // The decoder's surface holds 1, 2, 3 or 4 bytes per pixel; a headerless one is read from a
@@ -184,6 +191,9 @@ Claim ClaimBmpAt(const Bytes& b, size_t infoStart, size_t pixelOffset, bool head
         c.fitsFile = c.fitsFile && covered * 2 >= Pixels(c.size);
     } else {
         c.fitsFile = false; // JPEG or PNG inside, or no compression that BMP has
+        if (c.fault.empty())
+            c.fault = "a BMP of compression " + std::to_string(compression) +
+                      ", which Velmora does not read";
     }
     return c;
 }
@@ -679,6 +689,26 @@ Claim ClaimWebp(const Bytes& b)
     return c;
 }
 
+// --- TGA ---------------------------------------------------------------------------------
+
+// Pixels that the run-length packets of a TGA give before the file ends, counted up to the
+// picture's pixels: SDL_image's decoder leaves the rest of its surface black without a word.
+Wide TgaRunCoverage(const Bytes& b, size_t pos, uint64_t pixelBytes, Wide pixels)
+{
+    constexpr uint8_t kRepeat = 0x80, kCount = 0x7F;
+    Wide covered = 0;
+    while (covered < pixels && b.Has(pos, 1)) {
+        const uint8_t head = b.U8(pos);
+        const uint64_t count = (head & kCount) + 1u;
+        const uint64_t bytes = (head & kRepeat) ? pixelBytes : count * pixelBytes;
+        if (!b.Has(pos + 1, bytes))
+            break;
+        covered += count;
+        pos += 1 + bytes;
+    }
+    return std::min(covered, pixels);
+}
+
 using Prober = Claim (*)(const Bytes&);
 // XPM is not among them: SDL_image's decoder of these text drawings crashes on damaged files.
 constexpr Prober kBySignature[] = {ClaimBmp,  ClaimPng,  ClaimQoi,          ClaimGif,
@@ -732,6 +762,15 @@ std::optional<PictureClaim> ClaimAsTga(const uint8_t* data, size_t size)
     const uint64_t pixelData = start <= size ? size - start : 0;
     c.fitsFile = runLength ? Pixels(c.size) <= Wide(kLongestRun) * (pixelData / (1 + pixelBytes))
                            : Pixels(c.size) * pixelBytes <= pixelData;
+    if (runLength && c.fitsFile && Pixels(c.size) > 0) {
+        const Wide covered = TgaRunCoverage(b, size_t(start), pixelBytes, Pixels(c.size));
+        if (covered < Pixels(c.size)) {
+            c.fitsFile = false;
+            c.fault = "its run-length packets end after " + std::to_string(uint64_t(covered)) +
+                      " of its " + std::to_string(c.size.width) + " x " +
+                      std::to_string(c.size.height) + " pixels";
+        }
+    }
     return c;
 }
 
@@ -756,7 +795,7 @@ uint64_t RecordBytes(const PictureSize& size, int bitCount)
     return bytes > std::numeric_limits<uint32_t>::max() ? 0 : uint64_t(bytes);
 }
 
-ClaimVerdict JudgeClaim(const PictureClaim& claim, uint64_t available)
+ClaimVerdict JudgeClaim(const PictureClaim& claim, uint64_t available, uint64_t fileBytes)
 {
     ClaimVerdict verdict;
     if (claim.size.width <= 0 || claim.size.height <= 0 || !claim.fitsFile) {
@@ -767,7 +806,14 @@ ClaimVerdict JudgeClaim(const PictureClaim& claim, uint64_t available)
     const uint64_t record = RecordBytes(claim.size, claim.recordBits);
     const uint64_t rowsOrCeiling =
         record ? record : Saturated(pixels * unsigned(claim.recordBits) / 8);
-    verdict.needed = Saturated(Wide(rowsOrCeiling) + claim.decoderBytes + kDecoderWorkingBytes);
+    // JPEG, GIF, PNG, TIFF and PCX of four planes are decoded from the file's bytes straight
+    // into the record; SDL_image's surface is made while the file is held, the record after.
+    const bool throughSurface = claim.type != PictureType::Jpeg && claim.type != PictureType::Gif &&
+                                claim.type != PictureType::Png && claim.type != PictureType::Tiff &&
+                                claim.type != PictureType::Pcx;
+    const Wide held =
+        throughSurface ? std::max<Wide>(rowsOrCeiling, fileBytes) : Wide(rowsOrCeiling) + fileBytes;
+    verdict.needed = Saturated(held + claim.decoderBytes + kDecoderWorkingBytes);
     verdict.available = available;
     if (pixels > Wide(kMaxPicturePixels) || record == 0 || verdict.needed > available)
         verdict.failure = ReadFailure::TooLarge;
@@ -825,7 +871,9 @@ LbmCheck CheckLbmForDecoder(const uint8_t* data, size_t size)
                 return LbmCheck::Refuse;
             colourMap = colourMap || length >= 3; // a whole colour
         } else if (b.Matches(pos, "CAMG")) {
-            if (length < kViewModeBytes)
+            // The decoder reads the four bytes of the view modes and takes whatever follows
+            // them for the next chunk, a header of other sizes and depths among them.
+            if (length != kViewModeBytes)
                 return LbmCheck::Refuse;
             hamMode = (b.Be32(pos + 8) & kHoldAndModify) != 0;
         }

@@ -1,13 +1,19 @@
 #include "PictureOrientation.h"
 
 #include "FileName.h"
+#include "PictureRead.h"
 
 #include <QFile>
 
 #include <libexif/exif-data.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <memory>
+#include <string_view>
 
 namespace {
 
@@ -129,6 +135,52 @@ int OrientationInWebp(const uint8_t* data, size_t size)
     return 0;
 }
 
+// The orientation of a JPEG file, read segment by segment up to its first scan; -1 when the
+// file is no regular file starting as a JPEG does.
+int OrientationOfJpegFile(const char* fileName)
+{
+    const int fd = open(fileName, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return -1;
+    const struct Closer
+    {
+        int fd;
+        ~Closer() { close(fd); }
+    } closer{fd};
+    struct stat facts = {};
+    uint8_t head[4];
+    if (fstat(fd, &facts) != 0 || !S_ISREG(facts.st_mode) || pread(fd, head, 2, 0) != 2 ||
+        head[0] != 0xFF || head[1] != 0xD8)
+        return -1;
+    off_t at = 2;
+    for (;;) {
+        if (pread(fd, head, 4, at) != 4 || head[0] != 0xFF)
+            return 0;
+        const uint8_t marker = head[1];
+        if (marker == 0xFF) { // fill byte
+            ++at;
+            continue;
+        }
+        if (marker == 0xD9 || marker == 0xDA) // end of image, start of scan
+            return 0;
+        if ((marker >= 0xD0 && marker <= 0xD7) || marker == 0x01) {
+            at += 2;
+            continue;
+        }
+        const size_t length = size_t(head[2]) << 8 | head[3];
+        if (length < 2)
+            return 0;
+        if (marker == 0xE1) {
+            std::vector<uint8_t> payload(length - 2);
+            if (pread(fd, payload.data(), payload.size(), at + 4) != ssize_t(payload.size()))
+                return 0;
+            if (StartsWith(payload.data(), payload.size(), kExifHeader, sizeof kExifHeader))
+                return OrientationInExif(payload.data(), payload.size());
+        }
+        at += off_t(2 + length);
+    }
+}
+
 } // namespace
 
 int PictureOrientation(const uint8_t* data, size_t size)
@@ -146,16 +198,23 @@ int PictureOrientation(const uint8_t* data, size_t size)
 
 int PictureOrientationOfFile(const QString& path)
 {
-    QFile file;
-    if (!OpenForReading(file, path) || file.size() <= 0)
-        return 0;
-    const uchar* mapped = file.map(0, file.size());
-    if (mapped)
-        return PictureOrientation(mapped, size_t(file.size()));
-    // Not mappable (a pipe, say): the start of the file holds a JPEG's tags.
-    const QByteArray head = file.read(qint64(1) << 20);
-    return PictureOrientation(reinterpret_cast<const uint8_t*>(head.constData()),
-                              size_t(head.size()));
+    const QByteArray name = FileNameBytes(path);
+    // A JPEG's tags come before its first scan: only its segments up to there are read.
+    if (const int fromSegments = OrientationOfJpegFile(name.constData()); fromSegments >= 0)
+        return fromSegments;
+    // PNG and WebP may put theirs behind the pixels: these are read whole, as the picture
+    // itself is, a regular file only, so that a FIFO does not block and a file that shrinks is
+    // not a fault.
+    for (const std::string_view start :
+         {std::string_view("\x89PNG\r\n\x1A\n", 8), std::string_view("RIFF", 4)}) {
+        const WholeFile file = ReadWholeFile(name.constData(), start);
+        if (file.failure == ReadFailure::None)
+            return PictureOrientation(reinterpret_cast<const uint8_t*>(file.bytes.constData()),
+                                      size_t(file.bytes.size()));
+        if (file.failure != ReadFailure::NotAPicture)
+            return 0;
+    }
+    return 0;
 }
 
 std::vector<UprightStep> UprightSteps(int orientation)

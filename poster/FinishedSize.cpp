@@ -172,10 +172,13 @@ QString SizeText(const FinishedSize& s)
 
 QString ResolutionText(const FinishedSize& s)
 {
-    const long ppiX = std::lround(s.ppiX);
-    const long ppiY = std::lround(s.ppiY);
-    return ppiX == ppiY ? QStringLiteral("%1 ppi").arg(ppiX)
-                        : QStringLiteral("%1 x %2 ppi").arg(ppiX).arg(ppiY);
+    // A picture of a few pixels spread over a poster has less than one to the inch, which
+    // rounded would read as none at all.
+    const auto number = [](double ppi) {
+        return ppi < 1 ? QStringLiteral("under 1") : QString::number(std::lround(ppi));
+    };
+    const QString x = number(s.ppiX), y = number(s.ppiY);
+    return x == y ? QStringLiteral("%1 ppi").arg(x) : QStringLiteral("%1 x %2 ppi").arg(x, y);
 }
 
 QString CoarsenessText(const FinishedSize& s)

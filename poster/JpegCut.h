@@ -19,6 +19,8 @@ struct JpegGrid
 {
     int32_t width = 8;
     int32_t height = 8;
+
+    bool operator==(const JpegGrid&) const = default;
 };
 
 // How a JPEG codes its colours.

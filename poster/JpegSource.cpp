@@ -2,6 +2,7 @@
 
 #include "FileName.h"
 #include "PictureOrientation.h"
+#include "PictureRead.h"
 
 #include <QFile>
 
@@ -20,14 +21,14 @@ std::shared_ptr<const JpegSource> WithView(const JpegSource& jpeg, const JpegVie
 
 std::shared_ptr<const JpegSource> ReadJpegSource(const QString& path)
 {
-    QFile file;
-    if (!OpenForReading(file, path) || file.peek(3) != QByteArray("\xFF\xD8\xFF", 3))
+    // Read as the picture is: a regular file, and whole, or not at all.
+    WholeFile file = ReadWholeFile(FileNameBytes(path).constData(), "\xFF\xD8\xFF");
+    if (file.failure != ReadFailure::None)
         return nullptr;
     JpegSource source;
-    source.data = file.readAll();
+    source.data = std::move(file.bytes);
     JpegFacts facts;
-    if (file.error() != QFileDevice::NoError ||
-        !ReadJpegFacts(reinterpret_cast<const uint8_t*>(source.data.constData()),
+    if (!ReadJpegFacts(reinterpret_cast<const uint8_t*>(source.data.constData()),
                        size_t(source.data.size()), facts))
         return nullptr;
     const ProfileCheck profile = JpegColourProfile(

@@ -202,7 +202,9 @@ TEST(batch_tool, SaysWhyAPictureIsRefused)
         QStringLiteral("convert -size 300x200 plasma:fractal -compress LZW whole.tif && "
                        "head -c 20000 whole.tif > cut.tif && convert whole.tif whole.png && "
                        "head -c 30000 whole.png > cut.png && convert whole.tif whole.jpg && "
-                       "head -c 4000 whole.jpg > cut.jpg")));
+                       "head -c 4000 whole.jpg > cut.jpg && "
+                       "convert -size 300x200 plasma:fractal -compress RLE whole.tga && "
+                       "head -c 2000 whole.tga > cut.tga && mkfifo fifo.jpg")));
     // A colour frame of 30000 x 30000 pixels and a scan of enough bytes to pass for so large a
     // picture; the tool is refused it before any decoding, for want of memory.
     QByteArray large = QByteArray::fromHex("FFD8FFC000110875307530030122000211000311"
@@ -233,6 +235,13 @@ TEST(batch_tool, SaysWhyAPictureIsRefused)
         {QStringLiteral("cut.tif"), {}, QStringLiteral("damaged or cut short")},
         {QStringLiteral("cut.png"), {}, QStringLiteral("damaged or cut short")},
         {QStringLiteral("cut.jpg"), {}, QStringLiteral("damaged or cut short")},
+        {QStringLiteral("cut.tga"),
+         {},
+         QStringLiteral("damaged or cut short: its run-length packets end after 600 of its 300 "
+                        "x 200 pixels\n")},
+        // Neither is opened: a FIFO without a writer would block for ever.
+        {QStringLiteral("fifo.jpg"), {}, QStringLiteral("not a regular file\n")},
+        {QStringLiteral("/dev/zero"), {}, QStringLiteral("not a regular file\n")},
         {QStringLiteral("large.jpg"), limited,
          QStringLiteral("too large for the memory: it claims 30000 x 30000 pixels, which need ")},
     };

@@ -159,6 +159,36 @@ TEST_F(ColourProfiles, ThatDoNotFitThePictureOrAreDamagedAreLeftOutAndThePicture
     }
 }
 
+// A table that no transform into the pixels' colours reads, here the way back from them, is
+// read all the same: damaged, it would go into the document for a viewer to fail on (found by
+// fuzzing the poster document).
+TEST_F(ColourProfiles, ADamagedTableOfTheOtherDirectionLeavesTheProfileOut)
+{
+    ASSERT_TRUE(CheckColourProfile(cmyk, ProfileColours::Cmyk).refusal.empty());
+    QByteArray broken = cmyk;
+    const auto be32 = [&](int at) {
+        return uint32_t(uint8_t(broken[at])) << 24 | uint32_t(uint8_t(broken[at + 1])) << 16 |
+               uint32_t(uint8_t(broken[at + 2])) << 8 | uint8_t(broken[at + 3]);
+    };
+    int moved = 0;
+    for (uint32_t i = 0, count = be32(128); i < count; ++i) {
+        const int entry = 132 + 12 * int(i);
+        if (broken.mid(entry, 3) != "B2A")
+            continue;
+        // The table now starts 16 bytes before the end of the profile, and runs past it.
+        const uint32_t offset = uint32_t(broken.size()) - 16;
+        for (int b = 0; b < 4; ++b) {
+            broken[entry + 4 + b] = char(offset >> (24 - 8 * b));
+            broken[entry + 8 + b] = char(16 >> (24 - 8 * b));
+        }
+        ++moved;
+    }
+    ASSERT_GT(moved, 0);
+    const ProfileCheck check = CheckColourProfile(broken, ProfileColours::Cmyk);
+    EXPECT_TRUE(check.profile.empty());
+    EXPECT_EQ(check.refusal, "damaged");
+}
+
 TEST_F(ColourProfiles, AreWrittenBackByJpegPngAndTiffWhenTheyDescribeThePixels)
 {
     const PictureRead colour = ReadBytes(WithJpegIcc(EncodedImage(Colour(), "JPEG"), rgb), "c.jpg");

@@ -280,6 +280,10 @@ TEST(ReadPictureFile, FilesClaimingFarMoreThanTheyHoldAreRefusedAtOnce)
         EXPECT_LT(read.slowestMicros, kTinyFileMicros);
         EXPECT_LT(read.rssGrowthKb, kTinyFileKb);
     }
+    // What is wrong, not what the size fields make of it.
+    EXPECT_EQ(ReadFailureText(ReadPictureFile("tga-behind-bmp.bmp")),
+              "damaged or cut short: a BMP whose header size field says 1629661 bytes, in a file "
+              "of 316 bytes");
     const PictureRead progressive = ReadPictureFile("progressive.jpg");
     EXPECT_TRUE(progressive.claimBeyondFile);
     EXPECT_EQ(progressive.claimedWidth, 16384);
@@ -423,6 +427,7 @@ TEST(ReadPictureFile, FilesCutShortAreRefusedAsDamaged)
         "convert src.ppm -colors 200 a.gif",
         "convert src.ppm bmp3:a.bmp",
         "convert src.ppm -compress None a.tga",
+        "convert src.ppm -compress RLE rle.tga", // its decoder left the rest black
         "convert src.ppm a.pcx",
         "cp src.ppm a.ppm",
     };
@@ -441,6 +446,33 @@ TEST(ReadPictureFile, FilesCutShortAreRefusedAsDamaged)
         EXPECT_EQ(cut.failure, ReadFailure::Damaged);
         EXPECT_EQ(cut.picture.Bits, nullptr);
     }
+}
+
+// A file that shrinks while it is read, as on a stick pulled out or a share rewritten, is cut
+// short like any other; the bytes it had when opened are not taken on trust. The file shrinks
+// between two reads, after the first 8 MB.
+TEST(ReadPictureFile, AFileThatShrinksWhileItIsReadIsCutShort)
+{
+    const PictureRecord large = newdib(2000, 1500, 24, nullptr, 0);
+    ASSERT_NE(large.Bits, nullptr);
+    const QByteArray tga = EncodeTga(large);
+    deldib(large);
+    ASSERT_GT(tga.size(), 8 << 20);
+    Write("shrinking.tga", Bytes(tga.begin(), tga.end()));
+    const PictureRead whole = ReadPictureFile("shrinking.tga");
+    ASSERT_EQ(whole.failure, ReadFailure::None);
+    deldib(whole.picture);
+
+    SetFileReadHook([](uint64_t readSoFar) {
+        if (readSoFar > 0) {
+            ASSERT_EQ(truncate("shrinking.tga", 1024), 0);
+        }
+    });
+    const PictureRead shrunk = ReadPictureFile("shrinking.tga");
+    SetFileReadHook(nullptr);
+    EXPECT_EQ(shrunk.picture.Bits, nullptr);
+    EXPECT_EQ(shrunk.failure, ReadFailure::Damaged);
+    EXPECT_EQ(ReadFailureText(shrunk), "damaged or cut short");
 }
 
 // Above 2^28 pixels, the old fixed ceiling: a 16385 x 16385 grey PNG, its facts and rows right.
@@ -681,7 +713,20 @@ TEST(ReadPictureFile, IffLayoutsItsDecoderMisreadsAreRefusedAndATrueColourMapIsS
         ReadFailure failure;
         int bits;
     };
+    // A view-mode chunk longer than its four bytes, with a header of 24 hold-and-modify planes
+    // behind them, which the decoder took for the picture's (found by fuzzing).
+    Bytes longModes = Ilbm(6, kHam, Bytes(48, 200), Planes(2, 4));
+    const auto camg = std::search(longModes.begin(), longModes.end(), "CAMG", "CAMG" + 4);
+    ASSERT_NE(camg, longModes.end());
+    const size_t at = size_t(camg - longModes.begin());
+    Bytes hiddenHeader(longModes.begin() + 20, longModes.begin() + 40); // the BMHD's own bytes
+    hiddenHeader[8] = 24;
+    const Bytes hidden = IffChunk("BMHD", hiddenHeader);
+    longModes.insert(longModes.begin() + ptrdiff_t(at + 12), hidden.begin(), hidden.end());
+    longModes[at + 7] = uint8_t(4 + hidden.size());
+    longModes[7] = uint8_t(longModes[7] + hidden.size());
     const Case cases[] = {
+        {"long-modes.iff", longModes, ReadFailure::Damaged, 0},
         {"ham24.iff", Ilbm(24, kHam, {}, Planes(22, 2)), ReadFailure::Damaged, 0},
         {"ham16.iff", Ilbm(16, kHam, {}, Planes(14, 2)), ReadFailure::Damaged, 0},
         {"planes12.iff", Ilbm(12, 0, Bytes(48, 7), Planes(12, 0)), ReadFailure::Damaged, 0},

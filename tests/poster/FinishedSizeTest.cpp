@@ -130,6 +130,14 @@ TEST(FinishedSize, TheLineSaysTheSizeAndWarnsOfACoarsePrint)
     s.ppiX = s.ppiY = 20;
     EXPECT_EQ(FinishedSizeText(s),
               "100.0 x 70.6 cm (39.37 x 27.81 in), 20 ppi: the print will look very coarse");
+    // An 8 x 8 picture over a metre has less than one pixel to the inch, not none.
+    s.ppiX = s.ppiY = 0.2;
+    EXPECT_EQ(FinishedSizeText(s),
+              "100.0 x 70.6 cm (39.37 x 27.81 in), under 1 ppi: the print will look very coarse");
+    s.ppiY = 0.7;
+    s.ppiX = 2.4;
+    EXPECT_EQ(FinishedSizeText(s), "100.0 x 70.6 cm (39.37 x 27.81 in), 2 x under 1 ppi: the "
+                                   "print will look very coarse");
 
     // Nothing to measure: no picture, or no printer.
     PageRenderInputs none = TwoByTwo(true, true, false);
