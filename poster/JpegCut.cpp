@@ -175,6 +175,58 @@ BlockEdit BlockEditOf(const JpegView& view)
     return edit;
 }
 
+// A compressor's output straight into a part's bytes. libjpeg's own memory destination is no
+// use here: when growing its buffer fails it has already freed the buffer it handed out, so a
+// failure could not be cleaned up without freeing that twice.
+struct PartDestination
+{
+    jpeg_destination_mgr mgr;
+    std::vector<uint8_t>* out;
+};
+constexpr size_t kFirstPartBytes = size_t(64) << 10;
+
+// Grows the part to `size` bytes and points the compressor past `used` of them; a part that
+// cannot grow fails the compression as out of memory.
+void GrowPart(j_compress_ptr info, size_t used, size_t size)
+{
+    auto* d = reinterpret_cast<PartDestination*>(info->dest);
+    bool grown = false;
+    try {
+        d->out->resize(size);
+        grown = true;
+    } catch (const std::bad_alloc&) {
+    }
+    if (!grown) {
+        info->err->msg_code = JERR_OUT_OF_MEMORY;
+        (*info->err->error_exit)(reinterpret_cast<j_common_ptr>(info));
+    }
+    d->mgr.next_output_byte = d->out->data() + used;
+    d->mgr.free_in_buffer = size - used;
+}
+
+void StartPart(j_compress_ptr info)
+{
+    GrowPart(info, 0, kFirstPartBytes);
+}
+
+boolean PartFull(j_compress_ptr info)
+{
+    const size_t used = reinterpret_cast<PartDestination*>(info->dest)->out->size();
+    GrowPart(info, used, used * 2);
+    return TRUE;
+}
+
+void EndPart(j_compress_ptr info)
+{
+    auto* d = reinterpret_cast<PartDestination*>(info->dest);
+    d->out->resize(d->out->size() - d->mgr.free_in_buffer); // shrinking allocates nothing
+    // The spare half of the last doubling goes back, where there is room to copy the part.
+    try {
+        d->out->shrink_to_fit();
+    } catch (const std::bad_alloc&) {
+    }
+}
+
 // One part: a compressor whose block arrays are filled from the source's, written to memory.
 // Everything it allocates belongs to its own object and goes with it.
 JpegCutResult WritePart(jpeg_decompress_struct& src, const BlockRows& srcRows, const JpegView& view,
@@ -185,12 +237,15 @@ JpegCutResult WritePart(jpeg_decompress_struct& src, const BlockRows& srcRows, c
     jpeg_compress_struct dst;
     std::memset(&dst, 0, sizeof dst);
     dst.err = &errors.mgr;
-    unsigned char* buffer = nullptr;
-    unsigned long bufferSize = 0;
+    PartDestination destination{};
+    destination.mgr.init_destination = &StartPart;
+    destination.mgr.empty_output_buffer = &PartFull;
+    destination.mgr.term_destination = &EndPart;
+    destination.out = &out;
     if (setjmp(errors.back)) {
         const bool noMemory = OutOfMemory(errors);
         jpeg_destroy_compress(&dst);
-        std::free(buffer);
+        std::vector<uint8_t>().swap(out);
         return noMemory ? JpegCutResult::NoMemory : JpegCutResult::Damaged;
     }
     jpeg_create_compress(&dst);
@@ -265,18 +320,12 @@ JpegCutResult WritePart(jpeg_decompress_struct& src, const BlockRows& srcRows, c
             }
         }
     }
-    jpeg_mem_dest(&dst, &buffer, &bufferSize);
+    out.clear();
+    dst.dest = &destination.mgr;
     jpeg_write_coefficients(&dst, coefficients);
     jpeg_finish_compress(&dst);
-    JpegCutResult result = JpegCutResult::Cut;
-    try {
-        out.assign(buffer, buffer + bufferSize);
-    } catch (const std::bad_alloc&) {
-        result = JpegCutResult::NoMemory;
-    }
     jpeg_destroy_compress(&dst);
-    std::free(buffer);
-    return result;
+    return JpegCutResult::Cut;
 }
 
 // The parts written on as many threads as there are cores. Nothing thrown may leave a
