@@ -226,6 +226,7 @@ private:
     void ShowFollowedJob(const CupsJobState& state);
     int FollowedJob = 0; // 0: none shown
     QString FollowedWhere;
+    QByteArray FollowedServer; // the scheduler the job went to
     QTimer JobFollowTimer;
     QFutureWatcher<CupsJobState> JobLook;
     // The file list's lines carry the name as the system has it; the text is for reading.

@@ -136,6 +136,7 @@ void TMainForm::ShowWhereItWent(const PrintResult& result)
                               : QStringLiteral(" (queued)");
         FollowedJob = result.jobId;
         FollowedWhere = where;
+        FollowedServer = CupsServerOfThisThread();
         LookAtFollowedJob();
     }
     ShowResultText(*ui->PrintResultLabel, text);
@@ -147,8 +148,8 @@ void TMainForm::LookAtFollowedJob()
     if (FollowedJob <= 0 || JobLook.isRunning())
         return;
     const int job = FollowedJob;
-    JobLook.setFuture(QtConcurrent::run([job] {
-        CupsJobState state = QueryCupsJob(job, kJobLookTimeout);
+    JobLook.setFuture(QtConcurrent::run([job, server = FollowedServer] {
+        CupsJobState state = QueryCupsJob(job, kJobLookTimeout, server);
         state.jobId = job;
         return state;
     }));

@@ -261,8 +261,16 @@ CupsJobResult SubmitPdfToCups(const QString& queue, const QString& title, QIODev
     return result;
 }
 
-CupsJobState QueryCupsJob(int jobId, std::chrono::milliseconds timeout)
+QByteArray CupsServerOfThisThread()
 {
+    const char* server = cupsServer();
+    return QByteArray(server ? server : "");
+}
+
+CupsJobState QueryCupsJob(int jobId, std::chrono::milliseconds timeout, const QByteArray& server)
+{
+    if (!server.isEmpty() && CupsServerOfThisThread() != server)
+        cupsSetServer(server.constData());
     CupsJobState state;
     Connection c(timeout);
     if (!c.http()) {

@@ -4,6 +4,7 @@
 // hung scheduler neither holds the program nor a Ctrl+C.
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -66,8 +67,14 @@ struct CupsJobState
     }
 };
 
-// One look at the job, waiting at most `timeout` for the scheduler.
-CupsJobState QueryCupsJob(int jobId, std::chrono::milliseconds timeout);
+// The scheduler this thread's CUPS calls go to. libcups keeps it per thread: a look at a job
+// from another thread names the scheduler the job was sent to.
+QByteArray CupsServerOfThisThread();
+
+// One look at the job, waiting at most `timeout` for the scheduler; on `server` when named, else
+// on this thread's.
+CupsJobState QueryCupsJob(int jobId, std::chrono::milliseconds timeout,
+                          const QByteArray& server = QByteArray());
 
 // Follows the job until it is completed, aborted or cancelled, asking every half second; gives
 // up with Unknown when the scheduler can't be asked or the print stop is requested. `seen`, when
