@@ -2,6 +2,7 @@
 // an anonymous one in memory, reached by its /proc name, so that no run leaves one behind,
 // however it ends.
 #include "ColourProfile.h"
+#include "FuzzInput.h"
 #include "GrafikRW.h"
 #include "PictureOrientation.h"
 
@@ -11,35 +12,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
-
-namespace {
-
-int InputFile()
-{
-    static const int fd = [] {
-        const int made = memfd_create("velmora-fuzz", MFD_CLOEXEC);
-        if (made < 0)
-            std::abort(); // without it there is nothing to fuzz
-        return made;
-    }();
-    return fd;
-}
-
-bool Fill(int fd, const uint8_t* data, size_t size)
-{
-    if (ftruncate(fd, 0) != 0 || lseek(fd, 0, SEEK_SET) != 0)
-        return false;
-    while (size > 0) {
-        const ssize_t written = write(fd, data, size);
-        if (written <= 0)
-            return false;
-        data += written;
-        size -= size_t(written);
-    }
-    return true;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -4,6 +4,7 @@
 // PdfDocument. The document is then read back and every page drawn by poppler, which must
 // find nothing wrong with it.
 #include "DibFileFormats.h"
+#include "FuzzInput.h"
 #include "GrafikRW.h"
 #include "JpegCut.h"
 #include "JpegSource.h"
@@ -31,31 +32,6 @@
 #include <vector>
 
 namespace {
-
-int InputFile()
-{
-    static const int fd = [] {
-        const int made = memfd_create("velmora-fuzz", MFD_CLOEXEC);
-        if (made < 0)
-            std::abort(); // without it there is nothing to fuzz
-        return made;
-    }();
-    return fd;
-}
-
-bool Fill(int fd, const uint8_t* data, size_t size)
-{
-    if (ftruncate(fd, 0) != 0 || lseek(fd, 0, SEEK_SET) != 0)
-        return false;
-    while (size > 0) {
-        const ssize_t written = write(fd, data, size);
-        if (written <= 0)
-            return false;
-        data += written;
-        size -= size_t(written);
-    }
-    return true;
-}
 
 // The same input always takes the same edits, and seeds keep their bytes for the decoders.
 uint32_t Choice(const uint8_t* data, size_t size)
