@@ -72,9 +72,10 @@ struct Core
 {
     std::mutex m;
     std::condition_variable changed;
-    bool busy = false;     // the helper is in use: by a scan, a listing or a query
-    bool scanning = false; // the worker runs the scan of `current`
-    bool settling = false; // the scan has ended; its helper is closing the device
+    bool busy = false;         // the helper is in use: by a scan, a listing or a query
+    bool scanning = false;     // the worker runs the scan of `current`
+    bool settling = false;     // the scan has ended; its helper is closing the device
+    bool dropWhenFree = false; // shut down while busy: the holder lets the helper go
     uint32_t current = 0;
     uint32_t nextValue = 1;
     std::thread worker;
@@ -150,12 +151,31 @@ bool TakeBusy(Core& c, std::unique_lock<std::mutex>& lock, QString* error)
         return false;
     }
     c.busy = true;
+    // Nothing runs now, so a wake still counted was meant for a scan that has ended; left
+    // there it would break off the next helper's start or answer.
+    uint64_t stale = 0;
+    while (::read(c.wake, &stale, sizeof stale) > 0) {
+    }
     RegisterShutdown(c);
     return true;
 }
 
+void DropHelper(Core& c);
+
+// The holder lets go of the helper, and quits it if the library was shut down meanwhile, so
+// that the next user starts a helper of its own (with the environment of that moment).
 void ReleaseBusy(Core& c)
 {
+    bool drop = false;
+    {
+        const std::lock_guard lock(c.m);
+        drop = c.dropWhenFree;
+        c.dropWhenFree = false;
+    }
+    if (drop && c.helper) {
+        c.helper->Quit(kQuitGrace);
+        DropHelper(c);
+    }
     const std::lock_guard lock(c.m);
     c.busy = false;
     c.settling = false;
@@ -556,9 +576,6 @@ uint32_t Launch(const ScanRequest& request, QObject* receiver, QString* error)
     // The previous worker has released the helper; what is left of it is returning.
     if (previous.joinable())
         previous.join();
-    uint64_t stale = 0;
-    while (::read(c.wake, &stale, sizeof stale) > 0) {
-    }
 
     ScanDelivery* delivery = receiver ? new ScanDelivery(receiver) : nullptr;
     {
@@ -709,12 +726,11 @@ ScanProgress ScanProgressOf(uint32_t value)
 void CancelScan(uint32_t value)
 {
     Core& c = TheCore();
-    {
-        const std::lock_guard lock(c.m);
-        if (!c.scanning || c.current != value || value == 0)
-            return;
-        c.cancel = true;
-    }
+    const std::lock_guard lock(c.m);
+    if (!c.scanning || c.current != value || value == 0)
+        return;
+    c.cancel = true;
+    // Under the lock, so that the wake cannot outlast the scan it was meant for.
     const uint64_t one = 1;
     while (::write(c.wake, &one, sizeof one) < 0 && errno == EINTR) {
     }
@@ -786,8 +802,10 @@ void ShutdownScanner()
     std::unique_ptr<ScanHelper> helper;
     {
         const std::lock_guard lock(c.m);
-        if (c.busy) // a listing on another thread still has the helper
+        if (c.busy) { // a listing on another thread still has the helper; it lets it go
+            c.dropWhenFree = true;
             return;
+        }
         untaken.swap(c.pictures);
         c.errors.clear();
         helper = std::move(c.helper);

@@ -17,7 +17,7 @@ for program in "$build"/tests/*/*_tests; do
             echo "passed: $name $args"
         else
             echo "FAILED: $name $args (status $?)"
-            grep -E '^\[  FAILED  \]|Failure$' "$log" | head -40
+            grep -A8 -E 'Failure$' "$log" | head -60
             tail -20 "$log"
             failed=1
         fi

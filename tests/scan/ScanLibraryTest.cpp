@@ -52,7 +52,7 @@ TEST(ScanLibrary, ListsTheVirtualDevicesAndWhatTheyOffer)
     const SaneTestConfig config({QStringLiteral("number_of_devices 2")});
     QString error = QStringLiteral("unchanged");
     const QList<ScannerDevice> devices = ListScanners(&error);
-    ASSERT_EQ(devices.size(), 2);
+    ASSERT_EQ(devices.size(), 2) << error.toStdString();
     EXPECT_TRUE(error.isEmpty());
     EXPECT_EQ(devices[0].name, "test:0");
     EXPECT_EQ(devices[1].name, "test:1");
@@ -353,6 +353,25 @@ TEST(ScanLibrary, WhileAScanRunsOthersAreRefusedAndCancelEndsItPromptly)
     const PictureRecord picture = ScanToPicture(SmallScan(QStringLiteral("Gray"), 8), &error);
     EXPECT_NE(picture.Bits, nullptr) << error.toStdString();
     deldib(picture);
+}
+
+TEST(ScanLibrary, ACancelOrShutdownThatMeetsTheEndOfAScanDoesNotBreakTheNextListing)
+{
+    const SaneTestConfig config;
+    for (int round = 0; round < 40; ++round) {
+        ScanReceiver receiver;
+        QString error;
+        const uint32_t value = StartScan(SmallScan(QStringLiteral("Gray"), 8), &receiver, &error);
+        ASSERT_NE(value, 0u) << error.toStdString();
+        // Late cancels and a shutdown while the helper settles, as a closing dialog sends them.
+        ASSERT_TRUE(WaitUntil([&] {
+            CancelScan(value);
+            return !ScanProgressOf(value).running;
+        }));
+        ShutdownScanner();
+        const QList<ScannerDevice> devices = ListScanners(&error);
+        ASSERT_EQ(devices.size(), 1) << "round " << round << ": " << error.toStdString();
+    }
 }
 
 TEST(ScanLibrary, AReceiverDestroyedMidScanGetsNothingAndThePictureIsReleased)
