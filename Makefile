@@ -12,7 +12,8 @@ PACKAGES := \
 	netpbm imagemagick libjpeg-turbo-progs img2pdf poppler-utils libpoppler-cpp-dev \
 	cups cups-client cups-bsd printer-driver-cups-pdf \
 	xvfb xauth x11-utils openbox fonts-dejavu-core clang libclang-rt-14-dev \
-	help2man dpkg-dev desktop-file-utils libgs-common lintian appstream
+	help2man dpkg-dev desktop-file-utils libgs-common lintian appstream \
+	libqpdf-dev qpdf libpoppler-qt6-dev librsvg2-dev pdfposter
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
