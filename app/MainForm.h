@@ -58,7 +58,7 @@ private:
 // What a picture operation changes beside the picture, kept with it for undo.
 struct PictureSurroundings
 {
-    std::shared_ptr<const JpegSource> jpeg;
+    PosterSource source;
     EditViewState view;
     PosterGeometry geometry;
     double widthPages = 0; // the size edits
@@ -84,8 +84,8 @@ public:
 
     // ---- State of the program ----
     PictureRecord CurrentPicture;
-    // The file's JPEG data while CurrentPicture is that file's, unedited; else null.
-    std::shared_ptr<const JpegSource> CurrentJpeg;
+    // What the poster prints from beside CurrentPicture's pixels, under the same edits.
+    PosterSource CurrentSource;
     PrintOptions Options;      // the option check boxes' copies
     PosterGeometry Geometry;   // the poster's size in pages
     PageGrid PageOffGrid = {}; // 1 = page switched off in the preview
@@ -209,6 +209,8 @@ private:
     bool TakeOverPicture(const PictureRecord& fresh);
     // The same for a picture of the current one's size, which only replaces it.
     bool KeepSizeWith(const PictureRecord& fresh);
+    // The edit made on the picture and on the source alike.
+    void MakeEdit(const PictureEdit& edit);
     // The current picture goes into the history with what surrounds it; CurrentPicture is
     // empty after it.
     void RememberForUndo();

@@ -47,7 +47,7 @@ void TMainForm::ShowPictureFacts()
 PictureSurroundings TMainForm::Surroundings() const
 {
     PictureSurroundings s;
-    s.jpeg = CurrentJpeg;
+    s.source = CurrentSource;
     s.view = View;
     s.geometry = Geometry;
     s.widthPages = ui->BreitEd->value();
@@ -66,7 +66,7 @@ void TMainForm::RestoreStep(PictureHistory<PictureSurroundings>::Step& step)
 {
     CurrentPicture = step.picture;
     step.picture = PictureRecord();
-    CurrentJpeg = step.extra.jpeg;
+    CurrentSource = step.extra.source;
     View = step.extra.view;
     ShowPictureFacts();
     // The size edits as they were, without their handlers sizing the poster anew.
@@ -105,7 +105,7 @@ bool TMainForm::TakeOverPicture(const PictureRecord& fresh)
         return false;
     RememberForUndo();
     CurrentPicture = fresh;
-    CurrentJpeg.reset();
+    CurrentSource = PosterSource();
     ShowPictureFacts();
     SelectWholePicture(View, DIBWidth(CurrentPicture), DIBHeight(CurrentPicture));
     SpinSizeEdits edits = SizeEditsOfWindow();
@@ -120,7 +120,7 @@ bool TMainForm::KeepSizeWith(const PictureRecord& fresh)
         return false;
     RememberForUndo();
     CurrentPicture = fresh;
-    CurrentJpeg.reset();
+    CurrentSource = PosterSource();
     return true;
 }
 
@@ -148,7 +148,7 @@ void TMainForm::HellpBtnClick()
     if (kept) {
         // The untouched copy is the picture before the change.
         History.Keep({HKForm->BackupPicture, before});
-        CurrentJpeg.reset(); // the colours are no longer the file's
+        CurrentSource = PosterSource(); // the colours are no longer the file's
     } else {
         deldib(CurrentPicture);
         CurrentPicture = HKForm->BackupPicture;
@@ -167,40 +167,37 @@ void TMainForm::Kontrast(int32_t Factor)
     AdjustContrast(CurrentPicture, Factor);
 }
 
-void TMainForm::RotLeftBtnClick()
+void TMainForm::MakeEdit(const PictureEdit& edit)
 {
     WaitCursor wait;
-    const auto jpeg = EditedJpeg(CurrentJpeg, LosslessEdit::TurnLeft);
-    if (TakeOverPicture(RotateLeft(CurrentPicture)))
-        CurrentJpeg = jpeg;
+    const PosterSource source = CurrentSource.Edited(edit);
+    const PictureRecord made = EditedPicture(CurrentPicture, edit);
+    // A turn or cut changes the picture's size, and the poster is sized anew.
+    const bool sameSize =
+        edit.kind == PictureEdit::Kind::Mirror || edit.kind == PictureEdit::Kind::Flip;
+    if (sameSize ? KeepSizeWith(made) : TakeOverPicture(made))
+        CurrentSource = source;
     ui->PaintBox2->update();
+}
+
+void TMainForm::RotLeftBtnClick()
+{
+    MakeEdit({PictureEdit::Kind::TurnLeft});
 }
 
 void TMainForm::RotRightBtnClick()
 {
-    WaitCursor wait;
-    const auto jpeg = EditedJpeg(CurrentJpeg, LosslessEdit::TurnRight);
-    if (TakeOverPicture(RotateRight(CurrentPicture)))
-        CurrentJpeg = jpeg;
-    ui->PaintBox2->update();
+    MakeEdit({PictureEdit::Kind::TurnRight});
 }
 
 void TMainForm::FlipHBtnClick()
 {
-    WaitCursor wait;
-    const auto jpeg = EditedJpeg(CurrentJpeg, LosslessEdit::Mirror);
-    if (KeepSizeWith(MirrorPicture(CurrentPicture)))
-        CurrentJpeg = jpeg;
-    ui->PaintBox2->update();
+    MakeEdit({PictureEdit::Kind::Mirror});
 }
 
 void TMainForm::FlipVBtnClick()
 {
-    WaitCursor wait;
-    const auto jpeg = EditedJpeg(CurrentJpeg, LosslessEdit::Flip);
-    if (KeepSizeWith(FlipPicture(CurrentPicture)))
-        CurrentJpeg = jpeg;
-    ui->PaintBox2->update();
+    MakeEdit({PictureEdit::Kind::Flip});
 }
 
 void TMainForm::SchnittBtnClick()
@@ -210,13 +207,7 @@ void TMainForm::SchnittBtnClick()
                     QMessageBox::Critical);
         return;
     }
-    WaitCursor wait;
-    const auto jpeg =
-        CroppedJpeg(CurrentJpeg, View.SelLeft, View.SelTop, View.SelRight, View.SelBottom);
-    if (TakeOverPicture(CutToSelection(CurrentPicture, View.SelLeft, View.SelTop, View.SelRight,
-                                       View.SelBottom)))
-        CurrentJpeg = jpeg;
-    ui->PaintBox2->update();
+    MakeEdit(PictureEdit::Cut(View.SelLeft, View.SelTop, View.SelRight, View.SelBottom));
 }
 
 void TMainForm::SaveBtnClick()

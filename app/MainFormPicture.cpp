@@ -178,10 +178,9 @@ bool TMainForm::LoadPicture(const QString& path)
     }
     // A JPEG goes into the poster document as its own data for as long as nothing but lossless
     // edits of its blocks changes it; the orientation is one more of them.
-    CurrentJpeg = UprightJpeg(ReadJpegSource(path), orientation);
-    if (CurrentJpeg && (CurrentJpeg->width != DIBWidth(CurrentPicture) ||
-                        CurrentJpeg->height != DIBHeight(CurrentPicture)))
-        CurrentJpeg.reset();
+    CurrentSource = PosterSource::Jpeg(ReadJpegSource(path)).Upright(orientation);
+    if (!CurrentSource.Fits(DIBWidth(CurrentPicture), DIBHeight(CurrentPicture)))
+        CurrentSource = PosterSource();
     ui->PaintBox1->repaint();
     ui->PaintBox2->update();
     return true;

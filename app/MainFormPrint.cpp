@@ -58,7 +58,7 @@ PrintJobInputs TMainForm::CurrentPrintJobInputs() const
     in.order = ui->RadioButton1->isChecked() ? PrintOrder::RowPerRow : PrintOrder::ColumnPerColumn;
     in.choice = ui->RadioButton3->isChecked() ? PageChoice::AllPages : PageChoice::NotTheClickedOff;
     in.pagesOff = PageOffGrid;
-    in.jpeg = CurrentJpeg;
+    in.source = CurrentSource;
     in.pageLabels = ui->LabelsCheck->isChecked();
     in.assemblySheet = ui->AssemblySheetCheck->isChecked();
     return in;

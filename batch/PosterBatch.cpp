@@ -207,77 +207,52 @@ PictureRecord ScanPicture(const PosterRequest& r, QString& error)
     return picture;
 }
 
-QString CropText(const EditStep& s)
+QString CropText(const PictureEdit& e)
 {
-    return QStringLiteral("%1,%2,%3,%4").arg(s.left).arg(s.top).arg(s.right).arg(s.bottom);
+    return QStringLiteral("%1,%2,%3,%4").arg(e.left).arg(e.top).arg(e.right).arg(e.bottom);
 }
 
 // True when every edit can be made on a JPEG's blocks without loss.
 bool AllLossless(const std::vector<EditStep>& edits)
 {
-    return std::all_of(edits.begin(), edits.end(), [](const EditStep& step) {
-        return step.kind != EditStep::Kind::BrightnessContrast;
-    });
+    return std::none_of(edits.begin(), edits.end(),
+                        [](const EditStep& step) { return step.brightnessContrast; });
 }
 
-// Makes the edits in their order on the held picture, when it has pixels, and on the JPEG's
-// blocks, when there is one to print from; a pixel edit ends the JPEG. The exit status of the
-// first that fails, with its error; 0 when all were made.
-int ApplyEdits(const std::vector<EditStep>& edits, HeldPicture& held,
-               std::shared_ptr<const JpegSource>& jpeg, QString& error)
+// Makes the edits in their order on the held picture, when it has pixels, and on the source;
+// a pixel edit leaves the pixels alone as the source. The exit status of the first that fails,
+// with its error; 0 when all were made.
+int ApplyEdits(const std::vector<EditStep>& edits, HeldPicture& held, PosterSource& source,
+               QString& error)
 {
     for (const EditStep& step : edits) {
         if (Stopped())
             return kFailed;
         PictureRecord& picture = held.get();
         const bool pixels = picture.Bits != nullptr;
-        if (!pixels && !jpeg) {
+        if (!pixels && !source.jpeg()) {
             error = QStringLiteral("Error: Couldn't create picture (low memory?)!");
             return kFailed;
         }
-        const int32_t width = pixels ? DIBWidth(picture) : jpeg->width;
-        const int32_t height = pixels ? DIBHeight(picture) : jpeg->height;
-        PictureRecord made;
-        switch (step.kind) {
-        case EditStep::Kind::Crop:
-            if (step.right > width || step.bottom > height) {
-                error = QStringLiteral("--crop %1: the picture is %2 x %3 pixels")
-                            .arg(CropText(step))
-                            .arg(width)
-                            .arg(height);
-                return kBadRequest;
-            }
-            jpeg = CroppedJpeg(jpeg, step.left, step.top, step.right, step.bottom);
-            if (pixels)
-                made = CutToSelection(picture, step.left, step.top, step.right, step.bottom);
-            break;
-        case EditStep::Kind::RotateLeft:
-            jpeg = EditedJpeg(jpeg, LosslessEdit::TurnLeft);
-            if (pixels)
-                made = RotateLeft(picture);
-            break;
-        case EditStep::Kind::RotateRight:
-            jpeg = EditedJpeg(jpeg, LosslessEdit::TurnRight);
-            if (pixels)
-                made = RotateRight(picture);
-            break;
-        case EditStep::Kind::Mirror:
-            jpeg = EditedJpeg(jpeg, LosslessEdit::Mirror);
-            if (pixels)
-                made = MirrorPicture(picture);
-            break;
-        case EditStep::Kind::Flip:
-            jpeg = EditedJpeg(jpeg, LosslessEdit::Flip);
-            if (pixels)
-                made = FlipPicture(picture);
-            break;
-        case EditStep::Kind::BrightnessContrast:
-            jpeg.reset(); // the colours are no longer the file's
+        if (step.brightnessContrast) {
+            source = PosterSource(); // the colours are no longer the file's
             ApplyBrightnessContrast(picture, step.brightness, step.contrast);
             continue;
         }
+        const PictureEdit& e = step.edit;
+        const int32_t width = pixels ? DIBWidth(picture) : source.jpeg()->width;
+        const int32_t height = pixels ? DIBHeight(picture) : source.jpeg()->height;
+        if (e.kind == PictureEdit::Kind::Cut && (e.right > width || e.bottom > height)) {
+            error = QStringLiteral("--crop %1: the picture is %2 x %3 pixels")
+                        .arg(CropText(e))
+                        .arg(width)
+                        .arg(height);
+            return kBadRequest;
+        }
+        source = source.Edited(e);
         if (!pixels)
             continue;
+        const PictureRecord made = EditedPicture(picture, e);
         if (!made.Bits) {
             error = QStringLiteral("Error: Couldn't create picture (low memory?)!");
             return kFailed;
@@ -556,11 +531,12 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
     // data by the same lossless steps.
     const int orientation = r.scan ? 0 : PictureOrientationOfFile(r.picture);
     const int applied = r.asStored ? 0 : orientation;
-    std::shared_ptr<const JpegSource> jpeg =
-        printsOwnData ? UprightJpeg(ReadJpegSource(r.picture), applied) : nullptr;
+    PosterSource source = printsOwnData
+                              ? PosterSource::Jpeg(ReadJpegSource(r.picture)).Upright(applied)
+                              : PosterSource();
     // The assembly sheet shows the picture faintly, from its pixels.
-    const bool decode = !jpeg || !r.saveFile.isEmpty() || r.assemblySheet;
-    std::string profileNote = jpeg ? jpeg->profileNote : std::string();
+    const bool decode = source.IsPixels() || !r.saveFile.isEmpty() || r.assemblySheet;
+    std::string profileNote = source.jpeg() ? source.jpeg()->profileNote : std::string();
     const auto readPicture = [&r, &error, applied, &profileNote]() -> PictureRecord {
         if (r.scan)
             return ScanPicture(r, error);
@@ -579,13 +555,12 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
     if (Stopped())
         return kFailed;
     ReportProfileLeftOut(err, r.picture, profileNote);
-    if (jpeg && picture.get().Bits &&
-        (jpeg->width != DIBWidth(picture.get()) || jpeg->height != DIBHeight(picture.get())))
-        jpeg.reset();
-    if (const int status = ApplyEdits(r.edits, picture, jpeg, error))
+    if (picture.get().Bits && !source.Fits(DIBWidth(picture.get()), DIBHeight(picture.get())))
+        source = PosterSource();
+    if (const int status = ApplyEdits(r.edits, picture, source, error))
         return Fail(err, error, status);
-    const int32_t picW = picture.get().Bits ? DIBWidth(picture.get()) : jpeg->width;
-    const int32_t picH = picture.get().Bits ? DIBHeight(picture.get()) : jpeg->height;
+    const int32_t picW = picture.get().Bits ? DIBWidth(picture.get()) : source.jpeg()->width;
+    const int32_t picH = picture.get().Bits ? DIBHeight(picture.get()) : source.jpeg()->height;
 
     if (r.action == PosterRequest::Action::Info) {
         const PictureFacts facts = PictureFactsOf(picture.get());
@@ -645,7 +620,7 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
                             .arg(g.PagesDown - 1),
                         kBadRequest);
     PrintJobInputs in = JobInputs(r, g, options, picW, picH);
-    in.jpeg = jpeg;
+    in.source = source;
 
     if (r.dryRun) {
         ReportDryRun(out, *printer, metrics, r, in);
@@ -671,13 +646,14 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
         return kFailed;
     PrintResult result = print();
     if (result.needsPixels && !PrintStopRequested()) {
-        picture.reset(ReadPicture(r.picture, error));
+        // Upright as the data was, then edited alike.
+        picture.reset(readPicture());
         if (!picture.get().Bits)
             return Fail(err, error);
-        std::shared_ptr<const JpegSource> none;
-        if (const int status = ApplyEdits(r.edits, picture, none, error))
+        PosterSource pixels;
+        if (const int status = ApplyEdits(r.edits, picture, pixels, error))
             return Fail(err, error, status);
-        in.jpeg.reset();
+        in.source = pixels;
         result = print();
     }
     return ReportPrinted(result, *printer, r.wait, out, err);

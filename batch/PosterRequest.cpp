@@ -199,11 +199,7 @@ bool ReadCrop(const QString& text, EditStep& step)
             return false;
     if (v[0] >= v[2] || v[1] >= v[3])
         return false;
-    step.kind = EditStep::Kind::Crop;
-    step.left = v[0];
-    step.top = v[1];
-    step.right = v[2];
-    step.bottom = v[3];
+    step.edit = PictureEdit::Cut(v[0], v[1], v[2], v[3]);
     return true;
 }
 
@@ -570,22 +566,22 @@ ParsedRequest ParseRequest(const QStringList& arguments)
         } else if (name == rotate.names().front()) {
             const QString way = text.trimmed().toLower();
             if (way == QLatin1String("left"))
-                step.kind = EditStep::Kind::RotateLeft;
+                step.edit.kind = PictureEdit::Kind::TurnLeft;
             else if (way == QLatin1String("right"))
-                step.kind = EditStep::Kind::RotateRight;
+                step.edit.kind = PictureEdit::Kind::TurnRight;
             else {
                 parsed.error = QStringLiteral("--rotate wants left or right, not \"%1\"").arg(text);
                 return parsed;
             }
         } else if (name == mirror.names().front()) {
-            step.kind = EditStep::Kind::Mirror;
+            step.edit.kind = PictureEdit::Kind::Mirror;
         } else if (name == flip.names().front()) {
-            step.kind = EditStep::Kind::Flip;
+            step.edit.kind = PictureEdit::Kind::Flip;
         } else if (isBrightness || isContrast) {
             if (brightnessContrast < 0) {
                 brightnessContrast = int(r.edits.size());
                 EditStep adjust;
-                adjust.kind = EditStep::Kind::BrightnessContrast;
+                adjust.brightnessContrast = true;
                 r.edits.push_back(adjust);
             }
             EditStep& adjust = r.edits[size_t(brightnessContrast)];

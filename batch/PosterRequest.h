@@ -3,6 +3,7 @@
 #pragma once
 
 #include "OptionRules.h"
+#include "PictureEdit.h"
 #include "PosterSize.h"
 #include "PosterTypes.h"
 #include "PrintJob.h"
@@ -27,23 +28,11 @@ struct SizeEntry
 };
 
 // One change made to the picture before it is sized, as a button of the "Modify picture" page
-// makes it.
+// makes it: an edit of its geometry, or the brightness and contrast dialog closed with OK.
 struct EditStep
 {
-    enum class Kind
-    {
-        Crop, // "Cut to selection" with the selection left..right-1, top..bottom-1
-        RotateLeft,
-        RotateRight,
-        Mirror,
-        Flip,
-        BrightnessContrast // the brightness and contrast dialog closed with OK
-    };
-    Kind kind = Kind::Mirror;
-    int32_t left = 0;
-    int32_t top = 0;
-    int32_t right = 0;
-    int32_t bottom = 0;
+    bool brightnessContrast = false;
+    PictureEdit edit;
     int32_t brightness = 0;
     int32_t contrast = 100;
 };

@@ -678,26 +678,29 @@ bool RestorePicture(PictureRecord& current, const PictureRecord& backup)
     return true;
 }
 
+PictureRecord EditedPicture(const PictureRecord& picture, const PictureEdit& edit)
+{
+    switch (edit.kind) {
+    case PictureEdit::Kind::Cut:
+        return CutToSelection(picture, edit.left, edit.top, edit.right, edit.bottom);
+    case PictureEdit::Kind::TurnLeft:
+        return RotateLeft(picture);
+    case PictureEdit::Kind::TurnRight:
+        return RotateRight(picture);
+    case PictureEdit::Kind::Mirror:
+        return MirrorPicture(picture);
+    case PictureEdit::Kind::Flip:
+        return FlipPicture(picture);
+    }
+    return PictureRecord();
+}
+
 PictureRecord TakeUpright(PictureRecord stored, int orientation)
 {
-    for (const UprightStep step : UprightSteps(orientation)) {
+    for (const PictureEdit& step : UprightSteps(orientation)) {
         if (!stored.Bits)
             break;
-        PictureRecord next;
-        switch (step) {
-        case UprightStep::Mirror:
-            next = MirrorPicture(stored);
-            break;
-        case UprightStep::Flip:
-            next = FlipPicture(stored);
-            break;
-        case UprightStep::TurnLeft:
-            next = RotateLeft(stored);
-            break;
-        case UprightStep::TurnRight:
-            next = RotateRight(stored);
-            break;
-        }
+        const PictureRecord next = EditedPicture(stored, step);
         deldib(stored);
         stored = next;
     }

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "GrafikRW.h"
+#include "PictureEdit.h"
 
 #include <array>
 #include <cstdint>
@@ -30,6 +31,9 @@ PictureRecord RotateLeft(const PictureRecord& picture);
 
 // A quarter turn clockwise, H x W: new (x, y) = old (y, H - 1 - x).
 PictureRecord RotateRight(const PictureRecord& picture);
+
+// The picture with the edit made, by the functions above.
+PictureRecord EditedPicture(const PictureRecord& picture, const PictureEdit& edit);
 
 // One colour channel (0..255) moved by the brightness offset d and limited to 0..255.
 uint8_t BrightnessChannel(int32_t v, int32_t d);

@@ -44,15 +44,16 @@ uint32_t Choice(const uint8_t* data, size_t size)
 
 std::shared_ptr<const JpegSource> Edited(std::shared_ptr<const JpegSource> jpeg, uint32_t choice)
 {
-    constexpr LosslessEdit kEdits[] = {LosslessEdit::Mirror, LosslessEdit::Flip,
-                                       LosslessEdit::TurnLeft, LosslessEdit::TurnRight};
+    constexpr PictureEdit::Kind kEdits[] = {PictureEdit::Kind::Mirror, PictureEdit::Kind::Flip,
+                                            PictureEdit::Kind::TurnLeft,
+                                            PictureEdit::Kind::TurnRight};
     for (int step = 0; jpeg && step < 3; ++step, choice >>= 3) {
         if ((choice & 4) == 0)
             continue;
         if ((choice & 3) == 3 && jpeg->width > 2 && jpeg->height > 2) // a part off the edges
-            jpeg = CroppedJpeg(jpeg, 1, 1, jpeg->width - 1, jpeg->height - 1);
+            jpeg = EditedJpeg(jpeg, PictureEdit::Cut(1, 1, jpeg->width - 1, jpeg->height - 1));
         else
-            jpeg = EditedJpeg(jpeg, kEdits[choice & 3]);
+            jpeg = EditedJpeg(jpeg, {kEdits[choice & 3]});
     }
     return jpeg;
 }

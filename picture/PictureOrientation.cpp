@@ -217,23 +217,24 @@ int PictureOrientationOfFile(const QString& path)
     return 0;
 }
 
-std::vector<UprightStep> UprightSteps(int orientation)
+std::vector<PictureEdit> UprightSteps(int orientation)
 {
+    using K = PictureEdit::Kind;
     switch (orientation) {
     case 2:
-        return {UprightStep::Mirror};
+        return {PictureEdit{K::Mirror}};
     case 3:
-        return {UprightStep::Mirror, UprightStep::Flip};
+        return {PictureEdit{K::Mirror}, PictureEdit{K::Flip}};
     case 4:
-        return {UprightStep::Flip};
+        return {PictureEdit{K::Flip}};
     case 5:
-        return {UprightStep::TurnRight, UprightStep::Mirror};
+        return {PictureEdit{K::TurnRight}, PictureEdit{K::Mirror}};
     case 6:
-        return {UprightStep::TurnRight};
+        return {PictureEdit{K::TurnRight}};
     case 7:
-        return {UprightStep::TurnRight, UprightStep::Flip};
+        return {PictureEdit{K::TurnRight}, PictureEdit{K::Flip}};
     case 8:
-        return {UprightStep::TurnLeft};
+        return {PictureEdit{K::TurnLeft}};
     default:
         return {};
     }

@@ -3,6 +3,8 @@
 // eXIf chunk and a WebP's EXIF chunk; a TIFF's own tag is applied by its reader.
 #pragma once
 
+#include "PictureEdit.h"
+
 #include <QString>
 
 #include <cstddef>
@@ -15,14 +17,7 @@ int PictureOrientationOfFile(const QString& path);
 
 // The lossless steps, in order, that turn a picture stored with that orientation upright;
 // none for 0 and 1.
-enum class UprightStep
-{
-    Mirror,    // left and right exchanged
-    Flip,      // top and bottom exchanged
-    TurnLeft,  // a quarter counter-clockwise
-    TurnRight, // a quarter clockwise
-};
-std::vector<UprightStep> UprightSteps(int orientation);
+std::vector<PictureEdit> UprightSteps(int orientation);
 
 // What loading does for it, for the tool's report: "turned right on load" for 6.
 QString OrientationText(int orientation);

@@ -1,7 +1,6 @@
 #include "JpegSource.h"
 
 #include "FileName.h"
-#include "PictureOrientation.h"
 #include "PictureRead.h"
 
 #include <QFile>
@@ -39,54 +38,28 @@ std::shared_ptr<const JpegSource> ReadJpegSource(const QString& path)
 }
 
 std::shared_ptr<const JpegSource> EditedJpeg(const std::shared_ptr<const JpegSource>& jpeg,
-                                             LosslessEdit edit)
-{
-    if (!jpeg)
-        return nullptr;
-    switch (edit) {
-    case LosslessEdit::Mirror:
-        return WithView(*jpeg, Mirrored(jpeg->view));
-    case LosslessEdit::Flip:
-        return WithView(*jpeg, Flipped(jpeg->view));
-    case LosslessEdit::TurnLeft:
-        return WithView(*jpeg, TurnedLeft(jpeg->view));
-    case LosslessEdit::TurnRight:
-        return WithView(*jpeg, TurnedRight(jpeg->view));
-    }
-    return nullptr;
-}
-
-std::shared_ptr<const JpegSource> CroppedJpeg(const std::shared_ptr<const JpegSource>& jpeg,
-                                              int32_t left, int32_t top, int32_t right,
-                                              int32_t bottom)
+                                             const PictureEdit& edit)
 {
     if (!jpeg)
         return nullptr;
     JpegView view = jpeg->view;
-    if (!CropView(view, left, top, right, bottom))
-        return nullptr;
-    return WithView(*jpeg, view);
-}
-
-std::shared_ptr<const JpegSource> UprightJpeg(const std::shared_ptr<const JpegSource>& jpeg,
-                                              int orientation)
-{
-    std::shared_ptr<const JpegSource> upright = jpeg;
-    for (const UprightStep step : UprightSteps(orientation)) {
-        switch (step) {
-        case UprightStep::Mirror:
-            upright = EditedJpeg(upright, LosslessEdit::Mirror);
-            break;
-        case UprightStep::Flip:
-            upright = EditedJpeg(upright, LosslessEdit::Flip);
-            break;
-        case UprightStep::TurnLeft:
-            upright = EditedJpeg(upright, LosslessEdit::TurnLeft);
-            break;
-        case UprightStep::TurnRight:
-            upright = EditedJpeg(upright, LosslessEdit::TurnRight);
-            break;
-        }
+    switch (edit.kind) {
+    case PictureEdit::Kind::Cut:
+        if (!CropView(view, edit.left, edit.top, edit.right, edit.bottom))
+            return nullptr;
+        break;
+    case PictureEdit::Kind::Mirror:
+        view = Mirrored(view);
+        break;
+    case PictureEdit::Kind::Flip:
+        view = Flipped(view);
+        break;
+    case PictureEdit::Kind::TurnLeft:
+        view = TurnedLeft(view);
+        break;
+    case PictureEdit::Kind::TurnRight:
+        view = TurnedRight(view);
+        break;
     }
-    return upright;
+    return WithView(*jpeg, view);
 }

@@ -4,6 +4,7 @@
 
 #include "ColourProfile.h"
 #include "JpegCut.h"
+#include "PictureEdit.h"
 
 #include <QByteArray>
 #include <QString>
@@ -26,25 +27,7 @@ struct JpegSource
 // that reads), with the size its header gives; null for anything else.
 std::shared_ptr<const JpegSource> ReadJpegSource(const QString& path);
 
-// The picture edits that a JPEG's blocks can make without loss.
-enum class LosslessEdit
-{
-    Mirror,
-    Flip,
-    TurnLeft,
-    TurnRight,
-};
-
-// The same data with one more edit; null for null. The data itself is shared, not copied.
+// The same data with one more edit, made on its blocks without loss; null for null, and for a
+// cut that is not inside the picture or empty. The data itself is shared, not copied.
 std::shared_ptr<const JpegSource> EditedJpeg(const std::shared_ptr<const JpegSource>& jpeg,
-                                             LosslessEdit edit);
-// The part from (left, top) to (right, bottom), exclusive, of the picture as it shows; null
-// for null or for a part that is not inside it.
-std::shared_ptr<const JpegSource> CroppedJpeg(const std::shared_ptr<const JpegSource>& jpeg,
-                                              int32_t left, int32_t top, int32_t right,
-                                              int32_t bottom);
-
-// The JPEG turned upright for its orientation tag (1 to 8) by the same lossless steps the
-// pixels take; the JPEG itself for 0 and 1.
-std::shared_ptr<const JpegSource> UprightJpeg(const std::shared_ptr<const JpegSource>& jpeg,
-                                              int orientation);
+                                             const PictureEdit& edit);

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "HelpLines.h"
-#include "JpegSource.h"
+#include "PosterSource.h"
 #include "StretchPlan.h"
 
 #include <QByteArray>
@@ -43,10 +43,10 @@ public:
     virtual ~PageCanvas() = default;
 
     // The source rectangle of the picture (srcY from its bottom row) onto the destination in
-    // device pixels, rows and columns repeated or dropped, never blended. jpeg, when given, is
-    // the same picture as compressed data; a canvas may draw from it instead of the pixels, in
-    // which case the picture may have no pixels at all.
-    virtual void DrawPicture(const PictureRecord& picture, const JpegSource* jpeg,
+    // device pixels, rows and columns repeated or dropped, never blended. A canvas may draw the
+    // same part of the source instead of the pixels, in which case the picture may have no
+    // pixels at all.
+    virtual void DrawPicture(const PictureRecord& picture, const PosterSource& source,
                              const StretchRects& rects, bool halftone) = 0;
 
     // Filled rectangles, in order, later ones over earlier ones.
@@ -62,7 +62,7 @@ public:
     // The pictures about to be drawn, all of them, before the first DrawPicture: a canvas that
     // cuts compressed data into page-sized parts can do it in one pass. Returns false only when
     // it has failed (damaged data, no memory); the canvas then draws from the pixels.
-    virtual bool ExpectPictures(const JpegSource& /*jpeg*/, const std::vector<StretchRects>&)
+    virtual bool ExpectPictures(const PosterSource& /*source*/, const std::vector<StretchRects>&)
     {
         return true;
     }
@@ -73,7 +73,7 @@ class PainterCanvas final : public PageCanvas
 {
 public:
     explicit PainterCanvas(QPainter& painter) : painter_(painter) {}
-    void DrawPicture(const PictureRecord& picture, const JpegSource* jpeg,
+    void DrawPicture(const PictureRecord& picture, const PosterSource& source,
                      const StretchRects& rects, bool halftone) override;
     void FillRuns(const std::vector<LineRun>& runs) override;
     void DrawTexts(const std::vector<TextRun>& texts) override;

@@ -91,21 +91,21 @@ StretchRects RectsOf(const Axis& x, const Axis& y, int32_t pictureHeight)
     return r;
 }
 
-void DrawPage(PageCanvas& canvas, const PictureRecord& picture, const JpegSource* jpeg,
+void DrawPage(PageCanvas& canvas, const PictureRecord& picture, const PosterSource& source,
               const std::optional<StretchRects>& r, bool drawPlainFirst)
 {
     if (!r)
         return;
     if (!picture.Bits || !picture.Info) {
-        // No pixels: only a canvas that draws from the compressed data can show the page.
-        if (jpeg)
-            canvas.DrawPicture(picture, jpeg, *r, true);
+        // No pixels: only a canvas that draws from the source can show the page.
+        if (!source.IsPixels())
+            canvas.DrawPicture(picture, source, *r, true);
         return;
     }
     const BITMAPINFOHEADER& h = picture.Info->bmiHeader;
     for (bool halftone : PageDrawPasses(*r, h.biWidth, h.biHeight, h.biBitCount,
                                         drawPlainFirst && canvas.HalftonesPictures()))
-        canvas.DrawPicture(picture, jpeg, *r, halftone);
+        canvas.DrawPicture(picture, source, *r, halftone);
 }
 
 PageRenderInputs WithPictureOf(PageRenderInputs in, const PictureRecord& picture)
@@ -184,7 +184,7 @@ std::vector<bool> PageDrawPasses(const StretchRects& rects, int32_t pictureWidth
     return {false, true};
 }
 
-void PainterCanvas::DrawPicture(const PictureRecord& picture, const JpegSource* /*jpeg*/,
+void PainterCanvas::DrawPicture(const PictureRecord& picture, const PosterSource& /*source*/,
                                 const StretchRects& r, bool halftone)
 {
     StretchDrawDIB(&painter_, r.destX, r.destY, r.destWidth, r.destHeight, picture, r.srcX, r.srcY,
@@ -234,7 +234,7 @@ void PrintPage(QPainter* dc, const PictureRecord& picture, const PageRenderInput
     if (!dc)
         return;
     PainterCanvas canvas(*dc);
-    DrawPage(canvas, picture, nullptr,
+    DrawPage(canvas, picture, PosterSource(),
              PrintPageRects(WithPictureOf(in, picture), column, row, left, top, right, bottom,
                             withGlueEdge),
              drawPlainFirst);
@@ -247,7 +247,7 @@ void SpezialPrintPage(QPainter* dc, const PictureRecord& picture, const PageRend
     if (!dc)
         return;
     PainterCanvas canvas(*dc);
-    DrawPage(canvas, picture, nullptr,
+    DrawPage(canvas, picture, PosterSource(),
              SpezialPrintPageRects(WithPictureOf(in, picture), column, row, left, top, right,
                                    bottom, withGlueEdge),
              drawPlainFirst);
@@ -260,15 +260,15 @@ void RenderPosterPage(QPainter* dc, const PictureRecord& picture, const PageRend
     if (!dc)
         return;
     PainterCanvas canvas(*dc);
-    RenderPosterPage(canvas, picture, nullptr, in, column, row, left, top, right, bottom,
+    RenderPosterPage(canvas, picture, PosterSource(), in, column, row, left, top, right, bottom,
                      withGlueEdge, drawPlainFirst);
 }
 
-void RenderPosterPage(PageCanvas& canvas, const PictureRecord& picture, const JpegSource* jpeg,
+void RenderPosterPage(PageCanvas& canvas, const PictureRecord& picture, const PosterSource& source,
                       const PageRenderInputs& in, int column, int row, int32_t left, int32_t top,
                       int32_t right, int32_t bottom, bool withGlueEdge, bool drawPlainFirst)
 {
-    DrawPage(canvas, picture, jpeg,
+    DrawPage(canvas, picture, source,
              PosterPageRects(WithPictureOf(in, picture), column, row, left, top, right, bottom,
                              withGlueEdge),
              drawPlainFirst);

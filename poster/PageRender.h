@@ -11,7 +11,7 @@
 
 class PageCanvas;
 class QPainter;
-struct JpegSource;
+class PosterSource;
 struct PictureRecord;
 
 // Everything the page arithmetic reads; the glue percentages are those of the spin edits.
@@ -66,7 +66,7 @@ void RenderPosterPage(QPainter* dc, const PictureRecord& picture, const PageRend
                       bool withGlueEdge, bool drawPlainFirst);
 
 // The same onto any canvas. Without pixels (null Bits) the picture's size is the inputs', and
-// only a canvas that draws from jpeg shows it.
-void RenderPosterPage(PageCanvas& canvas, const PictureRecord& picture, const JpegSource* jpeg,
+// only a canvas that draws from the source shows it.
+void RenderPosterPage(PageCanvas& canvas, const PictureRecord& picture, const PosterSource& source,
                       const PageRenderInputs& in, int column, int row, int32_t left, int32_t top,
                       int32_t right, int32_t bottom, bool withGlueEdge, bool drawPlainFirst);

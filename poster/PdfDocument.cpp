@@ -437,11 +437,12 @@ void PdfDocument::PlaceImage(int object, double left, double top, double width, 
     images_.push_back(object);
 }
 
-void PdfDocument::DrawPicture(const PictureRecord& picture, const JpegSource* jpeg,
+void PdfDocument::DrawPicture(const PictureRecord& picture, const PosterSource& source,
                               const StretchRects& rects, bool /*halftone*/)
 {
     if (!begun_ || !error_.isEmpty())
         return;
+    const JpegSource* jpeg = source.jpeg();
     if (jpeg && jpeg == partsOf_ && DrawJpegPart(*jpeg, rects))
         return;
     if (!picture.Bits || !picture.Info)
@@ -515,10 +516,13 @@ void PdfDocument::DrawPicture(const PictureRecord& picture, const JpegSource* jp
     PlaceImage(image, at.left, at.top, w * at.kx, rows * at.ky);
 }
 
-bool PdfDocument::ExpectPictures(const JpegSource& jpeg, const std::vector<StretchRects>& rects)
+bool PdfDocument::ExpectPictures(const PosterSource& source, const std::vector<StretchRects>& rects)
 {
     parts_.clear();
     partsOf_ = nullptr;
+    if (!source.jpeg())
+        return true;
+    const JpegSource& jpeg = *source.jpeg();
     const JpegView& view = jpeg.view;
     const JpegGrid grid = view.grid;
     // A decoder that smooths the colour planes reads a colour sample beyond each of a share's

@@ -49,12 +49,13 @@ public:
     bool Finish();
     QString ErrorText() const { return error_; }
 
-    void DrawPicture(const PictureRecord& picture, const JpegSource* jpeg,
+    void DrawPicture(const PictureRecord& picture, const PosterSource& source,
                      const StretchRects& rects, bool halftone) override;
     void FillRuns(const std::vector<LineRun>& runs) override;
     void DrawTexts(const std::vector<TextRun>& texts) override;
     bool HalftonesPictures() const override { return false; }
-    bool ExpectPictures(const JpegSource& jpeg, const std::vector<StretchRects>& rects) override;
+    bool ExpectPictures(const PosterSource& source,
+                        const std::vector<StretchRects>& rects) override;
 
     // Pages whose picture came from the compressed data, for tests.
     int PagesFromJpeg() const { return pagesFromJpeg_; }

@@ -308,16 +308,16 @@ PrintResult PrintPoster(PageSink& sink, const PictureRecord& picture, const Prin
         const QSize printable = sink.PrintableSize();
 
         PageCanvas* canvas = nullptr;
-        const JpegSource* jpeg = in.jpeg.get();
+        PosterSource source = in.source;
         // The document begins with the first page it holds, and the JPEG data is cut then.
         const auto begin = [&]() -> bool {
             canvas = sink.BeginDocument();
-            if (canvas && jpeg && !canvas->ExpectPictures(*jpeg, pictures)) {
+            if (canvas && !source.IsPixels() && !canvas->ExpectPictures(source, pictures)) {
                 if (!picture.Bits) {
                     result.needsPixels = true;
                     return false;
                 }
-                jpeg = nullptr; // drawn from the pixels instead
+                source = PosterSource(); // drawn from the pixels instead
             }
             return canvas != nullptr;
         };
@@ -342,7 +342,7 @@ PrintResult PrintPoster(PageSink& sink, const PictureRecord& picture, const Prin
                     r.destHeight = sheet.faint.height();
                     r.srcWidth = DIBWidth(faint.get());
                     r.srcHeight = DIBHeight(faint.get());
-                    canvas->DrawPicture(faint.get(), nullptr, r, false);
+                    canvas->DrawPicture(faint.get(), PosterSource(), r, false);
                 }
             }
             canvas->FillRuns(sheet.runs);
@@ -360,7 +360,7 @@ PrintResult PrintPoster(PageSink& sink, const PictureRecord& picture, const Prin
                     return notBegun();
                 if (started && !sink.NewPage())
                     return fail(sink.ErrorText());
-                RenderPosterPage(*canvas, picture, jpeg, in.render, page.column, page.row, 0, 0,
+                RenderPosterPage(*canvas, picture, source, in.render, page.column, page.row, 0, 0,
                                  dest.width(), dest.height(), true, true);
                 if (HasCutLines(o, page.column, page.row))
                     canvas->FillRuns(CutLineRuns(dest.width(), dest.height()));

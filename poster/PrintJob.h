@@ -104,9 +104,9 @@ struct PrintJobInputs
     PrintOrder order = PrintOrder::RowPerRow;
     PageChoice choice = PageChoice::AllPages;
     PageGrid pagesOff{};
-    // The picture's JPEG data while the picture is still that file's, unedited: a document may
-    // carry it instead of the pixels. The picture itself may then have no pixels.
-    std::shared_ptr<const JpegSource> jpeg;
+    // What the document may draw instead of the pixels, under the same edits; the picture
+    // itself may then have no pixels.
+    PosterSource source;
     // Additions to the pages: each page's label where the glued poster hides it, and an
     // assembly sheet before the first page.
     bool pageLabels = false;

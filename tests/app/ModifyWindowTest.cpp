@@ -343,7 +343,7 @@ WindowState StateOf(TMainForm& w)
     s.selTop = w.View.SelTop;
     s.selRight = w.View.SelRight;
     s.selBottom = w.View.SelBottom;
-    s.jpeg = w.CurrentJpeg.get();
+    s.jpeg = w.CurrentSource.jpeg();
     return s;
 }
 
@@ -431,22 +431,22 @@ TEST(UndoWindow, AJpegComesBackWithItsOwnDataAfterALosslessEdit)
     photo.fill(Qt::darkCyan);
     ASSERT_TRUE(photo.save(QStringLiteral("photo.jpg"), "JPEG", 90));
     ASSERT_TRUE(w.OpenPictureFile(QStringLiteral("photo.jpg")));
-    const std::shared_ptr<const JpegSource> file = w.CurrentJpeg;
-    ASSERT_TRUE(file);
+    const PosterSource file = w.CurrentSource;
+    ASSERT_TRUE(file.jpeg());
 
     ui.FlipHBtn->click();
-    ASSERT_TRUE(w.CurrentJpeg);
-    EXPECT_NE(w.CurrentJpeg, file);
+    ASSERT_TRUE(w.CurrentSource.jpeg());
+    EXPECT_NE(w.CurrentSource, file);
     WithTheDialog(program, [](Ui::HKForm& f) {
         f.TrackBar1->setValue(-30);
         f.OkBitBtn1->click();
     });
-    EXPECT_FALSE(w.CurrentJpeg); // pixels now
+    EXPECT_TRUE(w.CurrentSource.IsPixels());
     PressKeys(w, Qt::ControlModifier);
-    ASSERT_TRUE(w.CurrentJpeg); // the mirrored JPEG again
-    EXPECT_TRUE(w.CurrentJpeg->view.mirrored);
+    ASSERT_TRUE(w.CurrentSource.jpeg()); // the mirrored JPEG again
+    EXPECT_TRUE(w.CurrentSource.jpeg()->view.mirrored);
     PressKeys(w, Qt::ControlModifier);
-    EXPECT_EQ(w.CurrentJpeg, file);
+    EXPECT_EQ(w.CurrentSource, file);
 }
 
 } // namespace

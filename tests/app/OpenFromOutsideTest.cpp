@@ -232,9 +232,9 @@ TEST(OpenFromOutside, APortraitPhotoLoadsUprightAndKeepsItsJpegData)
     ASSERT_TRUE(w.OpenPictureFile(file.fileName()));
     EXPECT_EQ(w.Form().Breit->text(), QStringLiteral("32"));
     EXPECT_EQ(w.Form().Hoch->text(), QStringLiteral("48"));
-    ASSERT_TRUE(w.CurrentJpeg);
-    EXPECT_EQ(w.CurrentJpeg->width, 32);
-    EXPECT_TRUE(w.CurrentJpeg->view.transposed);
+    ASSERT_TRUE(w.CurrentSource.jpeg());
+    EXPECT_EQ(w.CurrentSource.jpeg()->width, 32);
+    EXPECT_TRUE(w.CurrentSource.jpeg()->view.transposed);
 }
 
 } // namespace

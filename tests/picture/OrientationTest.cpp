@@ -95,19 +95,22 @@ TEST(Orientation, StepsTurnEachTagUpright)
                            Expect{7, 2, 3, 1, 2}, Expect{8, 2, 3, 0, 2}}) {
         SCOPED_TRACE(e.orientation);
         int w = 3, h = 2, x = 0, y = 0;
-        for (const UprightStep step : UprightSteps(e.orientation)) {
-            switch (step) {
-            case UprightStep::Mirror:
+        for (const PictureEdit& step : UprightSteps(e.orientation)) {
+            switch (step.kind) {
+            case PictureEdit::Kind::Cut:
+                ADD_FAILURE() << "a cut turns nothing upright";
+                break;
+            case PictureEdit::Kind::Mirror:
                 x = w - 1 - x;
                 break;
-            case UprightStep::Flip:
+            case PictureEdit::Kind::Flip:
                 y = h - 1 - y;
                 break;
-            case UprightStep::TurnLeft:
+            case PictureEdit::Kind::TurnLeft:
                 std::tie(x, y) = std::make_pair(y, w - 1 - x);
                 std::swap(w, h);
                 break;
-            case UprightStep::TurnRight:
+            case PictureEdit::Kind::TurnRight:
                 std::tie(x, y) = std::make_pair(h - 1 - y, x);
                 std::swap(w, h);
                 break;

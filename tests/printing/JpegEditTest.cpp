@@ -91,24 +91,24 @@ void Edit(PictureRecord& picture, std::shared_ptr<const JpegSource>& jpeg, Step 
     switch (s) {
     case Step::Mirror:
         made = MirrorPicture(picture);
-        jpeg = EditedJpeg(jpeg, LosslessEdit::Mirror);
+        jpeg = EditedJpeg(jpeg, {PictureEdit::Kind::Mirror});
         break;
     case Step::Flip:
         made = FlipPicture(picture);
-        jpeg = EditedJpeg(jpeg, LosslessEdit::Flip);
+        jpeg = EditedJpeg(jpeg, {PictureEdit::Kind::Flip});
         break;
     case Step::Left:
         made = RotateLeft(picture);
-        jpeg = EditedJpeg(jpeg, LosslessEdit::TurnLeft);
+        jpeg = EditedJpeg(jpeg, {PictureEdit::Kind::TurnLeft});
         break;
     case Step::Right:
         made = RotateRight(picture);
-        jpeg = EditedJpeg(jpeg, LosslessEdit::TurnRight);
+        jpeg = EditedJpeg(jpeg, {PictureEdit::Kind::TurnRight});
         break;
     case Step::Crop: {
         const int w = DIBWidth(picture), h = DIBHeight(picture);
         made = CutToSelection(picture, 13, 7, w - 21, h - 5);
-        jpeg = CroppedJpeg(jpeg, 13, 7, w - 21, h - 5);
+        jpeg = EditedJpeg(jpeg, PictureEdit::Cut(13, 7, w - 21, h - 5));
         break;
     }
     }
@@ -165,7 +165,7 @@ PrintedParts PrintJpeg(PictureRecord picture, const std::shared_ptr<const JpegSo
         in.render.geometry.PosterWidthPages = in.render.geometry.PosterHeightPages = 2.0;
         in.render.options.GlueEdge = false;
     }
-    in.jpeg = jpeg;
+    in.source = PosterSource::Jpeg(jpeg);
     printed.jpeg = jpeg;
     const QString pdf = testsupport::TestDir() + QStringLiteral("/%1.pdf").arg(name);
     const bool ok = PrintToPdf(picture, in, pdf).ok();
@@ -368,17 +368,17 @@ TEST(JpegEdits, TheBlocksAreJpegtransForTheSameTransform)
         GTEST_SKIP() << "libjpeg-turbo-progs missing";
     struct Transform
     {
-        std::vector<LosslessEdit> edits;
+        std::vector<PictureEdit::Kind> edits;
         const char* jpegtran;
     };
     const std::vector<Transform> transforms = {
-        {{LosslessEdit::Mirror}, "-flip horizontal"},
-        {{LosslessEdit::Flip}, "-flip vertical"},
-        {{LosslessEdit::TurnRight}, "-rotate 90"},
-        {{LosslessEdit::TurnLeft}, "-rotate 270"},
-        {{LosslessEdit::TurnRight, LosslessEdit::TurnRight}, "-rotate 180"},
-        {{LosslessEdit::TurnRight, LosslessEdit::Mirror}, "-transpose"},
-        {{LosslessEdit::TurnLeft, LosslessEdit::Mirror}, "-transverse"},
+        {{PictureEdit::Kind::Mirror}, "-flip horizontal"},
+        {{PictureEdit::Kind::Flip}, "-flip vertical"},
+        {{PictureEdit::Kind::TurnRight}, "-rotate 90"},
+        {{PictureEdit::Kind::TurnLeft}, "-rotate 270"},
+        {{PictureEdit::Kind::TurnRight, PictureEdit::Kind::TurnRight}, "-rotate 180"},
+        {{PictureEdit::Kind::TurnRight, PictureEdit::Kind::Mirror}, "-transpose"},
+        {{PictureEdit::Kind::TurnLeft, PictureEdit::Kind::Mirror}, "-transverse"},
     };
     for (const char* sampling : {"2x2", "2x1", "1x2", "1x1"}) {
         // On the grid of every sampling, so that jpegtran need not trim.
@@ -389,8 +389,8 @@ TEST(JpegEdits, TheBlocksAreJpegtransForTheSameTransform)
             SCOPED_TRACE(std::string(sampling) + " " + t.jpegtran);
             std::shared_ptr<const JpegSource> jpeg = ReadJpegSource(jpg);
             ASSERT_TRUE(jpeg);
-            for (LosslessEdit e : t.edits)
-                jpeg = EditedJpeg(jpeg, e);
+            for (const PictureEdit::Kind e : t.edits)
+                jpeg = EditedJpeg(jpeg, {e});
             const JpegView& v = jpeg->view;
             std::vector<std::vector<uint8_t>> parts;
             ASSERT_EQ(CutJpeg(data.data(), data.size(), v, {{0, 0, v.paddedWidth, v.paddedHeight}},
@@ -450,9 +450,10 @@ TEST(JpegEdits, AViewThatIsNotTheDatasOrARegionOffItsGridCutsNothing)
     EXPECT_EQ(CutJpeg(data.data(), data.size(), v, {{32, 16, 16, 16}}, parts), JpegCutResult::Cut);
     ASSERT_EQ(parts.size(), 1u);
     // A crop outside the picture as it shows is refused, and leaves no view.
-    EXPECT_EQ(CroppedJpeg(jpeg, 0, 0, 41, 24), nullptr);
-    EXPECT_EQ(CroppedJpeg(jpeg, 5, 5, 5, 9), nullptr);
-    const auto cropped = CroppedJpeg(EditedJpeg(jpeg, LosslessEdit::TurnLeft), 2, 3, 20, 40);
+    EXPECT_EQ(EditedJpeg(jpeg, PictureEdit::Cut(0, 0, 41, 24)), nullptr);
+    EXPECT_EQ(EditedJpeg(jpeg, PictureEdit::Cut(5, 5, 5, 9)), nullptr);
+    const auto cropped =
+        EditedJpeg(EditedJpeg(jpeg, {PictureEdit::Kind::TurnLeft}), PictureEdit::Cut(2, 3, 20, 40));
     ASSERT_TRUE(cropped);
     EXPECT_EQ(cropped->width, 18);
     EXPECT_EQ(cropped->height, 37);
@@ -528,7 +529,8 @@ TEST(JpegEdits, APhotoWithAnOrientationTagLoadsUprightAndPrintsUprightFromItsBlo
             PictureRecord picture =
                 TakeUpright(OpenDib(QFile::encodeName(tagged).constData(), 0), orientation);
             ASSERT_NE(picture.Bits, nullptr);
-            const auto jpeg = UprightJpeg(ReadJpegSource(tagged), orientation);
+            const auto jpeg =
+                PosterSource::Jpeg(ReadJpegSource(tagged)).Upright(orientation).sharedJpeg();
             EXPECT_EQ(ImageOf(picture), Upright(stored, orientation));
 
             const PrintedParts printed = PrintJpeg(picture, jpeg, QStringLiteral("tagged"));
@@ -653,7 +655,7 @@ TEST(JpegEdits, InksAndRgbCodedColoursPrintAsTheirOwnDataAndRenderAsTheProgramDe
         in.render.geometry.PosterWidthPages = in.render.geometry.PosterHeightPages = 1.0;
         in.render.options.GlueEdge = false;
         in.render.options.CutHelpLines = false;
-        in.jpeg = jpeg;
+        in.source = PosterSource::Jpeg(jpeg);
         const QString pdf = testsupport::TestDir() + QStringLiteral("/inks.pdf");
         const bool printed = PrintToPdf(picture, in, pdf).ok();
         deldib(picture);

@@ -141,8 +141,8 @@ TEST(PosterDocument, AJpegGoesInAsItsOwnBlocksEachPageOnlyItsShare)
         ASSERT_NE(picture.Bits, nullptr);
         PrintJobInputs in = AllPagesOf(203, 141);
         in.render.options.CenterPicture = true;
-        in.jpeg = ReadJpegSource(jpg);
-        ASSERT_NE(in.jpeg, nullptr);
+        in.source = PosterSource::Jpeg(ReadJpegSource(jpg));
+        ASSERT_NE(in.source.jpeg(), nullptr);
         const QString pdf = testsupport::TestDir() + QStringLiteral("/photo.pdf");
         ASSERT_TRUE(PrintToPdf(picture, in, pdf).ok());
 
@@ -194,7 +194,7 @@ TEST(PosterDocument, AJpegShareLandsWhereItsPixelsWould)
     in.render.options.PrintOnGlueEdge = true;
     const QString reference = testsupport::TestDir() + QStringLiteral("/pixels.pdf");
     ASSERT_TRUE(PrintToPdf(picture, in, reference).ok());
-    in.jpeg = ReadJpegSource(jpg);
+    in.source = PosterSource::Jpeg(ReadJpegSource(jpg));
     const QString pdf = testsupport::TestDir() + QStringLiteral("/blocks.pdf");
     ASSERT_TRUE(PrintToPdf(picture, in, pdf).ok());
     for (const QString& file : {pdf, reference})
@@ -229,8 +229,8 @@ TEST(PosterDocument, AJpegWithoutPixelsWhoseDataDoesNotCutAsksForThemAndLeavesNo
     file.resize(whole.size() * 2 / 3); // the end of the data is missing
     file.close();
     PrintJobInputs in = AllPagesOf(120, 90);
-    in.jpeg = ReadJpegSource(jpg);
-    ASSERT_NE(in.jpeg, nullptr); // its header still reads
+    in.source = PosterSource::Jpeg(ReadJpegSource(jpg));
+    ASSERT_NE(in.source.jpeg(), nullptr); // its header still reads
     const QString pdf = testsupport::TestDir() + QStringLiteral("/none.pdf");
     const PrintResult r = PrintToPdf(PictureRecord(), in, pdf);
     EXPECT_FALSE(r.ok());

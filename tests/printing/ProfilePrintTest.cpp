@@ -131,8 +131,8 @@ TEST(ColourProfilePrint, DescribesEveryPageImageInThePictureProfileFromTheJpegDa
 
         // From the file's own data.
         if (*c.listed) {
-            in.jpeg = ReadJpegSource(path);
-            ASSERT_TRUE(in.jpeg);
+            in.source = PosterSource::Jpeg(ReadJpegSource(path));
+            ASSERT_TRUE(in.source.jpeg());
             ASSERT_TRUE(PrintToPdf(read.picture, in, pdf).ok());
             const std::vector<ImageEntry> listed = ListImages(pdf);
             ASSERT_EQ(listed.size(), 6u);
@@ -146,7 +146,7 @@ TEST(ColourProfilePrint, DescribesEveryPageImageInThePictureProfileFromTheJpegDa
                 EXPECT_EQ(s.profile, c.profile);
                 EXPECT_EQ(s.profileDictionary, c.dictionary);
             }
-            in.jpeg.reset();
+            in.source = PosterSource();
         }
 
         // From the pixels, after an edit that ends the JPEG's data: the profile goes along
