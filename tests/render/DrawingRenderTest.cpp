@@ -16,6 +16,8 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <functional>
@@ -273,8 +275,30 @@ TEST_F(DrawingRenderTest, DamagedFilesFailWithTheirReason)
     EXPECT_TRUE(error.startsWith(QStringLiteral("The drawing is damaged or is not an SVG file")))
         << error.toStdString();
 
+    EXPECT_FALSE(SvgToPdf("<svg xmlns=\"http://www.w3.org/2000/svg\"><rect width=\"5\" "
+                          "height=\"5\"/></svg>",
+                          &out, &error));
+    EXPECT_EQ(error, QStringLiteral("The drawing has no size it can be shown at."));
+
     // Refused before any helper runs, whatever the helper would do.
     SetRenderHelperProgram(QStringLiteral("/nonexistent/velmora-render-helper"));
+    {
+        // 20000 x 20000 pixels need 1145 MB, more than a limit of 512 MB above what is in use.
+        rlimit old = {};
+        ASSERT_EQ(getrlimit(RLIMIT_AS, &old), 0);
+        rlimit low = old;
+        QFile statm(QStringLiteral("/proc/self/statm"));
+        ASSERT_TRUE(statm.open(QIODevice::ReadOnly));
+        low.rlim_cur = rlim_t(statm.readAll().split(' ').value(0).toULongLong() *
+                                  uint64_t(sysconf(_SC_PAGESIZE)) +
+                              (uint64_t(512) << 20));
+        ASSERT_EQ(setrlimit(RLIMIT_AS, &low), 0);
+        const QString tooLarge = RenderError(pdf, 0, QSize(20000, 20000));
+        setrlimit(RLIMIT_AS, &old);
+        EXPECT_TRUE(tooLarge.startsWith(
+            QStringLiteral("A rendering of 20000 x 20000 pixels needs 1145 MB of memory, and ")))
+            << tooLarge.toStdString();
+    }
     EXPECT_EQ(
         RenderError(pdf, 0, QSize(40000, 30000)),
         QStringLiteral("A rendering of 40000 x 30000 pixels is larger than a picture may be."));
