@@ -26,6 +26,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <new>
 
 using namespace renderwire;
 
@@ -316,20 +317,28 @@ int main(int argc, char** argv)
     if (!ReceiveRequest(&type, &payload))
         return 1;
     const QByteArray document = MapDocument();
-    if (document.isEmpty())
-        return Fail(QStringLiteral("The file is empty.")) ? 0 : 0;
-    if (type == uint32_t(Message::Render)) {
-        RenderRequest request;
-        if (!Decode(payload, &request))
-            return 1;
-        RenderPage(request, document);
+    if (document.isEmpty()) {
+        Fail(QStringLiteral("The file is empty."));
         return 0;
     }
-    if (type == uint32_t(Message::SvgToPdf)) {
-        SvgRequest request;
-        if (!Decode(payload, &request))
-            return 1;
-        ConvertSvg(request, document);
+    try {
+        if (type == uint32_t(Message::Render)) {
+            RenderRequest request;
+            if (!Decode(payload, &request))
+                return 1;
+            RenderPage(request, document);
+            return 0;
+        }
+        if (type == uint32_t(Message::SvgToPdf)) {
+            SvgRequest request;
+            if (!Decode(payload, &request))
+                return 1;
+            ConvertSvg(request, document);
+            return 0;
+        }
+    } catch (const std::bad_alloc&) {
+        // The memory limit above, reached inside poppler.
+        Fail(QStringLiteral("There is not enough memory to render the drawing."));
         return 0;
     }
     return 1;
