@@ -1,7 +1,7 @@
 #!/bin/sh
-# Unpacks the .deb into a scratch root and checks it as a user would meet it: both programs and
-# the scanner helper are there, the installed tool runs, the desktop entry validates, and the
-# manual pages and the completion are in place.
+# Unpacks the .deb into a scratch root and checks it as a user would meet it: both programs, the
+# scanner helper and the drawing renderer's helper are there, the installed tool runs, the
+# desktop entry validates, and the manual pages and the completion are in place.
 #   packaging/check-package.sh PACKAGE.deb
 set -eu
 deb=${1:?usage: $0 PACKAGE.deb}
@@ -12,6 +12,7 @@ dpkg-deb --field "$deb" Depends | grep -q 'libqt6widgets6' ||
     { echo "check-package: the dependencies do not name the linked Qt libraries" >&2; exit 1; }
 dpkg -x "$deb" "$root"
 for f in usr/bin/velmora usr/bin/velmora-poster usr/libexec/velmora/velmora-scan-helper \
+         usr/libexec/velmora/velmora-render-helper \
          usr/share/applications/io.github.velmora.Velmora.desktop \
          usr/share/icons/hicolor/scalable/apps/velmora.svg \
          usr/share/man/man1/velmora.1.gz usr/share/man/man1/velmora-poster.1.gz \

@@ -1,0 +1,563 @@
+#include "DrawingRender.h"
+
+#include "DibFileFormats.h"
+#include "RenderProtocol.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <functional>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+extern char** environ;
+
+using namespace renderwire;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const char* const kHelperName = "velmora-render-helper";
+// How long a helper that has answered gets to end before it is killed.
+constexpr auto kEndingWait = std::chrono::milliseconds(500);
+// How long a killed helper is waited for before a thread of its own is left to reap it.
+constexpr auto kKillWait = std::chrono::seconds(1);
+
+std::mutex g_programLock;
+QString g_program;
+std::atomic<int64_t> g_timeoutMs{30000};
+
+void SetError(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+}
+
+QString SystemText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+QString GarbledText()
+{
+    return QStringLiteral("The renderer sent data this program can't read.");
+}
+
+QString TimeoutText(std::chrono::milliseconds timeout)
+{
+    const auto seconds =
+        std::max<int64_t>(1, std::chrono::ceil<std::chrono::seconds>(timeout).count());
+    return QStringLiteral("The drawing took longer than %1 %2 and was given up.")
+        .arg(seconds)
+        .arg(seconds == 1 ? QStringLiteral("second") : QStringLiteral("seconds"));
+}
+
+int MillisecondsUntil(Clock::time_point deadline)
+{
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    return int(std::clamp<int64_t>(left.count(), 0, 60 * 60 * 1000));
+}
+
+// The bytes in a memory file sealed against any change, which the helper maps: no message has
+// to carry a document of hundreds of megabytes, and the helper can trust its size. -1 with
+// *error when it can't be made.
+int SealedMemoryFile(const QByteArray& bytes, QString* error)
+{
+    const int fd = memfd_create("velmora-drawing", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+    if (fd < 0) {
+        SetError(error, QStringLiteral("The drawing could not be handed to the renderer (%1).")
+                            .arg(SystemText(errno)));
+        return -1;
+    }
+    const char* p = bytes.constData();
+    size_t left = size_t(bytes.size());
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            const int failure = n < 0 ? errno : ENOSPC;
+            ::close(fd);
+            SetError(error, QStringLiteral("The drawing could not be handed to the renderer (%1).")
+                                .arg(SystemText(failure)));
+            return -1;
+        }
+        p += n;
+        left -= size_t(n);
+    }
+    if (::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0) {
+        const int failure = errno;
+        ::close(fd);
+        SetError(error, QStringLiteral("The drawing could not be handed to the renderer (%1).")
+                            .arg(SystemText(failure)));
+        return -1;
+    }
+    return fd;
+}
+
+// What the answer handler makes of a message.
+enum class Step
+{
+    More,    // wait for the next
+    Done,    // the answer is complete
+    Failed,  // *error says why, for the user
+    Garbled, // not what the helper can send at this point
+};
+using AnswerHandler = std::function<Step(uint32_t type, const QByteArray& payload, QString* error)>;
+
+// One helper process for one request: started with its socket and the document, killed by its
+// process id (and its group) when it is not done by the deadline.
+class HelperRun
+{
+public:
+    ~HelperRun() { Kill(); }
+
+    bool Start(int documentFd, QString* error)
+    {
+        const QString program = RenderHelperProgram();
+        if (!QFileInfo(program).isExecutable()) {
+            SetError(error, QStringLiteral("The drawing renderer %1 is missing.").arg(program));
+            return false;
+        }
+        int fds[2];
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) {
+            SetError(error, QStringLiteral("The drawing renderer could not be started (%1).")
+                                .arg(SystemText(errno)));
+            return false;
+        }
+        fd_ = fds[0];
+        // Above the numbers they are moved to, so that neither move undoes the other.
+        const int socketEnd = ::fcntl(fds[1], F_DUPFD_CLOEXEC, kDocumentFd + 1);
+        const int documentEnd = ::fcntl(documentFd, F_DUPFD_CLOEXEC, kDocumentFd + 1);
+        ::close(fds[1]);
+
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, socketEnd, kSocketFd);
+        posix_spawn_file_actions_adddup2(&actions, documentEnd, kDocumentFd);
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        // Signals as a new program has them, and a process group of its own, so that a Ctrl+C
+        // meant for the program is the program's to handle, and a kill takes all it started.
+        sigset_t none, all;
+        sigemptyset(&none);
+        sigfillset(&all);
+        posix_spawnattr_setsigmask(&attributes, &none);
+        posix_spawnattr_setsigdefault(&attributes, &all);
+        posix_spawnattr_setpgroup(&attributes, 0);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF |
+                                                  POSIX_SPAWN_SETPGROUP);
+        const QByteArray path = QFile::encodeName(program);
+        char* argv[] = {const_cast<char*>(path.constData()), nullptr};
+        int failed = EBADF;
+        if (socketEnd >= 0 && documentEnd >= 0)
+            failed = posix_spawn(&pid_, path.constData(), &actions, &attributes, argv, environ);
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attributes);
+        if (socketEnd >= 0)
+            ::close(socketEnd);
+        if (documentEnd >= 0)
+            ::close(documentEnd);
+        if (failed != 0) {
+            pid_ = 0;
+            SetError(error, QStringLiteral("The drawing renderer could not be started (%1).")
+                                .arg(SystemText(failed)));
+            return false;
+        }
+        return true;
+    }
+
+    bool Send(const QByteArray& bytes)
+    {
+        const char* p = bytes.constData();
+        size_t left = size_t(bytes.size());
+        // Requests are small; a helper that does not take one into its socket buffer at once
+        // is not one to wait for.
+        while (left > 0) {
+            const ssize_t n = ::send(fd_, p, left, MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            p += n;
+            left -= size_t(n);
+        }
+        return true;
+    }
+
+    // Hands each message to the handler until it says Done or Failed, or the deadline passes.
+    bool Receive(const AnswerHandler& handler, Clock::time_point deadline, QString* error)
+    {
+        std::vector<char> buffer(256 * 1024);
+        for (;;) {
+            uint32_t type = 0;
+            QByteArray payload;
+            switch (reader_.Next(&type, &payload)) {
+            case MessageReader::Result::Whole:
+                switch (handler(type, payload, error)) {
+                case Step::More:
+                    continue;
+                case Step::Done:
+                    return true;
+                case Step::Failed:
+                    return false;
+                case Step::Garbled:
+                    break;
+                }
+                [[fallthrough]];
+            case MessageReader::Result::Broken:
+                Kill();
+                SetError(error, GarbledText());
+                return false;
+            case MessageReader::Result::Incomplete:
+                break;
+            }
+            pollfd pfd = {fd_, POLLIN, 0};
+            const int ready = ::poll(&pfd, 1, MillisecondsUntil(deadline));
+            if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready < 0) {
+                Kill();
+                SetError(
+                    error,
+                    QStringLiteral("The renderer could not be heard (%1).").arg(SystemText(errno)));
+                return false;
+            }
+            if (ready == 0) {
+                if (Clock::now() < deadline)
+                    continue;
+                Kill();
+                SetError(error, TimeoutText(RenderTimeout()));
+                return false;
+            }
+            const ssize_t n = ::read(fd_, buffer.data(), buffer.size());
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                SetError(error,
+                         EndText(std::min<Clock::duration>(kEndingWait, deadline - Clock::now())));
+                return false;
+            }
+            reader_.Append(buffer.data(), size_t(n));
+        }
+    }
+
+    // Lets a helper that has answered end on its own, briefly, then kills it.
+    void Finish()
+    {
+        int status = 0;
+        if (!reaped_)
+            Reap(kEndingWait, &status);
+        Kill();
+    }
+
+private:
+    bool Reap(Clock::duration wait, int* status)
+    {
+        const auto until = Clock::now() + wait;
+        for (;;) {
+            const pid_t done = ::waitpid(pid_, status, WNOHANG);
+            if (done == pid_ || (done < 0 && errno == ECHILD)) {
+                reaped_ = true;
+                return done == pid_;
+            }
+            if (Clock::now() >= until)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+
+    // Why a helper that closed its socket without an answer is gone.
+    QString EndText(Clock::duration wait)
+    {
+        int status = 0;
+        const bool ended = !reaped_ && Reap(std::max<Clock::duration>(wait, {}), &status);
+        Kill();
+        if (ended && WIFSIGNALED(status))
+            return QStringLiteral("The renderer stopped unexpectedly (%1).")
+                .arg(QString::fromLocal8Bit(strsignal(WTERMSIG(status))));
+        if (ended && WIFEXITED(status) && WEXITSTATUS(status) != 0)
+            return QStringLiteral("The renderer stopped unexpectedly (exit status %1).")
+                .arg(WEXITSTATUS(status));
+        return QStringLiteral("The renderer stopped unexpectedly (it ended without an answer).");
+    }
+
+    void Kill()
+    {
+        if (fd_ >= 0) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+        if (pid_ <= 0 || reaped_)
+            return;
+        ::kill(-pid_, SIGKILL);
+        ::kill(pid_, SIGKILL);
+        int status = 0;
+        if (!Reap(kKillWait, &status)) {
+            // Held by the kernel: it goes when the kernel lets it, reaped by a thread of its
+            // own, so that the caller does not wait for it.
+            const pid_t pid = pid_;
+            try {
+                std::thread([pid] {
+                    int ignored = 0;
+                    while (::waitpid(pid, &ignored, 0) < 0 && errno == EINTR) {
+                    }
+                }).detach();
+            } catch (const std::system_error&) {
+            }
+        }
+        reaped_ = true;
+    }
+
+    pid_t pid_ = 0;
+    int fd_ = -1;
+    bool reaped_ = false;
+    MessageReader reader_;
+};
+
+// Starts a helper with the document, checks its greeting, sends the request and hands the
+// answer to the handler; the helper is gone when this returns.
+bool RunHelper(const QByteArray& document, const QByteArray& request, const AnswerHandler& handler,
+               QString* error)
+{
+    const auto deadline = Clock::now() + RenderTimeout();
+    const int documentFd = SealedMemoryFile(document, error);
+    if (documentFd < 0)
+        return false;
+    HelperRun helper;
+    const bool started = helper.Start(documentFd, error);
+    ::close(documentFd);
+    if (!started)
+        return false;
+    const AnswerHandler greeting = [](uint32_t type, const QByteArray& payload, QString* error) {
+        uint32_t version = 0;
+        if (type != uint32_t(Message::Hello) || !Decode(payload, &version))
+            return Step::Garbled;
+        if (version != kVersion) {
+            SetError(error, QStringLiteral(
+                                "The drawing renderer %1 belongs to another version of Velmora.")
+                                .arg(RenderHelperProgram()));
+            return Step::Failed;
+        }
+        return Step::Done;
+    };
+    if (!helper.Receive(greeting, deadline, error))
+        return false;
+    if (!helper.Send(request)) {
+        SetError(error, QStringLiteral("The renderer stopped unexpectedly (it took no request)."));
+        return false;
+    }
+    const AnswerHandler answer = [&handler](uint32_t type, const QByteArray& payload,
+                                            QString* error) {
+        if (type == uint32_t(Message::Failure)) {
+            const QString text = QString::fromUtf8(payload).section(QLatin1Char('\n'), 0, 0);
+            if (text.isEmpty())
+                return Step::Garbled;
+            SetError(error, text);
+            return Step::Failed;
+        }
+        return handler(type, payload, error);
+    };
+    if (!helper.Receive(answer, deadline, error))
+        return false;
+    helper.Finish();
+    return true;
+}
+
+QString TooLargeText(int width, int height)
+{
+    return QStringLiteral("A rendering of %1 x %2 pixels is larger than a picture may be.")
+        .arg(width)
+        .arg(height);
+}
+
+bool CheckDocument(const QByteArray& document, QString* error)
+{
+    if (document.isEmpty()) {
+        SetError(error, QStringLiteral("The file is empty."));
+        return false;
+    }
+    if (document.size() > kMaxDrawingBytes) {
+        SetError(error,
+                 QStringLiteral("The file is larger than %1 MB.").arg(kMaxDrawingBytes >> 20));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void SetRenderTimeout(std::chrono::milliseconds timeout)
+{
+    g_timeoutMs = std::max<int64_t>(1, timeout.count());
+}
+
+std::chrono::milliseconds RenderTimeout()
+{
+    return std::chrono::milliseconds(g_timeoutMs.load());
+}
+
+void SetRenderHelperProgram(const QString& path)
+{
+    const std::lock_guard lock(g_programLock);
+    g_program = path;
+}
+
+QString RenderHelperProgram()
+{
+    {
+        const std::lock_guard lock(g_programLock);
+        if (!g_program.isEmpty())
+            return g_program;
+    }
+    const QString folder =
+        QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath();
+    const QString name = QString::fromLatin1(kHelperName);
+    const QString installed =
+        QDir::cleanPath(folder + QStringLiteral("/" VELMORA_HELPER_FROM_PROGRAMS "/") + name);
+    if (QFileInfo(installed).isExecutable())
+        return installed;
+    return folder + QLatin1Char('/') + name;
+}
+
+bool SvgToPdf(const QByteArray& svg, QByteArray* pdf, QString* error)
+{
+    if (!CheckDocument(svg, error))
+        return false;
+    SvgRequest request;
+    request.memoryLimit = MemoryForPictures();
+    request.maxPdfBytes = uint64_t(kMaxDrawingBytes);
+    QByteArray out;
+    uint64_t expected = 0;
+    bool begun = false;
+    const AnswerHandler handler = [&](uint32_t type, const QByteArray& payload, QString* error) {
+        if (type == uint32_t(Message::PdfBegin) && !begun) {
+            if (!Decode(payload, &expected) || expected > request.maxPdfBytes)
+                return Step::Garbled;
+            try {
+                out.reserve(qsizetype(expected));
+            } catch (const std::bad_alloc&) {
+                SetError(error, QStringLiteral("There is not enough memory for the drawing."));
+                return Step::Failed;
+            }
+            begun = true;
+            return expected == 0 ? Step::Garbled : Step::More;
+        }
+        if (type == uint32_t(Message::Data) && begun &&
+            uint64_t(out.size()) + uint64_t(payload.size()) <= expected) {
+            out.append(payload);
+            return Step::More;
+        }
+        if (type == uint32_t(Message::Done) && begun && uint64_t(out.size()) == expected)
+            return Step::Done;
+        return Step::Garbled;
+    };
+    if (!RunHelper(svg, Encode(Message::SvgToPdf, request), handler, error))
+        return false;
+    if (pdf)
+        *pdf = std::move(out);
+    return true;
+}
+
+bool RenderDrawing(const QByteArray& pdf, int pageIndex, int widthPx, int heightPx, QRect part,
+                   PictureRecord* picture, QString* error)
+{
+    if (!CheckDocument(pdf, error))
+        return false;
+    if (widthPx <= 0 || heightPx <= 0 || part.isEmpty() ||
+        !QRect(0, 0, widthPx, heightPx).contains(part)) {
+        SetError(error, QStringLiteral("The part to render lies outside the page."));
+        return false;
+    }
+    if (int64_t(part.width()) * part.height() > kMaxPicturePixels) {
+        SetError(error, TooLargeText(part.width(), part.height()));
+        return false;
+    }
+    const uint64_t needed = RecordBytes(PictureSize{part.width(), part.height()}, 24);
+    const uint64_t available = MemoryForPictures();
+    PictureRecord record;
+    if (needed != 0 && needed <= available)
+        record = newdib(part.width(), part.height(), 24, nullptr, 0);
+    if (!record.Bits) {
+        SetError(error, QStringLiteral("A rendering of %1 x %2 pixels needs %3 MB of memory, and "
+                                       "%4 MB are available.")
+                            .arg(part.width())
+                            .arg(part.height())
+                            .arg((needed + (1 << 20) - 1) >> 20)
+                            .arg(available >> 20));
+        return false;
+    }
+
+    RenderRequest request;
+    request.pageIndex = pageIndex;
+    request.widthPx = widthPx;
+    request.heightPx = heightPx;
+    request.x = part.x();
+    request.y = part.y();
+    request.w = part.width();
+    request.h = part.height();
+    request.maxPixels = kMaxPicturePixels;
+    request.memoryLimit = MemoryForPictures();
+
+    // The rows arrive top first, the record keeps them bottom-up.
+    const uint64_t rowBytes = uint64_t(part.width()) * 3;
+    const uint64_t total = rowBytes * uint64_t(part.height());
+    uint64_t received = 0;
+    bool begun = false;
+    const AnswerHandler handler = [&](uint32_t type, const QByteArray& payload, QString*) {
+        if (type == uint32_t(Message::ImageBegin) && !begun) {
+            ImageSize size;
+            if (!Decode(payload, &size) || size.width != part.width() ||
+                size.height != part.height())
+                return Step::Garbled;
+            begun = true;
+            return Step::More;
+        }
+        if (type == uint32_t(Message::Data) && begun &&
+            received + uint64_t(payload.size()) <= total) {
+            const char* p = payload.constData();
+            uint64_t left = uint64_t(payload.size());
+            while (left > 0) {
+                const uint64_t row = received / rowBytes;
+                const uint64_t column = received % rowBytes;
+                const uint64_t n = std::min(left, rowBytes - column);
+                uint8_t* target = record.Bits +
+                                  int64_t(part.height() - 1 - int64_t(row)) * record.BytesPerLine +
+                                  column;
+                std::memcpy(target, p, n);
+                p += n;
+                left -= n;
+                received += n;
+            }
+            return Step::More;
+        }
+        if (type == uint32_t(Message::Done) && begun && received == total)
+            return Step::Done;
+        return Step::Garbled;
+    };
+    if (!RunHelper(pdf, Encode(Message::Render, request), handler, error)) {
+        deldib(record);
+        return false;
+    }
+    if (picture)
+        *picture = record;
+    else
+        deldib(record);
+    return true;
+}
