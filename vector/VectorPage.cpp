@@ -1,5 +1,7 @@
 #include "VectorPage.h"
 
+#include "OptionalContent.h"
+
 #include <qpdf/Buffer.hh>
 #include <qpdf/Pipeline.hh>
 #include <qpdf/Pl_Buffer.hh>
@@ -17,11 +19,6 @@
 #include <map>
 #include <set>
 #include <stdexcept>
-
-// Optional content: the form carries the file's optional content groups as they are (/OC keys
-// and marked content), but the poster document has no /OCProperties, so a reader shows every
-// group, also those the file hides by default. Evaluating the default configuration would mean
-// rewriting content streams; pages with layers switched off are rare among posters' sources.
 
 namespace {
 
@@ -93,8 +90,8 @@ std::string NameOf(QPDFObjectHandle dict, const char* key)
 }
 
 // Visits every object reached from `root` as the form would copy it, each indirect one once,
-// with the dictionary key it was reached under.
-void ForEachReached(QPDFObjectHandle root,
+// with the dictionary key it was reached under. XObjects that the file hides are left out.
+void ForEachReached(QPDFObjectHandle root, const OptionalContent& layers,
                     const std::function<void(QPDFObjectHandle, const std::string&)>& visit)
 {
     std::set<QPDFObjGen> seen;
@@ -112,7 +109,7 @@ void ForEachReached(QPDFObjectHandle root,
             continue;
         }
         QPDFObjectHandle dict = h.isStream() ? h.getDict() : h;
-        if (!dict.isDictionary())
+        if (!dict.isDictionary() || (h.isStream() && layers.Hidden(dict.getKey("/OC"))))
             continue;
         visit(h, key);
         for (auto& [k, v] : dict.getDictAsMap())
@@ -173,7 +170,10 @@ private:
 class FormWriter
 {
 public:
-    explicit FormWriter(VectorPage::ObjectSink& sink) : sink_(sink) {}
+    FormWriter(VectorPage::ObjectSink& sink, const OptionalContent& layers)
+        : sink_(sink), layers_(layers)
+    {
+    }
 
     // The object as it appears where it is used: a reference for an indirect one.
     QByteArray Value(QPDFObjectHandle h)
@@ -213,16 +213,54 @@ public:
             pending_.pop_front();
             const int number = numbers_.at(h.getObjGen());
             if (h.isStream()) {
-                const QByteArray dict = "<< " + Entries(h.getDict(), {"/Length"});
-                auto data = h.getRawStreamData();
-                if (!WriteStream(number, dict, reinterpret_cast<const char*>(data->getBuffer()),
-                                 data->getSize()))
+                if (!WriteStreamObject(number, h))
                     return false;
             } else if (!Write(number, Direct(h))) {
                 return false;
             }
         }
         return true;
+    }
+
+    // A stream as the file has it; a form or pattern with hidden layers without them; an
+    // XObject that is hidden as an empty form, so that what draws it draws nothing.
+    bool WriteStreamObject(int number, QPDFObjectHandle stream)
+    {
+        auto dict = stream.getDict();
+        if (layers_.Hidden(dict.getKey("/OC")))
+            return WriteStream(number, "<< /Type /XObject /Subtype /Form /BBox [0 0 0 0] ", "", 0);
+        const auto hidden = layers_.HiddenNames(dict.getKey("/Resources"));
+        if (!hidden.empty()) {
+            const QByteArray start =
+                "<< " + Entries(dict, {"/Length", "/OC", "/Filter", "/DecodeParms", "/DL"});
+            return WriteContent(number, start, hidden,
+                                [&stream](Pipeline* out, QPDFObjectHandle::TokenFilter* f) {
+                                    stream.filterAsContents(f, out);
+                                });
+        }
+        auto data = stream.getRawStreamData();
+        return WriteStream(number, "<< " + Entries(dict, {"/Length", "/OC"}),
+                           reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+    }
+
+    // Content made anew: decoded (bounded), without the hidden layers, deflated.
+    bool WriteContent(int number, const QByteArray& dictStart, const std::set<std::string>& hidden,
+                      const std::function<void(Pipeline*, QPDFObjectHandle::TokenFilter*)>& pipe)
+    {
+        std::string content;
+        {
+            LimitedCollector collect(content);
+            auto filter = OptionalContent::Without(hidden);
+            pipe(&collect, filter.get());
+        }
+        Pl_Buffer packed("packed");
+        Pl_Flate deflate("deflate", &packed, Pl_Flate::a_deflate);
+        deflate.write(reinterpret_cast<const unsigned char*>(content.data()), content.size());
+        deflate.finish();
+        std::string().swap(content);
+        auto data = packed.getBufferSharedPointer();
+        return WriteStream(number, dictStart + "/Filter /FlateDecode ",
+                           reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
     }
 
     bool WriteStream(int number, const QByteArray& dictStart, const char* data, size_t size)
@@ -273,6 +311,7 @@ private:
     }
 
     VectorPage::ObjectSink& sink_;
+    const OptionalContent& layers_;
     std::map<QPDFObjGen, int> numbers_;
     std::deque<QPDFObjectHandle> pending_;
 };
@@ -369,7 +408,8 @@ std::shared_ptr<const VectorPage> VectorPage::Open(QByteArray pdf, int pageIndex
         std::set<QString> fonts;
         std::vector<QSize> images;
         auto resources = source.getAttribute("/Resources", false);
-        ForEachReached(resources, [&](QPDFObjectHandle h, const std::string& key) {
+        page->layers_ = std::make_unique<OptionalContent>(qpdf);
+        ForEachReached(resources, *page->layers_, [&](QPDFObjectHandle h, const std::string& key) {
             if (h.isStream()) {
                 auto dict = h.getDict();
                 // Masks belong to the image they mask.
@@ -411,7 +451,7 @@ int VectorPage::WriteForm(ObjectSink& sink, QString* error) const
         return 0;
     };
     std::lock_guard<std::mutex> held(lock_);
-    FormWriter writer(sink);
+    FormWriter writer(sink, *layers_);
     try {
         QPDFPageObjectHelper source =
             QPDFPageDocumentHelper(*qpdf_).getAllPages().at(size_t(pageIndex_));
@@ -421,16 +461,18 @@ int VectorPage::WriteForm(ObjectSink& sink, QString* error) const
                           "] /Matrix [";
         for (double v : matrix_)
             dict += Num(v) + ' ';
-        dict += "] /Resources " + writer.Value(source.getAttribute("/Resources", false)) + ' ';
+        auto resources = source.getAttribute("/Resources", false);
+        dict += "] /Resources " + writer.Value(resources) + ' ';
         auto group = source.getObjectHandle().getKey("/Group");
         if (group.isDictionary())
             dict += "/Group " + writer.Value(group) + ' ';
 
         // One content stream is copied as the file has it; several (as flattening makes) are
-        // joined decoded, each ending a line so that no token runs into the next.
+        // joined decoded, as is content with hidden layers.
         auto contents = source.getObjectHandle().getKey("/Contents");
+        const auto hidden = layers_->HiddenNames(resources);
         bool written = false;
-        if (contents.isStream()) {
+        if (contents.isStream() && hidden.empty()) {
             for (const char* key : {"/Filter", "/DecodeParms"}) {
                 auto value = contents.getDict().getKey(key);
                 if (!value.isNull())
@@ -439,27 +481,13 @@ int VectorPage::WriteForm(ObjectSink& sink, QString* error) const
             auto data = contents.getRawStreamData();
             written = writer.WriteStream(
                 form, dict, reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+        } else if (contents.isStream() || contents.isArray()) {
+            written = writer.WriteContent(
+                form, dict, hidden, [&source](Pipeline* out, QPDFObjectHandle::TokenFilter* f) {
+                    source.filterContents(f, out);
+                });
         } else {
-            std::string joined;
-            if (contents.isArray()) {
-                LimitedCollector collect(joined);
-                for (auto& part : contents.getArrayAsVector()) {
-                    if (!part.isStream())
-                        continue;
-                    if (!part.pipeStreamData(&collect, 0, qpdf_dl_generalized))
-                        return fail("its page content uses a filter that cannot be decoded");
-                    collect.write(reinterpret_cast<const unsigned char*>("\n"), 1);
-                }
-            }
-            Pl_Buffer packed("packed");
-            Pl_Flate deflate("deflate", &packed, Pl_Flate::a_deflate);
-            deflate.write(reinterpret_cast<const unsigned char*>(joined.data()), joined.size());
-            deflate.finish();
-            std::string().swap(joined);
-            auto data = packed.getBufferSharedPointer();
-            written = writer.WriteStream(form, dict + "/Filter /FlateDecode ",
-                                         reinterpret_cast<const char*>(data->getBuffer()),
-                                         data->getSize());
+            written = writer.WriteStream(form, dict, "", 0);
         }
         if (!written || !writer.WritePending())
             return fail(writer.failure);

@@ -13,6 +13,7 @@
 #include <vector>
 
 class QPDF;
+class OptionalContent;
 
 // An opened PDF document, one page of which is a poster's source. Immutable once opened, and
 // shareable between threads: qpdf reads objects lazily and is not thread-safe, so every call that
@@ -59,7 +60,8 @@ public:
     // XObject and every object it needs, each once. In the form's space the page as it shows
     // occupies (0,0)-(widthPoints,heightPoints). Streams keep their filters and data as the file
     // has them; only a page whose content is several streams gets one new, deflated content.
-    // Optional content is left as the file marks it (see VectorPage.cpp). Returns the form's
+    // Optional content is shown as the file's default configuration shows it: hidden layers are
+    // left out, shown ones are copied as plain content. Returns the form's
     // object number, or 0 with the reason in *error. One stream's data is held at a time.
     int WriteForm(ObjectSink& sink, QString* error) const;
 
@@ -68,6 +70,7 @@ private:
 
     QByteArray bytes_; // qpdf reads the file from these bytes; they must outlive it
     std::shared_ptr<QPDF> qpdf_;
+    std::unique_ptr<OptionalContent> layers_;
     mutable std::mutex lock_;
     int pageCount_ = 0;
     int pageIndex_ = 0;

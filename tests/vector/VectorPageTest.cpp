@@ -322,6 +322,43 @@ TEST(VectorPageTest, BakesPrintingAnnotationsIn)
     EXPECT_EQ(image.pixel(50, 1), qRgb(0, 0, 0)) << "the page's own content";
 }
 
+// Layers as the file's default configuration shows them, nested sections and membership
+// dictionaries included: the poster document has no layers of its own.
+TEST(VectorPageTest, LeavesOutLayersTheFileHides)
+{
+    if (!HavePoppler())
+        GTEST_SKIP() << "poppler-utils not installed";
+    std::map<int, QByteArray> objects;
+    objects[1] = "<< /Type /Catalog /Pages 2 0 R /OCProperties << /OCGs [5 0 R 6 0 R] /D << "
+                 "/OFF [6 0 R] >> >> >>";
+    objects[2] = "<< /Type /Pages /Kids [3 0 R] /Count 1 >>";
+    objects[3] = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Contents 4 0 R "
+                 "/Resources << /Properties << /on 5 0 R /off 6 0 R /md 7 0 R >> /XObject << "
+                 "/Fm 8 0 R >> >> >>";
+    objects[4] = Stream("", "/OC /on BDC 1 0 0 rg 10 10 40 40 re f EMC\n"
+                            "/OC /off BDC 0 0 1 rg 60 10 40 40 re f\n"
+                            "/OC /on BDC 0 1 0 rg 60 60 30 30 re f EMC EMC\n"
+                            "/OC /md BDC 0 g 110 10 40 40 re f EMC /Fm Do");
+    objects[5] = "<< /Type /OCG /Name (Shown) >>";
+    objects[6] = "<< /Type /OCG /Name (Hidden) >>";
+    objects[7] = "<< /Type /OCMD /OCGs [6 0 R] /P /AllOff >>";
+    objects[8] = Stream("/Type /XObject /Subtype /Form /BBox [0 0 200 100] /OC 6 0 R",
+                        "0 1 0 rg 160 10 30 30 re f");
+    const QByteArray source = MakePdf(objects);
+    QString error;
+    auto page = VectorPage::Open(source, 0, &error);
+    ASSERT_TRUE(page) << error.toStdString();
+    const Written written = WriteDocument(*page);
+    ASSERT_NE(written.form, 0) << written.error.toStdString();
+    ExpectSameRendering(source, written, "layers");
+    const QImage image = Render("layers-form.pdf"); // 100 x 50
+    EXPECT_EQ(image.pixel(15, 35), qRgb(255, 0, 0));
+    EXPECT_EQ(image.pixel(40, 35), qRgb(255, 255, 255)) << "the hidden layer";
+    EXPECT_EQ(image.pixel(37, 12), qRgb(255, 255, 255)) << "a shown one inside it";
+    EXPECT_EQ(image.pixel(65, 35), qRgb(0, 0, 0)) << "shown when the layer is off";
+    EXPECT_EQ(image.pixel(87, 37), qRgb(255, 255, 255)) << "the hidden form";
+}
+
 TEST(VectorPageTest, OpensOwnerPasswordFilesAndRefusesUserPasswordOnes)
 {
     if (!HavePoppler() || !HaveProgram("qpdf"))
