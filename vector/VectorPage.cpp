@@ -8,6 +8,7 @@
 #include <qpdf/Pl_Flate.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFAcroFormDocumentHelper.hh>
+#include <qpdf/QPDFAnnotationObjectHelper.hh>
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFLogger.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -364,14 +365,15 @@ std::shared_ptr<const VectorPage> VectorPage::Open(QByteArray pdf, int pageIndex
             shown = {std::max(crop.llx, media.llx), std::max(crop.lly, media.lly),
                      std::min(crop.urx, media.urx), std::min(crop.ury, media.ury)};
         if (shown.width() <= 0 || shown.height() <= 0)
-            return fail(QString("page %1 shows nothing: its CropBox lies outside its MediaBox")
+            return fail(QString("page %1 shows nothing: its CropBox and MediaBox have no area in "
+                                "common")
                             .arg(pageIndex + 1));
 
         // Readers take a rotation that is not a quarter turn as none.
         int rotate = 0;
         auto rotation = source.getAttribute("/Rotate", false);
-        if (rotation.isInteger()) {
-            const long long r = rotation.getIntValue() % 360;
+        if (rotation.isNumber()) {
+            const long long r = std::llround(rotation.getNumericValue()) % 360;
             rotate = int(r < 0 ? r + 360 : r);
             if (rotate % 90 != 0)
                 rotate = 0;
@@ -398,8 +400,16 @@ std::shared_ptr<const VectorPage> VectorPage::Open(QByteArray pdf, int pageIndex
         page->height_ = unit * (sideways ? shown.width() : shown.height());
 
         // qpdf turns annotations with the page's own /Rotate only, so an inherited one is set on
-        // the page first. Form fields get appearances where the file asks for new ones.
+        // the page first. Form fields get appearances where the file asks for new ones, and
+        // annotations on a hidden layer are hidden, which qpdf's flattening does not look at.
         source.getObjectHandle().replaceKey("/Rotate", QPDFObjectHandle::newInteger(rotate));
+        page->layers_ = std::make_unique<OptionalContent>(qpdf);
+        for (auto& annotation : source.getAnnotations()) {
+            auto dict = annotation.getObjectHandle();
+            if (page->layers_->Hidden(dict.getKey("/OC")))
+                dict.replaceKey("/F",
+                                QPDFObjectHandle::newInteger(annotation.getFlags() | an_hidden));
+        }
         QPDFAcroFormDocumentHelper forms(qpdf);
         if (forms.getNeedAppearances())
             forms.generateAppearancesIfNeeded();
@@ -408,7 +418,6 @@ std::shared_ptr<const VectorPage> VectorPage::Open(QByteArray pdf, int pageIndex
         std::set<QString> fonts;
         std::vector<QSize> images;
         auto resources = source.getAttribute("/Resources", false);
-        page->layers_ = std::make_unique<OptionalContent>(qpdf);
         ForEachReached(resources, *page->layers_, [&](QPDFObjectHandle h, const std::string& key) {
             if (h.isStream()) {
                 auto dict = h.getDict();
@@ -462,7 +471,8 @@ int VectorPage::WriteForm(ObjectSink& sink, QString* error) const
         for (double v : matrix_)
             dict += Num(v) + ' ';
         auto resources = source.getAttribute("/Resources", false);
-        dict += "] /Resources " + writer.Value(resources) + ' ';
+        dict +=
+            "] /Resources " + (resources.isDictionary() ? writer.Value(resources) : "<< >>") + ' ';
         auto group = source.getObjectHandle().getKey("/Group");
         if (group.isDictionary())
             dict += "/Group " + writer.Value(group) + ' ';

@@ -334,7 +334,7 @@ TEST(VectorPageTest, LeavesOutLayersTheFileHides)
     objects[2] = "<< /Type /Pages /Kids [3 0 R] /Count 1 >>";
     objects[3] = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Contents 4 0 R "
                  "/Resources << /Properties << /on 5 0 R /off 6 0 R /md 7 0 R >> /XObject << "
-                 "/Fm 8 0 R >> >> >>";
+                 "/Fm 8 0 R >> >> /Annots [9 0 R] >>";
     objects[4] = Stream("", "/OC /on BDC 1 0 0 rg 10 10 40 40 re f EMC\n"
                             "/OC /off BDC 0 0 1 rg 60 10 40 40 re f\n"
                             "/OC /on BDC 0 1 0 rg 60 60 30 30 re f EMC EMC\n"
@@ -344,6 +344,10 @@ TEST(VectorPageTest, LeavesOutLayersTheFileHides)
     objects[7] = "<< /Type /OCMD /OCGs [6 0 R] /P /AllOff >>";
     objects[8] = Stream("/Type /XObject /Subtype /Form /BBox [0 0 200 100] /OC 6 0 R",
                         "0 1 0 rg 160 10 30 30 re f");
+    objects[9] = "<< /Type /Annot /Subtype /Square /Rect [10 60 50 90] /F 4 /OC 6 0 R /AP << /N "
+                 "10 0 R >> >>";
+    objects[10] =
+        Stream("/Type /XObject /Subtype /Form /BBox [0 0 40 30]", "1 0 1 rg 0 0 40 30 re f");
     const QByteArray source = MakePdf(objects);
     QString error;
     auto page = VectorPage::Open(source, 0, &error);
@@ -357,6 +361,7 @@ TEST(VectorPageTest, LeavesOutLayersTheFileHides)
     EXPECT_EQ(image.pixel(37, 12), qRgb(255, 255, 255)) << "a shown one inside it";
     EXPECT_EQ(image.pixel(65, 35), qRgb(0, 0, 0)) << "shown when the layer is off";
     EXPECT_EQ(image.pixel(87, 37), qRgb(255, 255, 255)) << "the hidden form";
+    EXPECT_EQ(image.pixel(15, 10), qRgb(255, 255, 255)) << "an annotation on the hidden layer";
 }
 
 TEST(VectorPageTest, OpensOwnerPasswordFilesAndRefusesUserPasswordOnes)
