@@ -70,9 +70,11 @@ QString OneLine(const std::string& text)
 // following them would copy the whole document, and nothing that draws needs them.
 bool Dropped(const std::string& key)
 {
-    static const std::set<std::string> keys = {"/Parent",       "/P",      "/StructParents",
-                                               "/StructParent", "/Annots", "/Metadata",
-                                               "/PieceInfo",    "/B",      "/Thumb"};
+    // Not /P: an annotation's page is never reached (/Annots is left out), while an optional
+    // content membership's /P is its rule.
+    static const std::set<std::string> keys = {"/Parent", "/StructParents", "/StructParent",
+                                               "/Annots", "/Metadata",      "/PieceInfo",
+                                               "/Thumb"};
     return keys.count(key) != 0;
 }
 
@@ -81,7 +83,8 @@ bool IsPageObject(QPDFObjectHandle h)
     if (!h.isDictionary())
         return false;
     auto type = h.getKey("/Type");
-    return type.isName() && (type.getName() == "/Page" || type.getName() == "/Pages");
+    return type.isName() && (type.getName() == "/Page" || type.getName() == "/Pages" ||
+                             type.getName() == "/Catalog");
 }
 
 std::string NameOf(QPDFObjectHandle dict, const char* key)

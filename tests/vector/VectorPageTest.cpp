@@ -170,6 +170,16 @@ QByteArray DrawingPage()
                                                   "80ff00");
     std::map<int, QByteArray> more;
     more[5] = "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>";
+    // In the resources but not drawn with: a composite font whose glyphs are not in the file
+    // and one whose are.
+    more[9] =
+        "<< /Type /Font /Subtype /Type0 /BaseFont /ABCDEF+Mincho-Identity-H /Encoding "
+        "/Identity-H /DescendantFonts [<< /Type /Font /Subtype /CIDFontType2 /BaseFont "
+        "/ABCDEF+Mincho /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) "
+        "/Supplement 0 >> /FontDescriptor << /Type /FontDescriptor /FontName /Mincho >> >>] >>";
+    more[10] = "<< /Type /Font /Subtype /TrueType /BaseFont /Carried /FontDescriptor << /Type "
+               "/FontDescriptor /FontName /Carried /FontFile2 11 0 R >> >>";
+    more[11] = Stream("", "glyphs");
     more[6] = "<< /Type /Font /Subtype /Type1 /BaseFont /ABCDEF+Times-Roman >>";
     more[7] = Stream("/Type /XObject /Subtype /Image /Width 4 /Height 3 /ColorSpace /DeviceRGB "
                      "/BitsPerComponent 8",
@@ -177,7 +187,8 @@ QByteArray DrawingPage()
     more[8] = Stream("/Type /XObject /Subtype /Form /BBox [0 0 100 100] /Resources << /XObject "
                      "<< /Im 7 0 R >> /Font << /T 6 0 R >> >>",
                      "q 40 0 0 30 0 0 cm /Im Do Q BT /T 12 Tf 0 40 Td (Inner form) Tj ET");
-    return OnePage("/MediaBox [0 0 300 200] /Resources << /Font << /H 5 0 R >> /XObject << /Im 7 "
+    return OnePage("/MediaBox [0 0 300 200] /Resources << /Font << /H 5 0 R /C 9 0 R /E 10 0 R >> "
+                   "/XObject << /Im 7 "
                    "0 R /Fm 8 0 R >> >>",
                    "BT /H 24 Tf 20 150 Td (Poster source) Tj ET\n"
                    "4 w 10 10 m 290 190 l S 0 0 1 RG 10 190 m 150 10 l S\n"
@@ -198,7 +209,7 @@ TEST(VectorPageTest, WritesTextLinesAndImagesAsPopplerShowsTheSource)
     EXPECT_EQ(page->pageCount(), 1);
     EXPECT_DOUBLE_EQ(page->widthPoints(), 300);
     EXPECT_DOUBLE_EQ(page->heightPoints(), 200);
-    EXPECT_EQ(page->nonEmbeddedFonts(), QStringList({"Helvetica", "Times-Roman"}));
+    EXPECT_EQ(page->nonEmbeddedFonts(), QStringList({"Helvetica", "Mincho", "Times-Roman"}));
     ASSERT_EQ(page->imageSizes().size(), 1u) << "one image object, drawn twice";
     EXPECT_EQ(page->imageSizes()[0], QSize(4, 3));
 
