@@ -415,6 +415,17 @@ TEST(VectorPageTest, RepairsWhatQpdfRepairsAndRefusesTheRest)
     EXPECT_FALSE(VectorPage::Open(whole.left(40), 0, &error));
     EXPECT_TRUE(error.startsWith("damaged beyond repair")) << error.toStdString();
     EXPECT_FALSE(error.contains('\n'));
+    // Every length the file can be cut to: opened and written, or refused with a reason.
+    for (qsizetype length = 16; length < whole.size(); length += 37) {
+        error.clear();
+        auto part = VectorPage::Open(whole.left(length), 0, &error);
+        if (part) {
+            const Written out = WriteDocument(*part);
+            EXPECT_TRUE(out.form || !out.error.isEmpty()) << length;
+        } else {
+            EXPECT_FALSE(error.isEmpty() || error.contains('\n')) << length;
+        }
+    }
     EXPECT_FALSE(VectorPage::Open("GIF89a not a document", 0, &error));
     EXPECT_EQ(error, "not a PDF");
     EXPECT_FALSE(VectorPage::Open({}, 0, &error));
