@@ -309,9 +309,13 @@ TEST(VectorPageTest, BakesPrintingAnnotationsIn)
         GTEST_SKIP() << "poppler-utils not installed";
     std::map<int, QByteArray> more;
     more[5] = "<< /Type /Annot /Subtype /Square /Rect [10 10 60 60] /F 4 /AP << /N 6 0 R >> >>";
-    more[6] = Stream("/Type /XObject /Subtype /Form /BBox [0 0 50 50]", "1 0 0 rg 0 0 50 50 re f");
+    more[6] = Stream("/Type /XObject /Subtype /Form /BBox [0 0 50 50] /Resources << /Font << /Z "
+                     "<< /Type /Font /Subtype /Type1 /BaseFont /Courier >> >> >>",
+                     "1 0 0 rg 0 0 50 50 re f BT /Z 9 Tf 0 g 5 5 Td (Note) Tj ET");
     more[7] = "<< /Type /Annot /Subtype /Square /Rect [100 10 150 60] /F 6 /AP << /N 8 0 R >> >>";
-    more[8] = Stream("/Type /XObject /Subtype /Form /BBox [0 0 50 50]", "0 0 1 rg 0 0 50 50 re f");
+    more[8] = Stream("/Type /XObject /Subtype /Form /BBox [0 0 50 50] /Resources << /Font << /Y "
+                     "<< /Type /Font /Subtype /Type1 /BaseFont /Symbol >> >> >>",
+                     "0 0 1 rg 0 0 50 50 re f");
     more[9] = "<< /Type /Annot /Subtype /Link /Rect [0 100 200 200] /F 4 /Border [0 0 0] "
               "/A << /S /URI /URI (https://example.org/) >> >>";
     const QByteArray source = OnePage("/MediaBox [0 0 200 200] /Annots [5 0 R 7 0 R 9 0 R]",
@@ -319,6 +323,7 @@ TEST(VectorPageTest, BakesPrintingAnnotationsIn)
     QString error;
     auto page = VectorPage::Open(source, 0, &error);
     ASSERT_TRUE(page) << error.toStdString();
+    EXPECT_EQ(page->nonEmbeddedFonts(), QStringList{"Courier"}) << "the printing appearance's";
     const Written written = WriteDocument(*page);
     ASSERT_NE(written.form, 0) << written.error.toStdString();
     for (const auto& [number, body] : written.objects) {
