@@ -40,11 +40,13 @@ public:
 
     // The fonts the page draws with (its content, its forms, patterns and Type 3 glyphs, and its
     // annotations' print appearances) that the file does not embed: BaseFont names without a
-    // subset prefix, sorted, unique.
+    // subset prefix, sorted, unique. A font counts when the resources the page is drawn with hold
+    // it, whether or not text uses it; composite fonts by their descendant's name.
     QStringList nonEmbeddedFonts() const;
 
     // The pixel size of each image XObject the page draws (also inside forms, patterns and
-    // annotation appearances), one entry per image object. Inline images are not listed.
+    // annotation appearances), one entry per image object; masks and images on a layer the file
+    // hides are not listed, nor are inline images.
     std::vector<QSize> imageSizes() const;
 
     // Where the written objects go: newObject() gives the next object number of the target
@@ -59,10 +61,12 @@ public:
     // Writes the page, with the print appearances of its annotations baked in, as one Form
     // XObject and every object it needs, each once. In the form's space the page as it shows
     // occupies (0,0)-(widthPoints,heightPoints). Streams keep their filters and data as the file
-    // has them; only a page whose content is several streams gets one new, deflated content.
-    // Optional content is shown as the file's default configuration shows it: hidden layers are
-    // left out, shown ones are copied as plain content. Returns the form's
-    // object number, or 0 with the reason in *error. One stream's data is held at a time.
+    // has them; only content that is several streams (as baked annotations make it) or has
+    // hidden layers is written anew, decoded and deflated. Optional content is shown as the
+    // file's default configuration shows it, since the target document has no layers: hidden
+    // sections, XObjects and annotations are left out, shown ones are drawn as plain content.
+    // Returns the form's object number, or 0 with the reason in *error. One stream's data is held
+    // at a time.
     int WriteForm(ObjectSink& sink, QString* error) const;
 
 private:
