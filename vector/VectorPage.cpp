@@ -1,0 +1,515 @@
+#include "VectorPage.h"
+
+#include "OptionalContent.h"
+
+#include <qpdf/Buffer.hh>
+#include <qpdf/Pipeline.hh>
+#include <qpdf/Pl_Buffer.hh>
+#include <qpdf/Pl_Flate.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFAcroFormDocumentHelper.hh>
+#include <qpdf/QPDFAnnotationObjectHelper.hh>
+#include <qpdf/QPDFExc.hh>
+#include <qpdf/QPDFLogger.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+
+#include <algorithm>
+#include <cmath>
+#include <deque>
+#include <map>
+#include <set>
+#include <stdexcept>
+
+namespace {
+
+// The decoded content of a page is read whole to join its streams; a page that claims more is
+// refused rather than letting a compression bomb take the memory.
+constexpr size_t kMaxJoinedContentBytes = size_t(256) << 20;
+// US Letter, the size readers assume for a page without a usable MediaBox.
+constexpr double kDefaultPageWidth = 612;
+constexpr double kDefaultPageHeight = 792;
+// Readers look for the header within the first kilobyte of the file.
+constexpr int kHeaderSearchBytes = 1024;
+
+struct Box
+{
+    double llx = 0, lly = 0, urx = 0, ury = 0;
+    double width() const { return urx - llx; }
+    double height() const { return ury - lly; }
+};
+
+bool ReadBox(QPDFObjectHandle array, Box* box)
+{
+    if (!array.isRectangle())
+        return false;
+    auto r = array.getArrayAsRectangle();
+    *box = {std::min(r.llx, r.urx), std::min(r.lly, r.ury), std::max(r.llx, r.urx),
+            std::max(r.lly, r.ury)};
+    return true;
+}
+
+QByteArray Num(double v)
+{
+    if (std::abs(v) < 0.00005)
+        return "0";
+    QByteArray text = QByteArray::number(v, 'f', 4);
+    while (text.endsWith('0'))
+        text.chop(1);
+    if (text.endsWith('.'))
+        text.chop(1);
+    return text;
+}
+
+QString OneLine(const std::string& text)
+{
+    return QString::fromStdString(text).simplified();
+}
+
+// Keys that lead from a resource back into the document's structure (its pages, tree, metadata):
+// following them would copy the whole document, and nothing that draws needs them.
+bool Dropped(const std::string& key)
+{
+    // Not /P: an annotation's page is never reached (/Annots is left out), while an optional
+    // content membership's /P is its rule.
+    static const std::set<std::string> keys = {"/Parent", "/StructParents", "/StructParent",
+                                               "/Annots", "/Metadata",      "/PieceInfo",
+                                               "/Thumb"};
+    return keys.count(key) != 0;
+}
+
+bool IsPageObject(QPDFObjectHandle h)
+{
+    if (!h.isDictionary())
+        return false;
+    auto type = h.getKey("/Type");
+    return type.isName() && (type.getName() == "/Page" || type.getName() == "/Pages" ||
+                             type.getName() == "/Catalog");
+}
+
+std::string NameOf(QPDFObjectHandle dict, const char* key)
+{
+    auto value = dict.getKey(key);
+    return value.isName() ? value.getName() : std::string();
+}
+
+// Visits every object reached from `root` as the form would copy it, each indirect one once,
+// with the dictionary key it was reached under. XObjects that the file hides are left out.
+void ForEachReached(QPDFObjectHandle root, const OptionalContent& layers,
+                    const std::function<void(QPDFObjectHandle, const std::string&)>& visit)
+{
+    std::set<QPDFObjGen> seen;
+    std::vector<std::pair<QPDFObjectHandle, std::string>> todo{{root, std::string()}};
+    while (!todo.empty()) {
+        auto [h, key] = todo.back();
+        todo.pop_back();
+        if (h.isIndirect() && !seen.insert(h.getObjGen()).second)
+            continue;
+        if (IsPageObject(h))
+            continue;
+        if (h.isArray()) {
+            for (auto& item : h.getArrayAsVector())
+                todo.emplace_back(item, key);
+            continue;
+        }
+        QPDFObjectHandle dict = h.isStream() ? h.getDict() : h;
+        if (!dict.isDictionary() || (h.isStream() && layers.Hidden(dict.getKey("/OC"))))
+            continue;
+        visit(h, key);
+        for (auto& [k, v] : dict.getDictAsMap())
+            if (!Dropped(k))
+                todo.emplace_back(v, k);
+    }
+}
+
+bool IsFont(QPDFObjectHandle dict)
+{
+    static const std::set<std::string> subtypes = {"/Type1", "/MMType1", "/TrueType",
+                                                   "/CIDFontType0", "/CIDFontType2"};
+    return dict.isDictionary() && !dict.isStream() && subtypes.count(NameOf(dict, "/Subtype")) &&
+           dict.getKey("/BaseFont").isName();
+}
+
+bool FontEmbedded(QPDFObjectHandle font)
+{
+    auto descriptor = font.getKey("/FontDescriptor");
+    if (!descriptor.isDictionary())
+        return false;
+    for (const char* key : {"/FontFile", "/FontFile2", "/FontFile3"})
+        if (descriptor.getKey(key).isStream())
+            return true;
+    return false;
+}
+
+// "ABCDEF+Name" -> "Name": the tag a subset carries says nothing about the font.
+QString WithoutSubsetTag(std::string name)
+{
+    if (name.size() > 1 && name[0] == '/')
+        name.erase(0, 1);
+    if (name.size() > 7 && name[6] == '+' &&
+        std::all_of(name.begin(), name.begin() + 6, [](char c) { return c >= 'A' && c <= 'Z'; }))
+        name.erase(0, 7);
+    return QString::fromStdString(name);
+}
+
+// Collects decoded content streams, refusing more than the limit.
+class LimitedCollector : public Pipeline
+{
+public:
+    explicit LimitedCollector(std::string& out) : Pipeline("content", nullptr), out_(out) {}
+    void write(unsigned char const* data, size_t len) override
+    {
+        if (out_.size() + len > kMaxJoinedContentBytes)
+            throw std::length_error("its page content is larger than " +
+                                    std::to_string(kMaxJoinedContentBytes >> 20) + " MB decoded");
+        out_.append(reinterpret_cast<const char*>(data), len);
+    }
+    void finish() override {}
+
+private:
+    std::string& out_;
+};
+
+// Writes objects into the sink under numbers of its own, each indirect object once.
+class FormWriter
+{
+public:
+    FormWriter(VectorPage::ObjectSink& sink, const OptionalContent& layers)
+        : sink_(sink), layers_(layers)
+    {
+    }
+
+    // The object as it appears where it is used: a reference for an indirect one.
+    QByteArray Value(QPDFObjectHandle h)
+    {
+        if (h.isIndirect()) {
+            if (h.isNull() || IsPageObject(h))
+                return "null";
+            auto found = numbers_.find(h.getObjGen());
+            if (found != numbers_.end())
+                return QByteArray::number(found->second) + " 0 R";
+            const int number = NewNumber();
+            numbers_.emplace(h.getObjGen(), number);
+            pending_.push_back(h);
+            return QByteArray::number(number) + " 0 R";
+        }
+        return Direct(h);
+    }
+
+    // A dictionary's entries without the brackets, leaving out `skip` too.
+    QByteArray Entries(QPDFObjectHandle dict, const std::set<std::string>& skip = {})
+    {
+        QByteArray text;
+        for (auto& [key, value] : dict.getDictAsMap()) {
+            if (Dropped(key) || skip.count(key))
+                continue;
+            text += QByteArray::fromStdString(QPDFObjectHandle::newName(key).unparse()) + ' ' +
+                    Value(value) + ' ';
+        }
+        return text;
+    }
+
+    // Writes the objects that the written ones refer to, until none is left.
+    bool WritePending()
+    {
+        while (!pending_.empty()) {
+            QPDFObjectHandle h = pending_.front();
+            pending_.pop_front();
+            const int number = numbers_.at(h.getObjGen());
+            if (h.isStream()) {
+                if (!WriteStreamObject(number, h))
+                    return false;
+            } else if (!Write(number, Direct(h))) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // A stream as the file has it; a form or pattern with hidden layers without them; an
+    // XObject that is hidden as an empty form, so that what draws it draws nothing.
+    bool WriteStreamObject(int number, QPDFObjectHandle stream)
+    {
+        auto dict = stream.getDict();
+        if (layers_.Hidden(dict.getKey("/OC")))
+            return WriteStream(number, "<< /Type /XObject /Subtype /Form /BBox [0 0 0 0] ", "", 0);
+        const auto hidden = layers_.HiddenNames(dict.getKey("/Resources"));
+        if (!hidden.empty()) {
+            const QByteArray start =
+                "<< " + Entries(dict, {"/Length", "/OC", "/Filter", "/DecodeParms", "/DL"});
+            return WriteContent(number, start, hidden,
+                                [&stream](Pipeline* out, QPDFObjectHandle::TokenFilter* f) {
+                                    stream.filterAsContents(f, out);
+                                });
+        }
+        auto data = stream.getRawStreamData();
+        return WriteStream(number, "<< " + Entries(dict, {"/Length", "/OC"}),
+                           reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+    }
+
+    // Content made anew: decoded (bounded), without the hidden layers, deflated.
+    bool WriteContent(int number, const QByteArray& dictStart, const std::set<std::string>& hidden,
+                      const std::function<void(Pipeline*, QPDFObjectHandle::TokenFilter*)>& pipe)
+    {
+        std::string content;
+        {
+            LimitedCollector collect(content);
+            auto filter = OptionalContent::Without(hidden);
+            pipe(&collect, filter.get());
+        }
+        Pl_Buffer packed("packed");
+        Pl_Flate deflate("deflate", &packed, Pl_Flate::a_deflate);
+        deflate.write(reinterpret_cast<const unsigned char*>(content.data()), content.size());
+        deflate.finish();
+        std::string().swap(content);
+        auto data = packed.getBufferSharedPointer();
+        return WriteStream(number, dictStart + "/Filter /FlateDecode ",
+                           reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+    }
+
+    bool WriteStream(int number, const QByteArray& dictStart, const char* data, size_t size)
+    {
+        QByteArray body =
+            dictStart + "/Length " + QByteArray::number(qulonglong(size)) + " >>\nstream\n";
+        body.reserve(body.size() + qsizetype(size) + 11);
+        body.append(data, qsizetype(size));
+        body += "\nendstream";
+        return Write(number, body);
+    }
+
+    int NewNumber()
+    {
+        const int number = sink_.newObject ? sink_.newObject() : 0;
+        if (number <= 0) {
+            failure = "the document gave no object number";
+            throw std::runtime_error(failure.toStdString());
+        }
+        return number;
+    }
+
+    QString failure;
+
+private:
+    QByteArray Direct(QPDFObjectHandle h)
+    {
+        if (h.isArray()) {
+            QByteArray text = "[";
+            for (auto& item : h.getArrayAsVector())
+                text += Value(item) + ' ';
+            return text + "]";
+        }
+        if (h.isDictionary())
+            return "<< " + Entries(h) + ">>";
+        if (h.isStream()) // only reached as an indirect object's body
+            return "null";
+        return QByteArray::fromStdString(h.unparse());
+    }
+
+    bool Write(int number, const QByteArray& body)
+    {
+        if (!sink_.write || !sink_.write(number, body)) {
+            failure = "the document could not be written";
+            return false;
+        }
+        return true;
+    }
+
+    VectorPage::ObjectSink& sink_;
+    const OptionalContent& layers_;
+    std::map<QPDFObjGen, int> numbers_;
+    std::deque<QPDFObjectHandle> pending_;
+};
+
+} // namespace
+
+VectorPage::VectorPage() = default;
+VectorPage::~VectorPage() = default;
+
+std::shared_ptr<const VectorPage> VectorPage::Open(QByteArray pdf, int pageIndex, QString* error)
+{
+    auto fail = [error](const QString& reason) {
+        if (error)
+            *error = reason;
+        return std::shared_ptr<const VectorPage>();
+    };
+    if (!pdf.left(kHeaderSearchBytes).contains("%PDF-"))
+        return fail("not a PDF");
+
+    std::shared_ptr<VectorPage> page(new VectorPage);
+    page->bytes_ = std::move(pdf);
+    page->pageIndex_ = pageIndex;
+    try {
+        page->qpdf_ = std::make_shared<QPDF>();
+        QPDF& qpdf = *page->qpdf_;
+        // Warnings about repairs go nowhere: a repaired file is accepted as it is.
+        auto quiet = QPDFLogger::create();
+        quiet->setInfo(quiet->discard());
+        quiet->setWarn(quiet->discard());
+        quiet->setError(quiet->discard());
+        qpdf.setLogger(quiet);
+        qpdf.setSuppressWarnings(true);
+        qpdf.setAttemptRecovery(true);
+        qpdf.processMemoryFile("source PDF", page->bytes_.constData(), size_t(page->bytes_.size()));
+
+        QPDFPageDocumentHelper pages(qpdf);
+        auto all = pages.getAllPages();
+        page->pageCount_ = int(all.size());
+        if (all.empty())
+            return fail("has no pages");
+        if (pageIndex < 0 || pageIndex >= page->pageCount_)
+            return fail(QString("has no page %1; it has %2").arg(pageIndex + 1).arg(all.size()));
+        QPDFPageObjectHelper source = all[size_t(pageIndex)];
+
+        Box media{0, 0, kDefaultPageWidth, kDefaultPageHeight};
+        ReadBox(source.getAttribute("/MediaBox", false), &media);
+        Box shown = media;
+        Box crop;
+        if (ReadBox(source.getAttribute("/CropBox", false), &crop))
+            shown = {std::max(crop.llx, media.llx), std::max(crop.lly, media.lly),
+                     std::min(crop.urx, media.urx), std::min(crop.ury, media.ury)};
+        if (shown.width() <= 0 || shown.height() <= 0)
+            return fail(QString("page %1 shows nothing: its CropBox and MediaBox have no area in "
+                                "common")
+                            .arg(pageIndex + 1));
+
+        // Readers take a rotation that is not a quarter turn as none.
+        int rotate = 0;
+        auto rotation = source.getAttribute("/Rotate", false);
+        if (rotation.isNumber()) {
+            const long long r = std::llround(rotation.getNumericValue()) % 360;
+            rotate = int(r < 0 ? r + 360 : r);
+            if (rotate % 90 != 0)
+                rotate = 0;
+        }
+        double unit = 1;
+        auto userUnit = source.getObjectHandle().getKey("/UserUnit");
+        if (userUnit.isNumber() && userUnit.getNumericValue() > 0)
+            unit = userUnit.getNumericValue();
+
+        // The matrix turns the shown area upright with its lower left corner at the origin.
+        const double x0 = shown.llx, y0 = shown.lly, x1 = shown.urx, y1 = shown.ury;
+        double m[6] = {1, 0, 0, 1, -x0, -y0};
+        if (rotate == 90)
+            m[0] = 0, m[1] = -1, m[2] = 1, m[3] = 0, m[4] = -y0, m[5] = x1;
+        else if (rotate == 180)
+            m[0] = -1, m[1] = 0, m[2] = 0, m[3] = -1, m[4] = x1, m[5] = y1;
+        else if (rotate == 270)
+            m[0] = 0, m[1] = 1, m[2] = -1, m[3] = 0, m[4] = y1, m[5] = -x0;
+        for (int i = 0; i < 6; ++i)
+            page->matrix_[i] = m[i] * unit;
+        page->bbox_[0] = x0, page->bbox_[1] = y0, page->bbox_[2] = x1, page->bbox_[3] = y1;
+        const bool sideways = rotate == 90 || rotate == 270;
+        page->width_ = unit * (sideways ? shown.height() : shown.width());
+        page->height_ = unit * (sideways ? shown.width() : shown.height());
+
+        // qpdf turns annotations with the page's own /Rotate only, so an inherited one is set on
+        // the page first. Form fields get appearances where the file asks for new ones, and
+        // annotations on a hidden layer are hidden, which qpdf's flattening does not look at.
+        source.getObjectHandle().replaceKey("/Rotate", QPDFObjectHandle::newInteger(rotate));
+        page->layers_ = std::make_unique<OptionalContent>(qpdf);
+        for (auto& annotation : source.getAnnotations()) {
+            auto dict = annotation.getObjectHandle();
+            if (page->layers_->Hidden(dict.getKey("/OC")))
+                dict.replaceKey("/F",
+                                QPDFObjectHandle::newInteger(annotation.getFlags() | an_hidden));
+        }
+        QPDFAcroFormDocumentHelper forms(qpdf);
+        if (forms.getNeedAppearances())
+            forms.generateAppearancesIfNeeded();
+        pages.flattenAnnotations(an_print, an_invisible | an_hidden);
+
+        std::set<QString> fonts;
+        std::vector<QSize> images;
+        auto resources = source.getAttribute("/Resources", false);
+        ForEachReached(resources, *page->layers_, [&](QPDFObjectHandle h, const std::string& key) {
+            if (h.isStream()) {
+                auto dict = h.getDict();
+                // Masks belong to the image they mask.
+                if (NameOf(dict, "/Subtype") == "/Image" && key != "/SMask" && key != "/Mask" &&
+                    dict.getKey("/Width").isInteger() && dict.getKey("/Height").isInteger())
+                    images.emplace_back(dict.getKey("/Width").getIntValueAsInt(),
+                                        dict.getKey("/Height").getIntValueAsInt());
+            } else if (IsFont(h) && !FontEmbedded(h)) {
+                fonts.insert(WithoutSubsetTag(h.getKey("/BaseFont").getName()));
+            }
+        });
+        page->fonts_ = QStringList(fonts.begin(), fonts.end());
+        page->images_ = std::move(images);
+    } catch (const QPDFExc& e) {
+        if (e.getErrorCode() == qpdf_e_password)
+            return fail("needs a password");
+        return fail("damaged beyond repair: " + OneLine(e.getMessageDetail()));
+    } catch (const std::exception& e) {
+        return fail("damaged beyond repair: " + OneLine(e.what()));
+    }
+    return page;
+}
+
+QStringList VectorPage::nonEmbeddedFonts() const
+{
+    return fonts_;
+}
+
+std::vector<QSize> VectorPage::imageSizes() const
+{
+    return images_;
+}
+
+int VectorPage::WriteForm(ObjectSink& sink, QString* error) const
+{
+    auto fail = [error](const QString& reason) {
+        if (error)
+            *error = reason;
+        return 0;
+    };
+    std::lock_guard<std::mutex> held(lock_);
+    FormWriter writer(sink, *layers_);
+    try {
+        QPDFPageObjectHelper source =
+            QPDFPageDocumentHelper(*qpdf_).getAllPages().at(size_t(pageIndex_));
+        const int form = writer.NewNumber();
+        QByteArray dict = "<< /Type /XObject /Subtype /Form /FormType 1 /BBox [" + Num(bbox_[0]) +
+                          ' ' + Num(bbox_[1]) + ' ' + Num(bbox_[2]) + ' ' + Num(bbox_[3]) +
+                          "] /Matrix [";
+        for (double v : matrix_)
+            dict += Num(v) + ' ';
+        auto resources = source.getAttribute("/Resources", false);
+        dict +=
+            "] /Resources " + (resources.isDictionary() ? writer.Value(resources) : "<< >>") + ' ';
+        auto group = source.getObjectHandle().getKey("/Group");
+        if (group.isDictionary())
+            dict += "/Group " + writer.Value(group) + ' ';
+
+        // One content stream is copied as the file has it; several (as flattening makes) are
+        // joined decoded, as is content with hidden layers.
+        auto contents = source.getObjectHandle().getKey("/Contents");
+        const auto hidden = layers_->HiddenNames(resources);
+        bool written = false;
+        if (contents.isStream() && hidden.empty()) {
+            for (const char* key : {"/Filter", "/DecodeParms"}) {
+                auto value = contents.getDict().getKey(key);
+                if (!value.isNull())
+                    dict += QByteArray(key) + ' ' + writer.Value(value) + ' ';
+            }
+            auto data = contents.getRawStreamData();
+            written = writer.WriteStream(
+                form, dict, reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+        } else if (contents.isStream() || contents.isArray()) {
+            written = writer.WriteContent(
+                form, dict, hidden, [&source](Pipeline* out, QPDFObjectHandle::TokenFilter* f) {
+                    source.filterContents(f, out);
+                });
+        } else {
+            written = writer.WriteStream(form, dict, "", 0);
+        }
+        if (!written || !writer.WritePending())
+            return fail(writer.failure);
+        return form;
+    } catch (const QPDFExc& e) {
+        return fail("damaged beyond repair: " + OneLine(e.getMessageDetail()));
+    } catch (const std::exception& e) {
+        if (!writer.failure.isEmpty())
+            return fail(writer.failure);
+        return fail("damaged beyond repair: " + OneLine(e.what()));
+    }
+}
