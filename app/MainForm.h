@@ -211,6 +211,8 @@ private:
     bool KeepSizeWith(const PictureRecord& fresh);
     // The edit made on the picture and on the source alike.
     void MakeEdit(const PictureEdit& edit);
+    // A PDF page or an SVG drawing as the poster's source.
+    bool LoadDrawing(const QString& path);
     // The current picture goes into the history with what surrounds it; CurrentPicture is
     // empty after it.
     void RememberForUndo();

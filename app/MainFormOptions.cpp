@@ -157,7 +157,9 @@ FinishedSize TMainForm::CurrentFinishedSize() const
     const PrinterMetrics m = Printer->metrics();
     const PageRenderInputs in{size.pictureWidth, size.pictureHeight,    Geometry,
                               Options,           size.rightGluePercent, size.bottomGluePercent};
-    return FinishedPosterSize(in, m.pageWidth, m.pageHeight, m.dpiX, m.dpiY);
+    FinishedSize s = FinishedPosterSize(in, m.pageWidth, m.pageHeight, m.dpiX, m.dpiY);
+    s.vectors = CurrentSource.drawing() != nullptr;
+    return s;
 }
 
 void TMainForm::ShowFinishedSize()

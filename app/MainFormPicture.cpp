@@ -2,6 +2,7 @@
 #include "MainForm.h"
 #include "ui_MainForm.h"
 
+#include "DrawingSource.h"
 #include "EditGeometry.h"
 #include "FileFilter.h"
 #include "FileName.h"
@@ -9,6 +10,7 @@
 #include "PictureFacts.h"
 #include "PictureOps.h"
 #include "PictureOrientation.h"
+#include "WaitCursor.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -166,8 +168,32 @@ void TMainForm::FileListBox1DblClick()
     LoadPicture(FileOfItem(*item));
 }
 
+bool TMainForm::LoadDrawing(const QString& path)
+{
+    // The window shows a rendering; the poster is printed from the page itself.
+    QString error;
+    std::shared_ptr<const DrawingSource> drawing;
+    PictureRecord rendering;
+    {
+        WaitCursor wait;
+        drawing = ReadDrawing(path, 0, &error);
+        if (drawing)
+            rendering = RenderWholeDrawing(*drawing, &error);
+    }
+    if (!TakeOverPicture(rendering)) {
+        ShowMessage(this, QStringLiteral("Couldn't load file!"));
+        return false;
+    }
+    CurrentSource = PosterSource::Drawing(drawing);
+    ui->PaintBox1->repaint();
+    ui->PaintBox2->update();
+    return true;
+}
+
 bool TMainForm::LoadPicture(const QString& path)
 {
+    if (IsDrawingFile(path))
+        return LoadDrawing(path);
     // A photo comes in upright by its orientation tag, as every viewer shows it.
     const int orientation = PictureOrientationOfFile(path);
     const PictureRecord loaded =

@@ -16,6 +16,7 @@
 #include "PrintJob.h"
 #include "TestPage.h"
 #include "TwainIO2.h"
+#include "VectorPage.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,6 +35,8 @@
 #include <utility>
 
 namespace {
+
+constexpr double kMillimetresPerPoint = 25.4 / 72.0;
 
 constexpr int kFailed = 1;
 constexpr int kBadRequest = 2; // as for a bad command line: the request itself can't be met
@@ -97,6 +100,17 @@ PictureRecord ReadPicture(const QString& path, QString& error, std::string* prof
     else if (profileNote)
         *profileNote = read.profileNote;
     return read.picture;
+}
+
+// One line on stderr, when printing, for the fonts a drawing leaves to the printer.
+void ReportDrawing(QTextStream& err, const QString& path, const DrawingSource& drawing,
+                   bool printing)
+{
+    const QStringList fonts = drawing.page->nonEmbeddedFonts();
+    if (printing && !fonts.isEmpty())
+        err << "velmora-poster: " << FileNameText(path)
+            << ": fonts not embedded, which the printer will substitute: "
+            << fonts.join(QStringLiteral(", ")) << Qt::endl;
 }
 
 // One line on stderr for a profile left out; the picture is printed all the same.
@@ -230,7 +244,7 @@ int ApplyEdits(const std::vector<EditStep>& edits, HeldPicture& held, PosterSour
             return kFailed;
         PictureRecord& picture = held.get();
         const bool pixels = picture.Bits != nullptr;
-        if (!pixels && !source.jpeg()) {
+        if (!pixels && source.IsPixels()) {
             error = QStringLiteral("Error: Couldn't create picture (low memory?)!");
             return kFailed;
         }
@@ -240,8 +254,8 @@ int ApplyEdits(const std::vector<EditStep>& edits, HeldPicture& held, PosterSour
             continue;
         }
         const PictureEdit& e = step.edit;
-        const int32_t width = pixels ? DIBWidth(picture) : source.jpeg()->width;
-        const int32_t height = pixels ? DIBHeight(picture) : source.jpeg()->height;
+        const int32_t width = pixels ? DIBWidth(picture) : source.width();
+        const int32_t height = pixels ? DIBHeight(picture) : source.height();
         if (e.kind == PictureEdit::Kind::Cut && (e.right > width || e.bottom > height)) {
             error = QStringLiteral("--crop %1: the picture is %2 x %3 pixels")
                         .arg(CropText(e))
@@ -357,9 +371,11 @@ QString PageText(const std::pair<int, int>& page)
 }
 
 // The finished poster's size and the picture's resolution on paper, as lines of a report.
-void ReportFinishedSize(QTextStream& out, const PageRenderInputs& render, const PrinterMetrics& m)
+void ReportFinishedSize(QTextStream& out, const PageRenderInputs& render, const PrinterMetrics& m,
+                        bool vectors)
 {
-    const FinishedSize size = FinishedPosterSize(render, m.pageWidth, m.pageHeight, m.dpiX, m.dpiY);
+    FinishedSize size = FinishedPosterSize(render, m.pageWidth, m.pageHeight, m.dpiX, m.dpiY);
+    size.vectors = vectors;
     if (!size.valid)
         return;
     const QString coarse = CoarsenessText(size);
@@ -399,7 +415,7 @@ void ReportDryRun(QTextStream& out, const CurrentPrinter& printer, const Printer
     out << "Pages down: " << g.PagesDown << '\n';
     out << "Pages in all: " << g.PagesAcross * g.PagesDown << '\n';
     out << "Pages to print: " << pages.size() << '\n';
-    ReportFinishedSize(out, in.render, m);
+    ReportFinishedSize(out, in.render, m, in.source.drawing() != nullptr);
     out << "Page labels: " << (in.pageLabels ? "on" : "off") << '\n';
     out << "Assembly sheet: " << (in.assemblySheet ? "on, before the first page" : "off") << '\n';
     out << "Print order:";
@@ -531,15 +547,36 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
     // data by the same lossless steps.
     const int orientation = r.scan ? 0 : PictureOrientationOfFile(r.picture);
     const int applied = r.asStored ? 0 : orientation;
-    PosterSource source = printsOwnData
+    // A drawing is printed as vectors; its pixels are a rendering, made only when something
+    // needs them.
+    std::shared_ptr<const DrawingSource> drawing;
+    if (!r.scan && IsDrawingFile(r.picture)) {
+        drawing = ReadDrawing(r.picture, r.page - 1, &error);
+        if (!drawing)
+            return Fail(err, FileNameText(r.picture) + QStringLiteral(": ") + error);
+        ReportDrawing(err, r.picture, *drawing, r.action == PosterRequest::Action::Print);
+    } else if (r.page != 1) {
+        return Fail(err, FileNameText(r.picture) + QStringLiteral(": --page is for PDF files only"),
+                    kBadRequest);
+    }
+    PosterSource source = drawing ? PosterSource::Drawing(drawing)
+                          : printsOwnData
                               ? PosterSource::Jpeg(ReadJpegSource(r.picture)).Upright(applied)
                               : PosterSource();
     // The assembly sheet shows the picture faintly, from its pixels.
-    const bool decode = source.IsPixels() || !r.saveFile.isEmpty() || r.assemblySheet;
+    const bool decode = source.IsPixels() || !r.saveFile.isEmpty() || r.assemblySheet ||
+                        !AllLossless(r.edits) ||
+                        (drawing && r.action != PosterRequest::Action::Print);
     std::string profileNote = source.jpeg() ? source.jpeg()->profileNote : std::string();
-    const auto readPicture = [&r, &error, applied, &profileNote]() -> PictureRecord {
+    const auto readPicture = [&r, &error, applied, &profileNote, &drawing]() -> PictureRecord {
         if (r.scan)
             return ScanPicture(r, error);
+        if (drawing) {
+            const PictureRecord rendering = RenderWholeDrawing(*drawing, &error);
+            if (!rendering.Bits)
+                error = FileNameText(r.picture) + QStringLiteral(": ") + error;
+            return rendering;
+        }
         const PictureRecord stored = ReadPicture(r.picture, error, &profileNote);
         if (!stored.Bits)
             return stored;
@@ -559,14 +596,21 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
         source = PosterSource();
     if (const int status = ApplyEdits(r.edits, picture, source, error))
         return Fail(err, error, status);
-    const int32_t picW = picture.get().Bits ? DIBWidth(picture.get()) : source.jpeg()->width;
-    const int32_t picH = picture.get().Bits ? DIBHeight(picture.get()) : source.jpeg()->height;
+    const int32_t picW = picture.get().Bits ? DIBWidth(picture.get()) : source.width();
+    const int32_t picH = picture.get().Bits ? DIBHeight(picture.get()) : source.height();
 
     if (r.action == PosterRequest::Action::Info) {
         const PictureFacts facts = PictureFactsOf(picture.get());
         out << "Width: " << facts.width << '\n'
             << "Height: " << facts.height << '\n'
             << "Colors: " << facts.colours << Qt::endl;
+        if (drawing)
+            out << "Pages: " << drawing->page->pageCount() << '\n'
+                << "Page " << r.page << ": "
+                << QString::number(drawing->page->widthPoints() * kMillimetresPerPoint, 'f', 1)
+                << " x "
+                << QString::number(drawing->page->heightPoints() * kMillimetresPerPoint, 'f', 1)
+                << " mm, vectors" << Qt::endl;
         if (orientation != 0)
             out << "Orientation: " << orientation << " ("
                 << (r.asStored && orientation != 1 ? QStringLiteral("not applied: --as-stored")
@@ -595,7 +639,8 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
                 const PrinterMetrics metrics = printer->metrics();
                 const PosterGeometry g = FitPosterLikeTheWindow(r, metrics, picW, picH);
                 const PrintOptions options = OptionsFromBoxes(r.boxes, kDefaultIncrement).options;
-                ReportFinishedSize(out, JobInputs(r, g, options, picW, picH).render, metrics);
+                ReportFinishedSize(out, JobInputs(r, g, options, picW, picH).render, metrics,
+                                   source.drawing() != nullptr);
             }
         out << Qt::flush;
         return 0;

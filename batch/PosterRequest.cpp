@@ -360,6 +360,10 @@ ParsedRequest ParseRequest(const QStringList& arguments)
         QStringLiteral("as-stored"),
         QStringLiteral("Take the picture as its pixels are stored: a photo's orientation tag "
                        "(which otherwise turns it upright on load) is not applied."));
+    const QCommandLineOption page(
+        QStringLiteral("page"),
+        QStringLiteral("Of a PDF file, the page to print, counted from 1 (default 1)."),
+        QStringLiteral("N"));
     const QCommandLineOption dryRun(
         QStringLiteral("dry-run"),
         QStringLiteral("Show the printer, the poster size and the pages in print order, and "
@@ -444,7 +448,7 @@ ParsedRequest ParseRequest(const QStringList& arguments)
           &landscape, &portrait,      &info,     &dryRun,     &testPage,       &crop,
           &rotate,    &mirror,        &flip,     &brightness, &contrast,       &save,
           &saveType,  &scan,          &scanMode, &scanDepth,  &scanResolution, &scanTimeout,
-          &labels,    &assemblySheet, &asStored})
+          &labels,    &assemblySheet, &asStored, &page})
         add(*o);
     parsed.help = parser.helpText();
     // The program by its name, wherever it was started from: the manual is made from this text.
@@ -638,6 +642,11 @@ ParsedRequest ParseRequest(const QStringList& arguments)
     r.pageLabels = parser.isSet(labels);
     r.assemblySheet = parser.isSet(assemblySheet);
     r.asStored = parser.isSet(asStored);
+    if (parser.isSet(page) && !ReadWhole(parser.value(page), 1, 1000000, r.page)) {
+        parsed.error =
+            QStringLiteral("--page wants a page number from 1, not \"%1\"").arg(parser.value(page));
+        return parsed;
+    }
     // --info reads the rest as a print would, for the finished size it reports.
     if (parser.isSet(info))
         r.action = PosterRequest::Action::Info;

@@ -51,6 +51,7 @@ struct PosterRequest
     bool testPage = false;      // the scale check in place of a poster
     bool pageLabels = false;    // each page's label where the glued poster hides it
     bool assemblySheet = false; // an assembly sheet before the poster's pages
+    int32_t page = 1;           // of a PDF file, counted from 1
     bool asStored = false;      // the pixels as stored, not turned upright by the orientation tag
 
     QString picture; // the picture file; empty when scanning

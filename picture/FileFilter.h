@@ -13,9 +13,10 @@ class QMimeData;
 // the types added later have their own lines before "All files (*.*)".
 inline constexpr const char* kLoadFilter =
     "All pictures|*.BMP;*.DIB;*.RLE;*.IFF;*.LBM;*.JPG;*.JIF;*.GIF;*.PCX;*.TGA;*.TIF;*.PNG;*.JPEG;*."
-    "JPE;*.TIFF;*.WEBP;*.QOI;*.PBM;*.PGM;*.PPM;*.PNM|BMP;DIB;RLE|*.BMP;*.DIB;*.RLE|IFF;LBM|*.IFF;*."
-    "LBM|JPG;JIF|*.JPG;*.JIF|GIF|*.GIF|PCX|*.PCX|TGA|*.TGA|TIF|*.TIF|PNG|*.PNG|JPEG;JPE|*.JPEG;*."
-    "JPE|TIFF|*.TIFF|WEBP|*.WEBP|QOI|*.QOI|PBM;PGM;PPM;PNM|*.PBM;*.PGM;*.PPM;*.PNM|All files "
+    "JPE;*.TIFF;*.WEBP;*.QOI;*.PBM;*.PGM;*.PPM;*.PNM;*.PDF;*.SVG;*.SVGZ|BMP;DIB;RLE|*.BMP;*.DIB;*."
+    "RLE|IFF;LBM|*.IFF;*.LBM|JPG;JIF|*.JPG;*.JIF|GIF|*.GIF|PCX|*.PCX|TGA|*.TGA|TIF|*.TIF|PNG|*."
+    "PNG|JPEG;JPE|*.JPEG;*.JPE|TIFF|*.TIFF|WEBP|*.WEBP|QOI|*.QOI|PBM;PGM;PPM;PNM|*.PBM;*.PGM;*."
+    "PPM;*.PNM|PDF|*.PDF|SVG;SVGZ|*.SVG;*.SVGZ|All files "
     "(*.*)|*."
     "*";
 

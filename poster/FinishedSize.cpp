@@ -172,6 +172,8 @@ QString SizeText(const FinishedSize& s)
 
 QString ResolutionText(const FinishedSize& s)
 {
+    if (s.vectors)
+        return QStringLiteral("vectors, sharp at any size");
     // A picture of a few pixels spread over a poster has less than one to the inch, which
     // rounded would read as none at all.
     const auto number = [](double ppi) {
@@ -183,6 +185,8 @@ QString ResolutionText(const FinishedSize& s)
 
 QString CoarsenessText(const FinishedSize& s)
 {
+    if (s.vectors)
+        return {};
     const double least = std::min(s.ppiX, s.ppiY);
     if (least < kVeryCoarsePpi)
         return QStringLiteral("the print will look very coarse");

@@ -22,6 +22,7 @@ struct FinishedSize
     double heightInches = 0;
     double ppiX = 0; // picture pixels per inch on paper
     double ppiY = 0;
+    bool vectors = false; // printed from a drawing's page, which has no pixels to count
 };
 
 // Below these the print looks coarse, and very coarse, at the distance a poster is seen from.

@@ -552,3 +552,33 @@ JpegCutResult CutJpeg(const uint8_t* data, size_t size, const JpegView& view,
         parts.clear();
     return result;
 }
+
+bool EditView(JpegView& view, const PictureEdit& edit)
+{
+    switch (edit.kind) {
+    case PictureEdit::Kind::Cut:
+        return CropView(view, edit.left, edit.top, edit.right, edit.bottom);
+    case PictureEdit::Kind::Mirror:
+        view = Mirrored(view);
+        return true;
+    case PictureEdit::Kind::Flip:
+        view = Flipped(view);
+        return true;
+    case PictureEdit::Kind::TurnLeft:
+        view = TurnedLeft(view);
+        return true;
+    case PictureEdit::Kind::TurnRight:
+        view = TurnedRight(view);
+        return true;
+    }
+    return false;
+}
+
+JpegView PixelView(int32_t width, int32_t height)
+{
+    JpegView view;
+    view.grid = {1, 1};
+    view.paddedWidth = view.width = width;
+    view.paddedHeight = view.height = height;
+    return view;
+}

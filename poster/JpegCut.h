@@ -2,6 +2,8 @@
 // are, so that each part decodes to exactly the original's pixels there.
 #pragma once
 
+#include "PictureEdit.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -78,6 +80,11 @@ JpegView TurnedRight(const JpegView& view);
 // The part from (left, top) to (right, bottom), exclusive; false when that is not inside the
 // picture or empty.
 bool CropView(JpegView& view, int32_t left, int32_t top, int32_t right, int32_t bottom);
+// Any of those, as the window and the tool make them; false for a cut CropView refuses.
+bool EditView(JpegView& view, const PictureEdit& edit);
+// A picture of that size as it is, on a grid of single pixels: the view of a drawing's rendering,
+// which any edit keeps exact.
+JpegView PixelView(int32_t width, int32_t height);
 
 enum class JpegCutResult
 {

@@ -43,23 +43,7 @@ std::shared_ptr<const JpegSource> EditedJpeg(const std::shared_ptr<const JpegSou
     if (!jpeg)
         return nullptr;
     JpegView view = jpeg->view;
-    switch (edit.kind) {
-    case PictureEdit::Kind::Cut:
-        if (!CropView(view, edit.left, edit.top, edit.right, edit.bottom))
-            return nullptr;
-        break;
-    case PictureEdit::Kind::Mirror:
-        view = Mirrored(view);
-        break;
-    case PictureEdit::Kind::Flip:
-        view = Flipped(view);
-        break;
-    case PictureEdit::Kind::TurnLeft:
-        view = TurnedLeft(view);
-        break;
-    case PictureEdit::Kind::TurnRight:
-        view = TurnedRight(view);
-        break;
-    }
+    if (!EditView(view, edit))
+        return nullptr;
     return WithView(*jpeg, view);
 }

@@ -4,6 +4,7 @@
 #include "JpegCut.h"
 #include "ParallelDeflate.h"
 #include "PrintJob.h"
+#include "VectorPage.h"
 
 #include <QFile>
 #include <QIODevice>
@@ -445,6 +446,11 @@ void PdfDocument::DrawPicture(const PictureRecord& picture, const PosterSource& 
     const JpegSource* jpeg = source.jpeg();
     if (jpeg && jpeg == partsOf_ && DrawJpegPart(*jpeg, rects))
         return;
+    if (const DrawingSource* drawing = source.drawing();
+        drawing && form_ != 0 && formOf_ == drawing->page.get()) {
+        DrawDrawingPart(*drawing, rects);
+        return;
+    }
     if (!picture.Bits || !picture.Info)
         return;
     const BITMAPINFOHEADER& h = picture.Info->bmiHeader;
@@ -520,6 +526,8 @@ bool PdfDocument::ExpectPictures(const PosterSource& source, const std::vector<S
 {
     parts_.clear();
     partsOf_ = nullptr;
+    if (const DrawingSource* drawing = source.drawing())
+        return WriteDrawingForm(*drawing);
     if (!source.jpeg())
         return true;
     const JpegSource& jpeg = *source.jpeg();
@@ -634,4 +642,49 @@ bool PdfDocument::DrawJpegPart(const JpegSource& jpeg, const StretchRects& rects
     content_ += "Q\n";
     ++pagesFromJpeg_;
     return true;
+}
+
+bool PdfDocument::WriteDrawingForm(const DrawingSource& drawing)
+{
+    if (formOf_ == drawing.page.get() && form_ != 0)
+        return true;
+    if (!Check())
+        return false;
+    VectorPage::ObjectSink sink;
+    sink.newObject = [this] { return NewObject(); };
+    sink.write = [this](int number, const QByteArray& body) {
+        return BeginObject(number) && Emit(body) && Emit("\nendobj\n");
+    };
+    QString error;
+    const int form = drawing.page->WriteForm(sink, &error);
+    if (form == 0) {
+        // A write that failed says so itself; a page that could not be copied is drawn from
+        // the pixels instead.
+        Check();
+        return false;
+    }
+    form_ = form;
+    formOf_ = drawing.page.get();
+    return Check();
+}
+
+void PdfDocument::DrawDrawingPart(const DrawingSource& drawing, const StretchRects& rects)
+{
+    const StretchRects clipped = ClipStretchRects(rects, drawing.width);
+    const Part p = PartOf(clipped, drawing.width, drawing.height);
+    if (p.empty())
+        return; // nothing of the picture on this page
+    const Placement at = PlacementOf(clipped, p);
+    // The picture's pixels onto this page's device pixels, as its share of the pixels would be
+    // placed; the page itself goes through the same mapping, clipped to the share.
+    const int32_t top = drawing.height - p.y1;
+    const QTransform toDevice(at.kx, 0, 0, at.ky, at.left - p.x0 * at.kx, at.top - top * at.ky);
+    const QTransform m = PageToPicture(drawing) * toDevice;
+    content_ += "q " + Num(at.left) + ' ' + Num(at.top) + ' ' + Num((p.x1 - p.x0) * at.kx) + ' ' +
+                Num((p.y1 - p.y0) * at.ky) + " re W n\n";
+    content_ += Num(m.m11()) + ' ' + Num(m.m12()) + ' ' + Num(m.m21()) + ' ' + Num(m.m22()) + ' ' +
+                Num(m.dx()) + ' ' + Num(m.dy()) + " cm /Im" + QByteArray::number(form_) + " Do Q\n";
+    if (std::find(images_.begin(), images_.end(), form_) == images_.end())
+        images_.push_back(form_);
+    ++pagesFromDrawing_;
 }

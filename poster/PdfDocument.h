@@ -59,6 +59,8 @@ public:
 
     // Pages whose picture came from the compressed data, for tests.
     int PagesFromJpeg() const { return pagesFromJpeg_; }
+    // Pages that drew the drawing's page, for tests.
+    int PagesFromDrawing() const { return pagesFromDrawing_; }
 
 private:
     struct JpegPart;
@@ -70,6 +72,9 @@ private:
     bool Check();
     void PlaceImage(int object, double left, double top, double width, double height);
     bool DrawJpegPart(const JpegSource& jpeg, const StretchRects& rects);
+    // The drawing's page, written once as a form, through the share's clip.
+    bool WriteDrawingForm(const DrawingSource& drawing);
+    void DrawDrawingPart(const DrawingSource& drawing, const StretchRects& rects);
     // The colour space of images described in the profile, its stream written the first time;
     // empty when that write failed.
     QByteArray ProfileSpace(const ColourProfile& profile);
@@ -95,4 +100,7 @@ private:
     std::vector<std::pair<QByteArray, int>> profiles_; // the profiles written, with their objects
     int newestProfile_ = 0; // the newest profile version written, as 10 * major + minor
     int pagesFromJpeg_ = 0;
+    const VectorPage* formOf_ = nullptr; // the page the form below shows
+    int form_ = 0;
+    int pagesFromDrawing_ = 0;
 };

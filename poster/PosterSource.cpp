@@ -9,9 +9,28 @@ PosterSource PosterSource::Jpeg(std::shared_ptr<const JpegSource> jpeg)
     return source;
 }
 
+PosterSource PosterSource::Drawing(std::shared_ptr<const DrawingSource> drawing)
+{
+    PosterSource source;
+    source.drawing_ = std::move(drawing);
+    return source;
+}
+
 PosterSource PosterSource::Edited(const PictureEdit& edit) const
 {
+    if (drawing_)
+        return Drawing(EditedDrawing(drawing_, edit));
     return Jpeg(EditedJpeg(jpeg_, edit));
+}
+
+int32_t PosterSource::width() const
+{
+    return jpeg_ ? jpeg_->width : drawing_ ? drawing_->width : 0;
+}
+
+int32_t PosterSource::height() const
+{
+    return jpeg_ ? jpeg_->height : drawing_ ? drawing_->height : 0;
 }
 
 PosterSource PosterSource::Upright(int orientation) const
@@ -24,5 +43,5 @@ PosterSource PosterSource::Upright(int orientation) const
 
 bool PosterSource::Fits(int32_t width, int32_t height) const
 {
-    return !jpeg_ || (jpeg_->width == width && jpeg_->height == height);
+    return IsPixels() || (this->width() == width && this->height() == height);
 }

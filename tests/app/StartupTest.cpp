@@ -97,10 +97,12 @@ TEST(Startup, FileTypeBoxHoldsTheFixedListFromAllPictures)
                                   "WEBP",
                                   "QOI",
                                   "PBM;PGM;PPM;PNM",
+                                  "PDF",
+                                  "SVG;SVGZ",
                                   "All files (*.*)"};
     ASSERT_EQ(types->count(), expected.size());
     for (int i = 0; i < types->count(); ++i)
         EXPECT_EQ(types->itemText(i), expected[i]);
     EXPECT_EQ(types->currentIndex(), 0);
-    EXPECT_EQ(types->itemData(0).toStringList().size(), 21);
+    EXPECT_EQ(types->itemData(0).toStringList().size(), 24);
 }

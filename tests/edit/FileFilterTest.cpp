@@ -13,7 +13,7 @@ namespace {
 TEST(FileFilter, TheLoadFilterKeepsItsEntriesAndAddsTheOtherTypes)
 {
     const auto entries = ParseFilter(QString::fromLatin1(kLoadFilter));
-    ASSERT_EQ(entries.size(), 15u);
+    ASSERT_EQ(entries.size(), 17u);
     EXPECT_EQ(entries[0].description, "All pictures");
     EXPECT_EQ(entries[0].masks.mid(0, 11),
               QStringList({"*.BMP", "*.DIB", "*.RLE", "*.IFF", "*.LBM", "*.JPG", "*.JIF", "*.GIF",
@@ -22,8 +22,10 @@ TEST(FileFilter, TheLoadFilterKeepsItsEntriesAndAddsTheOtherTypes)
     EXPECT_EQ(entries[1].masks, QStringList({"*.BMP", "*.DIB", "*.RLE"}));
     EXPECT_EQ(entries[7].description, "TIF");
     EXPECT_EQ(entries[8].description, "PNG");
-    EXPECT_EQ(entries[14].description, "All files (*.*)");
-    EXPECT_EQ(entries[14].masks, QStringList({"*.*"}));
+    EXPECT_EQ(entries[14].description, "PDF");
+    EXPECT_EQ(entries[15].masks, QStringList({"*.SVG", "*.SVGZ"}));
+    EXPECT_EQ(entries[16].description, "All files (*.*)");
+    EXPECT_EQ(entries[16].masks, QStringList({"*.*"}));
     EXPECT_EQ(ParseFilter("A|*.X|dangling").size(), 1u);
 }
 

@@ -1,0 +1,53 @@
+// A page of a PDF file, or an SVG or SVGZ drawing made into one, as what a poster prints from:
+// the document draws the page itself, as vectors, so that it stays sharp at any size. The window
+// shows a rendering of it, and the poster's arithmetic works on that rendering's pixels; edits
+// are made on the rendering and on the view of the page alike.
+#pragma once
+
+#include "JpegCut.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QTransform>
+
+#include <cstdint>
+#include <memory>
+
+class VectorPage;
+struct PictureRecord;
+
+struct DrawingSource
+{
+    QByteArray pdf; // the file's, or the one made from an SVG: what renderings are made from
+    std::shared_ptr<const VectorPage> page;
+    bool fromSvg = false;
+    int32_t renderWidth = 0; // the rendering of the whole page that the view is measured on
+    int32_t renderHeight = 0;
+    JpegView view;     // the edits so far, on the rendering's pixels
+    int32_t width = 0; // the picture as it shows: the view's
+    int32_t height = 0;
+};
+
+// Whether the file's first bytes are those of a drawing Velmora reads: a PDF, an SVG, or (by its
+// name) a gzipped SVG.
+bool LooksLikeDrawing(const QByteArray& head, const QString& path);
+// The same for a file by its first bytes; false when it can't be read.
+bool IsDrawingFile(const QString& path);
+
+// The file's page pageIndex (0-based; an SVG has one) with the size its rendering has: about
+// 150 pixels per inch of the page, its longer side kept between 1000 and 3000 pixels. Null with
+// a one-line reason, without the file's name.
+std::shared_ptr<const DrawingSource> ReadDrawing(const QString& path, int pageIndex,
+                                                 QString* error);
+
+// The same page with one more edit; null for null and for a cut outside the picture.
+std::shared_ptr<const DrawingSource> EditedDrawing(const std::shared_ptr<const DrawingSource>& d,
+                                                   const PictureEdit& edit);
+
+// The rendering of the whole page, as the picture shows before any edit: a 24-bit record, null
+// Bits with the reason when it can't be made.
+PictureRecord RenderWholeDrawing(const DrawingSource& drawing, QString* error);
+
+// From the page's own space (points, from the bottom-left corner of the page as it shows) to the
+// pixels of the picture as it shows (from its top-left corner), through the view's edits.
+QTransform PageToPicture(const DrawingSource& drawing);
