@@ -175,8 +175,10 @@ void TMainForm::MakeEdit(const PictureEdit& edit)
     // A turn or cut changes the picture's size, and the poster is sized anew.
     const bool sameSize =
         edit.kind == PictureEdit::Kind::Mirror || edit.kind == PictureEdit::Kind::Flip;
-    if (sameSize ? KeepSizeWith(made) : TakeOverPicture(made))
+    if (sameSize ? KeepSizeWith(made) : TakeOverPicture(made)) {
         CurrentSource = source;
+        ShowFinishedSize();
+    }
     ui->PaintBox2->update();
 }
 

@@ -10,10 +10,12 @@
 #include "PictureFacts.h"
 #include "PictureOps.h"
 #include "PictureOrientation.h"
+#include "VectorPage.h"
 #include "WaitCursor.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QListWidget>
 #include <QPainter>
 #include <QStyle>
@@ -177,14 +179,32 @@ bool TMainForm::LoadDrawing(const QString& path)
     {
         WaitCursor wait;
         drawing = ReadDrawing(path, 0, &error);
-        if (drawing)
-            rendering = RenderWholeDrawing(*drawing, &error);
+    }
+    // A file of several pages asks which of them; cancelling leaves the picture as it was.
+    if (drawing && drawing->page->pageCount() > 1) {
+        bool chosen = false;
+        const int page =
+            QInputDialog::getInt(this, QStringLiteral("Velmora"),
+                                 QStringLiteral("The PDF file has %1 pages. Page to print:")
+                                     .arg(drawing->page->pageCount()),
+                                 1, 1, drawing->page->pageCount(), 1, &chosen);
+        if (!chosen)
+            return false;
+        if (page != 1) {
+            WaitCursor wait;
+            drawing = ReadDrawing(path, page - 1, &error);
+        }
+    }
+    if (drawing) {
+        WaitCursor wait;
+        rendering = RenderWholeDrawing(*drawing, &error);
     }
     if (!TakeOverPicture(rendering)) {
         ShowMessage(this, QStringLiteral("Couldn't load file!"));
         return false;
     }
     CurrentSource = PosterSource::Drawing(drawing);
+    ShowFinishedSize(); // printed as vectors, not at the rendering's resolution
     ui->PaintBox1->repaint();
     ui->PaintBox2->update();
     return true;

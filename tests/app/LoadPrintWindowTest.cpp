@@ -5,10 +5,14 @@
 
 #include "Rounding.h"
 #include "TestSupport.h"
+#include "VectorPage.h"
 
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
+#include <QInputDialog>
+#include <QPainter>
+#include <QPdfWriter>
 #include <QPrinter>
 #include <QProgressBar>
 #include <QTest>
@@ -307,6 +311,58 @@ TEST(PrintWindow, CloseRequestDuringTheJobIsRefused)
     EXPECT_FALSE(seen->seen);
     EXPECT_TRUE(w.isVisible());
     EXPECT_FALSE(w.PrintJobRunning);
+}
+
+} // namespace
+
+namespace {
+
+// A PDF page chosen from several, with its drawing kept as vectors through an edit, in the
+// window as in the tool.
+TEST(PrintWindow, APdfPageChosenFromSeveralStaysVectorsThroughAnEdit)
+{
+    if (!testsupport::HaveProgram(QStringLiteral("pdfimages")))
+        GTEST_SKIP() << "pdfimages missing";
+    {
+        QPdfWriter writer(QStringLiteral("three.pdf"));
+        writer.setPageSize(QPageSize(QPageSize::A5));
+        QPainter painter(&writer);
+        for (int page = 1; page <= 3; ++page) {
+            if (page > 1) {
+                writer.setPageOrientation(page == 2 ? QPageLayout::Landscape
+                                                    : QPageLayout::Portrait);
+                writer.newPage();
+            }
+            painter.fillRect(QRect(200, 200, 1500, 900), Qt::red);
+            painter.drawText(QPoint(300, 1800), QStringLiteral("Page %1").arg(page));
+        }
+    }
+    StartedProgram program;
+    TMainForm& w = *program.window;
+    Ui::MainForm& ui = w.Form();
+    ASSERT_TRUE(SelectFile(ui, QStringLiteral("three.pdf")));
+    const ModalHand choose = HandleNextModal([](QWidget* dialog) {
+        auto* input = qobject_cast<QInputDialog*>(dialog);
+        ASSERT_NE(input, nullptr);
+        EXPECT_EQ(input->intMaximum(), 3);
+        input->setIntValue(2);
+        input->accept();
+    });
+    QTest::keyClick(ui.FileListBox1, Qt::Key_Return);
+    ASSERT_NE(w.CurrentSource.drawing(), nullptr);
+    EXPECT_EQ(w.CurrentSource.drawing()->page->pageIndex(), 1);
+    EXPECT_GT(DIBWidth(w.CurrentPicture), DIBHeight(w.CurrentPicture)); // the landscape page
+    EXPECT_TRUE(ui.RealSizeLabel->text().contains(QStringLiteral("vectors, sharp at any size")));
+
+    ui.FlipHBtn->click();
+    ASSERT_NE(w.CurrentSource.drawing(), nullptr);
+    EXPECT_TRUE(w.CurrentSource.drawing()->view.mirrored);
+    const QString pdf = testsupport::TestDir() + QStringLiteral("/drawing.pdf");
+    w.Printer->printer().setOutputFileName(pdf);
+    ui.PrintBtn->click();
+    ASSERT_TRUE(QFile::exists(pdf));
+    EXPECT_TRUE(testsupport::Run(
+        QStringLiteral("test \"$(pdfimages -list '%1' | tail -n +3 | wc -l)\" = 0").arg(pdf)));
 }
 
 } // namespace

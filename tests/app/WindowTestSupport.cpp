@@ -1,5 +1,6 @@
 #include "WindowTestSupport.h"
 
+#include "DrawingRender.h"
 #include "VelmoraApplication.h"
 
 #include <QAbstractButton>
@@ -49,6 +50,7 @@ ModalHand& ModalHand::operator=(ModalHand&&) noexcept = default;
 StartedProgram::StartedProgram()
 {
     SetupApplication();
+    SetRenderHelperProgram(QStringLiteral(VELMORA_RENDER_HELPER));
     window = std::make_unique<TMainForm>();
     about = std::make_unique<TAboutBox>();
     hk = std::make_unique<THKForm>();
