@@ -1,19 +1,13 @@
 #include "DrawingRender.h"
 
 #include "DibFileFormats.h"
+#include "HelperProcess.h"
 #include "RenderProtocol.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 #include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/mman.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,26 +15,22 @@
 #include <cerrno>
 #include <cstring>
 #include <functional>
-#include <mutex>
-#include <system_error>
-#include <thread>
-
-extern char** environ;
 
 using namespace renderwire;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = HelperProcess::Clock;
 
-const char* const kHelperName = "velmora-render-helper";
 // How long a helper that has answered gets to end before it is killed.
 constexpr auto kEndingWait = std::chrono::milliseconds(500);
-// How long a killed helper is waited for before a thread of its own is left to reap it.
-constexpr auto kKillWait = std::chrono::seconds(1);
 
-std::mutex g_programLock;
-QString g_program;
+HelperProgram& Program()
+{
+    static HelperProgram program("velmora-render-helper");
+    return program;
+}
+
 std::atomic<int64_t> g_timeoutMs{30000};
 
 void SetError(QString* error, const QString& text)
@@ -66,12 +56,6 @@ QString TimeoutText(std::chrono::milliseconds timeout)
     return QStringLiteral("The drawing took longer than %1 %2 and was given up.")
         .arg(seconds)
         .arg(seconds == 1 ? QStringLiteral("second") : QStringLiteral("seconds"));
-}
-
-int MillisecondsUntil(Clock::time_point deadline)
-{
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-    return int(std::clamp<int64_t>(left.count(), 0, 60 * 60 * 1000));
 }
 
 // The bytes in a memory file sealed against any change, which the helper maps: no message has
@@ -126,8 +110,6 @@ using AnswerHandler = std::function<Step(uint32_t type, const QByteArray& payloa
 class HelperRun
 {
 public:
-    ~HelperRun() { Kill(); }
-
     bool Start(int documentFd, QString* error)
     {
         const QString program = RenderHelperProgram();
@@ -135,47 +117,8 @@ public:
             SetError(error, QStringLiteral("The drawing renderer %1 is missing.").arg(program));
             return false;
         }
-        int fds[2];
-        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) {
-            SetError(error, QStringLiteral("The drawing renderer could not be started (%1).")
-                                .arg(SystemText(errno)));
-            return false;
-        }
-        fd_ = fds[0];
-        // Above the numbers they are moved to, so that neither move undoes the other.
-        const int socketEnd = ::fcntl(fds[1], F_DUPFD_CLOEXEC, kDocumentFd + 1);
-        const int documentEnd = ::fcntl(documentFd, F_DUPFD_CLOEXEC, kDocumentFd + 1);
-        ::close(fds[1]);
-
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, socketEnd, kSocketFd);
-        posix_spawn_file_actions_adddup2(&actions, documentEnd, kDocumentFd);
-        posix_spawnattr_t attributes;
-        posix_spawnattr_init(&attributes);
-        // Signals as a new program has them, and a process group of its own, so that a Ctrl+C
-        // meant for the program is the program's to handle, and a kill takes all it started.
-        sigset_t none, all;
-        sigemptyset(&none);
-        sigfillset(&all);
-        posix_spawnattr_setsigmask(&attributes, &none);
-        posix_spawnattr_setsigdefault(&attributes, &all);
-        posix_spawnattr_setpgroup(&attributes, 0);
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF |
-                                                  POSIX_SPAWN_SETPGROUP);
-        const QByteArray path = QFile::encodeName(program);
-        char* argv[] = {const_cast<char*>(path.constData()), nullptr};
-        int failed = EBADF;
-        if (socketEnd >= 0 && documentEnd >= 0)
-            failed = posix_spawn(&pid_, path.constData(), &actions, &attributes, argv, environ);
-        posix_spawn_file_actions_destroy(&actions);
-        posix_spawnattr_destroy(&attributes);
-        if (socketEnd >= 0)
-            ::close(socketEnd);
-        if (documentEnd >= 0)
-            ::close(documentEnd);
+        const int failed = process_.Start(program, {}, kSocketFd, {{documentFd, kDocumentFd}});
         if (failed != 0) {
-            pid_ = 0;
             SetError(error, QStringLiteral("The drawing renderer could not be started (%1).")
                                 .arg(SystemText(failed)));
             return false;
@@ -183,33 +126,17 @@ public:
         return true;
     }
 
-    bool Send(const QByteArray& bytes)
-    {
-        const char* p = bytes.constData();
-        size_t left = size_t(bytes.size());
-        // Requests are small; a helper that does not take one into its socket buffer at once
-        // is not one to wait for.
-        while (left > 0) {
-            const ssize_t n = ::send(fd_, p, left, MSG_NOSIGNAL | MSG_DONTWAIT);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            p += n;
-            left -= size_t(n);
-        }
-        return true;
-    }
+    bool Send(const QByteArray& bytes) { return process_.Send(bytes); }
 
     // Hands each message to the handler until it says Done or Failed, or the deadline passes.
     bool Receive(const AnswerHandler& handler, Clock::time_point deadline, QString* error)
     {
-        std::vector<char> buffer(256 * 1024);
         for (;;) {
             uint32_t type = 0;
             QByteArray payload;
-            switch (reader_.Next(&type, &payload)) {
-            case MessageReader::Result::Whole:
+            int pollError = 0;
+            switch (process_.Receive(&type, &payload, deadline, -1, &pollError)) {
+            case HelperProcess::Got::Message:
                 switch (handler(type, payload, error)) {
                 case Step::More:
                     continue;
@@ -221,114 +148,36 @@ public:
                     break;
                 }
                 [[fallthrough]];
-            case MessageReader::Result::Broken:
-                Kill();
+            case HelperProcess::Got::Broken:
+                process_.Kill();
                 SetError(error, GarbledText());
                 return false;
-            case MessageReader::Result::Incomplete:
-                break;
-            }
-            pollfd pfd = {fd_, POLLIN, 0};
-            const int ready = ::poll(&pfd, 1, MillisecondsUntil(deadline));
-            if (ready < 0 && errno == EINTR)
-                continue;
-            if (ready < 0) {
-                Kill();
-                SetError(
-                    error,
-                    QStringLiteral("The renderer could not be heard (%1).").arg(SystemText(errno)));
+            case HelperProcess::Got::PollFailed:
+                process_.Kill();
+                SetError(error, QStringLiteral("The renderer could not be heard (%1).")
+                                    .arg(SystemText(pollError)));
                 return false;
-            }
-            if (ready == 0) {
-                if (Clock::now() < deadline)
-                    continue;
-                Kill();
+            case HelperProcess::Got::TimedOut:
+            case HelperProcess::Got::Woken:
+                process_.Kill();
                 SetError(error, TimeoutText(RenderTimeout()));
                 return false;
-            }
-            const ssize_t n = ::read(fd_, buffer.data(), buffer.size());
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                SetError(error,
-                         EndText(std::min<Clock::duration>(kEndingWait, deadline - Clock::now())));
+            case HelperProcess::Got::Closed:
+                SetError(error, process_.EndText(
+                                    std::min<Clock::duration>(kEndingWait, deadline - Clock::now()),
+                                    QStringLiteral("renderer"),
+                                    QStringLiteral("The renderer stopped unexpectedly (it ended "
+                                                   "without an answer).")));
                 return false;
             }
-            reader_.Append(buffer.data(), size_t(n));
         }
     }
 
     // Lets a helper that has answered end on its own, briefly, then kills it.
-    void Finish()
-    {
-        int status = 0;
-        if (!reaped_)
-            Reap(kEndingWait, &status);
-        Kill();
-    }
+    void Finish() { process_.Finish(kEndingWait); }
 
 private:
-    bool Reap(Clock::duration wait, int* status)
-    {
-        const auto until = Clock::now() + wait;
-        for (;;) {
-            const pid_t done = ::waitpid(pid_, status, WNOHANG);
-            if (done == pid_ || (done < 0 && errno == ECHILD)) {
-                reaped_ = true;
-                return done == pid_;
-            }
-            if (Clock::now() >= until)
-                return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-    }
-
-    // Why a helper that closed its socket without an answer is gone.
-    QString EndText(Clock::duration wait)
-    {
-        int status = 0;
-        const bool ended = !reaped_ && Reap(std::max<Clock::duration>(wait, {}), &status);
-        Kill();
-        if (ended && WIFSIGNALED(status))
-            return QStringLiteral("The renderer stopped unexpectedly (%1).")
-                .arg(QString::fromLocal8Bit(strsignal(WTERMSIG(status))));
-        if (ended && WIFEXITED(status) && WEXITSTATUS(status) != 0)
-            return QStringLiteral("The renderer stopped unexpectedly (exit status %1).")
-                .arg(WEXITSTATUS(status));
-        return QStringLiteral("The renderer stopped unexpectedly (it ended without an answer).");
-    }
-
-    void Kill()
-    {
-        if (fd_ >= 0) {
-            ::close(fd_);
-            fd_ = -1;
-        }
-        if (pid_ <= 0 || reaped_)
-            return;
-        ::kill(-pid_, SIGKILL);
-        ::kill(pid_, SIGKILL);
-        int status = 0;
-        if (!Reap(kKillWait, &status)) {
-            // Held by the kernel: it goes when the kernel lets it, reaped by a thread of its
-            // own, so that the caller does not wait for it.
-            const pid_t pid = pid_;
-            try {
-                std::thread([pid] {
-                    int ignored = 0;
-                    while (::waitpid(pid, &ignored, 0) < 0 && errno == EINTR) {
-                    }
-                }).detach();
-            } catch (const std::system_error&) {
-            }
-        }
-        reaped_ = true;
-    }
-
-    pid_t pid_ = 0;
-    int fd_ = -1;
-    bool reaped_ = false;
-    MessageReader reader_;
+    HelperProcess process_{kMaxPayload};
 };
 
 // Starts a helper with the document, checks its greeting, sends the request and hands the
@@ -415,25 +264,12 @@ std::chrono::milliseconds RenderTimeout()
 
 void SetRenderHelperProgram(const QString& path)
 {
-    const std::lock_guard lock(g_programLock);
-    g_program = path;
+    Program().Set(path);
 }
 
 QString RenderHelperProgram()
 {
-    {
-        const std::lock_guard lock(g_programLock);
-        if (!g_program.isEmpty())
-            return g_program;
-    }
-    const QString folder =
-        QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath();
-    const QString name = QString::fromLatin1(kHelperName);
-    const QString installed =
-        QDir::cleanPath(folder + QStringLiteral("/" VELMORA_HELPER_FROM_PROGRAMS "/") + name);
-    if (QFileInfo(installed).isExecutable())
-        return installed;
-    return folder + QLatin1Char('/') + name;
+    return Program().Path();
 }
 
 bool SvgToPdf(const QByteArray& svg, QByteArray* pdf, QString* error)

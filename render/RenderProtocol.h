@@ -7,6 +7,8 @@
 // takes one request; the answer is a failure text, or a size followed by data pieces and Done.
 #pragma once
 
+#include "HelperWire.h"
+
 #include <QByteArray>
 
 #include <cstddef>
@@ -16,7 +18,6 @@
 namespace renderwire {
 
 constexpr uint32_t kVersion = 1;
-constexpr size_t kHeaderBytes = 8;
 constexpr uint32_t kDataPiece = 1024 * 1024;
 constexpr uint32_t kMaxPayload = kDataPiece;
 // Where the helper finds its socket and the document.
@@ -65,7 +66,10 @@ struct ImageSize
     int32_t height = 0;
 };
 
-QByteArray Encode(Message type, const char* payload, size_t size);
+inline QByteArray Encode(Message type, const char* payload, size_t size)
+{
+    return helperwire::Encode(uint32_t(type), payload, size);
+}
 template <typename T> QByteArray Encode(Message type, const T& value)
 {
     return Encode(type, reinterpret_cast<const char*>(&value), sizeof value);
@@ -79,22 +83,11 @@ template <typename T> bool Decode(const QByteArray& payload, T* value)
     return true;
 }
 
-// Cuts a byte stream into messages as it arrives.
-class MessageReader
+// Cuts a byte stream into messages as it arrives; a longer payload than kMaxPayload breaks it.
+class MessageReader : public helperwire::MessageReader
 {
 public:
-    enum class Result
-    {
-        Incomplete, // nothing whole yet
-        Whole,      // *type and *payload hold the next message
-        Broken,     // a header no message can have: the stream is lost
-    };
-    void Append(const char* data, size_t size);
-    Result Next(uint32_t* type, QByteArray* payload);
-
-private:
-    QByteArray buffer_;
-    qsizetype start_ = 0;
+    MessageReader() : helperwire::MessageReader(kMaxPayload) {}
 };
 
 } // namespace renderwire

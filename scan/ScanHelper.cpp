@@ -1,42 +1,21 @@
 #include "ScanHelper.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <mutex>
-#include <system_error>
-#include <thread>
-
-extern char** environ;
 
 namespace {
 
-const char* const kHelperName = "velmora-scan-helper";
 // The helper finds its socket here; above the standard streams, below anything it opens.
 constexpr int kHelperFd = 3;
 // How long a helper that closed its socket gets to be reaped before it is killed.
 constexpr auto kEndingWait = std::chrono::milliseconds(200);
-// How long a killed helper is waited for before a thread of its own is left to reap it.
-constexpr auto kKillWait = std::chrono::seconds(1);
 
-std::mutex g_programLock;
-QString g_program;
-
-QString RunningProgramFolder()
+HelperProgram& Program()
 {
-    return QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath();
+    static HelperProgram program("velmora-scan-helper");
+    return program;
 }
 
 void SetError(QString* error, const QString& text)
@@ -45,35 +24,16 @@ void SetError(QString* error, const QString& text)
         *error = text;
 }
 
-int MillisecondsUntil(ScanHelper::Clock::time_point deadline)
-{
-    const auto left =
-        std::chrono::ceil<std::chrono::milliseconds>(deadline - ScanHelper::Clock::now());
-    return int(std::clamp<int64_t>(left.count(), 0, 60 * 60 * 1000));
-}
-
 } // namespace
 
 void SetScanHelperProgram(const QString& path)
 {
-    const std::lock_guard lock(g_programLock);
-    g_program = path;
+    Program().Set(path);
 }
 
 QString ScanHelperProgram()
 {
-    {
-        const std::lock_guard lock(g_programLock);
-        if (!g_program.isEmpty())
-            return g_program;
-    }
-    const QString folder = RunningProgramFolder();
-    const QString name = QString::fromLatin1(kHelperName);
-    const QString installed =
-        QDir::cleanPath(folder + QStringLiteral("/" VELMORA_HELPER_FROM_PROGRAMS "/") + name);
-    if (QFileInfo(installed).isExecutable())
-        return installed;
-    return folder + QLatin1Char('/') + name;
+    return Program().Path();
 }
 
 QString HelperSilentText(std::chrono::milliseconds timeout)
@@ -96,53 +56,15 @@ std::unique_ptr<ScanHelper> ScanHelper::Start(Clock::time_point deadline, int wa
         SetError(error, QStringLiteral("The scanner helper %1 is missing.").arg(program));
         return nullptr;
     }
-    int fds[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) {
-        SetError(error, QStringLiteral("The scanner helper could not be started (%1).")
-                            .arg(QString::fromLocal8Bit(std::strerror(errno))));
-        return nullptr;
-    }
-    // The helper's end must not be the number it is moved to, or the move would keep it
-    // closing on exec.
-    int childEnd = fds[1];
-    if (childEnd == kHelperFd) {
-        childEnd = ::fcntl(fds[1], F_DUPFD_CLOEXEC, kHelperFd + 1);
-        ::close(fds[1]);
-    }
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, childEnd, kHelperFd);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    // Signals as a new program has them, and a process group of its own, so that a Ctrl+C
-    // meant for the program does not kill the scan under it.
-    sigset_t none, all;
-    sigemptyset(&none);
-    sigfillset(&all);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setsigdefault(&attributes, &all);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF |
-                                              POSIX_SPAWN_SETPGROUP);
-
-    const QByteArray path = QFile::encodeName(program);
-    const QByteArray fdText = QByteArray::number(kHelperFd);
-    char* argv[] = {const_cast<char*>(path.constData()), const_cast<char*>("--fd"),
-                    const_cast<char*>(fdText.constData()), nullptr};
-    pid_t pid = 0;
-    const int failed = posix_spawn(&pid, path.constData(), &actions, &attributes, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    ::close(childEnd);
+    std::unique_ptr<ScanHelper> helper(new ScanHelper);
+    const int failed = helper->process_.Start(
+        program, {QByteArrayLiteral("--fd"), QByteArray::number(kHelperFd)}, kHelperFd);
     if (failed != 0) {
-        ::close(fds[0]);
         SetError(error, QStringLiteral("The scanner helper could not be started (%1).")
                             .arg(QString::fromLocal8Bit(std::strerror(failed))));
         return nullptr;
     }
 
-    std::unique_ptr<ScanHelper> helper(new ScanHelper(pid, fds[0]));
     uint32_t type = 0;
     QByteArray payload;
     switch (helper->Receive(&type, &payload, deadline, wakeFd, error)) {
@@ -178,159 +100,60 @@ std::unique_ptr<ScanHelper> ScanHelper::Start(Clock::time_point deadline, int wa
     return helper;
 }
 
-ScanHelper::~ScanHelper()
-{
-    Kill();
-}
+ScanHelper::~ScanHelper() = default;
 
 bool ScanHelper::Send(scanwire::Message type, const QByteArray& payload)
 {
-    if (fd_ < 0)
-        return false;
-    const QByteArray bytes = scanwire::Encode(type, payload);
-    const char* p = bytes.constData();
-    size_t left = size_t(bytes.size());
     // The library's messages are small, and a helper that reads nothing while the socket's
     // buffer fills is not one to wait for.
-    while (left > 0) {
-        const ssize_t n = ::send(fd_, p, left, MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        left -= size_t(n);
-    }
-    return true;
+    return process_.Send(scanwire::Encode(type, payload));
 }
 
 ScanHelper::Got ScanHelper::Receive(uint32_t* type, QByteArray* payload, Clock::time_point deadline,
                                     int wakeFd, QString* error)
 {
-    if (fd_ < 0) {
-        SetError(error, EndText(kEndingWait));
+    switch (process_.Receive(type, payload, deadline, wakeFd, nullptr)) {
+    case HelperProcess::Got::Message:
+        if (scanwire::FromHelper(*type))
+            return Got::Message;
+        [[fallthrough]];
+    case HelperProcess::Got::Broken:
+    case HelperProcess::Got::PollFailed:
+        Kill();
+        SetError(error, HelperGarbledText());
         return Got::Lost;
+    case HelperProcess::Got::TimedOut:
+        return Got::TimedOut;
+    case HelperProcess::Got::Woken:
+        return Got::Woken;
+    case HelperProcess::Got::Closed:
+        break;
     }
-    char buffer[64 * 1024];
-    for (;;) {
-        switch (reader_.Next(type, payload)) {
-        case scanwire::MessageReader::Result::Whole:
-            if (scanwire::FromHelper(*type))
-                return Got::Message;
-            [[fallthrough]];
-        case scanwire::MessageReader::Result::Broken:
-            Kill();
-            SetError(error, HelperGarbledText());
-            return Got::Lost;
-        case scanwire::MessageReader::Result::Incomplete:
-            break;
-        }
-        pollfd fds[2] = {{fd_, POLLIN, 0}, {wakeFd, POLLIN, 0}};
-        const int ready = ::poll(fds, wakeFd >= 0 ? 2 : 1, MillisecondsUntil(deadline));
-        if (ready < 0) {
-            if (errno == EINTR)
-                continue;
-            Kill();
-            SetError(error, HelperGarbledText());
-            return Got::Lost;
-        }
-        if (ready == 0) {
-            if (Clock::now() < deadline)
-                continue;
-            return Got::TimedOut;
-        }
-        if (wakeFd >= 0 && (fds[1].revents & POLLIN)) {
-            uint64_t count = 0;
-            while (::read(wakeFd, &count, sizeof count) < 0 && errno == EINTR) {
-            }
-            return Got::Woken;
-        }
-        if (!fds[0].revents)
-            continue;
-        const ssize_t n = ::read(fd_, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ::close(fd_);
-            fd_ = -1;
-            SetError(error, EndText(kEndingWait));
-            return Got::Lost;
-        }
-        reader_.Append(buffer, size_t(n));
-    }
+    SetError(error, EndText());
+    return Got::Lost;
 }
 
 QString ScanHelper::LostText()
 {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
-    return EndText(kEndingWait);
+    process_.CloseSocket();
+    return EndText();
 }
 
-bool ScanHelper::Reap(std::chrono::milliseconds wait, int* status)
+QString ScanHelper::EndText()
 {
-    const auto until = Clock::now() + wait;
-    for (;;) {
-        const pid_t done = ::waitpid(pid_, status, WNOHANG);
-        if (done == pid_ || (done < 0 && errno == ECHILD)) {
-            reaped_ = true;
-            return done == pid_;
-        }
-        if (Clock::now() >= until)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-}
-
-QString ScanHelper::EndText(std::chrono::milliseconds wait)
-{
-    int status = 0;
-    const bool ended = !reaped_ && Reap(wait, &status);
-    Kill();
-    if (ended && WIFSIGNALED(status))
-        return QStringLiteral("The scanner driver stopped unexpectedly (%1).")
-            .arg(QString::fromLocal8Bit(strsignal(WTERMSIG(status))));
-    if (ended && WIFEXITED(status) && WEXITSTATUS(status) != 0)
-        return QStringLiteral("The scanner driver stopped unexpectedly (exit status %1).")
-            .arg(WEXITSTATUS(status));
-    return QStringLiteral("The scanner driver stopped unexpectedly.");
+    return process_.EndText(kEndingWait, QStringLiteral("scanner driver"),
+                            QStringLiteral("The scanner driver stopped unexpectedly."));
 }
 
 void ScanHelper::Kill()
 {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
-    if (reaped_)
-        return;
-    // The helper leads a process group of its own: whatever a driver started in it goes too.
-    ::kill(-pid_, SIGKILL);
-    ::kill(pid_, SIGKILL);
-    int status = 0;
-    if (!Reap(kKillWait, &status)) {
-        // Stuck in the kernel (a device that does not answer): it goes when the kernel lets
-        // it, and a thread of its own waits for that, so that nobody here does.
-        const pid_t pid = pid_;
-        try {
-            std::thread([pid] {
-                int ignored = 0;
-                while (::waitpid(pid, &ignored, 0) < 0 && errno == EINTR) {
-                }
-            }).detach();
-        } catch (const std::system_error&) {
-        }
-    }
-    reaped_ = true;
+    process_.Kill();
 }
 
 void ScanHelper::Quit(std::chrono::milliseconds grace)
 {
-    if (!reaped_ && Send(scanwire::Message::Quit)) {
-        int status = 0;
-        Reap(grace, &status);
-    }
-    Kill();
+    if (!process_.reaped() && Send(scanwire::Message::Quit))
+        process_.Finish(grace);
+    else
+        process_.Kill();
 }

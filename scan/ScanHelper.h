@@ -3,6 +3,7 @@
 // what no message can be is killed by its process id and reaped.
 #pragma once
 
+#include "HelperProcess.h"
 #include "ScanProtocol.h"
 
 #include <QString>
@@ -15,7 +16,7 @@
 class ScanHelper
 {
 public:
-    using Clock = std::chrono::steady_clock;
+    using Clock = HelperProcess::Clock;
 
     // Starts the helper and waits for its greeting until the deadline, or until wakeFd (-1:
     // none) is readable, which gives null with an empty *error. Null with *error on failure.
@@ -47,18 +48,14 @@ public:
     void Kill();
     // Asks it to end and waits up to `grace`, then kills it.
     void Quit(std::chrono::milliseconds grace);
-    pid_t pid() const { return pid_; }
+    pid_t pid() const { return process_.pid(); }
 
 private:
-    ScanHelper(pid_t pid, int fd) : pid_(pid), fd_(fd) {}
+    ScanHelper() : process_(scanwire::kMaxPayload) {}
     // Why the helper is gone, once it has been reaped.
-    QString EndText(std::chrono::milliseconds wait);
-    bool Reap(std::chrono::milliseconds wait, int* status);
+    QString EndText();
 
-    pid_t pid_;
-    int fd_;
-    bool reaped_ = false;
-    scanwire::MessageReader reader_;
+    HelperProcess process_;
 };
 
 // Texts for the user when the helper failed.

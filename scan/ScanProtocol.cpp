@@ -4,7 +4,6 @@
 #include <QIODevice>
 
 #include <cmath>
-#include <cstring>
 
 namespace scanwire {
 namespace {
@@ -68,11 +67,7 @@ bool FromHelper(uint32_t type)
 
 QByteArray Encode(Message type, const QByteArray& payload)
 {
-    QByteArray bytes(qsizetype(kHeaderBytes), Qt::Uninitialized);
-    const uint32_t header[2] = {uint32_t(type), uint32_t(payload.size())};
-    std::memcpy(bytes.data(), header, kHeaderBytes);
-    bytes += payload;
-    return bytes;
+    return helperwire::Encode(uint32_t(type), payload.constData(), size_t(payload.size()));
 }
 
 QByteArray EncodeVersion(uint32_t version)
@@ -251,33 +246,6 @@ bool DecodeFrame(const QByteArray& payload, FrameLayout* f, int* frameIndex)
     f->lines = lines;
     *frameIndex = index;
     return true;
-}
-
-void MessageReader::Append(const char* data, size_t size)
-{
-    // What was read is dropped once it is most of the buffer, so it is copied rarely.
-    if (start_ > 0 && start_ >= buffer_.size() / 2) {
-        buffer_.remove(0, start_);
-        start_ = 0;
-    }
-    buffer_.append(data, qsizetype(size));
-}
-
-MessageReader::Result MessageReader::Next(uint32_t* type, QByteArray* payload)
-{
-    const qsizetype have = buffer_.size() - start_;
-    if (have < qsizetype(kHeaderBytes))
-        return Result::Incomplete;
-    uint32_t header[2];
-    std::memcpy(header, buffer_.constData() + start_, kHeaderBytes);
-    if (header[1] > kMaxPayload)
-        return Result::Broken;
-    if (have < qsizetype(kHeaderBytes + header[1]))
-        return Result::Incomplete;
-    *type = header[0];
-    *payload = buffer_.mid(start_ + qsizetype(kHeaderBytes), qsizetype(header[1]));
-    start_ += qsizetype(kHeaderBytes + header[1]);
-    return Result::Whole;
 }
 
 } // namespace scanwire

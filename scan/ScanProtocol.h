@@ -6,6 +6,7 @@
 // message can make its reader allocate more than the message holds.
 #pragma once
 
+#include "HelperWire.h"
 #include "ScanTypes.h"
 
 #include <QByteArray>
@@ -16,7 +17,6 @@
 namespace scanwire {
 
 constexpr uint32_t kVersion = 1;
-constexpr size_t kHeaderBytes = 8;
 // Far above any list of devices or settings; frame data comes in pieces of kDataPiece.
 constexpr uint32_t kMaxPayload = 1024 * 1024;
 constexpr uint32_t kDataPiece = 64 * 1024;
@@ -64,22 +64,11 @@ QByteArray EncodeFrame(const FrameLayout& layout, int frameIndex);
 // Also checks that the layout is one a frame can have: a known kind, positive sizes.
 bool DecodeFrame(const QByteArray& payload, FrameLayout* layout, int* frameIndex);
 
-// Cuts a byte stream into messages as it arrives.
-class MessageReader
+// Cuts a byte stream into messages as it arrives; a longer payload than kMaxPayload breaks it.
+class MessageReader : public helperwire::MessageReader
 {
 public:
-    enum class Result
-    {
-        Incomplete, // nothing whole yet
-        Whole,      // *type and *payload hold the next message
-        Broken,     // a header no message can have: the stream is lost
-    };
-    void Append(const char* data, size_t size);
-    Result Next(uint32_t* type, QByteArray* payload);
-
-private:
-    QByteArray buffer_;
-    qsizetype start_ = 0;
+    MessageReader() : helperwire::MessageReader(kMaxPayload) {}
 };
 
 } // namespace scanwire

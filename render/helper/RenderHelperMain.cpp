@@ -16,12 +16,10 @@
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -44,18 +42,7 @@ constexpr uint64_t kLeastMemory = uint64_t(256) << 20;
 // library is gone.
 bool Send(const QByteArray& bytes)
 {
-    const char* p = bytes.constData();
-    size_t left = size_t(bytes.size());
-    while (left > 0) {
-        const ssize_t n = ::send(kSocketFd, p, left, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        left -= size_t(n);
-    }
-    return true;
+    return helperwire::SendWhole(kSocketFd, bytes, true);
 }
 
 bool Fail(const QString& text)
@@ -69,23 +56,7 @@ bool Fail(const QString& text)
 bool ReceiveRequest(uint32_t* type, QByteArray* payload)
 {
     MessageReader reader;
-    char buffer[4096];
-    for (;;) {
-        switch (reader.Next(type, payload)) {
-        case MessageReader::Result::Whole:
-            return true;
-        case MessageReader::Result::Broken:
-            return false;
-        case MessageReader::Result::Incomplete:
-            break;
-        }
-        const ssize_t n = ::read(kSocketFd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        reader.Append(buffer, size_t(n));
-    }
+    return helperwire::ReadMessage(kSocketFd, &reader, type, payload) == helperwire::Read::Whole;
 }
 
 // Holds the address space to what is in use now plus the caller's allowance, so that a file

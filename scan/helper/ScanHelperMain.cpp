@@ -13,11 +13,9 @@
 #include <sane/sane.h>
 
 #include <signal.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -42,18 +40,8 @@ int g_fd = -1;
 // Everything this process says goes through here, from one thread at a time.
 void Send(Message type, const QByteArray& payload = {})
 {
-    const QByteArray bytes = scanwire::Encode(type, payload);
-    const char* p = bytes.constData();
-    size_t left = size_t(bytes.size());
-    while (left > 0) {
-        const ssize_t n = ::send(g_fd, p, left, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            _exit(kExitAsked); // the library is gone or has given up on us
-        p += n;
-        left -= size_t(n);
-    }
+    if (!helperwire::SendWhole(g_fd, scanwire::Encode(type, payload), true))
+        _exit(kExitAsked); // the library is gone or has given up on us
 }
 
 void SendFailure(const QString& text)
@@ -84,36 +72,32 @@ void ReadRequests()
 {
     Inbox& in = TheInbox();
     scanwire::MessageReader reader;
-    char buffer[4096];
     for (;;) {
-        const ssize_t n = ::read(g_fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            _exit(kExitAsked); // the library closed its end: it wants no more of us
-        reader.Append(buffer, size_t(n));
         uint32_t type = 0;
         QByteArray payload;
-        for (;;) {
-            const auto got = reader.Next(&type, &payload);
-            if (got == scanwire::MessageReader::Result::Incomplete)
-                break;
-            if (got == scanwire::MessageReader::Result::Broken || !scanwire::FromLibrary(type))
-                _exit(kExitProtocol);
-            if (type == uint32_t(Message::Cancel)) {
-                in.cancel = true;
-                const std::lock_guard lock(in.readingLock);
-                if (in.reading)
-                    sane_cancel(in.reading);
-                continue;
-            }
-            // A cancel that came after the last scan had ended is not for the next one.
-            if (type == uint32_t(Message::Scan))
-                in.cancel = false;
-            const std::lock_guard lock(in.m);
-            in.requests.emplace_back(type, payload);
-            in.arrived.notify_one();
+        switch (helperwire::ReadMessage(g_fd, &reader, &type, &payload)) {
+        case helperwire::Read::Closed:
+            _exit(kExitAsked); // the library closed its end: it wants no more of us
+        case helperwire::Read::Broken:
+            _exit(kExitProtocol);
+        case helperwire::Read::Whole:
+            break;
         }
+        if (!scanwire::FromLibrary(type))
+            _exit(kExitProtocol);
+        if (type == uint32_t(Message::Cancel)) {
+            in.cancel = true;
+            const std::lock_guard lock(in.readingLock);
+            if (in.reading)
+                sane_cancel(in.reading);
+            continue;
+        }
+        // A cancel that came after the last scan had ended is not for the next one.
+        if (type == uint32_t(Message::Scan))
+            in.cancel = false;
+        const std::lock_guard lock(in.m);
+        in.requests.emplace_back(type, payload);
+        in.arrived.notify_one();
     }
 }
 
