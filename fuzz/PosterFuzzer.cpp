@@ -142,12 +142,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         out.open(QIODevice::WriteOnly);
         PdfDocument document(out, {QSizeF(120, 120), 72, QPointF(0, 0)}, QStringLiteral("fuzz"));
         bool fine = document.Begin();
-        if (fine && jpeg && !document.ExpectPictures(*jpeg, shares) && !picture.Bits)
+        const PosterSource source = PosterSource::Jpeg(jpeg);
+        if (fine && jpeg && !document.ExpectPictures(source, shares) && !picture.Bits)
             fine = false; // the data does not cut, and there are no pixels to print instead
         for (size_t i = 0; fine && i < shares.size(); ++i) {
             if (i > 0)
                 fine = document.NewPage();
-            document.DrawPicture(picture, jpeg.get(), shares[i], false);
+            document.DrawPicture(picture, source, shares[i], false);
         }
         if (fine && !document.Finish())
             __builtin_trap(); // a buffer takes every write
