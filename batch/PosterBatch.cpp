@@ -596,6 +596,11 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
         source = PosterSource();
     if (const int status = ApplyEdits(r.edits, picture, source, error))
         return Fail(err, error, status);
+    if (drawing && source.IsPixels() && picture.get().Bits)
+        err << "velmora-poster: " << FileNameText(r.picture)
+            << ": brightness and contrast make the drawing pixels: it prints from its rendering of "
+            << DIBWidth(picture.get()) << " x " << DIBHeight(picture.get()) << " pixels"
+            << Qt::endl;
     const int32_t picW = picture.get().Bits ? DIBWidth(picture.get()) : source.width();
     const int32_t picH = picture.get().Bits ? DIBHeight(picture.get()) : source.height();
 

@@ -127,6 +127,8 @@ TEST(batch_drawing, APdfPageIsPrintedAsVectorsInTheSamePlacesAsItsRendering)
     // A brightness step of nothing turns the page into its rendering's pixels.
     const ToolRun pixels = RunTool(poster + QStringList{"--brightness", "0", "-o", "pixels.pdf"});
     ASSERT_EQ(pixels.status, 0) << pixels.err.toStdString();
+    EXPECT_TRUE(pixels.err.contains(QStringLiteral("make the drawing pixels")))
+        << pixels.err.toStdString();
 
     // No picture in the vector sheets, and the text is text.
     EXPECT_EQ(Output(QStringLiteral("pdfimages -list vectors.pdf | tail -n +3 | wc -l")).trimmed(),
