@@ -41,7 +41,7 @@ std::shared_ptr<const DrawingSource> WithView(const DrawingSource& d, const Jpeg
 
 bool LooksLikeDrawing(const QByteArray& head, const QString& path)
 {
-    if (head.left(1024).contains("%PDF-"))
+    if (HasPdfSignature(head))
         return true;
     if (head.startsWith("\x1F\x8B"))
         return IsGzipSvgName(path);
@@ -88,7 +88,7 @@ std::shared_ptr<const DrawingSource> ReadDrawing(const QString& path, int pageIn
         return nullptr;
     }
     auto drawing = std::make_shared<DrawingSource>();
-    if (file.bytes.left(1024).contains("%PDF-")) {
+    if (HasPdfSignature(file.bytes)) {
         drawing->pdf = std::move(file.bytes);
     } else {
         if (pageIndex != 0) {

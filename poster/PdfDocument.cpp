@@ -3,6 +3,7 @@
 #include "GrafikRW.h"
 #include "JpegCut.h"
 #include "ParallelDeflate.h"
+#include "PdfNumber.h"
 #include "PrintJob.h"
 #include "VectorPage.h"
 
@@ -75,19 +76,6 @@ QByteArray CatalogVersion(int newestProfile)
     if (newestProfile >= 40)
         return " /Version /1.5";
     return {};
-}
-
-// A number as PDF writes it: no exponent, at most four decimals, no trailing zeros.
-QByteArray Num(double v)
-{
-    if (v > -0.00005 && v < 0.00005)
-        return "0";
-    QByteArray text = QByteArray::number(v, 'f', 4);
-    while (text.endsWith('0'))
-        text.chop(1);
-    if (text.endsWith('.'))
-        text.chop(1);
-    return text;
 }
 
 QByteArray Ref(int object)
@@ -292,8 +280,9 @@ bool PdfDocument::EndPage()
     // them, onto the sheet's points, upwards.
     const double s = kPointsPerInch / setup_.dpi;
     const QByteArray base =
-        "q " + Num(s) + " 0 0 " + Num(-s) + ' ' + Num(setup_.printableOrigin.x() * s) + ' ' +
-        Num(setup_.paperPoints.height() - setup_.printableOrigin.y() * s) + " cm\n";
+        "q " + PdfNumber(s) + " 0 0 " + PdfNumber(-s) + ' ' +
+        PdfNumber(setup_.printableOrigin.x() * s) + ' ' +
+        PdfNumber(setup_.paperPoints.height() - setup_.printableOrigin.y() * s) + " cm\n";
     QByteArray packed;
     const QByteArray drawing = base + content_ + "Q\n";
     packed.resize(qsizetype(compressBound(uLong(drawing.size()))));
@@ -323,7 +312,7 @@ bool PdfDocument::EndPage()
     const int page = NewObject();
     if (!BeginObject(page) ||
         !Emit("<< /Type /Page /Parent " + Ref(kPageTree) + " /MediaBox [0 0 " +
-              Num(setup_.paperPoints.width()) + ' ' + Num(setup_.paperPoints.height()) +
+              PdfNumber(setup_.paperPoints.width()) + ' ' + PdfNumber(setup_.paperPoints.height()) +
               "] /Resources " + resources + " /Contents " + Ref(contents) + " >>\nendobj\n"))
         return Check();
     pages_.push_back(page);
@@ -433,8 +422,8 @@ void PdfDocument::DrawTexts(const std::vector<TextRun>& texts)
 void PdfDocument::PlaceImage(int object, double left, double top, double width, double height)
 {
     // An image fills the unit square with its first row at the top.
-    content_ += "q " + Num(width) + " 0 0 " + Num(-height) + ' ' + Num(left) + ' ' +
-                Num(top + height) + " cm /Im" + QByteArray::number(object) + " Do Q\n";
+    content_ += "q " + PdfNumber(width) + " 0 0 " + PdfNumber(-height) + ' ' + PdfNumber(left) +
+                ' ' + PdfNumber(top + height) + " cm /Im" + QByteArray::number(object) + " Do Q\n";
     images_.push_back(object);
 }
 
@@ -635,8 +624,9 @@ bool PdfDocument::DrawJpegPart(const JpegSource& jpeg, const StretchRects& rects
     const int top = jpeg.height - p.y1;
     // Only the page's share shows; the blocks around it that the cut on the grid takes along
     // stay outside the clip.
-    content_ += "q " + Num(at.left) + ' ' + Num(at.top) + ' ' + Num((p.x1 - p.x0) * at.kx) + ' ' +
-                Num((p.y1 - p.y0) * at.ky) + " re W n\n";
+    content_ += "q " + PdfNumber(at.left) + ' ' + PdfNumber(at.top) + ' ' +
+                PdfNumber((p.x1 - p.x0) * at.kx) + ' ' + PdfNumber((p.y1 - p.y0) * at.ky) +
+                " re W n\n";
     PlaceImage(image, at.left - (p.x0 - part->x) * at.kx, at.top - (top - part->y) * at.ky,
                part->w * at.kx, part->h * at.ky);
     content_ += "Q\n";
@@ -680,10 +670,12 @@ void PdfDocument::DrawDrawingPart(const DrawingSource& drawing, const StretchRec
     const int32_t top = drawing.height - p.y1;
     const QTransform toDevice(at.kx, 0, 0, at.ky, at.left - p.x0 * at.kx, at.top - top * at.ky);
     const QTransform m = PageToPicture(drawing) * toDevice;
-    content_ += "q " + Num(at.left) + ' ' + Num(at.top) + ' ' + Num((p.x1 - p.x0) * at.kx) + ' ' +
-                Num((p.y1 - p.y0) * at.ky) + " re W n\n";
-    content_ += Num(m.m11()) + ' ' + Num(m.m12()) + ' ' + Num(m.m21()) + ' ' + Num(m.m22()) + ' ' +
-                Num(m.dx()) + ' ' + Num(m.dy()) + " cm /Im" + QByteArray::number(form_) + " Do Q\n";
+    content_ += "q " + PdfNumber(at.left) + ' ' + PdfNumber(at.top) + ' ' +
+                PdfNumber((p.x1 - p.x0) * at.kx) + ' ' + PdfNumber((p.y1 - p.y0) * at.ky) +
+                " re W n\n";
+    content_ += PdfNumber(m.m11()) + ' ' + PdfNumber(m.m12()) + ' ' + PdfNumber(m.m21()) + ' ' +
+                PdfNumber(m.m22()) + ' ' + PdfNumber(m.dx()) + ' ' + PdfNumber(m.dy()) + " cm /Im" +
+                QByteArray::number(form_) + " Do Q\n";
     if (std::find(images_.begin(), images_.end(), form_) == images_.end())
         images_.push_back(form_);
     ++pagesFromDrawing_;

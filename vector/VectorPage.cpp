@@ -1,6 +1,7 @@
 #include "VectorPage.h"
 
 #include "OptionalContent.h"
+#include "PdfNumber.h"
 
 #include <qpdf/Buffer.hh>
 #include <qpdf/Pipeline.hh>
@@ -47,18 +48,6 @@ bool ReadBox(QPDFObjectHandle array, Box* box)
     *box = {std::min(r.llx, r.urx), std::min(r.lly, r.ury), std::max(r.llx, r.urx),
             std::max(r.lly, r.ury)};
     return true;
-}
-
-QByteArray Num(double v)
-{
-    if (std::abs(v) < 0.00005)
-        return "0";
-    QByteArray text = QByteArray::number(v, 'f', 4);
-    while (text.endsWith('0'))
-        text.chop(1);
-    if (text.endsWith('.'))
-        text.chop(1);
-    return text;
 }
 
 QString OneLine(const std::string& text)
@@ -325,6 +314,11 @@ private:
 VectorPage::VectorPage() = default;
 VectorPage::~VectorPage() = default;
 
+bool HasPdfSignature(const QByteArray& head)
+{
+    return head.left(kHeaderSearchBytes).contains("%PDF-");
+}
+
 std::shared_ptr<const VectorPage> VectorPage::Open(QByteArray pdf, int pageIndex, QString* error)
 {
     auto fail = [error](const QString& reason) {
@@ -332,7 +326,7 @@ std::shared_ptr<const VectorPage> VectorPage::Open(QByteArray pdf, int pageIndex
             *error = reason;
         return std::shared_ptr<const VectorPage>();
     };
-    if (!pdf.left(kHeaderSearchBytes).contains("%PDF-"))
+    if (!HasPdfSignature(pdf))
         return fail("not a PDF");
 
     std::shared_ptr<VectorPage> page(new VectorPage);
@@ -468,11 +462,11 @@ int VectorPage::WriteForm(ObjectSink& sink, QString* error) const
         QPDFPageObjectHelper source =
             QPDFPageDocumentHelper(*qpdf_).getAllPages().at(size_t(pageIndex_));
         const int form = writer.NewNumber();
-        QByteArray dict = "<< /Type /XObject /Subtype /Form /FormType 1 /BBox [" + Num(bbox_[0]) +
-                          ' ' + Num(bbox_[1]) + ' ' + Num(bbox_[2]) + ' ' + Num(bbox_[3]) +
-                          "] /Matrix [";
+        QByteArray dict = "<< /Type /XObject /Subtype /Form /FormType 1 /BBox [" +
+                          PdfNumber(bbox_[0]) + ' ' + PdfNumber(bbox_[1]) + ' ' +
+                          PdfNumber(bbox_[2]) + ' ' + PdfNumber(bbox_[3]) + "] /Matrix [";
         for (double v : matrix_)
-            dict += Num(v) + ' ';
+            dict += PdfNumber(v) + ' ';
         auto resources = source.getAttribute("/Resources", false);
         dict +=
             "] /Resources " + (resources.isDictionary() ? writer.Value(resources) : "<< >>") + ' ';

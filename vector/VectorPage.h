@@ -18,6 +18,10 @@ class OptionalContent;
 // An opened PDF document, one page of which is a poster's source. Immutable once opened, and
 // shareable between threads: qpdf reads objects lazily and is not thread-safe, so every call that
 // reaches it takes the page's own lock; calls on one page therefore run one at a time.
+// Whether the bytes begin as a PDF file does: its signature within the first kilobyte, where PDF
+// readers look for it behind whatever a mailer or a printer driver put in front.
+bool HasPdfSignature(const QByteArray& head);
+
 class VectorPage
 {
 public:
