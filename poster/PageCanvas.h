@@ -66,6 +66,11 @@ public:
     {
         return true;
     }
+
+    // The whole source drawn lightened to a quarter of its strength, as the assembly sheet's
+    // picture under the grid of pages. False when the canvas cannot draw the source itself;
+    // the caller then draws a lightened copy of the pixels.
+    virtual bool DrawFaint(const PosterSource& /*source*/, const StretchRects&) { return false; }
 };
 
 // A canvas over a QPainter: StretchDrawDIB and filled rectangles.

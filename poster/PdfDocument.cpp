@@ -302,6 +302,8 @@ bool PdfDocument::EndPage()
                                         : "<< /ProcSet [/PDF /ImageC /ImageI]";
     if (pageHasText_)
         resources += " /Font << /F1 " + Ref(font_) + " >>";
+    if (pageHasVeil_)
+        resources += " /ExtGState << /Veil << /Type /ExtGState /ca 0.75 >> >>";
     if (!images_.empty()) {
         resources += " /XObject <<";
         for (int image : images_)
@@ -319,6 +321,7 @@ bool PdfDocument::EndPage()
     content_.clear();
     images_.clear();
     pageHasText_ = false;
+    pageHasVeil_ = false;
     return Check();
 }
 
@@ -679,4 +682,20 @@ void PdfDocument::DrawDrawingPart(const DrawingSource& drawing, const StretchRec
     if (std::find(images_.begin(), images_.end(), form_) == images_.end())
         images_.push_back(form_);
     ++pagesFromDrawing_;
+}
+
+bool PdfDocument::DrawFaint(const PosterSource& source, const StretchRects& rects)
+{
+    const DrawingSource* drawing = source.drawing();
+    if (!begun_ || !error_.isEmpty() || !drawing || form_ == 0 ||
+        formOf_ != drawing->page.get())
+        return false;
+    DrawDrawingPart(*drawing, rects);
+    --pagesFromDrawing_; // not a poster page
+    // White over it at three quarters' opacity leaves a quarter of every colour's depth, as the
+    // lightened copy of a picture's pixels does.
+    content_ += "q /Veil gs 1 g " + PdfNumber(rects.destX) + ' ' + PdfNumber(rects.destY) + ' ' +
+                PdfNumber(rects.destWidth) + ' ' + PdfNumber(rects.destHeight) + " re f Q\n";
+    pageHasVeil_ = true;
+    return true;
 }

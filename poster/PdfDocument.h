@@ -75,6 +75,7 @@ private:
     // The drawing's page, written once as a form, through the share's clip.
     bool WriteDrawingForm(const DrawingSource& drawing);
     void DrawDrawingPart(const DrawingSource& drawing, const StretchRects& rects);
+    bool DrawFaint(const PosterSource& source, const StretchRects& rects) override;
     // The colour space of images described in the profile, its stream written the first time;
     // empty when that write failed.
     QByteArray ProfileSpace(const ColourProfile& profile);
@@ -90,6 +91,7 @@ private:
     std::vector<int> images_;     // the current page's image objects
     int font_ = 0;                // Helvetica's font object, once a page has text
     bool pageHasText_ = false;
+    bool pageHasVeil_ = false; // a white fill at three quarters' opacity
     bool writeFailed_ = false;
     bool stopped_ = false;
     QString error_;

@@ -333,16 +333,21 @@ PrintResult PrintPoster(PageSink& sink, const PictureRecord& picture, const Prin
                 return notBegun();
             const AssemblySheet sheet = AssemblySheetOf(in.render, printable, sink.Dpi(), leftOut);
             if (!sheet.faint.isEmpty()) {
-                const HeldPicture faint(FaintPosterPicture(picture, kFaintPictureSide));
-                if (faint) {
-                    StretchRects r;
-                    r.destX = sheet.faint.x();
-                    r.destY = sheet.faint.y();
-                    r.destWidth = sheet.faint.width();
-                    r.destHeight = sheet.faint.height();
-                    r.srcWidth = DIBWidth(faint.get());
-                    r.srcHeight = DIBHeight(faint.get());
-                    canvas->DrawPicture(faint.get(), PosterSource(), r, false);
+                StretchRects r;
+                r.destX = sheet.faint.x();
+                r.destY = sheet.faint.y();
+                r.destWidth = sheet.faint.width();
+                r.destHeight = sheet.faint.height();
+                r.srcWidth = source.width();
+                r.srcHeight = source.height();
+                // A drawing is drawn small from the same copy of its page that the sheets use.
+                if (!canvas->DrawFaint(source, r)) {
+                    const HeldPicture faint(FaintPosterPicture(picture, kFaintPictureSide));
+                    if (faint) {
+                        r.srcWidth = DIBWidth(faint.get());
+                        r.srcHeight = DIBHeight(faint.get());
+                        canvas->DrawPicture(faint.get(), PosterSource(), r, false);
+                    }
                 }
             }
             canvas->FillRuns(sheet.runs);

@@ -115,12 +115,14 @@ TEST(batch_drawing, APdfPageIsPrintedAsVectorsInTheSamePlacesAsItsRendering)
     const QString corner = Output(QStringLiteral("pdftotext -f 4 -l 4 plain.pdf -"));
     EXPECT_TRUE(corner.contains(QStringLiteral("Far corner"))) << corner.toStdString();
 
-    // Turned, mirrored and cut as well, so that the view's edits are checked too.
-    const QStringList poster = {QStringLiteral("three.pdf"), QStringLiteral("--page"),
-                                QStringLiteral("2"),         QStringLiteral("--rotate"),
-                                QStringLiteral("left"),      QStringLiteral("--mirror"),
-                                QStringLiteral("--crop"),    QStringLiteral("50,100,900,1300"),
-                                QStringLiteral("--width"),   QStringLiteral("2")};
+    // Turned, mirrored and cut as well, so that the view's edits are checked too, and with the
+    // assembly sheet, which draws the page small and faint from the same copy.
+    const QStringList poster = {QStringLiteral("three.pdf"),       QStringLiteral("--page"),
+                                QStringLiteral("2"),               QStringLiteral("--rotate"),
+                                QStringLiteral("left"),            QStringLiteral("--mirror"),
+                                QStringLiteral("--crop"),          QStringLiteral("50,100,900,1300"),
+                                QStringLiteral("--assembly-sheet"), QStringLiteral("--width"),
+                                QStringLiteral("2")};
     const ToolRun vectors = RunTool(poster + QStringList{"-o", "vectors.pdf"});
     ASSERT_EQ(vectors.status, 0) << vectors.err.toStdString();
     EXPECT_EQ(vectors.err.count(QStringLiteral("Helvetica")), 1) << vectors.err.toStdString();
