@@ -3,6 +3,8 @@
 #include "ColourProfile.h"
 #include "CupsJob.h"
 #include "CurrentPrinter.h"
+#include "DibFileFormats.h"
+#include "DrawingSource.h"
 #include "FileName.h"
 #include "FinishedSize.h"
 #include "GrafikRW.h"
@@ -31,6 +33,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <utility>
 
@@ -274,6 +277,35 @@ int ApplyEdits(const std::vector<EditStep>& edits, HeldPicture& held, PosterSour
         held.reset(made);
     }
     return 0;
+}
+
+// Pixels from a drawing are rendered at this resolution: of the finished poster when it is
+// printed, of the page's own size when it is saved.
+constexpr double kDrawingPixelsPpi = 300;
+
+// The drawing's pixels at the scale (times its rendering's resolution) that `scaleOf` gives for
+// the edited page: the cuts and turns of the edits made on the page, then the brightness and
+// contrast steps on the rendering, which is the same as making them in their order, as those
+// act on each pixel alone.
+PictureRecord DrawingPixels(const std::shared_ptr<const DrawingSource>& drawing,
+                            const std::vector<EditStep>& edits,
+                            const std::function<double(const DrawingSource&)>& scaleOf,
+                            QString& error)
+{
+    PosterSource view = PosterSource::Drawing(drawing);
+    for (const EditStep& step : edits)
+        if (!step.brightnessContrast)
+            view = view.Edited(step.edit);
+    if (!view.drawing()) {
+        error = QStringLiteral("Error: Couldn't create picture (low memory?)!");
+        return PictureRecord();
+    }
+    PictureRecord picture = RenderShownDrawing(*view.drawing(), scaleOf(*view.drawing()), &error);
+    if (picture.Bits)
+        for (const EditStep& step : edits)
+            if (step.brightnessContrast)
+                ApplyBrightnessContrast(picture, step.brightness, step.contrast);
+    return picture;
 }
 
 // The save type's name as the save dialog lists it.
@@ -596,13 +628,8 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
         source = PosterSource();
     if (const int status = ApplyEdits(r.edits, picture, source, error))
         return Fail(err, error, status);
-    if (drawing && source.IsPixels() && picture.get().Bits)
-        err << "velmora-poster: " << FileNameText(r.picture)
-            << ": brightness and contrast make the drawing pixels: it prints from its rendering of "
-            << DIBWidth(picture.get()) << " x " << DIBHeight(picture.get()) << " pixels"
-            << Qt::endl;
-    const int32_t picW = picture.get().Bits ? DIBWidth(picture.get()) : source.width();
-    const int32_t picH = picture.get().Bits ? DIBHeight(picture.get()) : source.height();
+    int32_t picW = picture.get().Bits ? DIBWidth(picture.get()) : source.width();
+    int32_t picH = picture.get().Bits ? DIBHeight(picture.get()) : source.height();
 
     if (r.action == PosterRequest::Action::Info) {
         const PictureFacts facts = PictureFactsOf(picture.get());
@@ -630,11 +657,23 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
         if (r.dryRun)
             out << "Save: " << FileNameText(r.saveFile) << " (" << SaveTypeDescription(r.saveCode)
                 << ")\n";
-        else if (QString reason; !SaveDibFile(picture.get(), FileNameBytes(r.saveFile).constData(),
-                                              r.saveCode, &reason, &SaveStopped))
-            // The window's words, and the system's reason.
-            return Fail(err, FileNameText(r.saveFile) + QStringLiteral(": Couldn't save file! (") +
-                                 reason + QLatin1Char(')'));
+        else {
+            // A drawing is saved at 300 dpi of its page's size, not at its rendering's.
+            const auto pageScale = [](const DrawingSource& d) {
+                return DrawingScaleForPage(d, kDrawingPixelsPpi, MemoryForPictures());
+            };
+            HeldPicture sharp(drawing ? DrawingPixels(drawing, r.edits, pageScale, error)
+                                      : PictureRecord());
+            if (drawing && !sharp.get().Bits)
+                return Fail(err, FileNameText(r.picture) + QStringLiteral(": ") + error);
+            if (QString reason; !SaveDibFile(drawing ? sharp.get() : picture.get(),
+                                             FileNameBytes(r.saveFile).constData(), r.saveCode,
+                                             &reason, &SaveStopped))
+                // The window's words, and the system's reason.
+                return Fail(err, FileNameText(r.saveFile) +
+                                     QStringLiteral(": Couldn't save file! (") + reason +
+                                     QLatin1Char(')'));
+        }
     }
     if (r.action == PosterRequest::Action::Info || !r.print) {
         // How large the poster would be on the printer it would go to, when there is one.
@@ -657,7 +696,28 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
     const PrinterMetrics metrics = printer->metrics();
 
     const PrintOptions options = OptionsFromBoxes(r.boxes, kDefaultIncrement).options;
-    const PosterGeometry g = FitPosterLikeTheWindow(r, metrics, picW, picH);
+    PosterGeometry g = FitPosterLikeTheWindow(r, metrics, picW, picH);
+    if (drawing && source.IsPixels() && !r.dryRun) {
+        // Brightness and contrast made the drawing pixels: it prints from a rendering at 300 ppi
+        // of the poster, of the same proportions, so the poster keeps its size.
+        const FinishedSize size =
+            FinishedPosterSize(JobInputs(r, g, options, picW, picH).render, metrics.pageWidth,
+                               metrics.pageHeight, metrics.dpiX, metrics.dpiY);
+        const auto posterScale = [&size](const DrawingSource& d) {
+            return DrawingScaleFor(d, size.widthInches, kDrawingPixelsPpi, MemoryForPictures());
+        };
+        picture.reset(DrawingPixels(drawing, r.edits, posterScale, error));
+        if (!picture.get().Bits)
+            return Fail(err, FileNameText(r.picture) + QStringLiteral(": ") + error);
+        picW = DIBWidth(picture.get());
+        picH = DIBHeight(picture.get());
+        g = FitPosterLikeTheWindow(r, metrics, picW, picH);
+        err << "velmora-poster: " << FileNameText(r.picture)
+            << ": brightness and contrast make the drawing pixels: it prints from a rendering of "
+            << picW << " x " << picH << " pixels, "
+            << std::lround(size.widthInches > 0 ? picW / size.widthInches : 0)
+            << " ppi on the poster" << Qt::endl;
+    }
     for (const auto& page : r.pagesOff)
         if (page.first >= g.PagesAcross || page.second >= g.PagesDown)
             return Fail(err,

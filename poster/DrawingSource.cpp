@@ -1,8 +1,10 @@
 #include "DrawingSource.h"
 
+#include "DibFileFormats.h"
 #include "DrawingRender.h"
 #include "FileName.h"
 #include "GrafikRW.h"
+#include "PictureOps.h"
 #include "PictureRead.h"
 #include "VectorPage.h"
 
@@ -35,6 +37,53 @@ std::shared_ptr<const DrawingSource> WithView(const DrawingSource& d, const Jpeg
     edited->width = view.width;
     edited->height = view.height;
     return edited;
+}
+
+// The page of the file's bytes, with the size of its rendering: about 150 pixels per inch of
+// the page, its longer side kept between 1000 and 3000 pixels.
+std::shared_ptr<const DrawingSource> OpenPage(std::shared_ptr<DrawingSource> drawing, int pageIndex,
+                                              QString* error)
+{
+    drawing->page = VectorPage::Open(drawing->pdf, pageIndex, error);
+    if (!drawing->page)
+        return nullptr;
+    const double w = drawing->page->widthPoints() * kRenderPixelsPerPoint;
+    const double h = drawing->page->heightPoints() * kRenderPixelsPerPoint;
+    const double longSide = std::max(w, h);
+    if (!(longSide > 0)) {
+        *error = QStringLiteral("the page has no size");
+        return nullptr;
+    }
+    const double scale = std::clamp(longSide, kShortestLongSide, kLongestLongSide) / longSide;
+    drawing->renderWidth = std::max<int32_t>(1, int32_t(std::lround(w * scale)));
+    drawing->renderHeight = std::max<int32_t>(1, int32_t(std::lround(h * scale)));
+    drawing->view = PixelView(drawing->renderWidth, drawing->renderHeight);
+    drawing->width = drawing->renderWidth;
+    drawing->height = drawing->renderHeight;
+    return drawing;
+}
+
+// The edited picture as a whole (before the view's window) from the rendering: transposed,
+// then mirrored, then flipped.
+QTransform ViewEdits(const JpegView& v)
+{
+    QTransform edits;
+    if (v.transposed)
+        edits *= QTransform(0, 1, 1, 0, 0, 0);
+    if (v.mirrored)
+        edits *= QTransform(-1, 0, 0, 1, v.paddedWidth, 0);
+    if (v.flipped)
+        edits *= QTransform(1, 0, 0, -1, 0, v.paddedHeight);
+    return edits;
+}
+
+// The scale, lowered until the picture as it shows fits the memory and the picture limits.
+double Confined(const DrawingSource& d, double scale, uint64_t memoryBytes)
+{
+    const double pixels = double(std::max(1, d.width)) * std::max(1, d.height);
+    const double most = std::min(double(memoryBytes) / 3, double(kMaxPicturePixels));
+    scale = std::min(scale, std::sqrt(most / pixels));
+    return std::max(scale, 1.0);
 }
 
 } // namespace
@@ -99,23 +148,16 @@ std::shared_ptr<const DrawingSource> ReadDrawing(const QString& path, int pageIn
             return nullptr;
         drawing->fromSvg = true;
     }
-    drawing->page = VectorPage::Open(drawing->pdf, pageIndex, error);
-    if (!drawing->page)
-        return nullptr;
-    const double w = drawing->page->widthPoints() * kRenderPixelsPerPoint;
-    const double h = drawing->page->heightPoints() * kRenderPixelsPerPoint;
-    const double longSide = std::max(w, h);
-    if (!(longSide > 0)) {
-        *error = QStringLiteral("the page has no size");
-        return nullptr;
-    }
-    const double scale = std::clamp(longSide, kShortestLongSide, kLongestLongSide) / longSide;
-    drawing->renderWidth = std::max<int32_t>(1, int32_t(std::lround(w * scale)));
-    drawing->renderHeight = std::max<int32_t>(1, int32_t(std::lround(h * scale)));
-    drawing->view = PixelView(drawing->renderWidth, drawing->renderHeight);
-    drawing->width = drawing->renderWidth;
-    drawing->height = drawing->renderHeight;
-    return drawing;
+    return OpenPage(std::move(drawing), pageIndex, error);
+}
+
+std::shared_ptr<const DrawingSource> DrawingPage(const DrawingSource& d, int pageIndex,
+                                                 QString* error)
+{
+    auto drawing = std::make_shared<DrawingSource>();
+    drawing->pdf = d.pdf;
+    drawing->fromSvg = d.fromSvg;
+    return OpenPage(std::move(drawing), pageIndex, error);
 }
 
 std::shared_ptr<const DrawingSource> EditedDrawing(const std::shared_ptr<const DrawingSource>& d,
@@ -145,14 +187,54 @@ QTransform PageToPicture(const DrawingSource& d)
     // Page points, upwards, onto the whole rendering's pixels, downwards.
     const QTransform toRendering(d.renderWidth / d.page->widthPoints(), 0, 0,
                                  -d.renderHeight / d.page->heightPoints(), 0, d.renderHeight);
-    // The edited picture is the rendering transposed, then mirrored, then flipped as a whole;
-    // the picture as it shows is the view's window of that.
-    QTransform edits;
-    if (v.transposed)
-        edits *= QTransform(0, 1, 1, 0, 0, 0);
+    // The picture as it shows is the view's window of the edited picture.
+    return toRendering * ViewEdits(v) * QTransform::fromTranslate(-v.x, -v.y);
+}
+
+double DrawingScaleFor(const DrawingSource& d, double inchesWide, double ppi, uint64_t memoryBytes)
+{
+    if (!(inchesWide > 0) || d.width <= 0)
+        return 1;
+    return Confined(d, ppi * inchesWide / d.width, memoryBytes);
+}
+
+double DrawingScaleForPage(const DrawingSource& d, double ppi, uint64_t memoryBytes)
+{
+    // The rendering's pixels per point are the same across and down, turned or not.
+    return Confined(d, ppi / 72 * d.page->widthPoints() / d.renderWidth, memoryBytes);
+}
+
+PictureRecord RenderShownDrawing(const DrawingSource& d, double scale, QString* error)
+{
+    const int32_t w = std::max<int32_t>(1, int32_t(std::lround(d.renderWidth * scale)));
+    const int32_t h = std::max<int32_t>(1, int32_t(std::lround(d.renderHeight * scale)));
+    const double sx = double(w) / d.renderWidth, sy = double(h) / d.renderHeight;
+    // The view's window, back on the unedited rendering, then at the new size.
+    const JpegView& v = d.view;
+    const QRectF shown = ViewEdits(v).inverted().mapRect(QRectF(v.x, v.y, v.width, v.height));
+    const QRect part =
+        QRect(QPoint(int(std::lround(shown.left() * sx)), int(std::lround(shown.top() * sy))),
+              QPoint(int(std::lround(shown.right() * sx)) - 1,
+                     int(std::lround(shown.bottom() * sy)) - 1)) &
+        QRect(0, 0, w, h);
+    PictureRecord picture;
+    if (!RenderDrawing(d.pdf, d.page->pageIndex(), w, h, part, &picture, error))
+        return PictureRecord();
+    std::vector<PictureEdit> edits;
+    if (v.transposed) // a transposition is a quarter turn right, mirrored
+        edits = {{PictureEdit::Kind::TurnRight}, {PictureEdit::Kind::Mirror}};
     if (v.mirrored)
-        edits *= QTransform(-1, 0, 0, 1, v.paddedWidth, 0);
+        edits.push_back({PictureEdit::Kind::Mirror});
     if (v.flipped)
-        edits *= QTransform(1, 0, 0, -1, 0, v.paddedHeight);
-    return toRendering * edits * QTransform::fromTranslate(-v.x, -v.y);
+        edits.push_back({PictureEdit::Kind::Flip});
+    for (const PictureEdit& edit : edits) {
+        const PictureRecord made = EditedPicture(picture, edit);
+        deldib(picture);
+        picture = made;
+        if (!picture.Bits) {
+            *error = QStringLiteral("Not enough memory to turn the rendering.");
+            return PictureRecord();
+        }
+    }
+    return picture;
 }

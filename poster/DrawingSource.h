@@ -40,6 +40,10 @@ bool IsDrawingFile(const QString& path);
 std::shared_ptr<const DrawingSource> ReadDrawing(const QString& path, int pageIndex,
                                                  QString* error);
 
+// Page pageIndex of the same file, from the bytes already read, unedited. Null with a reason.
+std::shared_ptr<const DrawingSource> DrawingPage(const DrawingSource& d, int pageIndex,
+                                                 QString* error);
+
 // The same page with one more edit; null for null and for a cut outside the picture.
 std::shared_ptr<const DrawingSource> EditedDrawing(const std::shared_ptr<const DrawingSource>& d,
                                                    const PictureEdit& edit);
@@ -47,6 +51,19 @@ std::shared_ptr<const DrawingSource> EditedDrawing(const std::shared_ptr<const D
 // The rendering of the whole page, as the picture shows before any edit: a 24-bit record, null
 // Bits with the reason when it can't be made.
 PictureRecord RenderWholeDrawing(const DrawingSource& drawing, QString* error);
+
+// How many times the rendering's resolution the picture as it shows needs for `ppi` over
+// `inchesWide` of paper; never less than 1, so that it is never coarser than the window's
+// rendering, and lower than asked when its pixels, at 3 bytes each, would take more than
+// `memoryBytes` or make more than a picture may have.
+double DrawingScaleFor(const DrawingSource& d, double inchesWide, double ppi, uint64_t memoryBytes);
+// The same for the page's own size: `ppi` of the page as it is printed on its paper.
+double DrawingScaleForPage(const DrawingSource& d, double ppi, uint64_t memoryBytes);
+
+// The picture as it shows, the view's cut, turns, mirror and flip made, rendered at `scale`
+// times the rendering's resolution: a 24-bit record, null Bits with the reason when it can't be
+// made.
+PictureRecord RenderShownDrawing(const DrawingSource& d, double scale, QString* error);
 
 // From the page's own space (points, from the bottom-left corner of the page as it shows) to the
 // pixels of the picture as it shows (from its top-left corner), through the view's edits.

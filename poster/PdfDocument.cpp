@@ -687,8 +687,7 @@ void PdfDocument::DrawDrawingPart(const DrawingSource& drawing, const StretchRec
 bool PdfDocument::DrawFaint(const PosterSource& source, const StretchRects& rects)
 {
     const DrawingSource* drawing = source.drawing();
-    if (!begun_ || !error_.isEmpty() || !drawing || form_ == 0 ||
-        formOf_ != drawing->page.get())
+    if (!begun_ || !error_.isEmpty() || !drawing || form_ == 0 || formOf_ != drawing->page.get())
         return false;
     DrawDrawingPart(*drawing, rects);
     --pagesFromDrawing_; // not a poster page

@@ -117,11 +117,16 @@ TEST(batch_drawing, APdfPageIsPrintedAsVectorsInTheSamePlacesAsItsRendering)
 
     // Turned, mirrored and cut as well, so that the view's edits are checked too, and with the
     // assembly sheet, which draws the page small and faint from the same copy.
-    const QStringList poster = {QStringLiteral("three.pdf"),       QStringLiteral("--page"),
-                                QStringLiteral("2"),               QStringLiteral("--rotate"),
-                                QStringLiteral("left"),            QStringLiteral("--mirror"),
-                                QStringLiteral("--crop"),          QStringLiteral("50,100,900,1300"),
-                                QStringLiteral("--assembly-sheet"), QStringLiteral("--width"),
+    const QStringList poster = {QStringLiteral("three.pdf"),
+                                QStringLiteral("--page"),
+                                QStringLiteral("2"),
+                                QStringLiteral("--rotate"),
+                                QStringLiteral("left"),
+                                QStringLiteral("--mirror"),
+                                QStringLiteral("--crop"),
+                                QStringLiteral("50,100,900,1300"),
+                                QStringLiteral("--assembly-sheet"),
+                                QStringLiteral("--width"),
                                 QStringLiteral("2")};
     const ToolRun vectors = RunTool(poster + QStringList{"-o", "vectors.pdf"});
     ASSERT_EQ(vectors.status, 0) << vectors.err.toStdString();
@@ -135,11 +140,27 @@ TEST(batch_drawing, APdfPageIsPrintedAsVectorsInTheSamePlacesAsItsRendering)
     // No picture in the vector sheets, and the text is text.
     EXPECT_EQ(Output(QStringLiteral("pdfimages -list vectors.pdf | tail -n +3 | wc -l")).trimmed(),
               QStringLiteral("0"));
-    EXPECT_NE(Output(QStringLiteral("pdfimages -list pixels.pdf | tail -n +3 | wc -l")).trimmed(),
-              QStringLiteral("0"));
+    // The sheets' pixels are a fresh rendering at 300 ppi of the poster, not the window's coarser
+    // one (the assembly sheet, page 1, has a small faint copy).
+    const QStringList ppi =
+        Output(QStringLiteral("pdfimages -list pixels.pdf | tail -n +3 | awk '$1 > 1 {print $13}'"))
+            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_FALSE(ppi.isEmpty());
+    for (const QString& each : ppi)
+        EXPECT_NEAR(each.toInt(), 300, 2);
     const QString fonts = Output(QStringLiteral("pdffonts vectors.pdf"));
     EXPECT_TRUE(fonts.contains(QStringLiteral("Helvetica"))) << fonts.toStdString();
     ExpectSameSheets(QStringLiteral("vectors.pdf"), QStringLiteral("pixels.pdf"));
+
+    // Saved, the turned page is 300 dpi of its own size: 181.7 x 261.1 mm.
+    const ToolRun saved =
+        RunTool({QStringLiteral("three.pdf"), QStringLiteral("--page"), QStringLiteral("2"),
+                 QStringLiteral("--rotate"), QStringLiteral("left"), QStringLiteral("--save"),
+                 QStringLiteral("page.png")});
+    ASSERT_EQ(saved.status, 0) << saved.err.toStdString();
+    const QImage page(QStringLiteral("page.png"));
+    EXPECT_NEAR(page.width(), 2146, 2);
+    EXPECT_NEAR(page.height(), 3084, 2);
 }
 
 TEST(batch_drawing, AnSvgWithAGradientPrintsAsVectors)
