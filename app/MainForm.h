@@ -35,6 +35,7 @@ class QPainter;
 class QSessionManager;
 class TAboutBox;
 class THKForm;
+struct DrawingSource;
 
 namespace Ui {
 class MainForm;
@@ -130,6 +131,8 @@ public:
     void SchnittBtnClick();
     void SaveBtnClick();
     void Helligkeit(int32_t Offset);
+    // After brightness and contrast on a drawing: its pixels rendered anew for the poster.
+    void SharpenDrawingPixels(const DrawingSource& drawing, int32_t brightness, int32_t contrast);
     void Kontrast(int32_t Factor);
     void SelectButtonClick();
     void ScanButtonClick();

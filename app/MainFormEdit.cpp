@@ -3,9 +3,12 @@
 #include "ui_HKUnit.h"
 #include "ui_MainForm.h"
 
+#include "DibFileFormats.h"
+#include "DrawingSource.h"
 #include "FileFilter.h"
 #include "FileName.h"
 #include "HKUnit.h"
+#include "HeldPicture.h"
 #include "Messages.h"
 #include "PictureFacts.h"
 #include "PictureOps.h"
@@ -148,13 +151,52 @@ void TMainForm::HellpBtnClick()
     if (kept) {
         // The untouched copy is the picture before the change.
         History.Keep({HKForm->BackupPicture, before});
+        const PosterSource was = CurrentSource;
         CurrentSource = PosterSource(); // the colours are no longer the file's
+        if (const DrawingSource* drawing = was.drawing())
+            SharpenDrawingPixels(*drawing, dialog.TrackBar1->value(), dialog.TrackBar2->value());
     } else {
         deldib(CurrentPicture);
         CurrentPicture = HKForm->BackupPicture;
     }
     HKForm->BackupPicture = PictureRecord();
     ui->PaintBox2->update();
+}
+
+void TMainForm::SharpenDrawingPixels(const DrawingSource& drawing, int32_t brightness,
+                                     int32_t contrast)
+{
+    // The dialog showed its change on the window's rendering; the poster prints from one at
+    // 300 ppi of its finished size, of the same proportions, so that the poster keeps its size.
+    const double scale = DrawingScaleFor(drawing, CurrentFinishedSize().widthInches,
+                                         kDrawingPixelsPpi, MemoryForPictures());
+    QString error;
+    PictureRecord sharp;
+    {
+        WaitCursor wait;
+        sharp = RenderShownDrawing(drawing, scale, &error);
+        if (sharp.Bits) {
+            AdjustBrightness(sharp, brightness);
+            AdjustContrast(sharp, contrast);
+        }
+    }
+    if (!sharp.Bits) {
+        ShowFinishedSize();
+        ShowMessage(this, QStringLiteral("Brightness and contrast make the drawing pixels: it "
+                                         "prints from the window's rendering, as a sharper one "
+                                         "could not be made (%1).")
+                              .arg(error));
+        return;
+    }
+    deldib(CurrentPicture);
+    CurrentPicture = sharp;
+    ShowPictureFacts();
+    SelectWholePicture(View, DIBWidth(CurrentPicture), DIBHeight(CurrentPicture));
+    ShowFinishedSize();
+    ShowMessage(this, QStringLiteral("Brightness and contrast make the drawing pixels: it prints "
+                                     "from a rendering of %1 x %2 pixels.")
+                          .arg(DIBWidth(CurrentPicture))
+                          .arg(DIBHeight(CurrentPicture)));
 }
 
 void TMainForm::Helligkeit(int32_t Offset)
@@ -246,7 +288,16 @@ void TMainForm::SaveBtnClick()
     bool saved = false;
     {
         WaitCursor wait;
-        saved = SaveDib(CurrentPicture, fileName.constData(), formatCode);
+        if (const DrawingSource* drawing = CurrentSource.drawing()) {
+            // A drawing is saved at 300 dpi of its page's size, not at the window's rendering.
+            QString error;
+            const HeldPicture sharp(RenderShownDrawing(
+                *drawing, DrawingScaleForPage(*drawing, kDrawingPixelsPpi, MemoryForPictures()),
+                &error));
+            saved = sharp.get().Bits && SaveDib(sharp.get(), fileName.constData(), formatCode);
+        } else {
+            saved = SaveDib(CurrentPicture, fileName.constData(), formatCode);
+        }
     }
     // A picture that did not reach the disk must not pass in silence.
     if (!saved)

@@ -192,7 +192,7 @@ bool TMainForm::LoadDrawing(const QString& path)
             return false;
         if (page != 1) {
             WaitCursor wait;
-            drawing = ReadDrawing(path, page - 1, &error);
+            drawing = DrawingPage(*drawing, page - 1, &error);
         }
     }
     if (drawing) {

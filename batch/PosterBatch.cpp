@@ -279,10 +279,6 @@ int ApplyEdits(const std::vector<EditStep>& edits, HeldPicture& held, PosterSour
     return 0;
 }
 
-// Pixels from a drawing are rendered at this resolution: of the finished poster when it is
-// printed, of the page's own size when it is saved.
-constexpr double kDrawingPixelsPpi = 300;
-
 // The drawing's pixels at the scale (times its rendering's resolution) that `scaleOf` gives for
 // the edited page: the cuts and turns of the edits made on the page, then the brightness and
 // contrast steps on the rendering, which is the same as making them in their order, as those

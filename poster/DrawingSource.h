@@ -52,6 +52,10 @@ std::shared_ptr<const DrawingSource> EditedDrawing(const std::shared_ptr<const D
 // Bits with the reason when it can't be made.
 PictureRecord RenderWholeDrawing(const DrawingSource& drawing, QString* error);
 
+// Pixels made from a drawing have this resolution: on the finished poster when brightness and
+// contrast make the poster print from pixels, on the page's own size when it is saved.
+constexpr double kDrawingPixelsPpi = 300;
+
 // How many times the rendering's resolution the picture as it shows needs for `ppi` over
 // `inchesWide` of paper; never less than 1, so that it is never coarser than the window's
 // rendering, and lower than asked when its pixels, at 3 bytes each, would take more than

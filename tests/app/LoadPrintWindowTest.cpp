@@ -19,6 +19,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace {
 
 void SaveTestPicture(const char* name, int w, int h, int bits)
@@ -363,6 +365,30 @@ TEST(PrintWindow, APdfPageChosenFromSeveralStaysVectorsThroughAnEdit)
     ASSERT_TRUE(QFile::exists(pdf));
     EXPECT_TRUE(testsupport::Run(
         QStringLiteral("test \"$(pdfimages -list '%1' | tail -n +3 | wc -l)\" = 0").arg(pdf)));
+
+    // Brightness makes the drawing pixels, rendered anew at 300 ppi of the poster, which keeps
+    // its size; the window says so, and undo brings the vectors back.
+    const int32_t renderingWidth = DIBWidth(w.CurrentPicture);
+    ASSERT_EQ(ui.SizeUnitBox->currentIndex(), 0); // centimetres
+    const double inchesWide = ui.RealWidthEd->value() / 2.54;
+    const double pagesWide = ui.BreitEd->value();
+    std::optional<BoxAnswer> said;
+    const ModalHand adjust = HandleNextModal([&](QWidget* dialog) {
+        program.hk->Form().TrackBar1->setValue(30);
+        said.emplace(AnswerNextMessageBox(QMessageBox::Ok));
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    ui.HellpBtn->click();
+    EXPECT_TRUE(w.CurrentSource.IsPixels());
+    EXPECT_NEAR(DIBWidth(w.CurrentPicture), 300 * inchesWide, 300 * inchesWide / 100);
+    EXPECT_EQ(ui.BreitEd->value(), pagesWide);
+    ASSERT_TRUE(said.has_value());
+    EXPECT_TRUE((*said)->text.contains(QStringLiteral("make the drawing pixels")))
+        << (*said)->text.toStdString();
+    EXPECT_FALSE(ui.RealSizeLabel->text().contains(QStringLiteral("vectors")));
+    w.UndoPicture();
+    ASSERT_NE(w.CurrentSource.drawing(), nullptr);
+    EXPECT_EQ(DIBWidth(w.CurrentPicture), renderingWidth);
 }
 
 } // namespace
