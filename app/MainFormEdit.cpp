@@ -19,6 +19,8 @@
 #include <QFile>
 #include <QFileDialog>
 
+#include <cmath>
+
 namespace {
 
 // The save dialog's name filters from the library's "description|patterns|..." text, one entry
@@ -42,8 +44,17 @@ QStringList SaveNameFilters(const char* libraryFilter)
 void TMainForm::ShowPictureFacts()
 {
     const PictureFacts facts = PictureFactsOf(CurrentPicture);
-    ui->Breit->setText(facts.width);
-    ui->Hoch->setText(facts.height);
+    // A drawing's fields hold its rendering's pixels, and the size on its page's paper beside.
+    const DrawingSource* drawing = CurrentSource.drawing();
+    const auto withPaper = [drawing](const QString& pixels, int32_t count) {
+        if (!drawing)
+            return pixels;
+        return QStringLiteral("%1 (%2 mm)")
+            .arg(pixels)
+            .arg(std::lround(count * MillimetresPerPixel(*drawing)));
+    };
+    ui->Breit->setText(withPaper(facts.width, DIBWidth(CurrentPicture)));
+    ui->Hoch->setText(withPaper(facts.height, DIBHeight(CurrentPicture)));
     ui->Tief->setText(facts.colours);
 }
 
@@ -181,6 +192,7 @@ void TMainForm::SharpenDrawingPixels(const DrawingSource& drawing, int32_t brigh
         }
     }
     if (!sharp.Bits) {
+        ShowPictureFacts();
         ShowFinishedSize();
         ShowMessage(this, QStringLiteral("Brightness and contrast make the drawing pixels: it "
                                          "prints from the window's rendering, as a sharper one "
@@ -219,6 +231,7 @@ void TMainForm::MakeEdit(const PictureEdit& edit)
         edit.kind == PictureEdit::Kind::Mirror || edit.kind == PictureEdit::Kind::Flip;
     if (sameSize ? KeepSizeWith(made) : TakeOverPicture(made)) {
         CurrentSource = source;
+        ShowPictureFacts();
         ShowFinishedSize();
     }
     ui->PaintBox2->update();

@@ -204,6 +204,7 @@ bool TMainForm::LoadDrawing(const QString& path)
         return false;
     }
     CurrentSource = PosterSource::Drawing(drawing);
+    ShowPictureFacts();
     ShowFinishedSize(); // printed as vectors, not at the rendering's resolution
     ui->PaintBox1->repaint();
     ui->PaintBox2->update();

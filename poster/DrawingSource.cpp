@@ -238,3 +238,8 @@ PictureRecord RenderShownDrawing(const DrawingSource& d, double scale, QString* 
     }
     return picture;
 }
+
+double MillimetresPerPixel(const DrawingSource& d)
+{
+    return d.page->widthPoints() / d.renderWidth * 25.4 / 72;
+}

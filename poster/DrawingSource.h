@@ -69,6 +69,10 @@ double DrawingScaleForPage(const DrawingSource& d, double ppi, uint64_t memoryBy
 // made.
 PictureRecord RenderShownDrawing(const DrawingSource& d, double scale, QString* error);
 
+// The length on the page's paper of one pixel of its rendering, in millimetres: the same across
+// and down, turned or not.
+double MillimetresPerPixel(const DrawingSource& d);
+
 // From the page's own space (points, from the bottom-left corner of the page as it shows) to the
 // pixels of the picture as it shows (from its top-left corner), through the view's edits.
 QTransform PageToPicture(const DrawingSource& drawing);

@@ -355,6 +355,10 @@ TEST(PrintWindow, APdfPageChosenFromSeveralStaysVectorsThroughAnEdit)
     EXPECT_EQ(w.CurrentSource.drawing()->page->pageIndex(), 1);
     EXPECT_GT(DIBWidth(w.CurrentPicture), DIBHeight(w.CurrentPicture)); // the landscape page
     EXPECT_TRUE(ui.RealSizeLabel->text().contains(QStringLiteral("vectors, sharp at any size")));
+    EXPECT_TRUE(ui.Breit->text().endsWith(QStringLiteral(" (210 mm)")))
+        << ui.Breit->text().toStdString();
+    EXPECT_TRUE(ui.Hoch->text().endsWith(QStringLiteral(" (148 mm)")))
+        << ui.Hoch->text().toStdString();
 
     ui.FlipHBtn->click();
     ASSERT_NE(w.CurrentSource.drawing(), nullptr);
@@ -386,6 +390,7 @@ TEST(PrintWindow, APdfPageChosenFromSeveralStaysVectorsThroughAnEdit)
     EXPECT_TRUE((*said)->text.contains(QStringLiteral("make the drawing pixels")))
         << (*said)->text.toStdString();
     EXPECT_FALSE(ui.RealSizeLabel->text().contains(QStringLiteral("vectors")));
+    EXPECT_EQ(ui.Breit->text(), QString::number(DIBWidth(w.CurrentPicture)));
     w.UndoPicture();
     ASSERT_NE(w.CurrentSource.drawing(), nullptr);
     EXPECT_EQ(DIBWidth(w.CurrentPicture), renderingWidth);
