@@ -106,6 +106,7 @@ void TMainForm::ConnectHandlers()
     // Load page and previews.
     connect(ui->FileListBox1, &QListWidget::itemDoubleClicked, this,
             [this] { FileListBox1DblClick(); });
+    connect(ui->PdfPageEd, &QSpinBox::valueChanged, this, &TMainForm::PdfPageEdChange);
     ui->FileListBox1->installEventFilter(this);
     connect(ui->DriveComboBox1, &QComboBox::activated, this,
             [this](int index) { ShowDirectory(ui->DriveComboBox1->itemData(index).toString()); });

@@ -109,6 +109,8 @@ public:
 
     // ---- Load page, previews and edit view (MainFormPicture.cpp) ----
     void FileListBox1DblClick();
+    // Another page of the PDF file the drawing comes from: loaded as the file is.
+    void PdfPageEdChange(int page);
     void FileListBox1KeyDown(int& Key, Qt::KeyboardModifiers Shift);
     void PaintBox1Paint(QPainter& Canvas);
     void PaintBox2Paint(QPainter& Canvas);
@@ -216,6 +218,9 @@ private:
     void MakeEdit(const PictureEdit& edit);
     // A PDF page or an SVG drawing as the poster's source.
     bool LoadDrawing(const QString& path);
+    // The drawing as the current picture, its rendering shown; false, after the usual message,
+    // for a null one or a rendering that fails.
+    bool ShowDrawing(const std::shared_ptr<const DrawingSource>& drawing, const QString& error);
     // The current picture goes into the history with what surrounds it; CurrentPicture is
     // empty after it.
     void RememberForUndo();

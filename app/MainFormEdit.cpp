@@ -5,6 +5,7 @@
 
 #include "DibFileFormats.h"
 #include "DrawingSource.h"
+#include "VectorPage.h"
 #include "FileFilter.h"
 #include "FileName.h"
 #include "HKUnit.h"
@@ -55,6 +56,15 @@ void TMainForm::ShowPictureFacts()
     };
     ui->Breit->setText(withPaper(facts.width, DIBWidth(CurrentPicture)));
     ui->Hoch->setText(withPaper(facts.height, DIBHeight(CurrentPicture)));
+    // "Page N of M" of a PDF file of several pages.
+    const int pages = drawing ? drawing->page->pageCount() : 1;
+    {
+        const QSignalBlocker quiet(ui->PdfPageEd);
+        ui->PdfPageEd->setMaximum(pages);
+        ui->PdfPageEd->setSuffix(QStringLiteral(" of %1").arg(pages));
+        ui->PdfPageEd->setValue(drawing ? drawing->page->pageIndex() + 1 : 1);
+    }
+    ui->PdfPageEd->setVisible(pages > 1);
     ui->Tief->setText(facts.colours);
 }
 

@@ -15,7 +15,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QInputDialog>
 #include <QListWidget>
 #include <QPainter>
 #include <QStyle>
@@ -172,35 +171,45 @@ void TMainForm::FileListBox1DblClick()
 
 bool TMainForm::LoadDrawing(const QString& path)
 {
-    // The window shows a rendering; the poster is printed from the page itself.
+    // The window shows a rendering; the poster is printed from the page itself. A file of
+    // several pages comes in at its first; the load page then offers the others.
     QString error;
     std::shared_ptr<const DrawingSource> drawing;
-    PictureRecord rendering;
     {
         WaitCursor wait;
         drawing = ReadDrawing(path, 0, &error);
     }
-    // A file of several pages asks which of them; cancelling leaves the picture as it was.
-    if (drawing && drawing->page->pageCount() > 1) {
-        bool chosen = false;
-        const int page =
-            QInputDialog::getInt(this, QStringLiteral("Velmora"),
-                                 QStringLiteral("The PDF file has %1 pages. Page to print:")
-                                     .arg(drawing->page->pageCount()),
-                                 1, 1, drawing->page->pageCount(), 1, &chosen);
-        if (!chosen)
-            return false;
-        if (page != 1) {
-            WaitCursor wait;
-            drawing = DrawingPage(*drawing, page - 1, &error);
-        }
+    return ShowDrawing(drawing, error);
+}
+
+void TMainForm::PdfPageEdChange(int page)
+{
+    const DrawingSource* current = CurrentSource.drawing();
+    if (!current || page - 1 == current->page->pageIndex())
+        return;
+    QString error;
+    std::shared_ptr<const DrawingSource> drawing;
+    {
+        WaitCursor wait;
+        drawing = DrawingPage(*current, page - 1, &error);
     }
+    if (!ShowDrawing(drawing, error))
+        ShowPictureFacts(); // the page shown stays the one chosen
+}
+
+bool TMainForm::ShowDrawing(const std::shared_ptr<const DrawingSource>& drawing,
+                            const QString& error)
+{
+    PictureRecord rendering;
+    QString why = error;
     if (drawing) {
         WaitCursor wait;
-        rendering = RenderWholeDrawing(*drawing, &error);
+        rendering = RenderWholeDrawing(*drawing, &why);
     }
     if (!TakeOverPicture(rendering)) {
-        ShowMessage(this, QStringLiteral("Couldn't load file!"));
+        // With the reason, as a locked or damaged file can be mended by its owner.
+        ShowMessage(this, why.isEmpty() ? QStringLiteral("Couldn't load file!")
+                                        : QStringLiteral("Couldn't load file! (%1)").arg(why));
         return false;
     }
     CurrentSource = PosterSource::Drawing(drawing);

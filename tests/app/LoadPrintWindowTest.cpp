@@ -342,15 +342,16 @@ TEST(PrintWindow, APdfPageChosenFromSeveralStaysVectorsThroughAnEdit)
     StartedProgram program;
     TMainForm& w = *program.window;
     Ui::MainForm& ui = w.Form();
+    EXPECT_FALSE(ui.PdfPageEd->isVisible());
     ASSERT_TRUE(SelectFile(ui, QStringLiteral("three.pdf")));
-    const ModalHand choose = HandleNextModal([](QWidget* dialog) {
-        auto* input = qobject_cast<QInputDialog*>(dialog);
-        ASSERT_NE(input, nullptr);
-        EXPECT_EQ(input->intMaximum(), 3);
-        input->setIntValue(2);
-        input->accept();
-    });
     QTest::keyClick(ui.FileListBox1, Qt::Key_Return);
+    // The first page comes in; the load page offers the others.
+    ASSERT_NE(w.CurrentSource.drawing(), nullptr);
+    EXPECT_EQ(w.CurrentSource.drawing()->page->pageIndex(), 0);
+    EXPECT_TRUE(ui.PdfPageEd->isVisible());
+    EXPECT_EQ(ui.PdfPageEd->text(), QStringLiteral("Page 1 of 3"));
+    EXPECT_EQ(ui.PdfPageEd->maximum(), 3);
+    ui.PdfPageEd->setValue(2);
     ASSERT_NE(w.CurrentSource.drawing(), nullptr);
     EXPECT_EQ(w.CurrentSource.drawing()->page->pageIndex(), 1);
     EXPECT_GT(DIBWidth(w.CurrentPicture), DIBHeight(w.CurrentPicture)); // the landscape page
@@ -391,9 +392,11 @@ TEST(PrintWindow, APdfPageChosenFromSeveralStaysVectorsThroughAnEdit)
         << (*said)->text.toStdString();
     EXPECT_FALSE(ui.RealSizeLabel->text().contains(QStringLiteral("vectors")));
     EXPECT_EQ(ui.Breit->text(), QString::number(DIBWidth(w.CurrentPicture)));
+    EXPECT_FALSE(ui.PdfPageEd->isVisible()); // pixels now, of no page
     w.UndoPicture();
     ASSERT_NE(w.CurrentSource.drawing(), nullptr);
     EXPECT_EQ(DIBWidth(w.CurrentPicture), renderingWidth);
+    EXPECT_EQ(ui.PdfPageEd->text(), QStringLiteral("Page 2 of 3"));
 }
 
 } // namespace
