@@ -66,10 +66,20 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui:
     connect(&JobFollowTimer, &QTimer::timeout, this, &TMainForm::LookAtFollowedJob);
     connect(&JobLook, &QFutureWatcher<CupsJobState>::finished, this,
             [this] { ShowFollowedJob(JobLook.result()); });
+    SharpTimer.setSingleShot(true);
+    SharpTimer.setInterval(150);
+    connect(&SharpTimer, &QTimer::timeout, this, &TMainForm::RenderSharpPart);
+    connect(&SharpRender, &QFutureWatcher<PictureRecord>::finished, this,
+            &TMainForm::TakeSharpPart);
 }
 
 TMainForm::~TMainForm()
 {
+    // A rendering on its way is waited for, and let go with the one shown.
+    SharpRender.waitForFinished();
+    if (SharpRender.future().isValid() && SharpRender.future().resultCount() > 0)
+        deldib(SharpRender.result());
+    deldib(Sharp.picture);
     FormDestroy();
 }
 

@@ -241,6 +241,23 @@ private:
     QByteArray FollowedServer; // the scheduler the job went to
     QTimer JobFollowTimer;
     QFutureWatcher<CupsJobState> JobLook;
+    // A drawing enlarged in the edit view is drawn sharp: the part in view, and around it, is
+    // rendered anew at the view's scale on a worker, a moment after the view last changed.
+    struct SharpPart
+    {
+        std::shared_ptr<const DrawingSource> of;
+        DrawnSize drawn; // the size the picture is drawn at
+        QRect at;        // where the part goes, in the paint box
+        PictureRecord picture;
+    };
+    void PaintSharpPart(QPainter& canvas, const DrawnSize& drawn);
+    void RenderSharpPart();
+    void TakeSharpPart();
+    SharpPart Sharp;        // the part drawn, when it belongs to the picture and scale
+    SharpPart SharpWanted;  // the part the view asks for
+    SharpPart SharpRunning; // the part being rendered
+    QTimer SharpTimer;
+    QFutureWatcher<PictureRecord> SharpRender;
     // The file list's lines carry the name as the system has it; the text is for reading.
     static QString FileOfItem(const QListWidgetItem& item);
     QListWidgetItem* FileItem(const QString& name) const;

@@ -5,7 +5,6 @@
 
 #include "DibFileFormats.h"
 #include "DrawingSource.h"
-#include "VectorPage.h"
 #include "FileFilter.h"
 #include "FileName.h"
 #include "HKUnit.h"
@@ -15,6 +14,7 @@
 #include "PictureOps.h"
 #include "TwainDialogs.h"
 #include "TwainIO2.h"
+#include "VectorPage.h"
 #include "WaitCursor.h"
 
 #include <QFile>

@@ -19,6 +19,7 @@
 #include <QPainter>
 #include <QStyle>
 #include <QStyledItemDelegate>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 
@@ -311,12 +312,70 @@ void TMainForm::PaintBox2Paint(QPainter& Canvas)
     const DrawnSize drawn = LayoutView(View, ui->PaintBox2->width(), ui->PaintBox2->height(), w, h);
     StretchDrawDIB(&Canvas, 0, 0, drawn.width, drawn.height, CurrentPicture, 0, 0, w, h, true,
                    SRCCOPY);
+    PaintSharpPart(Canvas, drawn);
     // Black dots on white: the outline shows on any picture.
     Canvas.setPen(QPen(Qt::black, 1, Qt::DotLine));
     Canvas.setBackgroundMode(Qt::OpaqueMode);
     Canvas.setBackground(Qt::white);
     const auto outline = SelectionOutline(View);
     Canvas.drawPolyline(outline.data(), int(outline.size()));
+}
+
+void TMainForm::PaintSharpPart(QPainter& canvas, const DrawnSize& drawn)
+{
+    const std::shared_ptr<const DrawingSource> drawing = CurrentSource.sharedDrawing();
+    // Only a drawing drawn larger than its rendering gains from a sharper one.
+    if (!drawing || drawn.width <= DIBWidth(CurrentPicture))
+        return;
+    const QRect visible =
+        ui->PaintBox2->visibleRegion().boundingRect() & QRect(0, 0, drawn.width, drawn.height);
+    if (Sharp.of == drawing && Sharp.drawn == drawn && Sharp.picture.Bits) {
+        StretchDrawDIB(&canvas, Sharp.at.x(), Sharp.at.y(), Sharp.at.width(), Sharp.at.height(),
+                       Sharp.picture, 0, 0, DIBWidth(Sharp.picture), DIBHeight(Sharp.picture), true,
+                       SRCCOPY);
+        if (Sharp.at.contains(visible))
+            return;
+    }
+    // A view scrolled or zoomed further asks anew a moment later, for where it is then.
+    SharpWanted.of = drawing;
+    SharpWanted.drawn = drawn;
+    SharpWanted.at = visible.adjusted(-visible.width() / 2, -visible.height() / 2,
+                                      visible.width() / 2, visible.height() / 2) &
+                     QRect(0, 0, drawn.width, drawn.height);
+    if (!SharpTimer.isActive())
+        SharpTimer.start();
+}
+
+void TMainForm::RenderSharpPart()
+{
+    if (SharpRender.isRunning()) {
+        SharpTimer.start(); // one at a time; asked again when this one is done
+        return;
+    }
+    if (!SharpWanted.of || SharpWanted.at.isEmpty())
+        return;
+    SharpRunning = SharpWanted;
+    const double scale = double(SharpRunning.drawn.width) / SharpRunning.of->width;
+    SharpRender.setFuture(
+        QtConcurrent::run([drawing = SharpRunning.of, scale, part = SharpRunning.at] {
+            QString ignored; // the view keeps the coarser picture then
+            return RenderShownPart(*drawing, scale, part, &ignored);
+        }));
+}
+
+void TMainForm::TakeSharpPart()
+{
+    const PictureRecord made = SharpRender.result();
+    // Kept only for the picture and the scale it was made for.
+    if (!made.Bits || SharpRunning.of != CurrentSource.sharedDrawing()) {
+        deldib(made);
+        return;
+    }
+    deldib(Sharp.picture);
+    Sharp = SharpRunning;
+    Sharp.picture = made;
+    Sharp.at.setSize(QSize(DIBWidth(made), DIBHeight(made)));
+    ui->PaintBox2->update();
 }
 
 void TMainForm::ZoomEd2Change()

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cmath>
 
 namespace {
@@ -206,12 +207,28 @@ double DrawingScaleForPage(const DrawingSource& d, double ppi, uint64_t memoryBy
 
 PictureRecord RenderShownDrawing(const DrawingSource& d, double scale, QString* error)
 {
+    return RenderShownPart(d, scale, QRect(0, 0, INT_MAX, INT_MAX), error);
+}
+
+PictureRecord RenderShownPart(const DrawingSource& d, double scale, QRect wanted, QString* error)
+{
     const int32_t w = std::max<int32_t>(1, int32_t(std::lround(d.renderWidth * scale)));
     const int32_t h = std::max<int32_t>(1, int32_t(std::lround(d.renderHeight * scale)));
     const double sx = double(w) / d.renderWidth, sy = double(h) / d.renderHeight;
-    // The view's window, back on the unedited rendering, then at the new size.
+    // The shown picture at this scale: the view's window of the edited rendering, scaled.
     const JpegView& v = d.view;
-    const QRectF shown = ViewEdits(v).inverted().mapRect(QRectF(v.x, v.y, v.width, v.height));
+    const bool across = v.transposed; // the shown picture's x runs down the rendering
+    const double kx = across ? sy : sx, ky = across ? sx : sy;
+    const QRect shownAtScale(0, 0, int(std::lround(v.width * kx)), int(std::lround(v.height * ky)));
+    wanted &= shownAtScale;
+    if (wanted.isEmpty()) {
+        *error = QStringLiteral("The part to render lies outside the picture.");
+        return PictureRecord();
+    }
+    // That part, back on the unedited rendering, then at the new size.
+    const QRectF inShown(v.x + wanted.x() / kx, v.y + wanted.y() / ky, wanted.width() / kx,
+                         wanted.height() / ky);
+    const QRectF shown = ViewEdits(v).inverted().mapRect(inShown);
     const QRect part =
         QRect(QPoint(int(std::lround(shown.left() * sx)), int(std::lround(shown.top() * sy))),
               QPoint(int(std::lround(shown.right() * sx)) - 1,

@@ -68,6 +68,9 @@ double DrawingScaleForPage(const DrawingSource& d, double ppi, uint64_t memoryBy
 // times the rendering's resolution: a 24-bit record, null Bits with the reason when it can't be
 // made.
 PictureRecord RenderShownDrawing(const DrawingSource& d, double scale, QString* error);
+// Only the rectangle `part` of it, in its pixels at that scale (clipped to them), as the edit
+// view needs at a high zoom.
+PictureRecord RenderShownPart(const DrawingSource& d, double scale, QRect part, QString* error);
 
 // The length on the page's paper of one pixel of its rendering, in millimetres: the same across
 // and down, turned or not.

@@ -24,6 +24,7 @@ public:
     const std::shared_ptr<const JpegSource>& sharedJpeg() const { return jpeg_; }
     // The drawing to print from; null for the other sources.
     const DrawingSource* drawing() const { return drawing_.get(); }
+    const std::shared_ptr<const DrawingSource>& sharedDrawing() const { return drawing_; }
     // The size of the picture as the source shows it; 0 x 0 for the pixels.
     int32_t width() const;
     int32_t height() const;

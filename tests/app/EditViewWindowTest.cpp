@@ -4,6 +4,9 @@
 
 #include "Rounding.h"
 
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QScrollBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -61,6 +64,49 @@ TEST(EditViewWindow, ZoomResizesTheEditView)
     EXPECT_EQ(ui.PaintBox2->size(), QSize(682, 554));
     ui.ZoomEd2->setValue(0.5);
     EXPECT_EQ(ui.PaintBox2->size(), QSize(170, 138));
+}
+
+// A drawing enlarged past its rendering is drawn anew at the view's scale, once the view rests:
+// a hairline stays one line thin at zoom 10 where the rendering stretched would be a band.
+TEST(EditViewWindow, ADrawingAtAHighZoomIsRenderedSharpWhereItIsSeen)
+{
+    {
+        const QByteArray content = "0 w 200.5 0 m 200.5 100 l S";
+        QFile file(QStringLiteral("hairline.pdf"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        // No cross-reference table: the reader rebuilds it, as it does for many files.
+        file.write("%PDF-1.4\n1 0 obj << /Type /Catalog /Pages 2 0 R >> endobj\n"
+                   "2 0 obj << /Type /Pages /Kids [3 0 R] /Count 1 >> endobj\n"
+                   "3 0 obj << /Type /Page /Parent 2 0 R /MediaBox [0 0 400 100] /Contents 4 0 R "
+                   ">> endobj\n4 0 obj << /Length " +
+                   QByteArray::number(content.size()) + " >> stream\n" + content +
+                   "\nendstream endobj\ntrailer << /Root 1 0 R /Size 5 >>\n%%EOF\n");
+    }
+    StartedProgram program;
+    TMainForm& w = *program.window;
+    Ui::MainForm& ui = w.Form();
+    ASSERT_TRUE(w.OpenPictureFile(QStringLiteral("hairline.pdf")));
+    ASSERT_NE(w.CurrentSource.drawing(), nullptr);
+    ui.PageControl1->setCurrentWidget(ui.TabSheet8);
+    ui.ZoomEd2->setValue(10.0);
+    // The line is in the middle of the wide picture, which is drawn as wide as the box, over
+    // three times its rendering's 1000 pixels.
+    const int middle = ui.PaintBox2->width() / 2;
+    ui.ScrollBox1->horizontalScrollBar()->setValue(middle - 150);
+    const auto darkAcross = [&] {
+        const QImage row = ui.PaintBox2->grab(QRect(middle - 100, 100, 200, 1)).toImage();
+        int dark = 0;
+        for (int x = 0; x < row.width(); ++x)
+            dark += qGray(row.pixel(x, 0)) < 160;
+        return dark;
+    };
+    const int stretched = darkAcross();
+    EXPECT_GE(stretched, 3) << "the rendering stretched, before the sharp one comes";
+    QDeadlineTimer deadline(20000);
+    while (darkAcross() > 2 && !deadline.hasExpired())
+        QTest::qWait(20);
+    EXPECT_LE(darkAcross(), 2) << "drawn anew at the view's scale";
+    EXPECT_GE(darkAcross(), 1);
 }
 
 } // namespace
