@@ -484,9 +484,15 @@ private:
         drawing_.insert(id);
         const size_t heldBefore = held_;
         try {
+            // A form drawn many times (a map's symbol) is measured once.
             SizeCounter counter(Allowed());
-            form.pipeStreamData(&counter, 0, qpdf_dl_all);
+            auto known = sizes_.find(id);
+            if (known != sizes_.end() && known->second <= Allowed())
+                counter.size = known->second;
+            else
+                form.pipeStreamData(&counter, 0, qpdf_dl_all);
             if (Charge(counter)) {
+                sizes_[id] = counter.size;
                 held_ += counter.size;
                 ContentReader reader(*this, resources, ctm, depth);
                 form.parseAsContents(&reader);
@@ -515,6 +521,7 @@ private:
     }
 
     std::set<QPDFObjGen> drawing_; // the forms being read, to refuse one that draws itself
+    std::map<QPDFObjGen, size_t> sizes_;
     long long operators_ = 0;
     size_t decoded_ = 0;
     size_t held_ = 0;

@@ -61,7 +61,8 @@ public:
 
     // Each time the page paints an image, in the order it paints them: image XObjects and inline
     // images drawn by its content, by the forms that draws (to any sane depth) and by its printing
-    // annotations' appearances. Masks are part of the image they mask, not entries of their own;
+    // annotations' appearances. Masks are part of the image they mask, not entries of their own (a
+    // stencil mask painted by itself is an image: its pixels show as the fill colour);
     // images the file's default layers hide are left out, as are those in tiling patterns and
     // Type 3 glyphs. Images drawn with no area are left out too: they show nothing. Damaged
     // content gives what was read before the damage; a page that draws more than millions of

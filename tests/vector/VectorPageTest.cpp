@@ -326,8 +326,8 @@ TEST(VectorPageTest, MeasuresEachImageWhereThePagePaintsIt)
 }
 
 // Forms that draw themselves, directly or through another, and content damaged after an image:
-// the walk ends, keeping what it found.
-TEST(VectorPageTest, KeepsTheImagesFoundInLoopingOrDamagedContent)
+// the walk ends, keeping what it found. Images on a layer the file hides are not painted.
+TEST(VectorPageTest, KeepsShownImagesFoundBeforeLoopsAndDamage)
 {
     std::map<int, QByteArray> more;
     more[5] = Stream("/Type /XObject /Subtype /Image /Width 5 /Height 7 /ColorSpace /DeviceGray "
@@ -352,6 +352,25 @@ TEST(VectorPageTest, KeepsTheImagesFoundInLoopingOrDamagedContent)
     EXPECT_DOUBLE_EQ(placements[0].widthPoints, 10) << "drawn once, by the form itself";
     EXPECT_DOUBLE_EQ(placements[1].heightPoints, 20) << "the page goes on after the loop";
     EXPECT_EQ(placements.size(), 2u) << "nothing is read inside the unended string";
+
+    std::map<int, QByteArray> layered;
+    layered[1] = "<< /Type /Catalog /Pages 2 0 R /OCProperties << /OCGs [4 0 R] /D << /OFF "
+                 "[4 0 R] >> >> >>";
+    layered[2] = "<< /Type /Pages /Kids [3 0 R] /Count 1 >>";
+    layered[3] = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 100 100] /Contents 7 0 R "
+                 "/Resources << /Properties << /off 4 0 R >> /XObject << /Im 5 0 R /Off 6 0 R "
+                 ">> >> >>";
+    layered[4] = "<< /Type /OCG /Name (Hidden) >>";
+    layered[5] = more[5];
+    layered[6] = Stream("/Type /XObject /Subtype /Image /Width 5 /Height 7 /ColorSpace "
+                        "/DeviceGray /BitsPerComponent 8 /OC 4 0 R",
+                        QByteArray(35, '\x7f'));
+    layered[7] = Stream("", "/OC /off BDC /Im Do BI /W 1 /H 1 /CS /G /BPC 8 ID \x10 EI EMC /Off Do "
+                            "9 0 0 9 0 0 cm /Im Do");
+    page = VectorPage::Open(MakePdf(layered), 0, nullptr);
+    ASSERT_TRUE(page);
+    ASSERT_EQ(page->imagePlacements().size(), 1u) << "only the one after the hidden layer";
+    EXPECT_DOUBLE_EQ(page->imagePlacements()[0].widthPoints, 9);
 }
 
 TEST(VectorPageTest, OpensTheChosenPageOfSeveral)
