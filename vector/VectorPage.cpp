@@ -405,8 +405,9 @@ class PlacementWalk
 public:
     explicit PlacementWalk(const OptionalContent& layers) : layers(layers) {}
 
-    // Tiling patterns and Type 3 glyphs are not followed: images in them are rare, and where
-    // they are, one cell's placement says little about the repeated fill.
+    // Tiling patterns and Type 3 glyphs are not followed: they draw in spaces of their own (a
+    // pattern's from the page's default space, a glyph's from the text state), and images in
+    // them are rare.
     void Page(QPDFPageObjectHelper page, QPDFObjectHandle resources, const Matrix& ctm)
     {
         try {
