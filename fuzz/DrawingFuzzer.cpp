@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!(page->widthPoints() > 0) || !(page->heightPoints() > 0))
         __builtin_trap(); // an opened page has an area
     (void)page->nonEmbeddedFonts();
-    (void)page->imageSizes();
+    (void)page->imagePlacements();
     int objects = 0;
     size_t bytes = 0;
     VectorPage::ObjectSink sink;

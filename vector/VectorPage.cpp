@@ -82,15 +82,15 @@ std::string NameOf(QPDFObjectHandle dict, const char* key)
     return value.isName() ? value.getName() : std::string();
 }
 
-// Visits every object reached from `root` as the form would copy it, each indirect one once,
-// with the dictionary key it was reached under. XObjects that the file hides are left out.
+// Visits every object reached from `root` as the form would copy it, each indirect one once.
+// XObjects that the file hides are left out.
 void ForEachReached(QPDFObjectHandle root, const OptionalContent& layers,
-                    const std::function<void(QPDFObjectHandle, const std::string&)>& visit)
+                    const std::function<void(QPDFObjectHandle)>& visit)
 {
     std::set<QPDFObjGen> seen;
-    std::vector<std::pair<QPDFObjectHandle, std::string>> todo{{root, std::string()}};
+    std::vector<QPDFObjectHandle> todo{root};
     while (!todo.empty()) {
-        auto [h, key] = todo.back();
+        QPDFObjectHandle h = todo.back();
         todo.pop_back();
         if (h.isIndirect() && !seen.insert(h.getObjGen()).second)
             continue;
@@ -98,16 +98,16 @@ void ForEachReached(QPDFObjectHandle root, const OptionalContent& layers,
             continue;
         if (h.isArray()) {
             for (auto& item : h.getArrayAsVector())
-                todo.emplace_back(item, key);
+                todo.push_back(item);
             continue;
         }
         QPDFObjectHandle dict = h.isStream() ? h.getDict() : h;
         if (!dict.isDictionary() || (h.isStream() && layers.Hidden(dict.getKey("/OC"))))
             continue;
-        visit(h, key);
+        visit(h);
         for (auto& [k, v] : dict.getDictAsMap())
             if (!Dropped(k))
-                todo.emplace_back(v, k);
+                todo.push_back(v);
     }
 }
 
@@ -309,6 +309,311 @@ private:
     std::deque<QPDFObjectHandle> pending_;
 };
 
+// Finding where images are painted reads the page's content the way a reader draws it, with limits
+// so that a hostile file costs seconds and bounded memory: forms nest (or draw themselves) at most
+// this deep, at most this many operators are read, and content is decoded at most this much in
+// all (a form drawn many times is decoded each time) and this much at once along the forms being
+// read (qpdf holds each one's decoded content whole while it is parsed).
+constexpr int kMaxFormDepth = 32;
+constexpr long long kMaxWalkedOperators = 2'000'000;
+constexpr size_t kMaxWalkedContentBytes = size_t(1) << 30;
+constexpr size_t kMaxHeldContentBytes = kMaxJoinedContentBytes;
+// Deeper q nesting than readers allow keeps the state it has; Q unwinds the count first.
+constexpr size_t kMaxSavedStates = 1024;
+// An operator takes at most a handful of operands (an inline image's dictionary the most); more
+// are damage, and are dropped rather than held.
+constexpr size_t kMaxOperands = 256;
+
+// A PDF matrix [a b c d e f], mapping (x, y) to (ax + cy + e, bx + dy + f).
+struct Matrix
+{
+    double a = 1, b = 0, c = 0, d = 1, e = 0, f = 0;
+
+    // `m` applied first, then this: how cm and a form's /Matrix change the current matrix.
+    Matrix After(const Matrix& m) const
+    {
+        return {m.a * a + m.b * c, m.a * b + m.b * d,     m.c * a + m.d * c,
+                m.c * b + m.d * d, m.e * a + m.f * c + e, m.e * b + m.f * d + f};
+    }
+};
+
+bool ReadMatrix(std::vector<QPDFObjectHandle> numbers, Matrix* m)
+{
+    if (numbers.size() != 6)
+        return false;
+    double v[6];
+    for (size_t i = 0; i < 6; ++i) {
+        if (!numbers[i].isNumber())
+            return false;
+        v[i] = numbers[i].getNumericValue();
+    }
+    *m = {v[0], v[1], v[2], v[3], v[4], v[5]};
+    return true;
+}
+
+// Counts decoded content without keeping it, refusing more than the limit.
+class SizeCounter : public Pipeline
+{
+public:
+    explicit SizeCounter(size_t limit) : Pipeline("size", nullptr), limit_(limit) {}
+    void write(unsigned char const*, size_t len) override
+    {
+        size += len;
+        if (size > limit_) {
+            over = true;
+            throw std::length_error("content larger than the limit");
+        }
+    }
+    void finish() override {}
+
+    size_t size = 0;
+    bool over = false;
+
+private:
+    size_t limit_;
+};
+
+class PlacementWalk;
+
+// Reads one content stream (or a page's streams as one) in its own graphics state: a form's
+// unbalanced Q cannot reach the state of what draws it.
+class ContentReader : public QPDFObjectHandle::ParserCallbacks
+{
+public:
+    ContentReader(PlacementWalk& walk, QPDFObjectHandle resources, const Matrix& ctm, int depth);
+    void handleObject(QPDFObjectHandle object) override;
+    void handleEOF() override {}
+
+private:
+    void Operator(const std::string& op);
+    bool StartsHidden();
+    void InlineImage();
+
+    PlacementWalk& walk_;
+    QPDFObjectHandle resources_;
+    Matrix ctm_;
+    int depth_;
+    std::set<std::string> hiddenNames_;
+    std::vector<QPDFObjectHandle> operands_;
+    std::vector<Matrix> saved_;
+    size_t unsaved_ = 0;
+    int hiddenDepth_ = 0; // inside a hidden marked-content section: its nesting
+};
+
+class PlacementWalk
+{
+public:
+    explicit PlacementWalk(const OptionalContent& layers) : layers(layers) {}
+
+    // Tiling patterns and Type 3 glyphs are not followed: they draw in spaces of their own (a
+    // pattern's from the page's default space, a glyph's from the text state), and images in
+    // them are rare.
+    void Page(QPDFPageObjectHelper page, QPDFObjectHandle resources, const Matrix& ctm)
+    {
+        try {
+            SizeCounter counter(Allowed());
+            try {
+                page.pipeContents(&counter);
+            } catch (const std::exception&) {
+            }
+            if (!Charge(counter))
+                return;
+            held_ += counter.size;
+            ContentReader reader(*this, resources, ctm, 0);
+            page.parseContents(&reader);
+        } catch (const std::exception&) {
+            // Damaged content: what was read before the damage stands.
+        }
+    }
+
+    void Draw(const std::string& name, QPDFObjectHandle resources, const Matrix& ctm, int depth)
+    {
+        auto xobjects = resources.isDictionary() ? resources.getKey("/XObject") : resources;
+        if (!xobjects.isDictionary())
+            return;
+        auto xobject = xobjects.getKey(name);
+        if (!xobject.isStream())
+            return;
+        auto dict = xobject.getDict();
+        if (layers.Hidden(dict.getKey("/OC")))
+            return;
+        const std::string subtype = NameOf(dict, "/Subtype");
+        if (subtype == "/Image") {
+            Add(dict.getKey("/Width"), dict.getKey("/Height"), ctm);
+        } else if (subtype == "/Form" && depth < kMaxFormDepth &&
+                   !(xobject.isIndirect() && drawing_.count(xobject.getObjGen()))) {
+            Matrix m;
+            auto matrix = dict.getKey("/Matrix");
+            if (matrix.isArray())
+                ReadMatrix(matrix.getArrayAsVector(), &m);
+            auto own = dict.getKey("/Resources");
+            Form(xobject, own.isDictionary() ? own : resources, ctm.After(m), depth + 1);
+        }
+    }
+
+    void Add(QPDFObjectHandle width, QPDFObjectHandle height, const Matrix& ctm)
+    {
+        if (!width.isInteger() || !height.isInteger() || width.getIntValue() <= 0 ||
+            height.getIntValue() <= 0)
+            return;
+        const double along = std::hypot(ctm.a, ctm.b), across = std::hypot(ctm.c, ctm.d);
+        if (!std::isfinite(along) || !std::isfinite(across) || along <= 0 || across <= 0)
+            return;
+        ImagePlacement placement;
+        placement.pixels = QSize(width.getIntValueAsInt(), height.getIntValueAsInt());
+        placement.widthPoints = along;
+        placement.heightPoints = across;
+        found.push_back(placement);
+    }
+
+    // Counts one operator; false once the walk is over.
+    bool Step()
+    {
+        if (!stopped && ++operators_ > kMaxWalkedOperators)
+            stopped = true;
+        return !stopped;
+    }
+
+    const OptionalContent& layers;
+    std::vector<ImagePlacement> found;
+    bool stopped = false;
+
+private:
+    void Form(QPDFObjectHandle form, QPDFObjectHandle resources, const Matrix& ctm, int depth)
+    {
+        const QPDFObjGen id = form.getObjGen();
+        drawing_.insert(id);
+        const size_t heldBefore = held_;
+        try {
+            // A form drawn many times (a map's symbol) is measured once.
+            SizeCounter counter(Allowed());
+            auto known = sizes_.find(id);
+            if (known != sizes_.end() && known->second <= Allowed())
+                counter.size = known->second;
+            else
+                form.pipeStreamData(&counter, 0, qpdf_dl_all);
+            if (Charge(counter)) {
+                sizes_[id] = counter.size;
+                held_ += counter.size;
+                ContentReader reader(*this, resources, ctm, depth);
+                form.parseAsContents(&reader);
+            }
+        } catch (const std::exception&) {
+            // A damaged form ends there; what draws it goes on.
+        }
+        held_ = heldBefore;
+        drawing_.erase(id);
+    }
+
+    size_t Allowed() const
+    {
+        return std::min(kMaxWalkedContentBytes - decoded_, kMaxHeldContentBytes - held_);
+    }
+
+    // Books the decoded size; past a limit the walk stops.
+    bool Charge(const SizeCounter& counter)
+    {
+        if (counter.over) {
+            stopped = true;
+            return false;
+        }
+        decoded_ += counter.size;
+        return true;
+    }
+
+    std::set<QPDFObjGen> drawing_; // the forms being read, to refuse one that draws itself
+    std::map<QPDFObjGen, size_t> sizes_;
+    long long operators_ = 0;
+    size_t decoded_ = 0;
+    size_t held_ = 0;
+};
+
+ContentReader::ContentReader(PlacementWalk& walk, QPDFObjectHandle resources, const Matrix& ctm,
+                             int depth)
+    : walk_(walk), resources_(resources), ctm_(ctm), depth_(depth),
+      hiddenNames_(walk.layers.HiddenNames(resources))
+{
+}
+
+void ContentReader::handleObject(QPDFObjectHandle object)
+{
+    if (walk_.stopped)
+        terminateParsing();
+    if (object.isOperator()) {
+        if (!walk_.Step())
+            terminateParsing();
+        Operator(object.getOperatorValue());
+        operands_.clear();
+    } else if (!object.isInlineImage()) {
+        if (operands_.size() >= kMaxOperands)
+            operands_.clear();
+        operands_.push_back(object);
+    }
+}
+
+void ContentReader::Operator(const std::string& op)
+{
+    if (op == "q") {
+        if (saved_.size() < kMaxSavedStates)
+            saved_.push_back(ctm_);
+        else
+            ++unsaved_;
+    } else if (op == "Q") {
+        if (unsaved_ > 0) {
+            --unsaved_;
+        } else if (!saved_.empty()) {
+            ctm_ = saved_.back();
+            saved_.pop_back();
+        }
+    } else if (op == "cm") {
+        Matrix m;
+        if (ReadMatrix(operands_, &m))
+            ctm_ = ctm_.After(m);
+    } else if (op == "BDC" || op == "BMC") {
+        if (hiddenDepth_ > 0)
+            ++hiddenDepth_;
+        else if (op == "BDC" && StartsHidden())
+            hiddenDepth_ = 1;
+    } else if (op == "EMC") {
+        if (hiddenDepth_ > 0)
+            --hiddenDepth_;
+    } else if (hiddenDepth_ > 0) {
+        return;
+    } else if (op == "Do") {
+        if (operands_.size() == 1 && operands_[0].isName())
+            walk_.Draw(operands_[0].getName(), resources_, ctm_, depth_);
+    } else if (op == "ID") {
+        InlineImage();
+    }
+}
+
+// `/OC /name BDC` with a name the resources mark hidden, or `/OC <<membership>> BDC` that is.
+bool ContentReader::StartsHidden()
+{
+    if (operands_.size() != 2 || !operands_[0].isName() || operands_[0].getName() != "/OC")
+        return false;
+    if (operands_[1].isName())
+        return hiddenNames_.count(operands_[1].getName()) != 0;
+    return walk_.layers.Hidden(operands_[1]);
+}
+
+// The operands of ID are the inline image's dictionary, key after value.
+void ContentReader::InlineImage()
+{
+    QPDFObjectHandle width, height;
+    for (size_t i = 0; i + 1 < operands_.size(); i += 2) {
+        if (!operands_[i].isName())
+            continue;
+        const std::string key = operands_[i].getName();
+        if (key == "/W" || key == "/Width")
+            width = operands_[i + 1];
+        else if (key == "/H" || key == "/Height")
+            height = operands_[i + 1];
+    }
+    if (width.isInitialized() && height.isInitialized())
+        walk_.Add(width, height, ctm_);
+}
+
 } // namespace
 
 VectorPage::VectorPage() = default;
@@ -413,22 +718,19 @@ std::shared_ptr<const VectorPage> VectorPage::Open(QByteArray pdf, int pageIndex
         pages.flattenAnnotations(an_print, an_invisible | an_hidden);
 
         std::set<QString> fonts;
-        std::vector<QSize> images;
         auto resources = source.getAttribute("/Resources", false);
-        ForEachReached(resources, *page->layers_, [&](QPDFObjectHandle h, const std::string& key) {
-            if (h.isStream()) {
-                auto dict = h.getDict();
-                // Masks belong to the image they mask.
-                if (NameOf(dict, "/Subtype") == "/Image" && key != "/SMask" && key != "/Mask" &&
-                    dict.getKey("/Width").isInteger() && dict.getKey("/Height").isInteger())
-                    images.emplace_back(dict.getKey("/Width").getIntValueAsInt(),
-                                        dict.getKey("/Height").getIntValueAsInt());
-            } else if (IsFont(h) && !FontEmbedded(h)) {
+        ForEachReached(resources, *page->layers_, [&](QPDFObjectHandle h) {
+            if (!h.isStream() && IsFont(h) && !FontEmbedded(h))
                 fonts.insert(WithoutSubsetTag(h.getKey("/BaseFont").getName()));
-            }
         });
         page->fonts_ = QStringList(fonts.begin(), fonts.end());
-        page->images_ = std::move(images);
+
+        // The page's content draws in its default space; the matrix takes that to the page as it
+        // shows. Masks are reached only through the image they mask, so they never count.
+        PlacementWalk walk(*page->layers_);
+        const double* t = page->matrix_;
+        walk.Page(source, resources, Matrix{t[0], t[1], t[2], t[3], t[4], t[5]});
+        page->images_ = std::move(walk.found);
     } catch (const QPDFExc& e) {
         if (e.getErrorCode() == qpdf_e_password)
             return fail("needs a password");
@@ -444,7 +746,7 @@ QStringList VectorPage::nonEmbeddedFonts() const
     return fonts_;
 }
 
-std::vector<QSize> VectorPage::imageSizes() const
+std::vector<ImagePlacement> VectorPage::imagePlacements() const
 {
     return images_;
 }

@@ -22,6 +22,17 @@ class OptionalContent;
 // readers look for it behind whatever a mailer or a printer driver put in front.
 bool HasPdfSignature(const QByteArray& head);
 
+// One time the page paints a raster image: the image's size in pixels and the lengths on the
+// page as it shows (after /Rotate and /UserUnit) of the edges its pixel rows and columns run
+// along, in PDF points. A turned or skewed image has the lengths of its slanted edges, so the
+// resolution it reaches along each edge is pixels over length, whatever the angle.
+struct ImagePlacement
+{
+    QSize pixels;
+    double widthPoints = 0;  // along the image's rows, its pixel width
+    double heightPoints = 0; // along its columns, its pixel height
+};
+
 class VectorPage
 {
 public:
@@ -48,10 +59,15 @@ public:
     // it, whether or not text uses it; composite fonts by their descendant's name.
     QStringList nonEmbeddedFonts() const;
 
-    // The pixel size of each image XObject the page draws (also inside forms, patterns and
-    // annotation appearances), one entry per image object; masks and images on a layer the file
-    // hides are not listed, nor are inline images.
-    std::vector<QSize> imageSizes() const;
+    // Each time the page paints an image, in the order it paints them: image XObjects and inline
+    // images drawn by its content, by the forms that draws (to any sane depth) and by its printing
+    // annotations' appearances. Masks are part of the image they mask, not entries of their own (a
+    // stencil mask painted by itself is an image: its pixels show as the fill colour);
+    // images the file's default layers hide are left out, as are those in tiling patterns and
+    // Type 3 glyphs. Images drawn with no area are left out too: they show nothing. Damaged
+    // content gives what was read before the damage; a page that draws more than millions of
+    // operators gives what its first ones paint.
+    std::vector<ImagePlacement> imagePlacements() const;
 
     // Where the written objects go: newObject() gives the next object number of the target
     // document; write(number, body) writes one object's body (what goes between "N 0 obj" and
@@ -83,7 +99,7 @@ private:
     int pageCount_ = 0;
     int pageIndex_ = 0;
     QStringList fonts_;
-    std::vector<QSize> images_;
+    std::vector<ImagePlacement> images_;
     double width_ = 0;
     double height_ = 0;
     double bbox_[4] = {0, 0, 0, 0};         // the shown area in the page's default space

@@ -210,8 +210,12 @@ TEST(VectorPageTest, WritesTextLinesAndImagesAsPopplerShowsTheSource)
     EXPECT_DOUBLE_EQ(page->widthPoints(), 300);
     EXPECT_DOUBLE_EQ(page->heightPoints(), 200);
     EXPECT_EQ(page->nonEmbeddedFonts(), QStringList({"Helvetica", "Mincho", "Times-Roman"}));
-    ASSERT_EQ(page->imageSizes().size(), 1u) << "one image object, drawn twice";
-    EXPECT_EQ(page->imageSizes()[0], QSize(4, 3));
+    const auto placements = page->imagePlacements();
+    ASSERT_EQ(placements.size(), 2u) << "one image object, drawn twice";
+    EXPECT_EQ(placements[0].pixels, QSize(4, 3));
+    EXPECT_DOUBLE_EQ(placements[0].widthPoints, 60);
+    EXPECT_EQ(placements[1].pixels, QSize(4, 3));
+    EXPECT_DOUBLE_EQ(placements[1].heightPoints, 30) << "inside the form";
 
     const Written written = WriteDocument(*page);
     ASSERT_NE(written.form, 0) << written.error.toStdString();
@@ -270,6 +274,103 @@ TEST(VectorPageTest, TurnsAndCropsAPageAsReadersShowIt)
     ASSERT_TRUE(page);
     EXPECT_DOUBLE_EQ(page->widthPoints(), 120);
     EXPECT_DOUBLE_EQ(page->heightPoints(), 100);
+}
+
+// A 4 x 3 image with a soft mask, painted on a turned page with /UserUnit 2: straight, skewed,
+// through a turned form inside nested states, and once more as an inline image. The lengths are
+// those on the page as it shows, two points to the unit.
+TEST(VectorPageTest, MeasuresEachImageWhereThePagePaintsIt)
+{
+    std::map<int, QByteArray> more;
+    more[5] = Stream("/Type /XObject /Subtype /Image /Width 4 /Height 3 /ColorSpace /DeviceRGB "
+                     "/BitsPerComponent 8 /SMask 6 0 R",
+                     QByteArray(36, '\x40'));
+    more[6] = Stream("/Type /XObject /Subtype /Image /Width 8 /Height 6 /ColorSpace /DeviceGray "
+                     "/BitsPerComponent 8",
+                     QByteArray(48, '\x7f'));
+    // Turned a quarter and doubled; its own resources name the image differently.
+    more[7] = Stream("/Type /XObject /Subtype /Form /BBox [0 0 100 100] /Matrix [0 2 -2 0 50 50] "
+                     "/Resources << /XObject << /Pic 5 0 R >> >>",
+                     "q 10 0 0 20 0 0 cm /Pic Do Q Q Q 1 0 0 1 0 0 cm");
+    const QByteArray content = "q 60 0 0 45 10 10 cm /Im Do Q\n"
+                               "q 30 40 0 10 0 0 cm /Im Do Q\n"
+                               "q 2 0 0 2 0 0 cm q 1 0 0 1 5 5 cm /Fm Do Q 1 0 0 1 0 0 cm\n"
+                               "q 8 0 0 6 0 0 cm BI /W 2 /H 1 /CS /G /BPC 8 ID \x10\x20 EI Q Q\n"
+                               "3 0 0 3 0 0 cm /Fm Do";
+    auto page = VectorPage::Open(OnePage("/MediaBox [0 0 300 200] /Rotate 90 /UserUnit 2 "
+                                         "/Resources << /XObject << /Im 5 0 R /Fm 7 0 R >> >>",
+                                         content, {}, more),
+                                 0, nullptr);
+    ASSERT_TRUE(page);
+    EXPECT_DOUBLE_EQ(page->widthPoints(), 400);
+    struct Expected
+    {
+        QSize pixels;
+        double width, height;
+    };
+    const std::vector<Expected> expected = {
+        {{4, 3}, 120, 90},  // 60 x 45, doubled
+        {{4, 3}, 100, 20},  // its rows run along (30, 40)
+        {{4, 3}, 80, 160},  // 10 x 20, by the form's 2, the page's cm 2 and the unit 2
+        {{2, 1}, 32, 24},   // inline, under the cm 2 still in force
+        {{4, 3}, 120, 240}, // the form's unbalanced Q did not undo the page's states
+    };
+    const auto placements = page->imagePlacements();
+    ASSERT_EQ(placements.size(), expected.size()) << "the mask is no image of its own";
+    for (size_t i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(placements[i].pixels, expected[i].pixels);
+        EXPECT_NEAR(placements[i].widthPoints, expected[i].width, 1e-9);
+        EXPECT_NEAR(placements[i].heightPoints, expected[i].height, 1e-9);
+    }
+}
+
+// Forms that draw themselves, directly or through another, and content damaged after an image:
+// the walk ends, keeping what it found. Images on a layer the file hides are not painted.
+TEST(VectorPageTest, KeepsShownImagesFoundBeforeLoopsAndDamage)
+{
+    std::map<int, QByteArray> more;
+    more[5] = Stream("/Type /XObject /Subtype /Image /Width 5 /Height 7 /ColorSpace /DeviceGray "
+                     "/BitsPerComponent 8",
+                     QByteArray(35, '\x7f'));
+    more[6] = Stream("/Type /XObject /Subtype /Form /BBox [0 0 10 10] /Resources << /XObject << "
+                     "/Im 5 0 R /Me 6 0 R /Other 7 0 R >> >>",
+                     "10 0 0 10 0 0 cm /Im Do 0.1 0 0 0.1 0 0 cm /Me Do /Other Do");
+    more[7] = Stream("/Type /XObject /Subtype /Form /BBox [0 0 10 10] /Matrix [2 0 0 2 0 0] "
+                     "/Resources << /XObject << /Back 6 0 R >> >>",
+                     "/Back Do");
+    auto page = VectorPage::Open(OnePage("/MediaBox [0 0 100 100] /Resources << /XObject << /Im "
+                                         "5 0 R /Fm 6 0 R >> >>",
+                                         "/Fm Do q 20 0 0 20 0 0 cm /Im Do Q (unended \\) /Im Do"
+                                         " [ 1 2 <<",
+                                         {}, more),
+                                 0, nullptr);
+    ASSERT_TRUE(page);
+    const auto placements = page->imagePlacements();
+    ASSERT_GE(placements.size(), 2u);
+    EXPECT_EQ(placements[0].pixels, QSize(5, 7));
+    EXPECT_DOUBLE_EQ(placements[0].widthPoints, 10) << "drawn once, by the form itself";
+    EXPECT_DOUBLE_EQ(placements[1].heightPoints, 20) << "the page goes on after the loop";
+    EXPECT_EQ(placements.size(), 2u) << "nothing is read inside the unended string";
+
+    std::map<int, QByteArray> layered;
+    layered[1] = "<< /Type /Catalog /Pages 2 0 R /OCProperties << /OCGs [4 0 R] /D << /OFF "
+                 "[4 0 R] >> >> >>";
+    layered[2] = "<< /Type /Pages /Kids [3 0 R] /Count 1 >>";
+    layered[3] = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 100 100] /Contents 7 0 R "
+                 "/Resources << /Properties << /off 4 0 R >> /XObject << /Im 5 0 R /Off 6 0 R "
+                 ">> >> >>";
+    layered[4] = "<< /Type /OCG /Name (Hidden) >>";
+    layered[5] = more[5];
+    layered[6] = Stream("/Type /XObject /Subtype /Image /Width 5 /Height 7 /ColorSpace "
+                        "/DeviceGray /BitsPerComponent 8 /OC 4 0 R",
+                        QByteArray(35, '\x7f'));
+    layered[7] = Stream("", "/OC /off BDC /Im Do BI /W 1 /H 1 /CS /G /BPC 8 ID \x10 EI EMC /Off Do "
+                            "9 0 0 9 0 0 cm /Im Do");
+    page = VectorPage::Open(MakePdf(layered), 0, nullptr);
+    ASSERT_TRUE(page);
+    ASSERT_EQ(page->imagePlacements().size(), 1u) << "only the one after the hidden layer";
+    EXPECT_DOUBLE_EQ(page->imagePlacements()[0].widthPoints, 9);
 }
 
 TEST(VectorPageTest, OpensTheChosenPageOfSeveral)
