@@ -2,6 +2,7 @@
 #include "MainForm.h"
 #include "ui_MainForm.h"
 
+#include "DrawingSource.h"
 #include "OptionRules.h"
 #include "PaperFormat.h"
 #include "PrinterSetup.h"
@@ -158,7 +159,7 @@ FinishedSize TMainForm::CurrentFinishedSize() const
     const PageRenderInputs in{size.pictureWidth, size.pictureHeight,    Geometry,
                               Options,           size.rightGluePercent, size.bottomGluePercent};
     FinishedSize s = FinishedPosterSize(in, m.pageWidth, m.pageHeight, m.dpiX, m.dpiY);
-    s.vectors = CurrentSource.drawing() != nullptr;
+    SetDrawingOnPaper(s, CurrentSource.drawing());
     return s;
 }
 

@@ -400,10 +400,10 @@ QString PageText(const std::pair<int, int>& page)
 
 // The finished poster's size and the picture's resolution on paper, as lines of a report.
 void ReportFinishedSize(QTextStream& out, const PageRenderInputs& render, const PrinterMetrics& m,
-                        bool vectors)
+                        const DrawingSource* drawing)
 {
     FinishedSize size = FinishedPosterSize(render, m.pageWidth, m.pageHeight, m.dpiX, m.dpiY);
-    size.vectors = vectors;
+    SetDrawingOnPaper(size, drawing);
     if (!size.valid)
         return;
     const QString coarse = CoarsenessText(size);
@@ -443,7 +443,7 @@ void ReportDryRun(QTextStream& out, const CurrentPrinter& printer, const Printer
     out << "Pages down: " << g.PagesDown << '\n';
     out << "Pages in all: " << g.PagesAcross * g.PagesDown << '\n';
     out << "Pages to print: " << pages.size() << '\n';
-    ReportFinishedSize(out, in.render, m, in.source.drawing() != nullptr);
+    ReportFinishedSize(out, in.render, m, in.source.drawing());
     out << "Page labels: " << (in.pageLabels ? "on" : "off") << '\n';
     out << "Assembly sheet: " << (in.assemblySheet ? "on, before the first page" : "off") << '\n';
     out << "Print order:";
@@ -680,7 +680,7 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
                 const PosterGeometry g = FitPosterLikeTheWindow(r, metrics, picW, picH);
                 const PrintOptions options = OptionsFromBoxes(r.boxes, kDefaultIncrement).options;
                 ReportFinishedSize(out, JobInputs(r, g, options, picW, picH).render, metrics,
-                                   source.drawing() != nullptr);
+                                   source.drawing());
             }
         out << Qt::flush;
         return 0;

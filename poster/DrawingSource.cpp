@@ -3,6 +3,7 @@
 #include "DibFileFormats.h"
 #include "DrawingRender.h"
 #include "FileName.h"
+#include "FinishedSize.h"
 #include "GrafikRW.h"
 #include "PictureOps.h"
 #include "PictureRead.h"
@@ -259,4 +260,23 @@ PictureRecord RenderShownPart(const DrawingSource& d, double scale, QRect wanted
 double MillimetresPerPixel(const DrawingSource& d)
 {
     return d.page->widthPoints() / d.renderWidth * 25.4 / 72;
+}
+
+void SetDrawingOnPaper(FinishedSize& size, const DrawingSource* drawing)
+{
+    size.vectors = drawing != nullptr;
+    size.lowestImagePpi = 0;
+    if (!drawing || !(size.widthInches > 0) || drawing->width <= 0)
+        return;
+    // Poster inches per point of the page: the picture as it shows spans the poster's width.
+    const double shownPoints = drawing->width * drawing->page->widthPoints() / drawing->renderWidth;
+    const double inchesPerPoint = size.widthInches / shownPoints;
+    double lowest = 0;
+    for (const ImagePlacement& image : drawing->page->imagePlacements()) {
+        const double ppi = std::min(image.pixels.width() / (image.widthPoints * inchesPerPoint),
+                                    image.pixels.height() / (image.heightPoints * inchesPerPoint));
+        if (ppi > 0 && (lowest == 0 || ppi < lowest))
+            lowest = ppi;
+    }
+    size.lowestImagePpi = lowest;
 }

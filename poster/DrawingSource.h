@@ -14,6 +14,7 @@
 #include <memory>
 
 class VectorPage;
+struct FinishedSize;
 struct PictureRecord;
 
 struct DrawingSource
@@ -71,6 +72,10 @@ PictureRecord RenderShownDrawing(const DrawingSource& d, double scale, QString* 
 // Only the rectangle `part` of it, in its pixels at that scale (clipped to them), as the edit
 // view needs at a high zoom.
 PictureRecord RenderShownPart(const DrawingSource& d, double scale, QRect part, QString* error);
+
+// The poster printed from the drawing: vectors, and the lowest resolution on paper that any of
+// the page's raster images reaches at the poster's size (images a cut leaves out count too).
+void SetDrawingOnPaper(FinishedSize& size, const DrawingSource* drawing);
 
 // The length on the page's paper of one pixel of its rendering, in millimetres: the same across
 // and down, turned or not.

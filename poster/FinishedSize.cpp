@@ -172,6 +172,10 @@ QString SizeText(const FinishedSize& s)
 
 QString ResolutionText(const FinishedSize& s)
 {
+    if (s.vectors && s.lowestImagePpi > 0)
+        return QStringLiteral("vectors, sharp at any size; its images from %1 ppi")
+            .arg(s.lowestImagePpi < 1 ? QStringLiteral("under 1")
+                                      : QString::number(std::lround(s.lowestImagePpi)));
     if (s.vectors)
         return QStringLiteral("vectors, sharp at any size");
     // A picture of a few pixels spread over a poster has less than one to the inch, which
@@ -185,9 +189,9 @@ QString ResolutionText(const FinishedSize& s)
 
 QString CoarsenessText(const FinishedSize& s)
 {
-    if (s.vectors)
+    if (s.vectors && !(s.lowestImagePpi > 0))
         return {};
-    const double least = std::min(s.ppiX, s.ppiY);
+    const double least = s.vectors ? s.lowestImagePpi : std::min(s.ppiX, s.ppiY);
     if (least < kVeryCoarsePpi)
         return QStringLiteral("the print will look very coarse");
     if (least < kCoarsePpi)

@@ -22,7 +22,8 @@ struct FinishedSize
     double heightInches = 0;
     double ppiX = 0; // picture pixels per inch on paper
     double ppiY = 0;
-    bool vectors = false; // printed from a drawing's page, which has no pixels to count
+    bool vectors = false;      // printed from a drawing's page, which has no pixels to count
+    double lowestImagePpi = 0; // of the page's raster images on paper; 0 when it has none
 };
 
 // Below these the print looks coarse, and very coarse, at the distance a poster is seen from.

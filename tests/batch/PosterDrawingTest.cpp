@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 #include "ToolRun.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QImage>
 
@@ -182,6 +183,36 @@ TEST(batch_drawing, AnSvgWithAGradientPrintsAsVectors)
     EXPECT_EQ(Output(QStringLiteral("pdfimages -list vectors.pdf | tail -n +3 | wc -l")).trimmed(),
               QStringLiteral("0"));
     ExpectSameSheets(QStringLiteral("vectors.pdf"), QStringLiteral("pixels.pdf"));
+}
+
+// A drawing that holds a photo is sharp only in its vectors: the report gives the photo's
+// resolution on the poster, with the warning a coarse picture gets.
+TEST(batch_drawing, ThePicturesInADrawingSayHowCoarseTheyPrint)
+{
+    QImage photo(40, 20, QImage::Format_RGB32);
+    photo.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    ASSERT_TRUE(buffer.open(QIODevice::WriteOnly) && photo.save(&buffer, "PNG"));
+    // The photo spans half the drawing's width.
+    Write(QStringLiteral("photo.svg"),
+          "<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink' "
+          "width='400' height='300'><rect width='400' height='300' fill='#ccc'/>"
+          "<image width='200' height='100' xlink:href='data:image/png;base64," +
+              png.toBase64() + "'/></svg>");
+    const ToolRun info =
+        RunTool({QStringLiteral("photo.svg"), QStringLiteral("--width"), QStringLiteral("2"),
+                 QStringLiteral("--info"), QStringLiteral("-o"), QStringLiteral("photo.pdf")});
+    ASSERT_EQ(info.status, 0) << info.err.toStdString();
+    const auto fields = ReportLines(info.out);
+    const QString size = fields.at(QStringLiteral("Finished size"));
+    const double inches =
+        size.section(QLatin1Char('('), 1).section(QLatin1Char(' '), 0, 0).toDouble();
+    ASSERT_GT(inches, 10);
+    EXPECT_EQ(fields.at(QStringLiteral("Picture on paper")),
+              QStringLiteral("vectors, sharp at any size; its images from %1 ppi, the print will "
+                             "look very coarse")
+                  .arg(std::lround(40 / (inches / 2))));
 }
 
 TEST(batch_drawing, LockedDamagedAndMissingPagesGiveOneLineAndNoFile)
