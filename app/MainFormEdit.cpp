@@ -10,6 +10,7 @@
 #include "HKUnit.h"
 #include "HeldPicture.h"
 #include "Messages.h"
+#include "PdfDocument.h"
 #include "PictureFacts.h"
 #include "PictureOps.h"
 #include "TwainDialogs.h"
@@ -290,7 +291,12 @@ void TMainForm::SaveBtnClick()
         SaveDialog1->setOptions(QFileDialog::DontUseNativeDialog |
                                 QFileDialog::DontConfirmOverwrite);
     }
-    const QStringList filters = SaveNameFilters(GetDIBSaveFilter());
+    QStringList filters = SaveNameFilters(GetDIBSaveFilter());
+    // A drawing may also be saved as it is: a PDF page, still vectors.
+    const QString pdfFilter = QStringLiteral("PDF (*.pdf *.PDF)");
+    const DrawingSource* drawing = CurrentSource.drawing();
+    if (drawing)
+        filters << pdfFilter;
     const QString lastFilter = SaveDialog1->selectedNameFilter();
     SaveDialog1->setNameFilters(filters);
     if (filters.contains(lastFilter))
@@ -305,13 +311,22 @@ void TMainForm::SaveBtnClick()
     const QByteArray fileName = FileNameBytes(name);
     // A typed extension of a type Velmora writes wins over the type left chosen in the list, and
     // is the type offered next time.
-    const int32_t formatCode = SaveCodeForDialog(
-        fileName.constData(), int32_t(filters.indexOf(SaveDialog1->selectedNameFilter())) + 1 + 2);
-    SaveDialog1->selectNameFilter(filters.value(formatCode - 1 - 2));
+    const bool asPdf = drawing && (name.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive) ||
+                                   (SaveDialog1->selectedNameFilter() == pdfFilter &&
+                                    SaveCodeForFileName(fileName.constData()) == 0));
+    const int32_t formatCode =
+        asPdf ? 0
+              : SaveCodeForDialog(fileName.constData(),
+                                  int32_t(filters.indexOf(SaveDialog1->selectedNameFilter())) + 1 +
+                                      2);
+    SaveDialog1->selectNameFilter(asPdf ? pdfFilter : filters.value(formatCode - 1 - 2));
     bool saved = false;
     {
         WaitCursor wait;
-        if (const DrawingSource* drawing = CurrentSource.drawing()) {
+        if (asPdf) {
+            QString error;
+            saved = SaveDrawingPdf(*drawing, fileName, {}, &error);
+        } else if (drawing) {
             // A drawing is saved at 300 dpi of its page's size, not at the window's rendering.
             QString error;
             const HeldPicture sharp(RenderShownDrawing(

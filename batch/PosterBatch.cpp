@@ -11,6 +11,7 @@
 #include "HeldPicture.h"
 #include "OptionRules.h"
 #include "PaperFormat.h"
+#include "PdfDocument.h"
 #include "PictureFacts.h"
 #include "PictureOps.h"
 #include "PictureOrientation.h"
@@ -307,6 +308,8 @@ PictureRecord DrawingPixels(const std::shared_ptr<const DrawingSource>& drawing,
 // The save type's name as the save dialog lists it.
 QString SaveTypeDescription(int32_t code)
 {
+    if (code == kSaveAsPdf)
+        return QStringLiteral("PDF");
     const QStringList parts = QString::fromLatin1(GetDIBSaveFilter()).split(QLatin1Char('|'));
     return parts.value(2 * (code - 3));
 }
@@ -653,7 +656,20 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
         if (r.dryRun)
             out << "Save: " << FileNameText(r.saveFile) << " (" << SaveTypeDescription(r.saveCode)
                 << ")\n";
-        else {
+        else if (r.saveCode == kSaveAsPdf) {
+            // A drawing's page as it shows, still vectors; pixels have their own types.
+            if (!source.drawing())
+                return Fail(err,
+                            FileNameText(r.saveFile) +
+                                QStringLiteral(": PDF is a save type for a PDF or SVG "
+                                               "drawing kept as vectors"),
+                            kBadRequest);
+            if (QString reason; !SaveDrawingPdf(*source.drawing(), FileNameBytes(r.saveFile),
+                                                &SaveStopped, &reason))
+                return Fail(err, FileNameText(r.saveFile) +
+                                     QStringLiteral(": Couldn't save file! (") + reason +
+                                     QLatin1Char(')'));
+        } else {
             // A drawing is saved at 300 dpi of its page's size, not at its rendering's.
             const auto pageScale = [](const DrawingSource& d) {
                 return DrawingScaleForPage(d, kDrawingPixelsPpi, MemoryForPictures());

@@ -214,6 +214,7 @@ QString SaveTypeNames()
             if (!extension.isEmpty() && !names.contains(extension, Qt::CaseInsensitive))
                 names << extension.toLower();
         }
+    names << QStringLiteral("pdf (drawings)");
     return names.join(QStringLiteral(", "));
 }
 
@@ -620,14 +621,19 @@ ParsedRequest ParseRequest(const QStringList& arguments)
             return parsed;
         }
         if (parser.isSet(saveType)) {
-            r.saveCode = SaveCodeForTypeName(parser.value(saveType).trimmed().toUtf8().constData());
+            const QString type = parser.value(saveType).trimmed();
+            r.saveCode = type.compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0
+                             ? kSaveAsPdf
+                             : SaveCodeForTypeName(type.toUtf8().constData());
             if (!r.saveCode) {
                 parsed.error = QStringLiteral("--save-type wants one of %1, not \"%2\"")
                                    .arg(SaveTypeNames(), parser.value(saveType));
                 return parsed;
             }
         } else {
-            r.saveCode = SaveCodeForFileName(FileNameBytes(r.saveFile).constData());
+            r.saveCode = r.saveFile.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)
+                             ? kSaveAsPdf
+                             : SaveCodeForFileName(FileNameBytes(r.saveFile).constData());
             if (!r.saveCode) {
                 parsed.error = QStringLiteral("--save: the type of \"%1\" is not told by its "
                                               "name; give --save-type (%2)")

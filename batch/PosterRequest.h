@@ -37,6 +37,9 @@ struct EditStep
     int32_t contrast = 100;
 };
 
+// The save type of a drawing's page kept as vectors: a PDF file.
+constexpr int32_t kSaveAsPdf = -1;
+
 struct PosterRequest
 {
     enum class Action
@@ -66,7 +69,7 @@ struct PosterRequest
 
     std::vector<EditStep> edits; // in the order given
     QString saveFile;            // the edited picture written here; empty: not asked for
-    int32_t saveCode = 0;        // SaveDib's format code for saveFile
+    int32_t saveCode = 0;        // SaveDib's format code for saveFile, or kSaveAsPdf
     // False when the picture is only saved: --save without -o or --printer.
     bool print = true;
 

@@ -1,10 +1,12 @@
 #include "PdfDocument.h"
 
+#include "DrawingSource.h"
 #include "GrafikRW.h"
 #include "JpegCut.h"
 #include "ParallelDeflate.h"
 #include "PdfNumber.h"
 #include "PrintJob.h"
+#include "ReplacingFile.h"
 #include "VectorPage.h"
 
 #include <QFile>
@@ -696,5 +698,43 @@ bool PdfDocument::DrawFaint(const PosterSource& source, const StretchRects& rect
     content_ += "q /Veil gs 1 g " + PdfNumber(rects.destX) + ' ' + PdfNumber(rects.destY) + ' ' +
                 PdfNumber(rects.destWidth) + ' ' + PdfNumber(rects.destHeight) + " re f Q\n";
     pageHasVeil_ = true;
+    return true;
+}
+
+bool SaveDrawingPdf(const DrawingSource& drawing, const QByteArray& fileName,
+                    const std::function<bool()>& stopped, QString* error)
+{
+    // One device pixel a pixel of the rendering, so that the picture fills the page exactly.
+    const double pixelsPerPoint = drawing.renderWidth / drawing.page->widthPoints();
+    PdfPageSetup setup;
+    setup.paperPoints = QSizeF(drawing.width / pixelsPerPoint, drawing.height / pixelsPerPoint);
+    setup.dpi = 72 * pixelsPerPoint;
+    StretchRects whole;
+    whole.destWidth = whole.srcWidth = drawing.width;
+    whole.destHeight = whole.srcHeight = drawing.height;
+
+    ReplacingFile file(fileName);
+    if (!file.open()) {
+        *error = file.errorString();
+        return false;
+    }
+    const auto source = PosterSource::Drawing(std::make_shared<DrawingSource>(drawing));
+    PdfDocument document(file, setup, QStringLiteral("Velmora"));
+    bool written = document.Begin() && document.ExpectPictures(source, {whole});
+    if (written) {
+        document.DrawPicture(PictureRecord(), source, whole, false);
+        // A page that could not be copied as a form is not saved as an empty one.
+        written = document.PagesFromDrawing() == 1 && document.Finish();
+    }
+    if (!written) {
+        *error = document.ErrorText().isEmpty() ? QStringLiteral("the page could not be copied")
+                                                : document.ErrorText();
+        file.cancel();
+        return false;
+    }
+    if (!file.commit(stopped)) {
+        *error = file.errorString();
+        return false;
+    }
     return true;
 }

@@ -18,6 +18,7 @@
 #include <QSizeF>
 #include <QString>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <tuple>
@@ -25,6 +26,13 @@
 #include <vector>
 
 class QIODevice;
+
+// The drawing as it shows (its cut, turns, mirror and flip) as a one-page PDF file of the size the
+// shown part has on the page's paper, still vectors, written to the file `fileName` (its bytes)
+// in place of what was there only once it is whole. False with a one-line reason.
+struct DrawingSource;
+bool SaveDrawingPdf(const DrawingSource& drawing, const QByteArray& fileName,
+                    const std::function<bool()>& stopped, QString* error);
 
 struct PdfPageSetup
 {

@@ -10,6 +10,9 @@
 #include <QFileDialog>
 #include <QImage>
 #include <QLineEdit>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -354,6 +357,45 @@ void PressKeys(TMainForm& w, Qt::KeyboardModifiers modifiers)
     QApplication::setActiveWindow(&w);
     w.Form().RotLeftBtn->setFocus();
     QTest::keyClick(&w, Qt::Key_Z, modifiers);
+}
+
+// A drawing saves as pixels at 300 dpi of its page, or, offered for drawings only, as a PDF page
+// that stays vectors.
+TEST(ModifyWindow, ADrawingSavesSharpAndAsAPdfPage)
+{
+    if (!testsupport::HaveProgram(QStringLiteral("pdfinfo")))
+        GTEST_SKIP() << "poppler-utils missing";
+    {
+        QPdfWriter writer(QStringLiteral("a6.pdf"));
+        writer.setPageSize(QPageSize(QPageSize::A6)); // 105 x 148 mm
+        QPainter painter(&writer);
+        painter.drawText(QPoint(300, 600), QStringLiteral("Hello drawing"));
+    }
+    StartedProgram program;
+    TMainForm& w = *program.window;
+    ASSERT_TRUE(w.OpenPictureFile(QStringLiteral("a6.pdf")));
+    w.Form().RotRightBtn->click();
+
+    const QString png = testsupport::TestDir() + QStringLiteral("/a6.png");
+    SaveAs(program, png, 1);
+    const QImage saved(png);
+    EXPECT_NEAR(saved.width(), 1748, 2); // 148 mm at 300 dpi, turned
+    EXPECT_NEAR(saved.height(), 1240, 2);
+
+    const QString pdf = testsupport::TestDir() + QStringLiteral("/a6-turned");
+    SaveAs(program, pdf, 6, [](QFileDialog* d) {
+        EXPECT_EQ(d->nameFilters().value(6), QStringLiteral("PDF (*.pdf *.PDF)"));
+    });
+    const QString info = testsupport::TestDir() + QStringLiteral("/info.txt");
+    ASSERT_TRUE(testsupport::Run(
+        QStringLiteral("pdfinfo '%1' > '%2' && pdftotext '%1' - >> '%2'").arg(pdf, info)));
+    QFile file(info);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    EXPECT_TRUE(text.contains(QStringLiteral("Hello drawing"))) << text.toStdString();
+    EXPECT_TRUE(
+        text.contains(QRegularExpression(QStringLiteral("Page size: +4(19|20)(\\.[0-9]+)? x 29[78]"))))
+        << text.toStdString();
 }
 
 TEST(UndoWindow, CtrlZGivesBackThePictureAndWhatEachOperationChangedAndCtrlShiftZRedoesIt)

@@ -162,6 +162,21 @@ TEST(batch_drawing, APdfPageIsPrintedAsVectorsInTheSamePlacesAsItsRendering)
     const QImage page(QStringLiteral("page.png"));
     EXPECT_NEAR(page.width(), 2146, 2);
     EXPECT_NEAR(page.height(), 3084, 2);
+    // Saved as PDF, it stays vectors on a page of its size: the crop box's 515 x 740 points.
+    const ToolRun asPdf =
+        RunTool({QStringLiteral("three.pdf"), QStringLiteral("--page"), QStringLiteral("2"),
+                 QStringLiteral("--rotate"), QStringLiteral("left"), QStringLiteral("--save"),
+                 QStringLiteral("page.pdf")});
+    ASSERT_EQ(asPdf.status, 0) << asPdf.err.toStdString();
+    const QStringList size = Output(QStringLiteral("pdfinfo page.pdf | grep 'Page size'"))
+                                 .section(QLatin1Char(':'), 1)
+                                 .split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    ASSERT_GE(size.size(), 3);
+    EXPECT_NEAR(size[0].toDouble(), 515, 0.5);
+    EXPECT_NEAR(size[2].toDouble(), 740, 0.5);
+    EXPECT_EQ(Output(QStringLiteral("pdfimages -list page.pdf | tail -n +3 | wc -l")).trimmed(),
+              QStringLiteral("0"));
+    EXPECT_TRUE(Output(QStringLiteral("pdftotext page.pdf -")).contains(QStringLiteral("Hello")));
 }
 
 TEST(batch_drawing, AnSvgWithAGradientPrintsAsVectors)
