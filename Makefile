@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Velmora: build, run and test from a fresh Debian 12 machine.
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo

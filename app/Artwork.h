@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's pictures and glyphs, drawn from the SVG files in the resources.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's command line: at most one picture to open at start-up, besides help and version.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The brightness and contrast dialog. It lives with the window code rather than in edit/,
 // which holds no widgets; the picture arithmetic itself belongs to edit/.
 #pragma once

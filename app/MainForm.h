@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window. It owns the whole state of the program as plain fields, and every operation
 // is one of its handlers. The handlers are spread over files by concern:
 //   MainForm.cpp         creation, closing, help and about

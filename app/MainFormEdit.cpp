@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The operations on the current picture, and scanning.
 #include "MainForm.h"
 #include "ui_HKUnit.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The paper format, the print options and the poster's size in pages.
 #include "MainForm.h"
 #include "ui_MainForm.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The load page, the load preview and the edit view.
 #include "MainForm.h"
 #include "ui_MainForm.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The page preview with its switched-off pages, and the print job.
 #include "MainForm.h"
 #include "ui_MainForm.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's message boxes: one way to ask and tell, so all of them look alike.
 #pragma once
 

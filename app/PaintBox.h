@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A plain drawing surface whose paint and mouse events go to the window's handlers, so that the
 // window keeps every drawing decision and the box itself stays dumb.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The printer set-up dialog, on a copy of the printer's settings.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's spin edits: a number typed out of an edit's range stays in the edit while it has
 // the focus and is brought into the range when the edit is left (Qt's own refuse the keystroke
 // that leaves the range, and put the old value back on leaving a number below it).

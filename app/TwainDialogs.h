@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The scanner library's own dialogs: choosing the scanner and its settings, and following a
 // scan. The work is done in TwainIO2.h; these only show it. Errors are told here, in the
 // library's own message boxes; the main window learns of a scan only by its ScanCompleteEvent.

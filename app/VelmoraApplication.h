@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application object. Every event goes through notify(), which makes it the one place
 // where an error thrown by any handler is caught, shown, and the program goes on.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "AboutBoxUnit.h"
 #include "CommandLine.h"
 #include "FileName.h"

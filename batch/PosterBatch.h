@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a velmora-poster request: the picture read, the printer set up and the poster sized
 // as the window would, then reported or printed.
 #pragma once

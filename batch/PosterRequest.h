@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a velmora-poster command line asks for, read with the same rules the window applies to
 // its controls.
 #pragma once

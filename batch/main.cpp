@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // velmora-poster: prints one picture as a poster from the command line, with the window's
 // computation and defaults.
 #include "FileName.h"

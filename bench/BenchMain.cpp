@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The benchmarks run without a display; painting on images and into PDF files needs only the
 // application object.
 #include <QGuiApplication>

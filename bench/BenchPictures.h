@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures the benchmarks share: a camera-sized JPEG file and a picture of that size in memory.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Timings of the "Modify picture" operations on a camera-sized picture, at 24 and at 8 bits per
 // pixel (the argument). BM_MemcpySameBytes copies the 24-bit picture's bytes; the 8-bit picture's
 // bytes are copied by BM_MemcpySameBytes/8 here, so that every operation has a plain copy of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading very large JPEGs: the time against djpeg decoding the same file in the same run, and
 // the peak memory against the picture's own bytes. Each read runs in a child process, whose
 // peak resident memory the system reports; the figures are medians of a few runs.

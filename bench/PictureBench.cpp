@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Timings of the picture library on a camera-sized picture.
 #include "BenchPictures.h"
 #include "GrafikRW.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Timings of the poster: a click in the page preview, and a whole poster printed to PDF.
 #include "BenchPictures.h"
 #include "CurrentPrinter.h"

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Whole processes on the same drawings, run alternately, medians: velmora-poster printing a PDF
 # page as vectors over 2 x 2 A4 sheets against pdfposter doing the same; the page opened and
 # rendered (what the window shows) against pdftoppm rendering it at the same size; and a page of

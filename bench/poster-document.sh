@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Whole processes on the same files, run alternately, medians: velmora-poster printing a JPEG
 # poster into a PDF file against plakativ (a peer printer of posters) and against djpeg decoding
 # the same file, unedited and after edits. Prints each median, the ratios, the PDF's size against the JPEG's and the peak

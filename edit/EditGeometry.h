@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The edit view's arithmetic, apart from any widget.
 #pragma once
 

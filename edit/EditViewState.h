@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The edit view's selection: the state the mouse handlers share, and what each event does to
 // it. The window's handlers draw and capture; everything they decide is decided here.
 #pragma once

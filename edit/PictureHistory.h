@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Undo and redo of the picture operations. Each step is the picture as it was, with whatever the
 // window keeps beside it (Extra), taken over rather than copied: an operation makes a new
 // picture, and the one it replaces goes into the history instead of being freed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The operations of the "Modify picture" page on a picture record, apart from any widget.
 //
 // The turns, mirror, flip and cut build a new picture of the old depth and colour table and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A PDF file as a poster's source: opened, its page measured and its fonts and images listed,
 // then written as a form into a document that only counts what it is given. Every input either
 // opens and writes, or is refused with a reason; none may crash, hang or leak.

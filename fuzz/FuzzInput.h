@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fuzzers hand their input to the programs' readers as a file, as a user would: one
 // memory-backed file per process, refilled for each input.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to OpenDib through a file, as the program would meet them. The file is
 // an anonymous one in memory, reached by its /proc name, so that no run leaves one behind,
 // however it ends.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes, as a picture file, to what prints a poster from it: the JPEG's own
 // blocks cut on their grid with a lossless edit chosen by the bytes (CutJpeg directly, and
 // through the document), the picture's pixels otherwise, each page's share written by

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes small PDF seeds for the drawing fuzzer: text with a standard font, lines and a
 # gradient, an inline and an XObject image, an annotation with a print appearance and a link,
 # a hidden layer, a turned page with a CropBox, a three-page file with inherited attributes,

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes a small seed picture of every type that OpenDib reads, with netpbm, ImageMagick and
 # perl, and the files that once got past the checks before decoding.
 # Usage: fuzz/make-seeds.sh [folder]   (default: fuzz-corpus beside this script's folder)

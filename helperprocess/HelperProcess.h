@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A helper process as its library sees it: started with one end of a socket pair (and any other
 // descriptors it is given) in a process group of its own, heard with a deadline, and killed by
 // its process id and reaped. What a failure is called, and whether a missed deadline kills the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The framing every helper process and its library share: a message is a header of two 32-bit
 // words in the machine's byte order, its type and the length of what follows, then that many
 // bytes. What the types and payloads mean is each protocol's own (ScanProtocol.h,

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # make package: a .deb whose dependencies dpkg-shlibdeps reads off the linked libraries.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME velmora)

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Unpacks the .deb into a scratch root and checks it as a user would meet it: both programs, the
 # scanner helper and the drawing renderer's helper are there, the installed tool runs, the
 # desktop entry validates, and the manual pages and the completion are in place.

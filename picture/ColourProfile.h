@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ICC colour profile a picture file carries: the colours its pixel values mean. It is read
 // from JPEG (its APP2 chunks joined in order), PNG (iCCP) and TIFF (tag 34675), checked with
 // LittleCMS against the colours the file codes, and kept with the picture, so that the poster

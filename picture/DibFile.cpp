@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading picture files. The file is read whole into memory of our own (a file that shrinks on
 // the way is cut short, never a fault of memory the file no longer backs), its header read and
 // weighed (what it claims against what its bytes can hold and the memory there is), and only

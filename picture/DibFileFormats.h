@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Inside the picture library: what the file reader and writer share with their tests.
 #pragma once
 

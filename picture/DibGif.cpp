@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GIF through giflib: the first image of the file at its own size, with its own colour table
 // or the file's, interlaced rows put in their places. Later images, comments and the like are
 // not read at all.

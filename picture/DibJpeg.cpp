@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // JPEG straight through libjpeg-turbo: it writes blue, green, red into the record's rows, which
 // saves a surface and the colour swap (a camera picture decodes in well under half the time
 // that way), and keeps the peak memory at the record plus libjpeg's own band of rows.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The memory a picture may take: what the machine and the process's limits leave, and the
 // budget that the decoders allocating through SDL are held to while they decode.
 #include "DibFileFormats.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PCX of four 8-bit planes (red, green, blue, alpha), which SDL_image does not read: run-length
 // decoded a row at a time, alpha laid over white. The other PCX layouts go through SDL_image.
 #include "DibFileFormats.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PNG straight through libpng, row by row into the record: grey as 8 bits with a grey table
 // (black and white as 1 bit),
 // colour tables at the depth their size needs, colour at 24 bits with alpha laid over white.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The header of each type read before its decoder runs: the size it claims, the record and the
 // decoder memory that size will take, and whether the file's bytes can hold such a picture at
 // all, at the densest coding its type has.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writing picture files. BMP, PCX and TGA are encoded by the library itself (DibSaveFormats.cpp),
 // so that every depth keeps its colours; PNG, JPEG and TIFF go through Qt's image writers, and
 // the picture's colour profile is then added to them byte for byte. Every type is encoded in memory

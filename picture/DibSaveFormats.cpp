@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file types that the library encodes itself: BMP, PCX and TGA. Each keeps the picture's
 // colours exactly; BMP and TGA keep its depth as well.
 #include "DibFileFormats.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Inside the picture library: the memory behind a PictureRecord, reached through Reserved1.
 #pragma once
 

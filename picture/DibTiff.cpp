@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TIFF through libtiff, a band of whole strips (or a row of tiles) at a time, so that beside the
 // record only that band is held; read back as 24 bits with alpha laid over white, or grey at 8
 // bits and bilevel at 1 bit. libtiff's errors refuse the file (a strip cut short among them)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The load page's file types and the places it offers for browsing.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File names as the system has them: bytes. A name that is not UTF-8 (a file from an old
 // Latin-1 disk, a camera, an archive) still has to be read, written and shown.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The picture record and the operations of the picture library.
 //
 // A picture is a device-independent bitmap: a 40-byte BITMAPINFOHEADER followed by its colour

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Halftoning a 24-bit picture to 8 bits per pixel: a 6 x 6 x 6 colour cube with grey steps in
 // the remaining entries, reached by ordered (Bayer 8 x 8) dithering.
 #include "GrafikRW.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Who releases a picture: the holder, once, when it goes out of scope or takes another picture.
 // The record stays the copyable value every picture function takes and gives; the holder only
 // says which copy owns the storage.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One change of the picture's geometry, as a button of the "Modify picture" page makes it. The
 // same edit is made on the picture's pixels, on a JPEG's blocks and on a drawing's page, so that
 // whatever the poster prints from stays the picture the window shows.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the "Load picture" page tells of the current picture, and the blank picture every run
 // starts with.
 #pragma once

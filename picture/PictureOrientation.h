@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The orientation a camera or phone records beside the pixels (EXIF tag 274): how the stored
 // picture must be turned or mirrored to show upright. Read from a JPEG's APP1 segment, a PNG's
 // eXIf chunk and a WebP's EXIF chunk; a TIFF's own tag is applied by its reader.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading a picture file with the reason when it can't be read. OpenDib reads the same way and
 // keeps only the record.
 #pragma once

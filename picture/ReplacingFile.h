@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A file written whole, by its name's bytes: under a temporary name in its folder, synced and
 // renamed over the old one only by commit(), so that a failure, a stop or a crash leaves a file
 // of that name as it was. A name that is a device or a pipe is written straight to: it holds no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Rounding as the program uses it everywhere a floating-point value becomes an integer:
 // to the nearest integer, halves to the even neighbour (2.5 gives 2, 3.5 gives 4).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The arithmetic of stretched drawing, apart from any device: clipping the source rectangle at
 // the picture's right and bottom edges, and choosing between the picture's own pixels and a
 // halftoned copy.

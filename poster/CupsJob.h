@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Talking to the CUPS scheduler: looking up a queue, handing it a finished document, following
 // the job. Every call goes over a connection of our own that waits at most CupsTimeout() for an
 // answer and gives up at once when the print stop is requested (PrintStopRequested), so that a

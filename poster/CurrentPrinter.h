@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The printer every part of the program prints to and measures: the system's default printer,
 // or a PDF file when the system has none.
 #pragma once

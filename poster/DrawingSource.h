@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A page of a PDF file, or an SVG or SVGZ drawing made into one, as what a poster prints from:
 // the document draws the page itself, as vectors, so that it stays sharp at any size. The window
 // shows a rendering of it, and the poster's arithmetic works on that rendering's pixels; edits

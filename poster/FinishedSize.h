@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The poster as it will hang once its pages are trimmed and glued, worked out from the same page
 // plan that prints: the picture's extent on the wall, each glued overlap counted once, and the
 // picture's resolution on paper.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dashed cut and glue lines over a printed page, and which pages get them.
 #pragma once
 

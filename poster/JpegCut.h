@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cutting JPEG data into parts without decoding it: the DCT blocks of each part copied as they
 // are, so that each part decodes to exactly the original's pixels there.
 #pragma once

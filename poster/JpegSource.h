@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A JPEG file's own compressed data, for a document that may carry it in place of the decoded
 // pixels, with the lossless edits made on the picture since it was loaded.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "OptionRules.h"
 
 OptionUpdate OptionsFromBoxes(const OptionBoxes& boxes, double incrementValue)

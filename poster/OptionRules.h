@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the options update does with the ten check boxes: the flags it stores, the boxes it
 // checks on its own, and which controls it enables.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The few drawing calls a printed or previewed page is made of. The page plan (the picture's
 // rectangles and the help-line runs) is the same for every device; each device draws it through
 // a canvas of its own: a QPainter for the screen and for test images, the PDF writer for the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What tells the sheets of a poster apart: each page's label (its place as column letters and
 // row number, "page N of M" in print order, the finished size), set where the glued poster does
 // not show it, and the assembly sheet, one page with the grid of pages over a faint picture.

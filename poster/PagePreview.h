@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The page preview: the grid of cells that shows every poster page, its painting and the hit
 // test by which a click switches a page off or on.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Rendering one page of the poster grid: which part of the picture falls on the page, widened
 // onto the glue strip where the options ask for it, and its drawing onto any painter.
 #pragma once

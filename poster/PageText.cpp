@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text widths for the page plans: Helvetica's advance widths, in thousandths of the font size.
 #include "PageCanvas.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The printer's paper format in millimetres, as the "Options" page shows it.
 #pragma once
 

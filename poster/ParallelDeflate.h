@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One zlib stream made on every core: the rows are split into stripes, each compressed on a
 // thread of its own, and the stripes joined the way pigz joins them (each but the last ends on
 // a byte boundary with an empty stored block, the checksums combined), so that any inflater

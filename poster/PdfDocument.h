@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The poster document as a PDF file: each page's share of the picture as an image of exactly
 // the picture's pixels (a paletted picture as an indexed image with its own colour table, 24 bits
 // losslessly compressed; a JPEG not edited since it was read as the file's own compressed data,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The poster's size in pages: the handlers of the two size edits, the refit, and the preview
 // box size for a zoom factor.
 #pragma once

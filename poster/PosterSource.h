@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a poster prints from. The picture's pixels are always there for the window's views; the
 // source says whether the document may draw something better in their place: a JPEG file's own
 // blocks under the lossless edits made since it was read, or a drawing's page as vectors. Every

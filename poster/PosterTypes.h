@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The poster's state as the window holds it: the print options, the size in pages and the
 // pages switched off in the preview.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The print job: visiting the pages in the chosen order, one printer page per printed poster
 // page with its help lines, the document begun only at the first printed page.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the poster arithmetic needs to know of a printer, in its device pixels.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The scale check: one sheet with a 10 cm and a 4 inch ruler, each exactly that many device
 // pixels long, the printable area's outline, and what to measure. A printer (or a viewer's
 // print dialog) that scales the page shows it on the rulers.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drawings as poster sources: a PDF page or an SVG or SVGZ file, rendered by a helper process
 // of its own (velmora-render-helper), one per call, because poppler and librsvg are large
 // parsers of files nobody vouches for. Every wait for the helper has a deadline; a helper that

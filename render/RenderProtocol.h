@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The messages between the drawing renderer and its helper process, which alone runs the PDF
 // renderer and the SVG parser on a file nobody vouches for. The file itself is not sent: the
 // helper gets it as a sealed memory file (its descriptor kDocumentFd), so that a document of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scanned frames into a picture: SANE sends lines top first, samples of 1, 8 or 16 bits; the
 // picture wants rows bottom-up, blue-green-red pixels and 4-byte row padding.
 #include "ScanFrames.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Inside the scanner library: the frames of one scan as they arrived from the helper, and the
 // picture made from them.
 #pragma once

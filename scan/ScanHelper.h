@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Inside the scanner library: the helper process that alone loads the scanner drivers, as the
 // library sees it. Every wait for it has a deadline; a helper that misses one, ends, or sends
 // what no message can be is killed by its process id and reaped.

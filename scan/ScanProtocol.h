@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The messages between the scanner library and its helper process, which alone loads the
 // scanner drivers. Each message is a header of two 32-bit words in the machine's byte order,
 // its type and the length of what follows, then that many bytes. The helper greets with its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a scanner is, what it offers and what it is asked for: plain values, shared by the
 // scanner library and the helper process that drives the devices.
 #pragma once

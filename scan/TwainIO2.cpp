@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The scanner library's state: the helper process, the one scan that may run, its worker
 // thread, and the pictures waiting to be taken.
 #include "TwainIO2.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The scanner library: scanners reached through SANE, and the scanned picture as a PictureRecord.
 //
 // The scanner drivers run in a helper process of their own (velmora-scan-helper), never in

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs every test program whole, as one process, once in order and then three times shuffled,
 # so that no test depends on the ones CTest happens to run before it, or on running alone.
 # Usage: tests/run-whole.sh BUILD_DIR

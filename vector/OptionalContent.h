@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Optional content (layers) of a PDF file, taken as its default configuration shows it. The
 // poster document has no /OCProperties of its own, so a reader would show every group; what the
 // file hides by default is therefore left out when the page is copied, and what it shows is

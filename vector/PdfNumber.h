@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A number as PDF writes it: no exponent, at most four decimals, no trailing zeros. Shared by
 // every piece of code that writes PDF text, so that they all write numbers alike.
 #pragma once

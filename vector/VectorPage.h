@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One page of a PDF file, as the source of a poster that is printed as vectors: every sheet draws
 // the same page, written once into the poster document as a Form XObject.
 #pragma once

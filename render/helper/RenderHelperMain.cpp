@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // velmora-render-helper: renders one PDF page, or turns one SVG or SVGZ file into a one-page
 // PDF, for the drawing renderer, and ends. It is the only process that runs poppler and librsvg
 // on a file, so that a file that crashes or hangs them costs this process only. The request

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One open SANE device in the scanner helper: its settings, and the frames of one scan.
 #include "SaneScan.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Inside the scanner helper: one open SANE device, its settings and the frames of one scan.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // velmora-scan-helper: the one process that loads scanner drivers. The scanner library starts
 // it with one end of a socket pair as file descriptor --fd and asks it, one request at a time,
 // to list the devices, read a device's settings or scan; it answers with the messages of

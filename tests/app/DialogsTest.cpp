@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The about dialog, help, the brightness and contrast dialog's frame, and the message boxes.
 #include "Messages.h"
 #include "VelmoraApplication.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The edit view driven with synthesised mouse events on the real window.
 #include "WindowTestSupport.h"
 #include "ui_MainForm.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a new user sees first: where the load page is, scrolling an enlarged view, a white start
 // picture and the fields that Tab passes by.
 #include "WindowTestSupport.h"

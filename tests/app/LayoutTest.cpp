@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's layout: pages, places, ranges, hints, the fixed frame, and that texts fit.
 #include "TestSupport.h"
 #include "WindowTestSupport.h"

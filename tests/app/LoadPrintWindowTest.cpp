@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading a picture on the first page and printing the poster, through the real window.
 #include "WindowTestSupport.h"
 #include "ui_HKUnit.h"

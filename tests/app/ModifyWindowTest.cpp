@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The buttons of the "Modify picture" page and the brightness and contrast dialog, pressed on
 // the real window.
 #include "WindowTestSupport.h"

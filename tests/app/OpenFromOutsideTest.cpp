@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A picture opened from outside the load page: named on the command line or dropped on the
 // window.
 #include "WindowTestSupport.h"

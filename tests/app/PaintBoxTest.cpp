@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The paint box hands its events to the window's handlers with box coordinates.
 #include "PaintBox.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The options and size pages driven through the real window.
 #include "WindowTestSupport.h"
 #include "ui_MainForm.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Scan picture" page on the real window, against SANE's virtual test scanner.
 #include "WindowTestSupport.h"
 #include "ui_MainForm.h"

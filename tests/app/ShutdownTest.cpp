@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Leaving the program: the quit question on every close path, and help closing with it.
 #include "WindowTestSupport.h"
 #include "ui_MainForm.h"

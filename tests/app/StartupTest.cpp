@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The state the program starts in.
 #include "WindowTestSupport.h"
 #include "ui_MainForm.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fixed-size windows as a real window manager sees them. Run only on an X server that
 // openbox manages (tests/desktop/with-openbox.sh), by its own CTest entry.
 #include "WindowTestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A started program for the window tests, and a hand that answers the next modal box.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The titles as the desktop shows them: what an X server holds for each window, read back with
 // xprop. The window system appends the application's name to titles unless told otherwise, so
 // windowTitle() alone would not show the fault.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // velmora-poster with a PDF page or an SVG as the poster's source: the sheets carry the page as
 // vectors, and show what the same poster printed from the page's rendering shows.
 #include "TestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // velmora-poster's edit, save and scan options: the picture it ends up with compared with the
 // picture library's own operations, its errors, and scans from SANE's virtual scanner.
 #include "ExifSamples.h"

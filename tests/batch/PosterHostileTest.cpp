@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // velmora-poster under hostile conditions on the writing side: a signal just before a save's
 // rename, file names that are not UTF-8, and writes that fail for a reason the system knows.
 #include "FileName.h"

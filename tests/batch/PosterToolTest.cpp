@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // velmora-poster as a separate process: its errors, its reports, the PDF it prints, and the
 // poster size it arrives at compared with the window's sequence of library calls.
 #include "CurrentPrinter.h"

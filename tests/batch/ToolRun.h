@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // velmora-poster run as a separate process, as a user runs it.
 #pragma once
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The shell completion of velmora-poster, as bash offers it after a Tab:
 #   tests/batch/completion-test.sh COMPLETION_SCRIPT TOOL_FOLDER
 set -uo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The poster through a real spooler: a private CUPS scheduler of the test's own, with a
 // cups-pdf queue whose PDF files land in a temporary folder.
 //

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a program on a private X server whose windows openbox manages, as on a user's desktop:
 #   tests/desktop/with-openbox.sh PROGRAM [ARGS...]
 # The server picks a free display; both end with the program, whose status is the result.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading hostile, damaged and very large files: what each is refused as, and that the refusal
 // comes before the decoder spends time or memory on what the file only claims.
 #include "PictureRead.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The finished poster's size and the picture's resolution on paper, against sums worked out by
 // hand from the page layouts' rules: page spans, widened glue strips, the last column and row.
 #include "FinishedSize.h"

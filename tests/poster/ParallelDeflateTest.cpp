@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Rows compressed in stripes on several threads are one zlib stream: any inflater gives back
 // exactly the rows, in order, whatever the number of rows and stripes.
 #include "ParallelDeflate.h"

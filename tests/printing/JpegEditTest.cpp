@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Mirrors, flips, turns and cuts of a JPEG made on its blocks: the poster still carries the
 // file's own data, each page's share decodes to the edited picture's pixels, the blocks are the
 // ones jpegtran makes, and a decoder that smooths sees no seam between the shares.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Page labels and the assembly sheet in the poster document, read back with poppler's tools:
 // the labels' texts in print order, their places clear of every picture pixel that stays
 // visible, and the assembly sheet's list of the pages left out.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Printing a poster to a PDF file and reading it back with poppler's and libjpeg's tools.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The poster document as a PDF file, read back with poppler's tools: every page's picture holds
 // exactly the picture's pixels for its share, a JPEG goes in as its own blocks, and a job that
 // stops leaves the file of that name as it was.

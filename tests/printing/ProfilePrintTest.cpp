@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A picture's colour profile in the poster document: every page image is described in it, from
 // the JPEG's own data and from the pixels alike, and the profile's stream is the embedded bytes.
 #include "ColourProfile.h"

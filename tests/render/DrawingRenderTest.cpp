@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The drawing renderer as a caller meets it: PDF pages rendered as pdftoppm renders them, parts,
 // rotation and page choice, SVG and SVGZ drawings through PDF, and the reasons it gives for
 // damaged files and for helpers that are missing, hang, crash or send garbage.

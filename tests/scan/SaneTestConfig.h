@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A private SANE configuration for one test: SANE_CONFIG_DIR pointing at a folder in the test's
 // own temporary folder, whose dll.conf lists only the virtual "test" backend (or nothing), so
 // that no real scanner is ever probed and every machine sees the same devices.

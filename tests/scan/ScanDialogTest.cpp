@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The scanner library's dialogs, offscreen, over SANE's virtual "test" backend.
 #include "SaneTestConfig.h"
 #include "TwainDialogs.h"

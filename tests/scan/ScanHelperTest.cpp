@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The scanner library and its helper process: a helper that is killed, stopped, or sends what
 // no message can be; cancelling at each point of a scan; every failure of the test backend;
 // and long runs of failing scans that leave no helper behind.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The scanner library against SANE's virtual "test" backend: devices, the picture of each frame
 // layout, failures, cancelling, refusal while busy, and the hand-over of the scanned picture.
 #include "SaneTestConfig.h"

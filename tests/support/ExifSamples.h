@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Orientation tags as cameras write them, put into picture files for the tests.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Colour profiles put into picture files for the tests: Ghostscript's profiles, placed the way
 // cameras and editors place them.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A picture and a poster that the printing tests share: a 3 x 2 poster with pages (1, 0) and
 // (2, 1) switched off, over a picture whose six page regions each have a colour of their own.
 #pragma once

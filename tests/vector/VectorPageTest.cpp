@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A PDF page opened with qpdf and written as a form into a document of our own, checked as
 // poppler reads, lists and renders that document against the source page.
 #include "VectorPage.h"
