@@ -33,15 +33,6 @@ bool IsGzipSvgName(const QString& path)
     return name.endsWith(QLatin1String(".svgz")) || name.endsWith(QLatin1String(".svg.gz"));
 }
 
-std::shared_ptr<const DrawingSource> WithView(const DrawingSource& d, const JpegView& view)
-{
-    auto edited = std::make_shared<DrawingSource>(d);
-    edited->view = view;
-    edited->width = view.width;
-    edited->height = view.height;
-    return edited;
-}
-
 // The page of the file's bytes, with the size of its rendering: about 150 pixels per inch of
 // the page, its longer side kept between 1000 and 3000 pixels.
 std::shared_ptr<const DrawingSource> OpenPage(std::shared_ptr<DrawingSource> drawing, int pageIndex,

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 struct JpegRegion
@@ -70,6 +71,18 @@ struct JpegView
 
     bool operator==(const JpegView&) const = default;
 };
+
+// A copy of a source that prints under a view (a JPEG's blocks, a drawing's page) with another
+// view, its size the view's.
+template <class Source>
+std::shared_ptr<const Source> WithView(const Source& source, const JpegView& view)
+{
+    auto edited = std::make_shared<Source>(source);
+    edited->view = view;
+    edited->width = view.width;
+    edited->height = view.height;
+    return edited;
+}
 
 // The stored picture as it is.
 JpegView WholeView(const JpegFacts& facts);

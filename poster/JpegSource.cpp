@@ -6,19 +6,6 @@
 
 #include <QFile>
 
-namespace {
-
-std::shared_ptr<const JpegSource> WithView(const JpegSource& jpeg, const JpegView& view)
-{
-    auto edited = std::make_shared<JpegSource>(jpeg);
-    edited->view = view;
-    edited->width = view.width;
-    edited->height = view.height;
-    return edited;
-}
-
-} // namespace
-
 std::shared_ptr<const JpegSource> ReadJpegSource(const QString& path)
 {
     // Read as the picture is: a regular file, and whole, or not at all.

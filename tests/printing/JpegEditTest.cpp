@@ -573,14 +573,7 @@ QImage RenderedPicture(const QString& pdf, QSize size)
 // The mean difference of the channels, 0 to 1.
 double MeanDifference(const QImage& a, const QImage& b)
 {
-    double sum = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
-                   std::abs(qBlue(p) - qBlue(q));
-        }
-    return sum / (3.0 * 255 * a.width() * a.height());
+    return testsupport::MeanDifference(a, b) / 255;
 }
 
 // The picture as a JPEG of inks, CMYK or YCCK coded, with an Adobe marker (its inks stored

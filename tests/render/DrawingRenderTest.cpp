@@ -136,21 +136,6 @@ QImage Pdftoppm(const QByteArray& pdf, int page, QSize unturnedSize)
     return QImage(Path(QStringLiteral("reference.ppm"))).convertToFormat(QImage::Format_RGB32);
 }
 
-// Mean absolute difference per channel; 255 when the sizes differ.
-double MeanDifference(const QImage& a, const QImage& b)
-{
-    if (a.isNull() || a.size() != b.size())
-        return 255;
-    double sum = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
-                   std::abs(qBlue(p) - qBlue(q));
-        }
-    return sum / (3.0 * a.width() * a.height());
-}
-
 bool Near(QRgb pixel, QColor colour, int tolerance = 12)
 {
     return std::abs(qRed(pixel) - colour.red()) <= tolerance &&
@@ -164,7 +149,7 @@ TEST_F(DrawingRenderTest, PageMatchesPdftoppmAndAPartIsThatPartOfTheWholePage)
     const QSize size(413, 585); // A4 at 50 dpi
     const QImage whole = Render(pdf, 0, size);
     ASSERT_EQ(whole.size(), size);
-    EXPECT_LT(MeanDifference(whole, Pdftoppm(pdf, 0, size)), 1.0);
+    EXPECT_LT(testsupport::MeanDifference(whole, Pdftoppm(pdf, 0, size)), 1.0);
     // The red box near the top left, white behind the page.
     EXPECT_TRUE(Near(whole.pixel(60, 80), QColor(220, 30, 30)));
     EXPECT_TRUE(Near(whole.pixel(5, 5), Qt::white));
@@ -194,7 +179,7 @@ TEST_F(DrawingRenderTest, RotatedPageRendersTurnedAndTheChosenPageOfSeveral)
     const QSize size(585, 413);
     const QImage image = Render(turned, 0, size);
     ASSERT_EQ(image.size(), size);
-    EXPECT_LT(MeanDifference(image, Pdftoppm(turned, 0, size.transposed())), 1.0);
+    EXPECT_LT(testsupport::MeanDifference(image, Pdftoppm(turned, 0, size.transposed())), 1.0);
     // A clockwise quarter turn takes the red box from the top left to the top right.
     EXPECT_TRUE(Near(image.pixel(500, 100), QColor(220, 30, 30)));
 

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -69,6 +70,20 @@ bool Run(const QString& commandLine)
 bool HaveProgram(const QString& name)
 {
     return !QStandardPaths::findExecutable(name).isEmpty();
+}
+
+double MeanDifference(const QImage& a, const QImage& b)
+{
+    if (a.isNull() || a.size() != b.size())
+        return 255;
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
+                   std::abs(qBlue(p) - qBlue(q));
+        }
+    return sum / (3.0 * a.width() * a.height());
 }
 
 } // namespace testsupport

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+class QImage;
+
 namespace testsupport {
 
 // The temporary folder in which the current test runs (also the current directory), without
@@ -18,5 +20,9 @@ bool Run(const QString& commandLine);
 
 // True when the named program is on the PATH.
 bool HaveProgram(const QString& name);
+
+// The mean absolute difference of two images' colour channels, 0 to 255; 255 when their sizes
+// differ or one is null.
+double MeanDifference(const QImage& a, const QImage& b);
 
 } // namespace testsupport
