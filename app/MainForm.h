@@ -242,8 +242,8 @@ private:
     QByteArray FollowedServer; // the scheduler the job went to
     QTimer JobFollowTimer;
     QFutureWatcher<CupsJobState> JobLook;
-    // A drawing enlarged in the edit view is drawn sharp: the part in view, and around it, is
-    // rendered anew at the view's scale on a worker, a moment after the view last changed.
+    // A drawing drawn larger or smaller in the edit view is drawn sharp: the part in view, and
+    // around it, is rendered anew at the view's scale on a worker, a moment after it changed.
     struct SharpPart
     {
         std::shared_ptr<const DrawingSource> of;

@@ -325,8 +325,9 @@ void TMainForm::PaintBox2Paint(QPainter& Canvas)
 void TMainForm::PaintSharpPart(QPainter& canvas, const DrawnSize& drawn)
 {
     const std::shared_ptr<const DrawingSource> drawing = CurrentSource.sharedDrawing();
-    // Only a drawing drawn larger than its rendering gains from a sharper one.
-    if (!drawing || drawn.width <= DIBWidth(CurrentPicture))
+    // A drawing drawn at another size than its rendering's is drawn sharper from a rendering at
+    // that size: no steps when enlarged, no lost strokes when made smaller.
+    if (!drawing || drawn.width == DIBWidth(CurrentPicture))
         return;
     const QRect visible =
         ui->PaintBox2->visibleRegion().boundingRect() & QRect(0, 0, drawn.width, drawn.height);
