@@ -191,8 +191,9 @@ void TMainForm::SharpenDrawingPixels(const DrawingSource& drawing, int32_t brigh
 {
     // The dialog showed its change on the window's rendering; the poster prints from one at
     // 300 ppi of its finished size, of the same proportions, so that the poster keeps its size.
-    const double scale = DrawingScaleFor(drawing, CurrentFinishedSize().widthInches,
-                                         kDrawingPixelsPpi, MemoryForPictures());
+    const double inchesWide = CurrentFinishedSize().widthInches;
+    const double scale =
+        DrawingScaleFor(drawing, inchesWide, kDrawingPixelsPpi, MemoryForPictures());
     QString error;
     PictureRecord sharp;
     {
@@ -217,10 +218,13 @@ void TMainForm::SharpenDrawingPixels(const DrawingSource& drawing, int32_t brigh
     ShowPictureFacts();
     SelectWholePicture(View, DIBWidth(CurrentPicture), DIBHeight(CurrentPicture));
     ShowFinishedSize();
-    ShowMessage(this, QStringLiteral("Brightness and contrast make the drawing pixels: it prints "
-                                     "from a rendering of %1 x %2 pixels.")
-                          .arg(DIBWidth(CurrentPicture))
-                          .arg(DIBHeight(CurrentPicture)));
+    // The tool's words.
+    ShowMessage(this,
+                QStringLiteral("Brightness and contrast make the drawing pixels: it prints "
+                               "from a rendering of %1 x %2 pixels, %3 ppi on the poster.")
+                    .arg(DIBWidth(CurrentPicture))
+                    .arg(DIBHeight(CurrentPicture))
+                    .arg(inchesWide > 0 ? std::lround(DIBWidth(CurrentPicture) / inchesWide) : 0));
 }
 
 void TMainForm::Helligkeit(int32_t Offset)
