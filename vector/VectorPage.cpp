@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <deque>
 #include <map>
 #include <set>
@@ -374,6 +375,58 @@ private:
     size_t limit_;
 };
 
+// Whether the page's content holds the operator that begins an inline image, "BI" between
+// white space or delimiters, read as it decodes without keeping it. True when it can't be read
+// to the end: the walk then finds what it can.
+class InlineImageFinder : public Pipeline
+{
+public:
+    InlineImageFinder() : Pipeline("inline images", nullptr) {}
+    void write(unsigned char const* data, size_t len) override
+    {
+        // Most bytes are not an I after a B: only those are looked at closely.
+        for (size_t i = 0; i < len && !found; ++i) {
+            const unsigned char c = data[i];
+            if (before_ == 'B' && last_ == 'I')
+                found = Ends(c) && Ends(beforeB_);
+            beforeB_ = before_;
+            before_ = last_;
+            last_ = c;
+        }
+    }
+    // Streams are read as if white space stood between them, as their tokens may not run on.
+    void finish() override
+    {
+        const unsigned char space = ' ';
+        write(&space, 1);
+    }
+    bool found = false;
+
+private:
+    static bool Ends(unsigned char c)
+    {
+        return std::strchr(" \t\r\n\f()<>[]{}/%", c) != nullptr || c == 0;
+    }
+    unsigned char beforeB_ = ' ', before_ = ' ', last_ = ' ';
+};
+
+bool ContentHasInlineImage(QPDFPageObjectHelper page)
+{
+    // Each stream on its own, decoded as it streams; qpdf's joined contents would be buffered.
+    InlineImageFinder finder;
+    try {
+        for (QPDFObjectHandle stream : page.getPageContents()) {
+            if (!stream.pipeStreamData(&finder, 0, qpdf_dl_all))
+                return true;
+            if (finder.found)
+                return true;
+        }
+    } catch (const std::exception&) {
+        return true;
+    }
+    return finder.found;
+}
+
 class PlacementWalk;
 
 // Reads one content stream (or a page's streams as one) in its own graphics state: a form's
@@ -719,19 +772,28 @@ std::shared_ptr<const VectorPage> VectorPage::Open(QByteArray pdf, int pageIndex
         pages.flattenAnnotations(an_print, an_invisible | an_hidden);
 
         std::set<QString> fonts;
+        bool imagesOrForms = false;
         auto resources = source.getAttribute("/Resources", false);
         ForEachReached(resources, *page->layers_, [&](QPDFObjectHandle h) {
             if (!h.isStream() && IsFont(h) && !FontEmbedded(h))
                 fonts.insert(WithoutSubsetTag(h.getKey("/BaseFont").getName()));
+            if (h.isStream() && (NameOf(h.getDict(), "/Subtype") == "/Image" ||
+                                 NameOf(h.getDict(), "/Subtype") == "/Form"))
+                imagesOrForms = true;
         });
         page->fonts_ = QStringList(fonts.begin(), fonts.end());
 
         // The page's content draws in its default space; the matrix takes that to the page as it
-        // shows. Masks are reached only through the image they mask, so they never count.
-        PlacementWalk walk(*page->layers_);
-        const double* t = page->matrix_;
-        walk.Page(source, resources, Matrix{t[0], t[1], t[2], t[3], t[4], t[5]});
-        page->images_ = std::move(walk.found);
+        // shows. Masks are reached only through the image they mask, so they never count. A
+        // page that can paint no image (no image or form it could draw, no inline image in its
+        // content) is not parsed: a drawing of millions of paths would cost a second copy of
+        // its content for nothing.
+        if (imagesOrForms || ContentHasInlineImage(source)) {
+            PlacementWalk walk(*page->layers_);
+            const double* t = page->matrix_;
+            walk.Page(source, resources, Matrix{t[0], t[1], t[2], t[3], t[4], t[5]});
+            page->images_ = std::move(walk.found);
+        }
     } catch (const QPDFExc& e) {
         if (e.getErrorCode() == qpdf_e_password)
             return fail("needs a password");

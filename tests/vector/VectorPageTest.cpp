@@ -354,6 +354,18 @@ TEST(VectorPageTest, KeepsShownImagesFoundBeforeLoopsAndDamage)
     EXPECT_DOUBLE_EQ(placements[1].heightPoints, 20) << "the page goes on after the loop";
     EXPECT_EQ(placements.size(), 2u) << "nothing is read inside the unended string";
 
+    // A page whose only image is inline, at the start of its second content stream, is still
+    // read.
+    std::map<int, QByteArray> inlineOnly;
+    inlineOnly[5] = Stream("", "(OBI) Tj 0 0 m /BIG gs q 30 0 0 10 0 0 cm");
+    inlineOnly[6] = Stream("", "BI /W 2 /H 1 /CS /G /BPC 8 ID ab EI Q");
+    page = VectorPage::Open(OnePage("/MediaBox [0 0 100 100]", "", {}, inlineOnly)
+                                .replace("/Contents 4 0 R", "/Contents [5 0 R 6 0 R]"),
+                            0, nullptr);
+    ASSERT_TRUE(page);
+    ASSERT_EQ(page->imagePlacements().size(), 1u);
+    EXPECT_EQ(page->imagePlacements()[0].pixels, QSize(2, 1));
+
     std::map<int, QByteArray> layered;
     layered[1] = "<< /Type /Catalog /Pages 2 0 R /OCProperties << /OCGs [4 0 R] /D << /OFF "
                  "[4 0 R] >> >> >>";
