@@ -7,6 +7,7 @@
 #include "EditGeometry.h"
 #include "FileFilter.h"
 #include "FileName.h"
+#include "HKUnit.h"
 #include "Messages.h"
 #include "PictureFacts.h"
 #include "PictureOps.h"
@@ -328,6 +329,9 @@ void TMainForm::PaintSharpPart(QPainter& canvas, const DrawnSize& drawn)
     // A drawing drawn at another size than its rendering's is drawn sharper from a rendering at
     // that size: no steps when enlarged, no lost strokes when made smaller.
     if (!drawing || drawn.width == DIBWidth(CurrentPicture))
+        return;
+    // While brightness and contrast are tried, the view shows their change on the rendering.
+    if (HKForm && HKForm->BackupPicture.Bits)
         return;
     const QRect visible =
         ui->PaintBox2->visibleRegion().boundingRect() & QRect(0, 0, drawn.width, drawn.height);
