@@ -413,13 +413,13 @@ ParsedRequest ParseRequest(const QStringList& arguments)
                                       QStringLiteral("N"));
     const QCommandLineOption save(
         QStringLiteral("save"),
-        QStringLiteral("Write the edited picture to FILE. Without -o or --printer, nothing is "
-                       "printed."),
+        QStringLiteral("Write the edited picture to FILE; a PDF or SVG drawing at 300 dpi of its "
+                       "page. Without -o or --printer, nothing is printed."),
         QStringLiteral("FILE"));
     const QCommandLineOption saveType(
         QStringLiteral("save-type"),
-        QStringLiteral("The type to save in (bmp, jpg, png, tif, pcx, tga); else FILE's "
-                       "extension decides."),
+        QStringLiteral("The type to save in (bmp, jpg, png, tif, pcx, tga; pdf for a drawing, "
+                       "kept as vectors); else FILE's extension decides."),
         QStringLiteral("TYPE"));
     // Every option's names, for the nearest one to a mistyped name, and those that take a value.
     QStringList known{QStringLiteral("help"), QStringLiteral("version")};
