@@ -199,10 +199,8 @@ void TMainForm::SharpenDrawingPixels(const DrawingSource& drawing, int32_t brigh
     {
         WaitCursor wait;
         sharp = RenderShownDrawing(drawing, scale, &error);
-        if (sharp.Bits) {
-            AdjustBrightness(sharp, brightness);
-            AdjustContrast(sharp, contrast);
-        }
+        if (sharp.Bits)
+            ApplyBrightnessContrast(sharp, brightness, contrast); // as the dialog made them
     }
     if (!sharp.Bits) {
         ShowPictureFacts();

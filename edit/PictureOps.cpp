@@ -698,12 +698,17 @@ PictureRecord EditedPicture(const PictureRecord& picture, const PictureEdit& edi
 
 PictureRecord TakeUpright(PictureRecord stored, int orientation)
 {
-    for (const PictureEdit& step : UprightSteps(orientation)) {
-        if (!stored.Bits)
+    return TakeEdited(stored, UprightSteps(orientation));
+}
+
+PictureRecord TakeEdited(PictureRecord picture, const std::vector<PictureEdit>& edits)
+{
+    for (const PictureEdit& step : edits) {
+        if (!picture.Bits)
             break;
-        const PictureRecord next = EditedPicture(stored, step);
-        deldib(stored);
-        stored = next;
+        const PictureRecord next = EditedPicture(picture, step);
+        deldib(picture);
+        picture = next;
     }
-    return stored;
+    return picture;
 }

@@ -64,6 +64,9 @@ void ApplyBrightnessContrast(PictureRecord& picture, int32_t d, int32_t k);
 // tag's steps made in order, the stored picture released. The picture itself for 0 and 1, and
 // null Bits, with the stored one released, when memory runs out on the way.
 PictureRecord TakeUpright(PictureRecord stored, int orientation);
+// The edits made in their order on a picture the caller gives up: each step's result replaces
+// the one before, which is released. Null Bits when a step fails for memory.
+PictureRecord TakeEdited(PictureRecord picture, const std::vector<PictureEdit>& edits);
 
 // An independent copy of the picture: same shape, colour table, palette and pixel bytes. Null
 // Bits when it can't be made. The brightness and contrast dialog keeps one to start every

@@ -194,8 +194,7 @@ double DrawingScaleFor(const DrawingSource& d, double inchesWide, double ppi, ui
 
 double DrawingScaleForPage(const DrawingSource& d, double ppi, uint64_t memoryBytes)
 {
-    // The rendering's pixels per point are the same across and down, turned or not.
-    return Confined(d, ppi / 72 * d.page->widthPoints() / d.renderWidth, memoryBytes);
+    return Confined(d, ppi / 72 * PointsPerPixel(d), memoryBytes);
 }
 
 PictureRecord RenderShownDrawing(const DrawingSource& d, double scale, QString* error)
@@ -237,21 +236,20 @@ PictureRecord RenderShownPart(const DrawingSource& d, double scale, QRect wanted
         edits.push_back({PictureEdit::Kind::Mirror});
     if (v.flipped)
         edits.push_back({PictureEdit::Kind::Flip});
-    for (const PictureEdit& edit : edits) {
-        const PictureRecord made = EditedPicture(picture, edit);
-        deldib(picture);
-        picture = made;
-        if (!picture.Bits) {
-            *error = QStringLiteral("Not enough memory to turn the rendering.");
-            return PictureRecord();
-        }
-    }
+    picture = TakeEdited(picture, edits);
+    if (!picture.Bits)
+        *error = QStringLiteral("Not enough memory to turn the rendering.");
     return picture;
+}
+
+double PointsPerPixel(const DrawingSource& d)
+{
+    return d.page->widthPoints() / d.renderWidth;
 }
 
 double MillimetresPerPixel(const DrawingSource& d)
 {
-    return d.page->widthPoints() / d.renderWidth * 25.4 / 72;
+    return PointsPerPixel(d) * 25.4 / 72;
 }
 
 void SetDrawingOnPaper(FinishedSize& size, const DrawingSource* drawing)
@@ -261,7 +259,7 @@ void SetDrawingOnPaper(FinishedSize& size, const DrawingSource* drawing)
     if (!drawing || !(size.widthInches > 0) || drawing->width <= 0)
         return;
     // Poster inches per point of the page: the picture as it shows spans the poster's width.
-    const double shownPoints = drawing->width * drawing->page->widthPoints() / drawing->renderWidth;
+    const double shownPoints = drawing->width * PointsPerPixel(*drawing);
     const double inchesPerPoint = size.widthInches / shownPoints;
     double lowest = 0;
     for (const ImagePlacement& image : drawing->page->imagePlacements()) {

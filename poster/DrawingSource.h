@@ -78,8 +78,9 @@ PictureRecord RenderShownPart(const DrawingSource& d, double scale, QRect part, 
 // the page's raster images reaches at the poster's size (images a cut leaves out count too).
 void SetDrawingOnPaper(FinishedSize& size, const DrawingSource* drawing);
 
-// The length on the page's paper of one pixel of its rendering, in millimetres: the same across
-// and down, turned or not.
+// The length on the page's paper of one pixel of its rendering, in points and in millimetres:
+// the same across and down, turned or not.
+double PointsPerPixel(const DrawingSource& d);
 double MillimetresPerPixel(const DrawingSource& d);
 
 // From the page's own space (points, from the bottom-left corner of the page as it shows) to the

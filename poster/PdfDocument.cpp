@@ -706,7 +706,7 @@ bool SaveDrawingPdf(const DrawingSource& drawing, const QByteArray& fileName,
                     const std::function<bool()>& stopped, QString* error)
 {
     // One device pixel a pixel of the rendering, so that the picture fills the page exactly.
-    const double pixelsPerPoint = drawing.renderWidth / drawing.page->widthPoints();
+    const double pixelsPerPoint = 1 / PointsPerPixel(drawing);
     PdfPageSetup setup;
     setup.paperPoints = QSizeF(drawing.width / pixelsPerPoint, drawing.height / pixelsPerPoint);
     setup.dpi = 72 * pixelsPerPoint;
