@@ -19,6 +19,7 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QSessionManager>
+#include <QTimer>
 #include <QShortcut>
 #include <QTextBrowser>
 #include <QVBoxLayout>
@@ -72,6 +73,16 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui:
     connect(&SharpTimer, &QTimer::timeout, this, &TMainForm::RenderSharpPart);
     connect(&SharpRender, &QFutureWatcher<PictureRecord>::finished, this,
             &TMainForm::TakeSharpPart);
+
+    // Once the window shows, it says why the posters go to a PDF file beside a printer system.
+    if (const QString silent = Printer->passedOver(); !silent.isEmpty())
+        QTimer::singleShot(0, this, [this, silent] {
+            ShowMessage(this,
+                        QStringLiteral("The printers could not be listed: %1. Posters go to a "
+                                       "PDF file until the printer setup finds them.")
+                            .arg(silent),
+                        QMessageBox::Warning);
+        });
 }
 
 TMainForm::~TMainForm()

@@ -2,6 +2,7 @@
 #include "PrinterSetup.h"
 
 #include "CurrentPrinter.h"
+#include "Messages.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -13,6 +14,15 @@
 
 bool RunPrinterSetup(CurrentPrinter& printer, QWidget* parent)
 {
+    // Qt's dialog lists the printers without a time limit: a silent scheduler is told instead.
+    if (const QString silent = SilentScheduler(); !silent.isEmpty()) {
+        ShowMessage(parent,
+                    QStringLiteral("The printers could not be listed: %1. Try again when the "
+                                   "printing system answers.")
+                        .arg(silent),
+                    QMessageBox::Warning, QMessageBox::Ok, QStringLiteral("Printer setup"));
+        return false;
+    }
     // The dialog works on a copy: Qt's dialog writes into its printer as it starts, and only
     // an accepted set-up is to reach the printer in use.
     QPrinter copy(QPrinter::HighResolution);

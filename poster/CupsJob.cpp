@@ -184,10 +184,10 @@ void SetCupsTimeout(std::chrono::milliseconds timeout)
     g_timeout = std::max<std::chrono::milliseconds::rep>(timeout.count(), 1);
 }
 
-CupsLookup LookUpCupsQueue(const QString& queue)
+CupsLookup LookUpCupsQueue(const QString& queue, std::chrono::milliseconds timeout)
 {
     CupsLookup lookup;
-    Connection c;
+    Connection c(timeout);
     if (!c.http()) {
         lookup.error = c.error();
         return lookup;

@@ -1,27 +1,65 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CurrentPrinter.h"
 
+#include "CupsJob.h"
+
 #include <QDir>
 #include <QPageSize>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QStandardPaths>
 
-CurrentPrinter::CurrentPrinter(Start start)
-    : printer_(std::make_unique<QPrinter>(QPrinter::HighResolution))
+#include <cups/cups.h>
+
+QString SilentScheduler()
 {
-    if (start == Start::SystemDefault) {
-        QPrinterInfo info = QPrinterInfo::defaultPrinter();
-        if (info.isNull()) {
-            const QList<QPrinterInfo> all = QPrinterInfo::availablePrinters();
-            if (!all.isEmpty())
-                info = all.first();
-        }
-        if (!info.isNull()) {
-            printer_->setPrinterName(info.printerName());
-            if (printer_->outputFormat() == QPrinter::NativeFormat && printer_->isValid())
-                return;
-        }
+    const CupsLookup look =
+        LookUpCupsQueue(QString(), std::min(CupsTimeout(), kSchedulerLookTimeout));
+    return look.timedOut ? look.error : QString();
+}
+
+namespace {
+
+// While it lives, this thread's libcups is pointed at a scheduler that isn't there. A QPrinter
+// asks the scheduler for the default printer as it is made, and Qt's look-ups have no time
+// limit: against a silent scheduler they hold the program for minutes, where no scheduler at
+// all is told at once.
+class NoSchedulerHere
+{
+public:
+    NoSchedulerHere() : before_(cupsServer()) { cupsSetServer("/nonexistent/velmora-no-cups"); }
+    ~NoSchedulerHere() { cupsSetServer(before_.constData()); }
+    NoSchedulerHere(const NoSchedulerHere&) = delete;
+    NoSchedulerHere& operator=(const NoSchedulerHere&) = delete;
+
+private:
+    QByteArray before_;
+};
+
+} // namespace
+
+CurrentPrinter::CurrentPrinter(Start start)
+{
+    if (start == Start::SystemDefault)
+        passedOver_ = SilentScheduler();
+    if (start == Start::PdfFile || !passedOver_.isEmpty()) {
+        // The PDF file needs nothing of the scheduler.
+        const NoSchedulerHere none;
+        printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        UsePdfFile();
+        return;
+    }
+    printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    QPrinterInfo info = QPrinterInfo::defaultPrinter();
+    if (info.isNull()) {
+        const QList<QPrinterInfo> all = QPrinterInfo::availablePrinters();
+        if (!all.isEmpty())
+            info = all.first();
+    }
+    if (!info.isNull()) {
+        printer_->setPrinterName(info.printerName());
+        if (printer_->outputFormat() == QPrinter::NativeFormat && printer_->isValid())
+            return;
     }
     UsePdfFile();
 }

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <memory>
 
 #include "PrinterMetrics.h"
@@ -20,6 +21,15 @@ inline constexpr const char* kPosterDocumentName = "Kantelberg Poster";
 inline constexpr int kPdfFileDpi = 300;
 inline constexpr int kPdfFileDpiMin = 150;
 inline constexpr int kPdfFileDpiMax = 1200;
+
+// Qt lists the printers through libcups without a time limit, and a scheduler that takes a
+// connection but never answers would hold the window for good. The scheduler is asked on a
+// timed connection of our own first, for at most this long.
+inline constexpr std::chrono::milliseconds kSchedulerLookTimeout{5000};
+
+// Empty when the print scheduler answers within kSchedulerLookTimeout (or the CUPS timeout when
+// that is shorter), or is not there at all; otherwise why it can't be asked for its printers.
+QString SilentScheduler();
 
 class CurrentPrinter
 {
@@ -38,6 +48,10 @@ public:
     // For the printer set-up dialog and the print job; changes made there stay in force.
     QPrinter& printer() { return *printer_; }
     const QPrinter& printer() const { return *printer_; }
+
+    // Why the system's printers were passed over for the PDF file: the scheduler did not answer.
+    // Empty when they were asked.
+    QString passedOver() const { return passedOver_; }
 
     // False when not even the PDF file could be set up.
     bool isUsable() const;
@@ -64,4 +78,5 @@ private:
     void UsePdfFile();
 
     std::unique_ptr<QPrinter> printer_;
+    QString passedOver_;
 };

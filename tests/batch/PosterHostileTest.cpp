@@ -302,6 +302,13 @@ TEST(batch_reasons, APrintSchedulerGoneOrHungIsSaidSoAndDoesNotHoldTheTool)
     EXPECT_EQ(process.readAllStandardError(),
               "velmora-poster: the print scheduler (" + hung + ") did not answer for 1 s\n");
 
+    // A PDF file needs no scheduler: the silent one holds nothing up.
+    process.start(QStringLiteral(VELMORA_POSTER), {QStringLiteral("pic.bmp"), QStringLiteral("-o"),
+                                                   QStringLiteral("file.pdf")});
+    ASSERT_TRUE(process.waitForFinished(60000)) << "the PDF file waited on the scheduler";
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    EXPECT_TRUE(QFileInfo::exists(QStringLiteral("file.pdf")));
+
     // With the default timeout of half a minute, SIGTERM once the tool is waiting on the
     // scheduler: it ends well before that.
     SchedulerSocket again(hung + "2", true);

@@ -12,6 +12,7 @@
 // Without root, cupsd or the cups-pdf backend the tests are skipped, unless
 // VELMORA_REQUIRE_CUPS=1 asks for them, as in continuous integration.
 
+#include "CupsJob.h"
 #include "CurrentPrinter.h"
 #include "GrafikRW.h"
 #include "PosterSamples.h"
@@ -51,11 +52,14 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <tuple>
 
 #include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -1001,4 +1005,44 @@ TEST_F(CupsQueue, ThePrintPageFollowsItsJobToItsEnd)
                 ended.contains(QStringLiteral("The paper is on fire.")))
         << ended.toStdString();
     scheduler_->RemoveQueue(failing.name);
+}
+
+// A scheduler that takes the connection and never answers would hold Qt's printer list for
+// good: the window starts on the PDF file and says why, and the printer setup tells the same
+// in place of a dialog that would hang.
+TEST(CupsSilence, ASilentSchedulerLeavesTheWindowOnThePdfFileAndSaysWhy)
+{
+    const QByteArray path = QDir::current().filePath(QStringLiteral("silent.sock")).toLocal8Bit();
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(size_t(path.size()), sizeof address.sun_path);
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+    ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(fd, 8), 0); // connections wait in the backlog, unanswered
+    const QByteArray before = qgetenv("CUPS_SERVER");
+    qputenv("CUPS_SERVER", path);
+    cupsSetServer(nullptr);
+    const auto timeoutBefore = CupsTimeout();
+    SetCupsTimeout(std::chrono::seconds(1));
+
+    const BoxAnswer told = AnswerNextMessageBox(QMessageBox::Ok);
+    {
+        StartedProgram program;
+        EXPECT_TRUE(program.window->Printer->isPdfFile());
+        EXPECT_TRUE(told->seen);
+        EXPECT_EQ(told->text, QStringLiteral("The printers could not be listed: the print "
+                                             "scheduler (%1) did not answer for 1 s. Posters go "
+                                             "to a PDF file until the printer setup finds them.")
+                                  .arg(QString::fromLocal8Bit(path)));
+        const BoxAnswer setup = AnswerNextMessageBox(QMessageBox::Ok);
+        EXPECT_FALSE(RunPrinterSetup(*program.window->Printer, program.window.get()));
+        EXPECT_EQ(setup->title, QStringLiteral("Printer setup"));
+        EXPECT_TRUE(setup->text.contains(QStringLiteral("did not answer for 1 s")))
+            << setup->text.toStdString();
+    }
+    SetCupsTimeout(timeoutBefore);
+    qputenv("CUPS_SERVER", before);
+    cupsSetServer(nullptr);
+    ::close(fd);
 }
