@@ -83,25 +83,27 @@ const char* WithArticle(ProfileColours colours)
     return "a";
 }
 
-// A reader takes the profile from pixel values to colours: it must have that direction for
-// one of the intents, which LittleCMS proves by making the transform.
+// A reader takes the profile from pixel values to the colours it shows, under the intent it
+// picks by default: perceptual for some, relative colorimetric with black point compensation for
+// others (poppler). Both must link, which LittleCMS proves by making the transform: a profile
+// whose table for one intent is unusable would have a viewer fail on the document.
 bool ReadsPixels(cmsContext context, cmsHPROFILE profile, ProfileColours colours)
 {
     const cmsUInt32Number format = colours == ProfileColours::Grey  ? TYPE_GRAY_8
                                    : colours == ProfileColours::Rgb ? TYPE_RGB_8
                                                                     : TYPE_CMYK_8;
-    const Profile lab(cmsCreateLab4ProfileTHR(context, nullptr));
-    if (!lab)
+    const Profile screen(cmsCreate_sRGBProfileTHR(context));
+    if (!screen)
         return false;
     for (const cmsUInt32Number intent :
          {cmsUInt32Number(INTENT_PERCEPTUAL), cmsUInt32Number(INTENT_RELATIVE_COLORIMETRIC)}) {
-        const Transform transform(cmsCreateTransformTHR(context, profile, format, lab.get(),
-                                                        TYPE_Lab_DBL, intent,
-                                                        cmsFLAGS_NOOPTIMIZE | cmsFLAGS_NOCACHE));
-        if (transform)
-            return true;
+        const Transform transform(cmsCreateTransformTHR(
+            context, profile, format, screen.get(), TYPE_RGB_8, intent,
+            cmsFLAGS_NOOPTIMIZE | cmsFLAGS_NOCACHE | cmsFLAGS_BLACKPOINTCOMPENSATION));
+        if (!transform)
+            return false;
     }
-    return false;
+    return true;
 }
 
 // LittleCMS reads a tag only when a transform asks for it. The tables of the other direction

@@ -188,6 +188,15 @@ TEST_F(ColourProfiles, ADamagedTableOfTheOtherDirectionLeavesTheProfileOut)
     const ProfileCheck check = CheckColourProfile(broken, ProfileColours::Cmyk);
     EXPECT_TRUE(check.profile.empty());
     EXPECT_EQ(check.refusal, "damaged");
+
+    // The relative colorimetric table, which poppler links with, replaced by one of the other
+    // direction: the perceptual one still reads, but a viewer would draw without the profile.
+    QByteArray oneIntent = cmyk;
+    const int relative = int(oneIntent.indexOf("A2B1"));
+    const int backward = int(oneIntent.indexOf("B2A1"));
+    ASSERT_TRUE(relative > 128 && backward > 128);
+    oneIntent.replace(relative + 4, 8, oneIntent.mid(backward + 4, 8));
+    EXPECT_EQ(CheckColourProfile(oneIntent, ProfileColours::Cmyk).refusal, "damaged");
 }
 
 TEST_F(ColourProfiles, AreWrittenBackByJpegPngAndTiffWhenTheyDescribeThePixels)
