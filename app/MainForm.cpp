@@ -4,6 +4,7 @@
 #include "AboutBoxUnit.h"
 #include "Artwork.h"
 #include "FileFilter.h"
+#include "FileName.h"
 #include "Messages.h"
 #include "PictureFacts.h"
 #include "ScreenPlacement.h"
@@ -57,11 +58,13 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui:
         return true;
     });
 
-    // The load page starts in the current directory, on the volume that holds it.
+    // The load page starts in the current directory, on the volume that holds it (the home
+    // folder when the current one was removed).
     SetUpDirectoryList();
     connect(&DirectoryWatch, &QFileSystemWatcher::directoryChanged, this,
             [this] { DirectoryChanged(); });
-    ShowDirectory(QDir::currentPath());
+    const QString here = WorkingFolder();
+    ShowDirectory(here.isEmpty() ? QDir::homePath() : here);
 
     // The Print page's CUPS job is looked at again a second after each answer that it waits.
     JobFollowTimer.setSingleShot(true);

@@ -58,6 +58,15 @@ private:
     }
 };
 
+// Names in the order the lists show them: by their letters whatever the case, then by case.
+void SortNames(QStringList& names)
+{
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        const int order = a.compare(b, Qt::CaseInsensitive);
+        return order != 0 ? order < 0 : a < b;
+    });
+}
+
 } // namespace
 
 void TMainForm::SetUpDirectoryList()
@@ -72,15 +81,14 @@ void TMainForm::SetUpDirectoryList()
 void TMainForm::ShowDirectory(const QString& path)
 {
     // A directory that vanished or cannot be read keeps the lists as they were, but for the
-    // vanished one itself, which is taken off them.
-    const QDir dir(path);
-    if (!dir.exists() || !dir.isReadable() || !QDir::setCurrent(dir.absolutePath())) {
-        if (!dir.exists() &&
-            QDir::cleanPath(dir.absolutePath()) != QDir::cleanPath(QDir::currentPath()))
+    // vanished one itself, which is taken off them. By its bytes: a folder whose name is not
+    // UTF-8 opens as it is.
+    if (!EnterFolder(path)) {
+        if (!IsFolderName(path) && QDir::cleanPath(path) != QDir::cleanPath(WorkingFolder()))
             DirectoryChanged();
         return;
     }
-    const QString current = QDir::cleanPath(QDir::currentPath());
+    const QString current = QDir::cleanPath(WorkingFolder());
     OpenDirectory = current;
     // The lists follow what others do to the open directory.
     if (!DirectoryWatch.directories().isEmpty())
@@ -96,16 +104,17 @@ void TMainForm::ShowDirectory(const QString& path)
     ui->DriveComboBox1->setCurrentIndex(volume);
 
     const QString root = volume >= 0 ? drives[size_t(volume)].path : QStringLiteral("/");
-    const std::vector<DirectoryLine> lines = DirectoryLines(
-        root, current,
-        QDir(current).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase));
+    QStringList folders = FolderNamesIn(current);
+    SortNames(folders);
+    const std::vector<DirectoryLine> lines = DirectoryLines(root, current, folders);
     const QIcon openIcon = style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon closedIcon = style()->standardIcon(QStyle::SP_DirClosedIcon);
     QListWidget* list = ui->DirectoryListBox1;
     list->clear();
     QListWidgetItem* currentItem = nullptr;
     for (const DirectoryLine& line : lines) {
-        auto* item = new QListWidgetItem(line.open ? openIcon : closedIcon, line.name, list);
+        auto* item =
+            new QListWidgetItem(line.open ? openIcon : closedIcon, FileNameText(line.name), list);
         item->setData(kPathRole, line.path);
         item->setData(kIndentRole, line.indent);
         if (line.open)
@@ -125,10 +134,7 @@ void TMainForm::ShowMatchingFiles()
     ui->FileListBox1->clear();
     // By their bytes: a name that is not UTF-8 is listed readably and opens as it is.
     QStringList names = FileNamesIn(QStringLiteral("."));
-    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-        const int order = a.compare(b, Qt::CaseInsensitive);
-        return order != 0 ? order < 0 : a < b;
-    });
+    SortNames(names);
     for (const QString& name : names)
         if (MatchesMasks(name, masks)) {
             auto* item = new QListWidgetItem(FileNameText(name), ui->FileListBox1);
@@ -142,12 +148,10 @@ void TMainForm::DirectoryChanged()
 {
     // The open directory itself may be gone: the nearest one above it that is left opens.
     // By its path: the process's working directory of a folder that was removed still reads.
-    QDir dir(OpenDirectory);
-    while (!dir.exists() && dir.cdUp()) {
-    }
-    if (!dir.exists())
-        dir = QDir::root();
-    ShowDirectory(dir.absolutePath());
+    QString dir = QDir::cleanPath(OpenDirectory);
+    while (!IsFolderName(dir) && dir != QStringLiteral("/"))
+        dir = QDir::cleanPath(dir + QStringLiteral("/.."));
+    ShowDirectory(dir);
 }
 
 QString TMainForm::FileOfItem(const QListWidgetItem& item)

@@ -145,11 +145,9 @@ QString AbsoluteFileName(const QString& name)
 {
     if (name.startsWith(QLatin1Char('/')))
         return name;
-    char* here = ::getcwd(nullptr, 0);
-    if (!here)
+    const QString folder = WorkingFolder();
+    if (folder.isEmpty())
         return name;
-    const QString folder = FileNameFromBytes(here);
-    std::free(here);
     return folder + (folder.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) + name;
 }
 
@@ -159,7 +157,12 @@ bool IsRegularFileName(const QString& name)
     return ::stat(FileNameBytes(name).constData(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-QStringList FileNamesIn(const QString& folder)
+namespace {
+
+// The entries of the folder (links followed) whose kind the test takes, by their bytes, in no
+// order; "." and ".." are left out.
+template <typename Take>
+QStringList NamesIn(const QString& folder, Take take)
 {
     QStringList names;
     const QByteArray path = FileNameBytes(folder);
@@ -172,9 +175,44 @@ QStringList FileNamesIn(const QString& folder)
         if (entry->d_name[0] == '.' &&
             (entry->d_name[1] == 0 || (entry->d_name[1] == '.' && entry->d_name[2] == 0)))
             continue;
-        if (::fstatat(fd, entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode))
+        if (::fstatat(fd, entry->d_name, &info, 0) == 0 && take(entry->d_name, info.st_mode))
             names << FileNameFromBytes(entry->d_name);
     }
     ::closedir(dir);
     return names;
+}
+
+} // namespace
+
+QStringList FileNamesIn(const QString& folder)
+{
+    return NamesIn(folder, [](const char*, mode_t mode) { return S_ISREG(mode); });
+}
+
+QStringList FolderNamesIn(const QString& folder)
+{
+    return NamesIn(folder,
+                   [](const char* name, mode_t mode) { return S_ISDIR(mode) && name[0] != '.'; });
+}
+
+bool IsFolderName(const QString& name)
+{
+    struct stat info = {};
+    return ::stat(FileNameBytes(name).constData(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+QString WorkingFolder()
+{
+    char* here = ::getcwd(nullptr, 0);
+    if (!here)
+        return {};
+    const QString folder = FileNameFromBytes(here);
+    std::free(here);
+    return folder;
+}
+
+bool EnterFolder(const QString& name)
+{
+    const QByteArray path = FileNameBytes(name);
+    return ::access(path.constData(), R_OK | X_OK) == 0 && ::chdir(path.constData()) == 0;
 }

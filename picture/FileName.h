@@ -32,6 +32,15 @@ QString AbsoluteFileName(const QString& name);
 bool IsRegularFileName(const QString& name);
 // The regular files in the folder (links followed), by their bytes, in no order.
 QStringList FileNamesIn(const QString& folder);
+// The folders in the folder (links followed) but hidden ones, by their bytes, in no order.
+QStringList FolderNamesIn(const QString& folder);
+// Whether the name is a folder, following links, by its bytes.
+bool IsFolderName(const QString& name);
+
+// The process's working folder by its bytes; empty when it can't be named (it was removed).
+QString WorkingFolder();
+// Makes the named folder, when it can be read, the working one, by its bytes.
+bool EnterFolder(const QString& name);
 
 // Opens the named file for reading by its bytes; false with the file's errorString().
 bool OpenForReading(QFile& file, const QString& name);

@@ -271,5 +271,17 @@ TEST(DroppedFiles, ANameThatIsNotUtf8OpensFromADropAndTheList)
     ui.FileListBox1->setCurrentItem(items.front());
     emit ui.FileListBox1->itemDoubleClicked(items.front());
     EXPECT_EQ(ui.Breit->text(), QStringLiteral("17"));
-    ::unlink(name.constData()); // which Qt's removal of the test folder could not name
+
+    // A folder of such a name is listed readably and opens, its files with it.
+    const QByteArray subfolder = QFile::encodeName(folder) + "/al\xE9";
+    ASSERT_EQ(::mkdir(subfolder.constData(), 0755), 0);
+    ASSERT_EQ(::rename(name.constData(), (subfolder + "/inside.bmp").constData()), 0);
+    ASSERT_TRUE(w.OpenPictureFile(folder + QStringLiteral("/other.bmp"))); // lists it afresh
+    const auto folders = ui.DirectoryListBox1->findItems(QStringLiteral("al\\xE9"), Qt::MatchExactly);
+    ASSERT_EQ(folders.size(), 1);
+    emit ui.DirectoryListBox1->itemActivated(folders.front());
+    EXPECT_EQ(QDir::current().dirName(), QStringLiteral("al\uFFFD")) << "not opened";
+    ASSERT_EQ(ui.FileListBox1->findItems(QStringLiteral("inside.bmp"), Qt::MatchExactly).size(), 1);
+    ::unlink((subfolder + "/inside.bmp").constData()); // which Qt's removal could not name
+    ::rmdir(subfolder.constData());
 }
