@@ -197,6 +197,38 @@ TEST_F(ColourProfiles, ADamagedTableOfTheOtherDirectionLeavesTheProfileOut)
     ASSERT_TRUE(relative > 128 && backward > 128);
     oneIntent.replace(relative + 4, 8, oneIntent.mid(backward + 4, 8));
     EXPECT_EQ(CheckColourProfile(oneIntent, ProfileColours::Cmyk).refusal, "damaged");
+
+    // A printer profile whose tables link, but whose black point can't be found: the round trip
+    // made for it does not link, which LittleCMS only logs and poppler reports as an error of
+    // the document (found by fuzzing the poster document).
+    QByteArray noBlackPoint(5340, '\0');
+    const auto put = [&noBlackPoint](int at, uint32_t value) {
+        for (int b = 0; b < 4; ++b)
+            noBlackPoint[at + b] = char(value >> (24 - 8 * b));
+    };
+    put(0, 5120);
+    put(8, 0x2000); // a version 0.0.2 no profile has
+    noBlackPoint.replace(12, 12, "prtrCMYKXYZ ");
+    noBlackPoint.replace(36, 8, "acspAPPL");
+    put(68, 0xF6D6); // the illuminant, D50
+    put(72, 0x10000);
+    put(76, 0xD32D);
+    const struct
+    {
+        const char* tag;
+        uint32_t at, size;
+    } tags[] = {{"desc", 204, 76}, {"cprt", 280, 92},   {"wtpt", 372, 20},
+                {"bkpt", 392, 20}, {"A2B0", 412, 3840}, {"B2A0", 4252, 1088}};
+    put(128, uint32_t(std::size(tags)));
+    for (int i = 0; i < int(std::size(tags)); ++i) {
+        noBlackPoint.replace(132 + 12 * i, 4, tags[i].tag);
+        put(136 + 12 * i, tags[i].at);
+        put(140 + 12 * i, tags[i].size);
+    }
+    // A white point of nought, and a CMYK to XYZ table of 5 points a side that gives nought.
+    noBlackPoint.replace(372, 4, "XYZ ");
+    noBlackPoint.replace(412, 12, QByteArray::fromHex("6d6674320000000004030500"));
+    EXPECT_EQ(CheckColourProfile(noBlackPoint, ProfileColours::Cmyk).refusal, "damaged");
 }
 
 TEST_F(ColourProfiles, AreWrittenBackByJpegPngAndTiffWhenTheyDescribeThePixels)
