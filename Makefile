@@ -14,7 +14,7 @@ PACKAGES := \
 	cups cups-client cups-bsd printer-driver-cups-pdf \
 	xvfb xauth x11-utils openbox fonts-dejavu-core clang libclang-rt-14-dev \
 	help2man dpkg-dev desktop-file-utils libgs-common lintian appstream \
-	libqpdf-dev qpdf libpoppler-qt6-dev librsvg2-dev pdfposter
+	libqpdf-dev qpdf libpoppler-qt6-dev librsvg2-dev pdfposter libvips-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

@@ -106,6 +106,7 @@ FinishedSize FinishedPosterSize(const PageRenderInputs& in, int32_t pageWidth, i
     if (x.empty() || y.empty())
         return size;
     size.valid = true;
+    size.smooth = in.smooth;
     size.widthPixels = x.to - x.from;
     size.heightPixels = y.to - y.from;
     size.left = x.from;
@@ -193,11 +194,17 @@ QString CoarsenessText(const FinishedSize& s)
     if (s.vectors && !(s.lowestImagePpi > 0))
         return {};
     const double least = s.vectors ? s.lowestImagePpi : std::min(s.ppiX, s.ppiY);
-    if (least < kVeryCoarsePpi)
-        return QStringLiteral("the print will look very coarse");
-    if (least < kCoarsePpi)
-        return QStringLiteral("the print will look coarse");
-    return {};
+    if (least >= kCoarsePpi)
+        return {};
+    // A drawing's own images are printed as the drawing has them.
+    if (s.vectors)
+        return least < kVeryCoarsePpi ? QStringLiteral("the print will look very coarse")
+                                      : QStringLiteral("the print will look coarse");
+    if (s.smooth)
+        return QStringLiteral("printed smooth");
+    return least < kVeryCoarsePpi
+               ? QStringLiteral("the print will look very coarse: try Smooth enlargement")
+               : QStringLiteral("the print will look coarse: try Smooth enlargement");
 }
 
 QString FinishedSizeText(const FinishedSize& s, const QString& separator)

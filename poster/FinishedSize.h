@@ -25,6 +25,7 @@ struct FinishedSize
     double ppiY = 0;
     bool vectors = false;      // printed from a drawing's page, which has no pixels to count
     double lowestImagePpi = 0; // of the page's raster images on paper; 0 when it has none
+    bool smooth = false;       // "Smooth enlargement" is on
 };
 
 // Below these the print looks coarse, and very coarse, at the distance a poster is seen from.
@@ -61,7 +62,8 @@ double PagesForFinishedSize(bool width, double pixels, const PageRenderInputs& i
 
 // The pieces every report of the size is made of: "100.0 x 70.6 cm (39.37 x 27.80 in)";
 // "152 ppi", or "152 x 140 ppi" when the two differ; and "the print will look coarse" (or "very
-// coarse"), empty for a print fine enough.
+// coarse") with the hint to smooth it, "printed smooth" when it is, empty for a print fine
+// enough.
 QString SizeText(const FinishedSize& size);
 QString ResolutionText(const FinishedSize& size);
 QString CoarsenessText(const FinishedSize& size);

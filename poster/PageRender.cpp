@@ -6,9 +6,13 @@
 #include <QPainter>
 
 #include "GrafikRW.h"
+#include "HeldPicture.h"
 #include "PageCanvas.h"
 #include "Rounding.h"
+#include "SmoothEnlarge.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 namespace {
@@ -92,8 +96,37 @@ StretchRects RectsOf(const Axis& x, const Axis& y, int32_t pictureHeight)
     return r;
 }
 
+// The share resampled smooth and drawn as it comes, when the page enlarges it; false when it
+// is not enlarged (or can't be resampled), and is to be drawn from its own pixels.
+bool DrawSmooth(PageCanvas& canvas, const PictureRecord& picture, const StretchRects& r,
+                double scale)
+{
+    const int32_t width = DIBWidth(picture);
+    const int32_t height = DIBHeight(picture);
+    const StretchRects clipped = ClipStretchRects(r, width);
+    const SourcePart part = SourcePartOf(clipped, width, height);
+    if (part.empty() || clipped.destWidth <= 0 || clipped.destHeight <= 0 ||
+        (clipped.destWidth <= clipped.srcWidth && clipped.destHeight <= clipped.srcHeight))
+        return false;
+    const auto out = [scale](int32_t device) {
+        return std::max<int32_t>(1, int32_t(std::lround(device * std::min(scale, 1.0))));
+    };
+    StretchRects drawn = clipped;
+    drawn.srcX = 0;
+    drawn.srcY = 0;
+    drawn.srcWidth = out(clipped.destWidth);
+    drawn.srcHeight = out(clipped.destHeight);
+    const HeldPicture smooth(
+        SmoothPart(picture, clipped.srcX, height - clipped.srcY - clipped.srcHeight,
+                   clipped.srcWidth, clipped.srcHeight, drawn.srcWidth, drawn.srcHeight, nullptr));
+    if (!smooth)
+        return false;
+    canvas.DrawPicture(smooth.get(), PosterSource(), drawn, true);
+    return true;
+}
+
 void DrawPage(PageCanvas& canvas, const PictureRecord& picture, const PosterSource& source,
-              const std::optional<StretchRects>& r, bool drawPlainFirst)
+              const std::optional<StretchRects>& r, bool drawPlainFirst, const PageRenderInputs& in)
 {
     if (!r)
         return;
@@ -103,6 +136,8 @@ void DrawPage(PageCanvas& canvas, const PictureRecord& picture, const PosterSour
             canvas.DrawPicture(picture, source, *r, true);
         return;
     }
+    if (in.smooth && source.IsPixels() && DrawSmooth(canvas, picture, *r, in.smoothScale))
+        return;
     const BITMAPINFOHEADER& h = picture.Info->bmiHeader;
     for (bool halftone : PageDrawPasses(*r, h.biWidth, h.biHeight, h.biBitCount,
                                         drawPlainFirst && canvas.HalftonesPictures()))
@@ -238,7 +273,7 @@ void PrintPage(QPainter* dc, const PictureRecord& picture, const PageRenderInput
     DrawPage(canvas, picture, PosterSource(),
              PrintPageRects(WithPictureOf(in, picture), column, row, left, top, right, bottom,
                             withGlueEdge),
-             drawPlainFirst);
+             drawPlainFirst, in);
 }
 
 void SpezialPrintPage(QPainter* dc, const PictureRecord& picture, const PageRenderInputs& in,
@@ -251,7 +286,7 @@ void SpezialPrintPage(QPainter* dc, const PictureRecord& picture, const PageRend
     DrawPage(canvas, picture, PosterSource(),
              SpezialPrintPageRects(WithPictureOf(in, picture), column, row, left, top, right,
                                    bottom, withGlueEdge),
-             drawPlainFirst);
+             drawPlainFirst, in);
 }
 
 void RenderPosterPage(QPainter* dc, const PictureRecord& picture, const PageRenderInputs& in,
@@ -272,5 +307,5 @@ void RenderPosterPage(PageCanvas& canvas, const PictureRecord& picture, const Po
     DrawPage(canvas, picture, source,
              PosterPageRects(WithPictureOf(in, picture), column, row, left, top, right, bottom,
                              withGlueEdge),
-             drawPlainFirst);
+             drawPlainFirst, in);
 }

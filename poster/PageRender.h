@@ -24,6 +24,11 @@ struct PageRenderInputs
     PrintOptions options;
     int gx = kDefaultGluePercent; // right glue strip, % of the page width
     int gy = kDefaultGluePercent; // bottom glue strip, % of the page height
+    // "Smooth enlargement": a share the page enlarges is resampled smooth rather than drawn in
+    // blocks of its pixels, to smoothScale pixels a device pixel (at most 1; a print job sets
+    // it from the device's resolution).
+    bool smooth = false;
+    double smoothScale = 1;
 };
 
 // The StretchDrawDIB arguments for page (column, row) drawn into (left, top, right, bottom),

@@ -10,6 +10,7 @@
 #include "PdfDocument.h"
 #include "ReplacingFile.h"
 #include "Rounding.h"
+#include "SmoothEnlarge.h"
 #include "TestPage.h"
 
 #include <QDir>
@@ -260,6 +261,23 @@ namespace {
 // The assembly sheet's faint picture needs no more pixels than this on its longer side.
 constexpr int kFaintPictureSide = 1600;
 
+// Whether the pages show the picture larger than its pixels, across or down.
+bool Enlarges(const std::vector<StretchRects>& shares)
+{
+    return std::any_of(shares.begin(), shares.end(), [](const StretchRects& r) {
+        return r.destWidth > r.srcWidth || r.destHeight > r.srcHeight;
+    });
+}
+
+// Output pixels a device pixel for a smooth poster: its resolution on paper over the device's.
+double SmoothScale(const PageRenderInputs& render, const QSize& pictureArea, int dpi)
+{
+    const auto mm = [dpi](double pixels) { return pixels / std::max(dpi, 1) * 25.4; };
+    const double widthMm = mm(render.geometry.PosterWidthPages * pictureArea.width());
+    const double heightMm = mm(render.geometry.PosterHeightPages * pictureArea.height());
+    return std::min(1.0, SmoothPixelsPerInch(widthMm, heightMm, dpi) / std::max(dpi, 1));
+}
+
 struct PlannedPage
 {
     int column = 0;
@@ -310,6 +328,19 @@ PrintResult PrintPoster(PageSink& sink, const PictureRecord& picture, const Prin
 
         PageCanvas* canvas = nullptr;
         PosterSource source = in.source;
+        PageRenderInputs render = in.render;
+        // A smooth poster is resampled at a resolution picked from the device's and its size.
+        if (render.smooth && !source.drawing() && Enlarges(pictures)) {
+            render.smoothScale = SmoothScale(render, dest, sink.Dpi());
+            // Smoothing wins over printing a JPEG from its own data: it needs the pixels.
+            if (source.jpeg()) {
+                if (!picture.Bits) {
+                    result.needsPixels = true;
+                    return fail(QStringLiteral("The JPEG data has to be decoded to be smoothed."));
+                }
+                source = PosterSource();
+            }
+        }
         // The document begins with the first page it holds, and the JPEG data is cut then.
         const auto begin = [&]() -> bool {
             canvas = sink.BeginDocument();
@@ -366,7 +397,7 @@ PrintResult PrintPoster(PageSink& sink, const PictureRecord& picture, const Prin
                     return notBegun();
                 if (started && !sink.NewPage())
                     return fail(sink.ErrorText());
-                RenderPosterPage(*canvas, picture, source, in.render, page.column, page.row, 0, 0,
+                RenderPosterPage(*canvas, picture, source, render, page.column, page.row, 0, 0,
                                  dest.width(), dest.height(), true, true);
                 if (HasCutLines(o, page.column, page.row))
                     canvas->FillRuns(CutLineRuns(dest.width(), dest.height()));

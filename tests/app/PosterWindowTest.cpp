@@ -154,7 +154,8 @@ TEST(PosterWindow, TheFinishedSizeFollowsThePagesAndACentimetreSizeSetsThem)
         << lines[0].toStdString();
     const long ppi = std::lround(160.0 * m.dpiX / usableW);
     EXPECT_TRUE(lines[1].startsWith(QString::number(ppi))) << lines[1].toStdString();
-    EXPECT_TRUE(lines[1].endsWith(QStringLiteral("ppi: the print will look very coarse")))
+    EXPECT_TRUE(lines[1].endsWith(
+        QStringLiteral("ppi: the print will look very coarse: try Smooth enlargement")))
         << lines[1].toStdString();
     EXPECT_TRUE(ui.RealSizeLabel->isVisible());
     EXPECT_EQ(ui.RealWidthEd->text(), Cm(width, m.dpiX));

@@ -127,18 +127,24 @@ TEST(FinishedSize, TheLineSaysTheSizeAndWarnsOfACoarsePrint)
     EXPECT_EQ(FinishedSizeText(s), "100.0 x 70.6 cm (39.37 x 27.81 in), 152 ppi");
     s.ppiY = 99.4;
     EXPECT_EQ(FinishedSizeText(s),
-              "100.0 x 70.6 cm (39.37 x 27.81 in), 152 x 99 ppi: the print will look coarse");
+              "100.0 x 70.6 cm (39.37 x 27.81 in), 152 x 99 ppi: the print will look coarse: try "
+              "Smooth enlargement");
     s.ppiX = s.ppiY = 20;
     EXPECT_EQ(FinishedSizeText(s),
-              "100.0 x 70.6 cm (39.37 x 27.81 in), 20 ppi: the print will look very coarse");
+              "100.0 x 70.6 cm (39.37 x 27.81 in), 20 ppi: the print will look very coarse: try "
+              "Smooth enlargement");
+    s.smooth = true;
+    EXPECT_EQ(FinishedSizeText(s), "100.0 x 70.6 cm (39.37 x 27.81 in), 20 ppi: printed smooth");
+    s.smooth = false;
     // An 8 x 8 picture over a metre has less than one pixel to the inch, not none.
     s.ppiX = s.ppiY = 0.2;
     EXPECT_EQ(FinishedSizeText(s),
-              "100.0 x 70.6 cm (39.37 x 27.81 in), under 1 ppi: the print will look very coarse");
+              "100.0 x 70.6 cm (39.37 x 27.81 in), under 1 ppi: the print will look very coarse: "
+              "try Smooth enlargement");
     s.ppiY = 0.7;
     s.ppiX = 2.4;
     EXPECT_EQ(FinishedSizeText(s), "100.0 x 70.6 cm (39.37 x 27.81 in), 2 x under 1 ppi: the "
-                                   "print will look very coarse");
+                                   "print will look very coarse: try Smooth enlargement");
 
     // Nothing to measure: no picture, or no printer.
     PageRenderInputs none = TwoByTwo(true, true, false);

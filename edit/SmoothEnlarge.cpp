@@ -1,0 +1,155 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "SmoothEnlarge.h"
+
+#include "ColourProfile.h"
+
+#include <vips/vips.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+// Bicubic reaches two pixels out from a sample; one more keeps rounding at the edges safe.
+constexpr int kReach = 3;
+
+bool StartVips()
+{
+    static std::once_flag once;
+    static bool started = false;
+    std::call_once(once, [] {
+        started = vips_init("velmora") == 0;
+        if (started) {
+            // Every share is made once: nothing is worth keeping for another call.
+            vips_cache_set_max(0);
+        }
+    });
+    return started;
+}
+
+struct ObjectUnref
+{
+    void operator()(void* object) const { g_object_unref(object); }
+};
+template <typename T> using VipsRef = std::unique_ptr<T, ObjectUnref>;
+
+QString VipsError(const char* what)
+{
+    QString text = QStringLiteral("%1: %2").arg(QString::fromLatin1(what),
+                                                QString::fromUtf8(vips_error_buffer()).trimmed());
+    vips_error_clear();
+    return text;
+}
+
+// Columns x0..x1-1 of rows y0..y1-1 (from the top) as RGB bytes, top row first.
+std::vector<uint8_t> RgbRegion(const PictureRecord& picture, int32_t x0, int32_t y0, int32_t x1,
+                               int32_t y1)
+{
+    const int bits = picture.Info->bmiHeader.biBitCount;
+    const RGBQUAD* table = picture.Info->bmiColors;
+    std::vector<uint8_t> rgb(size_t(x1 - x0) * size_t(y1 - y0) * 3);
+    uint8_t* out = rgb.data();
+    for (int32_t y = y0; y < y1; ++y) {
+        if (bits == 24) {
+            const uint8_t* row = picture.Bits +
+                                 int64_t(DIBHeight(picture) - 1 - y) * picture.BytesPerLine +
+                                 int64_t(x0) * 3;
+            for (int32_t x = x0; x < x1; ++x, row += 3) {
+                *out++ = row[2];
+                *out++ = row[1];
+                *out++ = row[0];
+            }
+            continue;
+        }
+        for (int32_t x = x0; x < x1; ++x) {
+            const RGBQUAD& c = table[getpixel(picture, x, y)];
+            *out++ = c.rgbRed;
+            *out++ = c.rgbGreen;
+            *out++ = c.rgbBlue;
+        }
+    }
+    return rgb;
+}
+
+} // namespace
+
+PictureRecord SmoothPart(const PictureRecord& picture, double x, double y, double width,
+                         double height, int32_t outWidth, int32_t outHeight, QString* error)
+{
+    const auto fail = [error](const QString& why) {
+        if (error)
+            *error = why;
+        return PictureRecord();
+    };
+    if (!picture.Bits || !picture.Info || width <= 0 || height <= 0 || outWidth <= 0 ||
+        outHeight <= 0)
+        return fail(QStringLiteral("nothing to enlarge"));
+    const int bits = picture.Info->bmiHeader.biBitCount;
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 24)
+        return fail(QStringLiteral("a picture of %1 bits a pixel").arg(bits));
+    if (!StartVips())
+        return fail(VipsError("the resampler could not start"));
+
+    // Only the pixels the samples reach are handed over: a share of a large picture is small.
+    const int32_t w = DIBWidth(picture);
+    const int32_t h = DIBHeight(picture);
+    const int32_t x0 = std::clamp(int32_t(std::floor(x)) - kReach, 0, w - 1);
+    const int32_t y0 = std::clamp(int32_t(std::floor(y)) - kReach, 0, h - 1);
+    const int32_t x1 = std::clamp(int32_t(std::ceil(x + width)) + kReach, x0 + 1, w);
+    const int32_t y1 = std::clamp(int32_t(std::ceil(y + height)) + kReach, y0 + 1, h);
+    std::vector<uint8_t> rgb = RgbRegion(picture, x0, y0, x1, y1);
+    VipsRef<VipsImage> region(
+        vips_image_new_from_memory(rgb.data(), rgb.size(), x1 - x0, y1 - y0, 3, VIPS_FORMAT_UCHAR));
+    if (!region)
+        return fail(VipsError("the resampler took no pixels"));
+
+    // Output pixel i samples the picture at the place of its centre, x + (i + 0.5) / a - 0.5,
+    // a being output pixels per picture pixel; vips maps output X to input X / a - idx.
+    const double ax = outWidth / width;
+    const double ay = outHeight / height;
+    const double idx = -(x - x0) - 0.5 / ax + 0.5;
+    const double idy = -(y - y0) - 0.5 / ay + 0.5;
+    VipsRef<VipsInterpolate> bicubic(vips_interpolate_new("bicubic"));
+    VipsImage* made = nullptr;
+    VipsArrayInt* area = vips_array_int_newv(4, 0, 0, int(outWidth), int(outHeight));
+    const int failed =
+        vips_affine(region.get(), &made, ax, 0, 0, ay, "interpolate", bicubic.get(), "oarea", area,
+                    "idx", idx, "idy", idy, "extend", VIPS_EXTEND_COPY, nullptr);
+    vips_area_unref(VIPS_AREA(area));
+    VipsRef<VipsImage> enlarged(made);
+    if (failed || !enlarged)
+        return fail(VipsError("the picture could not be enlarged"));
+    size_t bytes = 0;
+    std::unique_ptr<uint8_t, decltype(&g_free)> pixels(
+        static_cast<uint8_t*>(vips_image_write_to_memory(enlarged.get(), &bytes)), &g_free);
+    if (!pixels || bytes != size_t(outWidth) * size_t(outHeight) * 3)
+        return fail(VipsError("the enlarged picture could not be read"));
+
+    PictureRecord out = newdib(outWidth, outHeight, 24, nullptr, 0);
+    if (!out.Bits)
+        return fail(QStringLiteral("not enough memory for the enlarged picture"));
+    for (int32_t row = 0; row < outHeight; ++row) {
+        const uint8_t* from = pixels.get() + size_t(row) * size_t(outWidth) * 3;
+        uint8_t* to = out.Bits + int64_t(outHeight - 1 - row) * out.BytesPerLine;
+        for (int32_t i = 0; i < outWidth; ++i, from += 3, to += 3) {
+            to[0] = from[2];
+            to[1] = from[1];
+            to[2] = from[0];
+        }
+    }
+    KeepColourProfile(picture, out);
+    return out;
+}
+
+double SmoothPixelsPerInch(double posterWidthMm, double posterHeightMm, int deviceDpi)
+{
+    const double finest = std::min(300.0, double(std::max(deviceDpi, 1)));
+    const double floor = std::min(150.0, finest);
+    const double squareInches = posterWidthMm * posterHeightMm / (25.4 * 25.4);
+    if (squareInches <= 0)
+        return finest;
+    return std::clamp(std::sqrt(kSmoothPixelBudget / squareInches), floor, finest);
+}
