@@ -185,6 +185,49 @@ TEST(batch_tool, AMistypedCommandLineIsNamedWithWhatWasMeant)
     }
 }
 
+// Each option --help lists is read: a switch is taken, and a value option given an empty value
+// refuses it in one line that names that option, not another whose rules it was given.
+TEST(batch_tool, EveryOptionTheHelpListsIsReadAndAnEmptyValueIsRefusedByItsName)
+{
+    SaveQuarters("pic.bmp", 60, 40);
+    const QString pic = QStringLiteral("pic.bmp");
+    const QString info = QStringLiteral("--info");
+    static const QRegularExpression listed(QStringLiteral("^  (?:-(\\w), )?--([a-z-]+)( <)?"),
+                                           QRegularExpression::MultilineOption);
+    int checked = 0;
+    for (auto it = listed.globalMatch(RunTool({QStringLiteral("--help")}).out); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        const QString name = m.captured(2);
+        if (name.startsWith(QLatin1String("help")) || name == QLatin1String("version") ||
+            name == QLatin1String("scan")) // a scan would look for scanners
+            continue;
+        SCOPED_TRACE(name.toStdString());
+        ++checked;
+        const QString option = QStringLiteral("--") + name;
+        if (!m.hasCaptured(3)) {
+            const ToolRun run = RunTool({pic, info, option});
+            EXPECT_TRUE(run.status >= 0 && run.status <= 2) << run.status;
+            EXPECT_FALSE(run.err.contains(QLatin1String("Unknown option")))
+                << run.err.toStdString();
+            continue;
+        }
+        const ToolRun run = RunTool({pic, info, option, QString()});
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.err.count(QLatin1Char('\n')), 1) << run.err.toStdString();
+        const QString named = m.hasCaptured(1) ? QStringLiteral("-") + m.captured(1) : option;
+        const QString said = name == QLatin1String("paper")
+                                 ? QStringLiteral("velmora-poster: unknown paper size \"\"")
+                                 : QStringLiteral("velmora-poster: ") + named + u' ';
+        EXPECT_TRUE(run.err.startsWith(said)) << run.err.toStdString();
+    }
+    EXPECT_GE(checked, 50);
+    // An option that keeps one value reads only its last.
+    EXPECT_EQ(RunTool({pic, info, QStringLiteral("--glue-right"), QStringLiteral("20"),
+                       QStringLiteral("--glue-right"), QStringLiteral("5")})
+                  .status,
+              0);
+}
+
 void WriteFile(const QString& name, const QByteArray& bytes)
 {
     QFile f(name);
