@@ -383,10 +383,14 @@ std::unique_ptr<CurrentPrinter> PrinterFor(const PosterRequest& r, QString& erro
 }
 
 PrintJobInputs JobInputs(const PosterRequest& r, const PosterGeometry& g, const PrintOptions& o,
-                         int32_t pictureWidth, int32_t pictureHeight)
+                         int32_t pictureWidth, int32_t pictureHeight, const PrinterMetrics& m)
 {
     PrintJobInputs in;
     in.render = {pictureWidth, pictureHeight, g, o, r.rightGluePercent, r.bottomGluePercent};
+    in.render.smooth = r.smooth;
+    if (r.dotsMm > 0)
+        in.render.dots = DotGridOnPaper(in.render, r.dotsMm, r.dotsColour, m.pageWidth,
+                                        m.pageHeight, m.dpiX, m.dpiY);
     in.order = r.order;
     in.choice = r.choice;
     in.pagesOff.fill(0);
@@ -410,10 +414,15 @@ void ReportFinishedSize(QTextStream& out, const PageRenderInputs& render, const 
     SetDrawingOnPaper(size, drawing);
     if (!size.valid)
         return;
-    const QString coarse = CoarsenessText(size);
+    // Dots print no pixels: the resolution of the picture's means no coarseness.
+    const QString coarse = render.dots.valid() ? QString() : CoarsenessText(size);
     out << "Finished size: " << SizeText(size) << '\n'
         << "Picture on paper: " << ResolutionText(size)
         << (coarse.isEmpty() ? QString() : QStringLiteral(", ") + coarse) << '\n';
+    if (render.dots.valid())
+        out << "Dot screen: dots "
+            << QString::number(render.dots.cellX * size.widthCm * 10 / render.pictureWidth, 'f', 1)
+            << " mm apart" << (render.dots.colour ? ", in colour" : ", black") << '\n';
 }
 
 void ReportDryRun(QTextStream& out, const CurrentPrinter& printer, const PrinterMetrics& m,
@@ -696,8 +705,8 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
                 const PrinterMetrics metrics = printer->metrics();
                 const PosterGeometry g = FitPosterLikeTheWindow(r, metrics, picW, picH);
                 const PrintOptions options = OptionsFromBoxes(r.boxes, kDefaultIncrement).options;
-                ReportFinishedSize(out, JobInputs(r, g, options, picW, picH).render, metrics,
-                                   source.drawing());
+                ReportFinishedSize(out, JobInputs(r, g, options, picW, picH, metrics).render,
+                                   metrics, source.drawing());
             }
         out << Qt::flush;
         return 0;
@@ -714,8 +723,8 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
         // Brightness and contrast made the drawing pixels: it prints from a rendering at 300 ppi
         // of the poster, of the same proportions, so the poster keeps its size.
         const FinishedSize size =
-            FinishedPosterSize(JobInputs(r, g, options, picW, picH).render, metrics.pageWidth,
-                               metrics.pageHeight, metrics.dpiX, metrics.dpiY);
+            FinishedPosterSize(JobInputs(r, g, options, picW, picH, metrics).render,
+                               metrics.pageWidth, metrics.pageHeight, metrics.dpiX, metrics.dpiY);
         const auto posterScale = [&size](const DrawingSource& d) {
             return DrawingScaleFor(d, size.widthInches, kDrawingPixelsPpi, MemoryForPictures());
         };
@@ -742,7 +751,7 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
                             .arg(g.PagesAcross - 1)
                             .arg(g.PagesDown - 1),
                         kBadRequest);
-    PrintJobInputs in = JobInputs(r, g, options, picW, picH);
+    PrintJobInputs in = JobInputs(r, g, options, picW, picH, metrics);
     in.source = source;
 
     if (r.dryRun) {

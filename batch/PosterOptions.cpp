@@ -523,13 +523,44 @@ std::vector<PosterOption> ExtraOptions()
     };
 }
 
+// How a picture with too few pixels for its poster is printed.
+std::vector<PosterOption> LookOptions()
+{
+    return {
+        {{u"smooth"_s},
+         {},
+         u"\"Smooth enlargement\": a picture the poster enlarges is resampled smooth, between 150 "
+         "and 300 ppi on paper, instead of printing in blocks of its pixels. The sheets join "
+         "without a seam."_s,
+         Switch(&PosterRequest::smooth)},
+        {{u"dots"_s},
+         u"SIZE"_s,
+         u"\"Dot screen\": print the picture as a grid of dots SIZE apart (2mm to 10cm, e.g. "
+         "10mm), each as large as the picture under it is dark. The dots are vectors, sharp at "
+         "any size; brightness and contrast tune them."_s,
+         [](PosterRequest& r, const QString& text) {
+             SizeEntry pitch;
+             if (!ReadSize(text, pitch) || pitch.millimetres < kDotPitchMinMm ||
+                 pitch.millimetres > kDotPitchMaxMm)
+                 return u"--dots wants the distance of the dots as a length from 2mm to 10cm, "
+                        "e.g. 10mm, not \"%1\""_s.arg(text);
+             r.dotsMm = pitch.millimetres;
+             return QString();
+         }},
+        {{u"dots-colour"_s, u"dots-color"_s},
+         {},
+         u"The dots take the colour of the picture under them instead of black."_s,
+         Switch(&PosterRequest::dotsColour)},
+    };
+}
+
 } // namespace
 
 std::vector<PosterOption> PosterOptions()
 {
     std::vector<PosterOption> options;
     for (auto group : {OutputOptions, ToggleOptions, SheetOptions, RunOptions, EditOptions,
-                       ScanOptions, ExtraOptions})
+                       ScanOptions, ExtraOptions, LookOptions})
         std::ranges::move(group(), std::back_inserter(options));
     return options;
 }

@@ -170,6 +170,10 @@ QString CombinationError(const QCommandLineParser& parser, const QStringList& ar
         return QStringLiteral("--save-type goes with --save");
     if (given("output") && given("printer"))
         return QStringLiteral("-o and --printer exclude each other");
+    if (given("smooth") && given("dots"))
+        return QStringLiteral("--smooth and --dots exclude each other");
+    if (given("dots-colour") && !given("dots"))
+        return QStringLiteral("--dots-colour goes with --dots");
     return {};
 }
 

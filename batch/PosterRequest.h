@@ -92,7 +92,15 @@ struct PosterRequest
     std::optional<QPageSize::PageSizeId> paper;
     std::optional<QPageLayout::Orientation> orientation;
     int32_t resolution = 0; // a PDF file's device pixels per inch; 0: its default
+
+    bool smooth = false;     // "Smooth enlargement"
+    double dotsMm = 0;       // above 0: "Dot screen", the dots this far apart on paper
+    bool dotsColour = false; // the dots in the picture's colours rather than black
 };
+
+// The dot screen's distance of the dots on paper: from a close screen to one seen across a hall.
+inline constexpr double kDotPitchMinMm = 2;
+inline constexpr double kDotPitchMaxMm = 100;
 
 struct ParsedRequest
 {

@@ -27,8 +27,7 @@ struct CupsLookup
 };
 
 // Whether the scheduler has the queue; an empty name asks for the default destination.
-CupsLookup LookUpCupsQueue(const QString& queue,
-                           std::chrono::milliseconds timeout = CupsTimeout());
+CupsLookup LookUpCupsQueue(const QString& queue, std::chrono::milliseconds timeout = CupsTimeout());
 
 struct CupsJobResult
 {

@@ -189,6 +189,16 @@ QString ResolutionText(const FinishedSize& s)
     return x == y ? QStringLiteral("%1 ppi").arg(x) : QStringLiteral("%1 x %2 ppi").arg(x, y);
 }
 
+DotGrid DotGridOnPaper(const PageRenderInputs& in, double pitchMm, bool colour, int32_t pageWidth,
+                       int32_t pageHeight, int32_t dpiX, int32_t dpiY)
+{
+    const FinishedSize s = FinishedPosterSize(in, pageWidth, pageHeight, dpiX, dpiY);
+    if (!s.valid)
+        return {};
+    return DotGridFor(pitchMm, s.widthCm * 10, s.heightCm * 10, in.pictureWidth, in.pictureHeight,
+                      colour);
+}
+
 QString CoarsenessText(const FinishedSize& s)
 {
     if (s.vectors && !(s.lowestImagePpi > 0))

@@ -60,6 +60,11 @@ FinishedSize FinishedPosterSize(const PageRenderInputs& in, int32_t pageWidth, i
 double PagesForFinishedSize(bool width, double pixels, const PageRenderInputs& in,
                             int32_t pageWidth, int32_t pageHeight, int32_t dpiX, int32_t dpiY);
 
+// The dot screen's grid for dots `pitchMm` apart on the finished poster (FinishedPosterSize's
+// arguments); invalid when the poster has no size.
+DotGrid DotGridOnPaper(const PageRenderInputs& in, double pitchMm, bool colour, int32_t pageWidth,
+                       int32_t pageHeight, int32_t dpiX, int32_t dpiY);
+
 // The pieces every report of the size is made of: "100.0 x 70.6 cm (39.37 x 27.80 in)";
 // "152 ppi", or "152 x 140 ppi" when the two differ; and "the print will look coarse" (or "very
 // coarse") with the hint to smooth it, "printed smooth" when it is, empty for a print fine

@@ -5,12 +5,14 @@
 // poster document.
 #pragma once
 
+#include "DotScreen.h"
 #include "HelpLines.h"
 #include "PosterSource.h"
 #include "StretchPlan.h"
 
 #include <QByteArray>
 #include <QPoint>
+#include <QRect>
 #include <QString>
 
 #include <cstdint>
@@ -53,6 +55,10 @@ public:
     // Filled rectangles, in order, later ones over earlier ones.
     virtual void FillRuns(const std::vector<LineRun>& runs) = 0;
 
+    // Filled circles, in order, cut at the clip rectangle (device pixels); a document keeps
+    // them as vectors.
+    virtual void FillDots(const std::vector<Dot>& dots, const QRect& clip) = 0;
+
     // Lines of text, over what is drawn already; a document keeps them as text.
     virtual void DrawTexts(const std::vector<TextRun>& texts) = 0;
 
@@ -82,6 +88,7 @@ public:
     void DrawPicture(const PictureRecord& picture, const PosterSource& source,
                      const StretchRects& rects, bool halftone) override;
     void FillRuns(const std::vector<LineRun>& runs) override;
+    void FillDots(const std::vector<Dot>& dots, const QRect& clip) override;
     void DrawTexts(const std::vector<TextRun>& texts) override;
 
 private:

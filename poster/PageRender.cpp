@@ -136,6 +136,12 @@ void DrawPage(PageCanvas& canvas, const PictureRecord& picture, const PosterSour
             canvas.DrawPicture(picture, source, *r, true);
         return;
     }
+    if (in.dots.valid()) {
+        const StretchRects clipped = ClipStretchRects(*r, DIBWidth(picture));
+        canvas.FillDots(ShareDots(picture, *r, in.dots),
+                        QRect(clipped.destX, clipped.destY, clipped.destWidth, clipped.destHeight));
+        return;
+    }
     if (in.smooth && source.IsPixels() && DrawSmooth(canvas, picture, *r, in.smoothScale))
         return;
     const BITMAPINFOHEADER& h = picture.Info->bmiHeader;
@@ -230,6 +236,19 @@ void PainterCanvas::DrawPicture(const PictureRecord& picture, const PosterSource
 void PainterCanvas::FillRuns(const std::vector<LineRun>& runs)
 {
     DrawLineRuns(painter_, runs);
+}
+
+void PainterCanvas::FillDots(const std::vector<Dot>& dots, const QRect& clip)
+{
+    painter_.save();
+    painter_.setClipRect(clip, Qt::IntersectClip);
+    painter_.setRenderHint(QPainter::Antialiasing);
+    painter_.setPen(Qt::NoPen);
+    for (const Dot& dot : dots) {
+        painter_.setBrush(QColor::fromRgb(dot.colour));
+        painter_.drawEllipse(dot.centre, dot.radius, dot.radius);
+    }
+    painter_.restore();
 }
 
 void PainterCanvas::DrawTexts(const std::vector<TextRun>& texts)

@@ -3,6 +3,7 @@
 // onto the glue strip where the options ask for it, and its drawing onto any painter.
 #pragma once
 
+#include "DotScreen.h"
 #include "PosterTypes.h"
 #include "StretchPlan.h"
 
@@ -29,6 +30,8 @@ struct PageRenderInputs
     // it from the device's resolution).
     bool smooth = false;
     double smoothScale = 1;
+    // "Dot screen": when valid, the picture prints as this grid of dots instead of its pixels.
+    DotGrid dots{};
 };
 
 // The StretchDrawDIB arguments for page (column, row) drawn into (left, top, right, bottom),

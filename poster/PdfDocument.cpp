@@ -397,6 +397,37 @@ void PdfDocument::FillRuns(const std::vector<LineRun>& runs)
     }
 }
 
+void PdfDocument::FillDots(const std::vector<Dot>& dots, const QRect& clip)
+{
+    if (dots.empty() || clip.isEmpty())
+        return;
+    content_ += "q " + QByteArray::number(clip.x()) + ' ' + QByteArray::number(clip.y()) + ' ' +
+                QByteArray::number(clip.width()) + ' ' + QByteArray::number(clip.height()) +
+                " re W n\n";
+    // A circle as four cubic arcs, each control point this share of the radius out.
+    constexpr double kArc = 0.5522847498;
+    QRgb colour = 0;
+    bool coloured = false;
+    for (const Dot& dot : dots) {
+        if (!coloured || dot.colour != colour) {
+            content_ += PdfNumber(qRed(dot.colour) / 255.0) + ' ' +
+                        PdfNumber(qGreen(dot.colour) / 255.0) + ' ' +
+                        PdfNumber(qBlue(dot.colour) / 255.0) + " rg\n";
+            colour = dot.colour;
+            coloured = true;
+        }
+        const double x = dot.centre.x(), y = dot.centre.y(), r = dot.radius, k = kArc * r;
+        const auto point = [](double px, double py) { return PdfNumber(px) + ' ' + PdfNumber(py); };
+        content_ += point(x + r, y) + " m " + point(x + r, y + k) + ' ' + point(x + k, y + r) +
+                    ' ' + point(x, y + r) + " c " + point(x - k, y + r) + ' ' +
+                    point(x - r, y + k) + ' ' + point(x - r, y) + " c " + point(x - r, y - k) +
+                    ' ' + point(x - k, y - r) + ' ' + point(x, y - r) + " c " +
+                    point(x + k, y - r) + ' ' + point(x + r, y - k) + ' ' + point(x + r, y) +
+                    " c f\n";
+    }
+    content_ += "Q\n";
+}
+
 void PdfDocument::DrawTexts(const std::vector<TextRun>& texts)
 {
     if (texts.empty())

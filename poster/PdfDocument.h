@@ -61,6 +61,7 @@ public:
     void DrawPicture(const PictureRecord& picture, const PosterSource& source,
                      const StretchRects& rects, bool halftone) override;
     void FillRuns(const std::vector<LineRun>& runs) override;
+    void FillDots(const std::vector<Dot>& dots, const QRect& clip) override;
     void DrawTexts(const std::vector<TextRun>& texts) override;
     bool HalftonesPictures() const override { return false; }
     bool ExpectPictures(const PosterSource& source,

@@ -330,16 +330,16 @@ PrintResult PrintPoster(PageSink& sink, const PictureRecord& picture, const Prin
         PosterSource source = in.source;
         PageRenderInputs render = in.render;
         // A smooth poster is resampled at a resolution picked from the device's and its size.
-        if (render.smooth && !source.drawing() && Enlarges(pictures)) {
+        const bool smoothed = render.smooth && !source.drawing() && Enlarges(pictures);
+        if (smoothed)
             render.smoothScale = SmoothScale(render, dest, sink.Dpi());
-            // Smoothing wins over printing a JPEG from its own data: it needs the pixels.
-            if (source.jpeg()) {
-                if (!picture.Bits) {
-                    result.needsPixels = true;
-                    return fail(QStringLiteral("The JPEG data has to be decoded to be smoothed."));
-                }
-                source = PosterSource();
+        // Smoothing and dots win over printing a JPEG from its own data: they need the pixels.
+        if ((smoothed || render.dots.valid()) && source.jpeg()) {
+            if (!picture.Bits) {
+                result.needsPixels = true;
+                return fail(QStringLiteral("The JPEG data has to be decoded for this print."));
             }
+            source = PosterSource();
         }
         // The document begins with the first page it holds, and the JPEG data is cut then.
         const auto begin = [&]() -> bool {
