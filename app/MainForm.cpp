@@ -20,9 +20,9 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QSessionManager>
-#include <QTimer>
 #include <QShortcut>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -185,6 +185,12 @@ void TMainForm::ConnectHandlers()
          {ui->CheckBox1, ui->CheckBox2, ui->CheckBox3, ui->CheckBox4, ui->CheckBox5, ui->CheckBox6,
           ui->CheckBox8, ui->CheckBox9, ui->CheckBox10, ui->KrShowCheck})
         connect(box, &QCheckBox::toggled, this, [this, box] { UpdateOptions(box); });
+    connect(ui->SmoothCheck, &QCheckBox::toggled, this, &TMainForm::SmoothCheckClick);
+    connect(ui->DotsCheck, &QCheckBox::toggled, this, &TMainForm::DotsCheckClick);
+    connect(ui->DotsEd, &QDoubleSpinBox::valueChanged, this, &TMainForm::PictureLookChange);
+    connect(ui->DotsColourCheck, &QCheckBox::toggled, this, &TMainForm::PictureLookChange);
+    ui->DotsEd->setEnabled(false);
+    ui->DotsColourCheck->setEnabled(false);
     connect(ui->KrandxlEd, &QSpinBox::valueChanged, this, &TMainForm::KrandxlEdChange);
     connect(ui->KrandylEd, &QSpinBox::valueChanged, this, &TMainForm::KrandxlEdChange);
 

@@ -166,6 +166,13 @@ public:
     void RealWidthEdChange();
     void RealHeightEdChange();
     void SizeUnitBoxChange();
+    // "Smooth enlargement" and "Dot screen" under the options page: how a picture that the
+    // poster enlarges prints. The two exclude each other.
+    void SmoothCheckClick();
+    void DotsCheckClick();
+    void PictureLookChange();
+    // The poster's page arithmetic as the window shows it, with how the picture prints.
+    PageRenderInputs CurrentRenderInputs() const;
 
     // ---- Page preview and print job (MainFormPrint.cpp) ----
     void VorschauBoxPaint(QPainter& Canvas);

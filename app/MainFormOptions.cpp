@@ -155,11 +155,9 @@ void TMainForm::ZoomEdChange()
 
 FinishedSize TMainForm::CurrentFinishedSize() const
 {
-    const SizeInputs size = CurrentSizeInputs();
     const PrinterMetrics m = Printer->metrics();
-    const PageRenderInputs in{size.pictureWidth, size.pictureHeight,    Geometry,
-                              Options,           size.rightGluePercent, size.bottomGluePercent};
-    FinishedSize s = FinishedPosterSize(in, m.pageWidth, m.pageHeight, m.dpiX, m.dpiY);
+    FinishedSize s =
+        FinishedPosterSize(CurrentRenderInputs(), m.pageWidth, m.pageHeight, m.dpiX, m.dpiY);
     SetDrawingOnPaper(s, CurrentSource.drawing());
     return s;
 }
@@ -173,6 +171,11 @@ void TMainForm::ShowFinishedSize()
     // The poster's size belongs with its pages: on the size and print pages.
     QWidget* page = ui->PageControl1->currentWidget();
     ui->RealSizeLabel->setVisible(page == ui->TabSheet3 || page == ui->TabSheet4);
+    // How the picture prints is chosen with the options, in the same place.
+    for (QWidget* look :
+         {static_cast<QWidget*>(ui->SmoothCheck), static_cast<QWidget*>(ui->DotsCheck),
+          static_cast<QWidget*>(ui->DotsEd), static_cast<QWidget*>(ui->DotsColourCheck)})
+        look->setVisible(page == ui->TabSheet2);
     const bool inches = ui->SizeUnitBox->currentIndex() == kInchesIndex;
     const QScopedValueRollback<bool> writing(showingFinishedSize, true);
     ui->RealWidthEd->setDecimals(inches ? 2 : 1);
@@ -191,9 +194,7 @@ void TMainForm::RealSizeEdited(bool width)
     const double value = (width ? ui->RealWidthEd : ui->RealHeightEd)->value();
     const bool inches = ui->SizeUnitBox->currentIndex() == kInchesIndex;
     const PrinterMetrics m = Printer->metrics();
-    const SizeInputs size = CurrentSizeInputs();
-    const PageRenderInputs in{size.pictureWidth, size.pictureHeight,    Geometry,
-                              Options,           size.rightGluePercent, size.bottomGluePercent};
+    const PageRenderInputs in = CurrentRenderInputs();
     const double pixels = (inches ? value : value / kCmPerInch) * (width ? m.dpiX : m.dpiY);
     const double pages =
         PagesForFinishedSize(width, pixels, in, m.pageWidth, m.pageHeight, m.dpiX, m.dpiY);
@@ -216,4 +217,41 @@ void TMainForm::RealHeightEdChange()
 void TMainForm::SizeUnitBoxChange()
 {
     ShowFinishedSize();
+}
+
+PageRenderInputs TMainForm::CurrentRenderInputs() const
+{
+    const SizeInputs size = CurrentSizeInputs();
+    PageRenderInputs in{size.pictureWidth, size.pictureHeight,    Geometry,
+                        Options,           size.rightGluePercent, size.bottomGluePercent};
+    in.smooth = ui->SmoothCheck->isChecked();
+    if (ui->DotsCheck->isChecked()) {
+        const PrinterMetrics m = Printer->metrics();
+        in.dots = DotGridOnPaper(in, ui->DotsEd->value(), ui->DotsColourCheck->isChecked(),
+                                 m.pageWidth, m.pageHeight, m.dpiX, m.dpiY);
+    }
+    return in;
+}
+
+void TMainForm::SmoothCheckClick()
+{
+    if (ui->SmoothCheck->isChecked())
+        ui->DotsCheck->setChecked(false);
+    PictureLookChange();
+}
+
+void TMainForm::DotsCheckClick()
+{
+    const bool dots = ui->DotsCheck->isChecked();
+    if (dots)
+        ui->SmoothCheck->setChecked(false);
+    ui->DotsEd->setEnabled(dots);
+    ui->DotsColourCheck->setEnabled(dots);
+    PictureLookChange();
+}
+
+void TMainForm::PictureLookChange()
+{
+    ShowFinishedSize();
+    ui->VorschauBox->update();
 }

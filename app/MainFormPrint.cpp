@@ -21,7 +21,7 @@ void TMainForm::VorschauBoxPaint(QPainter& Canvas)
     const SizeInputs in = CurrentSizeInputs();
     PaintPreview(Canvas, ui->VorschauBox->width(), ui->VorschauBox->height(), in.pageWidth,
                  in.pageHeight, Options, in.rightGluePercent, in.bottomGluePercent, Geometry,
-                 PageOffGrid, CurrentPicture);
+                 PageOffGrid, CurrentPicture, CurrentRenderInputs());
 }
 
 void TMainForm::VorschauBoxMouseDown(Qt::MouseButton /*Button*/, Qt::KeyboardModifiers /*Shift*/,
@@ -52,10 +52,8 @@ void TMainForm::ShowClickedOffHint()
 
 PrintJobInputs TMainForm::CurrentPrintJobInputs() const
 {
-    const SizeInputs size = CurrentSizeInputs();
     PrintJobInputs in;
-    in.render = {size.pictureWidth, size.pictureHeight,    Geometry,
-                 Options,           size.rightGluePercent, size.bottomGluePercent};
+    in.render = CurrentRenderInputs();
     in.order = ui->RadioButton1->isChecked() ? PrintOrder::RowPerRow : PrintOrder::ColumnPerColumn;
     in.choice = ui->RadioButton3->isChecked() ? PageChoice::AllPages : PageChoice::NotTheClickedOff;
     in.pagesOff = PageOffGrid;

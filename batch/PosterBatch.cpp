@@ -414,8 +414,7 @@ void ReportFinishedSize(QTextStream& out, const PageRenderInputs& render, const 
     SetDrawingOnPaper(size, drawing);
     if (!size.valid)
         return;
-    // Dots print no pixels: the resolution of the picture's means no coarseness.
-    const QString coarse = render.dots.valid() ? QString() : CoarsenessText(size);
+    const QString coarse = CoarsenessText(size);
     out << "Finished size: " << SizeText(size) << '\n'
         << "Picture on paper: " << ResolutionText(size)
         << (coarse.isEmpty() ? QString() : QStringLiteral(", ") + coarse) << '\n';

@@ -107,6 +107,7 @@ FinishedSize FinishedPosterSize(const PageRenderInputs& in, int32_t pageWidth, i
         return size;
     size.valid = true;
     size.smooth = in.smooth;
+    size.dots = in.dots.valid();
     size.widthPixels = x.to - x.from;
     size.heightPixels = y.to - y.from;
     size.left = x.from;
@@ -210,6 +211,8 @@ QString CoarsenessText(const FinishedSize& s)
     if (s.vectors)
         return least < kVeryCoarsePpi ? QStringLiteral("the print will look very coarse")
                                       : QStringLiteral("the print will look coarse");
+    if (s.dots)
+        return QStringLiteral("printed as a dot screen");
     if (s.smooth)
         return QStringLiteral("printed smooth");
     return least < kVeryCoarsePpi

@@ -26,6 +26,7 @@ struct FinishedSize
     bool vectors = false;      // printed from a drawing's page, which has no pixels to count
     double lowestImagePpi = 0; // of the page's raster images on paper; 0 when it has none
     bool smooth = false;       // "Smooth enlargement" is on
+    bool dots = false;         // "Dot screen" is on: the pixels' resolution does not show
 };
 
 // Below these the print looks coarse, and very coarse, at the distance a poster is seen from.

@@ -87,13 +87,16 @@ void XitOut(QPainter& painter, int32_t left, int32_t top, int32_t right, int32_t
 
 void PaintPreview(QPainter& painter, int32_t boxW, int32_t boxH, int32_t pageW, int32_t pageH,
                   const PrintOptions& options, int gx, int gy, const PosterGeometry& geometry,
-                  const PageGrid& pagesOff, const PictureRecord& picture)
+                  const PageGrid& pagesOff, const PictureRecord& picture,
+                  const PageRenderInputs& look)
 {
     const PreviewLayout l = ComputePreviewLayout(boxW, boxH, pageW, pageH, options, gx, gy,
                                                  geometry.PagesAcross, geometry.PagesDown);
     if (!l.valid)
         return;
     PageRenderInputs in;
+    in.smooth = look.smooth;
+    in.dots = look.dots;
     in.geometry = geometry;
     in.options = options;
     in.gx = gx;

@@ -3,6 +3,7 @@
 // test by which a click switches a page off or on.
 #pragma once
 
+#include "PageRender.h"
 #include "PosterTypes.h"
 
 #include <cstdint>
@@ -37,9 +38,12 @@ PreviewLayout ComputePreviewLayout(int32_t boxW, int32_t boxH, int32_t pageW, in
 // The red cross over a switched-off page; like a GDI line, each stroke leaves out its end point.
 void XitOut(QPainter& painter, int32_t left, int32_t top, int32_t right, int32_t bottom);
 
+// The pages drawn as the poster prints them: smooth or as dots when `look` says so (its picture
+// size, geometry and options are taken from the other arguments).
 void PaintPreview(QPainter& painter, int32_t boxW, int32_t boxH, int32_t pageW, int32_t pageH,
                   const PrintOptions& options, int gx, int gy, const PosterGeometry& geometry,
-                  const PageGrid& pagesOff, const PictureRecord& picture);
+                  const PageGrid& pagesOff, const PictureRecord& picture,
+                  const PageRenderInputs& look = {});
 
 // Every (column, row) whose cell holds the point, bounds inclusive; the caller toggles each.
 std::vector<std::pair<int, int>> HitTest(int32_t boxW, int32_t boxH, int32_t pageW, int32_t pageH,

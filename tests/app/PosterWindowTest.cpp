@@ -267,3 +267,35 @@ TEST(PosterWindow, WholePagesRoundATypedWidthOnceItIsTyped)
     TypeInto(ui.BreitEd, QStringLiteral("2.6"));
     EXPECT_DOUBLE_EQ(w.Geometry.PosterWidthPages, 2.6);
 }
+
+// "Smooth enlargement" and "Dot screen" sit with the options, exclude each other, and reach the
+// finished size's line, the preview and the print job.
+TEST(PosterWindow, SmoothEnlargementAndTheDotScreenAreChosenWithTheOptions)
+{
+    StartedProgram program;
+    TMainForm& w = *program.window;
+    Ui::MainForm& ui = w.Form();
+    ui.PageControl1->setCurrentWidget(ui.TabSheet2);
+    EXPECT_TRUE(ui.SmoothCheck->isVisible());
+    EXPECT_FALSE(ui.RealSizeLabel->isVisible());
+    EXPECT_FALSE(ui.DotsEd->isEnabled());
+
+    ui.SmoothCheck->click();
+    EXPECT_TRUE(w.CurrentRenderInputs().smooth);
+    EXPECT_TRUE(ui.RealSizeLabel->text().endsWith(QStringLiteral("ppi: printed smooth")))
+        << ui.RealSizeLabel->text().toStdString();
+
+    ui.DotsCheck->click();
+    EXPECT_FALSE(ui.SmoothCheck->isChecked());
+    EXPECT_TRUE(ui.DotsEd->isEnabled());
+    ui.DotsEd->setValue(20);
+    const PageRenderInputs render = w.CurrentRenderInputs();
+    EXPECT_FALSE(render.smooth);
+    ASSERT_TRUE(render.dots.valid());
+    // 20 mm on paper in picture pixels: the poster's width (shown in cm) over the picture's.
+    const double cell = 20 * render.pictureWidth / (ui.RealWidthEd->value() * 10);
+    EXPECT_NEAR(render.dots.cellX, cell, cell / 100);
+    EXPECT_TRUE(ui.RealSizeLabel->text().endsWith(QStringLiteral("printed as a dot screen")));
+    ui.PageControl1->setCurrentWidget(ui.TabSheet3);
+    EXPECT_FALSE(ui.SmoothCheck->isVisible());
+}
