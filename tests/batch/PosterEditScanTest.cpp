@@ -4,6 +4,7 @@
 #include "ExifSamples.h"
 #include "GrafikRW.h"
 #include "IccSamples.h"
+#include "PictureColour.h"
 #include "PictureOps.h"
 #include "PictureOrientation.h"
 #include "SaneTestConfig.h"
@@ -45,16 +46,6 @@ bool SamePixels(const PictureRecord& a, const PictureRecord& b)
             if (getpixel(a, x, y) != getpixel(b, x, y))
                 return false;
     return true;
-}
-
-// The colour a pixel shows, 0xRRGGBB, through the colour table of a paletted picture.
-int32_t PixelColour(const PictureRecord& p, int32_t x, int32_t y)
-{
-    const int32_t v = getpixel(p, x, y);
-    if (p.Info->bmiHeader.biBitCount > 8)
-        return v;
-    const RGBQUAD& c = p.Info->bmiColors[v];
-    return c.rgbRed << 16 | c.rgbGreen << 8 | c.rgbBlue;
 }
 
 // The picture after a chain of operations, each replacing the last one's result.
@@ -144,7 +135,8 @@ TEST(batch_edits, BrightnessAndContrastAreOneChangeBrightnessFirst)
             // Paletted pictures keep their indices; their colours change.
             for (int32_t y = 0; y < DIBHeight(saved); ++y)
                 for (int32_t x = 0; x < DIBWidth(saved); ++x) {
-                    ASSERT_EQ(PixelColour(saved, x, y), PixelColour(expected, x, y))
+                    ASSERT_EQ(testsupport::ColourAt(saved, x, y),
+                              testsupport::ColourAt(expected, x, y))
                         << x << "," << y;
                 }
             deldib(expected);

@@ -736,7 +736,7 @@ TEST(batch_tool, OptionRulesApplyAsInTheWindow)
 
 // Whether the colour at a fraction of a rasterised page is the picture's colour; the
 // rasteriser may be a step off in a channel.
-bool ColourAt(const QImage& page, double fx, double fy, int32_t rgb)
+bool PageShows(const QImage& page, double fx, double fy, int32_t rgb)
 {
     const QColor seen = page.pixelColor(int(fx * page.width()), int(fy * page.height()));
     const QColor want = QColor::fromRgb(QRgb(rgb));
@@ -781,8 +781,8 @@ TEST(batch_tool, PrintsThePagesIntoAPdfFile)
                 .arg(n)));
         const QImage page(QStringLiteral("page%1.png").arg(n));
         ASSERT_FALSE(page.isNull());
-        EXPECT_TRUE(ColourAt(page, 0.4, 0.4, expected[n - 1]));
-        EXPECT_TRUE(ColourAt(page, 0.2, 0.7, expected[n - 1]));
+        EXPECT_TRUE(PageShows(page, 0.4, 0.4, expected[n - 1]));
+        EXPECT_TRUE(PageShows(page, 0.2, 0.7, expected[n - 1]));
     }
 }
 

@@ -2,6 +2,7 @@
 #include "ColourProfile.h"
 #include "GrafikRW.h"
 #include "IccSamples.h"
+#include "PictureColour.h"
 #include "PictureOps.h"
 #include "PictureRead.h"
 #include "TestSupport.h"
@@ -28,15 +29,6 @@ QImage Colour()
 QImage Grey()
 {
     return Colour().convertToFormat(QImage::Format_Grayscale8);
-}
-
-uint32_t ColourAt(const PictureRecord& picture, int x, int y)
-{
-    const int32_t v = getpixel(picture, x, y);
-    if (picture.Info->bmiHeader.biBitCount == 24)
-        return uint32_t(v);
-    const RGBQUAD& c = picture.Info->bmiColors[v];
-    return uint32_t(c.rgbRed) << 16 | uint32_t(c.rgbGreen) << 8 | c.rgbBlue;
 }
 
 PictureRead ReadBytes(const QByteArray& bytes, const char* name)

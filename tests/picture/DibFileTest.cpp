@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "DibFileFormats.h"
 #include "GrafikRW.h"
+#include "PictureColour.h"
 #include "TestSupport.h"
 
 #include <SDL.h>
@@ -15,21 +16,13 @@
 #include <string>
 #include <vector>
 
+using testsupport::ColourAt;
+
 namespace {
 
 bool Sh(const char* command)
 {
     return testsupport::Run(QString::fromUtf8(command));
-}
-
-// 0xRRGGBB of the pixel, through the colour table for paletted pictures.
-int32_t ColourAt(const PictureRecord& p, int x, int y)
-{
-    const int32_t v = getpixel(p, x, y);
-    if (p.Info->bmiHeader.biBitCount == 24)
-        return v;
-    const RGBQUAD& c = p.Info->bmiColors[v];
-    return (c.rgbRed << 16) | (c.rgbGreen << 8) | c.rgbBlue;
 }
 
 bool Near(int32_t a, int32_t b, int tolerance)

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "GrafikRW.h"
+#include "PictureColour.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -22,6 +23,8 @@
 #include <unistd.h>
 #include <vector>
 
+using testsupport::ColourAt;
+
 namespace {
 
 struct SaveType
@@ -37,16 +40,6 @@ const SaveType kTypes[] = {
     {5, "jpg", 10, false, nullptr},   {6, "tif", 0, false, nullptr},
     {7, "pcx", 0, false, "pcxtoppm"}, {8, "tga", 0, true, "tgatoppm"},
 };
-
-// 0xRRGGBB of the pixel, through the colour table for paletted pictures.
-int32_t ColourAt(const PictureRecord& p, int x, int y)
-{
-    const int32_t v = getpixel(p, x, y);
-    if (p.Info->bmiHeader.biBitCount == 24)
-        return v;
-    const RGBQUAD& c = p.Info->bmiColors[v];
-    return (c.rgbRed << 16) | (c.rgbGreen << 8) | c.rgbBlue;
-}
 
 // Random pixels, paletted ones over a random table without greys; with block > 1 in squares of
 // one value, which JPEG, coding in squares of 8 and 16 pixels, keeps close.

@@ -4,6 +4,7 @@
 #include "PictureRead.h"
 #include "DibFileFormats.h"
 #include "GrafikRW.h"
+#include "PictureColour.h"
 #include "TestSupport.h"
 
 #include <QByteArray>
@@ -581,15 +582,9 @@ TEST(ReadPictureFile, TransparencyIsPaper)
                                               QString::fromStdString(path))));
         const PictureRead read = ReadPictureFile(path.c_str());
         ASSERT_NE(read.picture.Bits, nullptr) << ReadFailureText(read);
-        const auto colour = [&](int x, int y) {
-            const int32_t v = getpixel(read.picture, x, y);
-            if (read.picture.Info->bmiHeader.biBitCount == 24)
-                return v & 0xFFFFFF;
-            const RGBQUAD& q = read.picture.Info->bmiColors[v];
-            return q.rgbRed << 16 | q.rgbGreen << 8 | q.rgbBlue;
-        };
-        EXPECT_EQ(colour(2, 2), 0xFFFFFF) << std::hex << getpixel(read.picture, 2, 2);
-        EXPECT_EQ(colour(15, 15), 0xC00000);
+        EXPECT_EQ(testsupport::ColourAt(read.picture, 2, 2), 0xFFFFFF)
+            << std::hex << getpixel(read.picture, 2, 2);
+        EXPECT_EQ(testsupport::ColourAt(read.picture, 15, 15), 0xC00000);
         deldib(read.picture);
     }
 }

@@ -7,6 +7,7 @@
 #include "JpegCut.h"
 #include "JpegSource.h"
 #include "PdfReadBack.h"
+#include "PictureColour.h"
 #include "PictureOps.h"
 #include "PictureOrientation.h"
 #include "PrintJob.h"
@@ -494,7 +495,7 @@ QImage ImageOf(const PictureRecord& p)
     QImage image(DIBWidth(p), DIBHeight(p), QImage::Format_RGB32);
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
-            image.setPixel(x, y, ColourOf(p, x, y));
+            image.setPixel(x, y, testsupport::ColourAt(p, x, y));
     return image;
 }
 

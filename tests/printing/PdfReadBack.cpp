@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PdfReadBack.h"
 
+#include "PictureColour.h"
 #include "PosterSamples.h"
 #include "PrinterMetrics.h"
 #include "TestSupport.h"
@@ -73,15 +74,6 @@ std::vector<Share> Shares(const PrintJobInputs& in, QSize printable)
     return shares;
 }
 
-QRgb ColourOf(const PictureRecord& p, int x, int y)
-{
-    const int32_t v = getpixel(p, x, y);
-    if (p.Info->bmiHeader.biBitCount == 24)
-        return qRgb(v >> 16 & 0xFF, v >> 8 & 0xFF, v & 0xFF);
-    const RGBQUAD& c = p.Info->bmiColors[v];
-    return qRgb(c.rgbRed, c.rgbGreen, c.rgbBlue);
-}
-
 PictureRecord NoisePicture(int w, int h, int bits, unsigned seed)
 {
     PictureRecord p = newdib(w, h, bits, nullptr, 0);
@@ -118,7 +110,7 @@ QString WriteJpeg(const PictureRecord& picture, const QString& name, const char*
     QImage image(DIBWidth(picture), DIBHeight(picture), QImage::Format_RGB32);
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
-            image.setPixel(x, y, ColourOf(picture, x, y));
+            image.setPixel(x, y, testsupport::ColourAt(picture, x, y));
     if (!image.save(ppm, "PPM") ||
         !testsupport::Run(QStringLiteral("cjpeg -quality 80 -sample %1 '%2' > '%3'")
                               .arg(QLatin1String(sampling), ppm, jpg)))

@@ -4,6 +4,7 @@
 // stops leaves the file of that name as it was.
 #include "GrafikRW.h"
 #include "PdfReadBack.h"
+#include "PictureColour.h"
 #include "PosterSamples.h"
 #include "PrintJob.h"
 #include "PrinterMetrics.h"
@@ -119,10 +120,11 @@ TEST(PosterDocument, EveryPageHoldsExactlyItsShareOfThePixelsInEveryDepth)
             int wrong = 0;
             for (int y = 0; y < image.height(); ++y)
                 for (int x = 0; x < image.width(); ++x)
-                    wrong += bits == 1 ? (qGray(image.pixel(x, y)) < 128) !=
-                                             (getpixel(picture, s.x0 + x, s.top + y) == 1)
-                                       : (image.pixel(x, y) & 0xFFFFFF) !=
-                                             (ColourOf(picture, s.x0 + x, s.top + y) & 0xFFFFFF);
+                    wrong += bits == 1
+                                 ? (qGray(image.pixel(x, y)) < 128) !=
+                                       (getpixel(picture, s.x0 + x, s.top + y) == 1)
+                                 : (image.pixel(x, y) & 0xFFFFFF) !=
+                                       QRgb(testsupport::ColourAt(picture, s.x0 + x, s.top + y));
             EXPECT_EQ(wrong, 0);
         }
         deldib(picture);

@@ -6,6 +6,7 @@
 
 #include "ScanHelper.h"
 #include "ScanProtocol.h"
+#include "ScanSamples.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -287,25 +288,8 @@ TEST(ScanHelper, CancelEndsTheScanWithinASecondAtTheStartInTheMiddleAndBetweenFr
 TEST(ScanHelper, EveryFailureOfTheDeviceSaysWhyAgainAndAgain)
 {
     const SaneTestConfig config;
-    const struct
-    {
-        const char* status;
-        const char* text;
-    } failures[] = {
-        {"SANE_STATUS_UNSUPPORTED", "The scanner reported an error: Operation not supported."},
-        {"SANE_STATUS_CANCELLED", "The scan was cancelled."},
-        {"SANE_STATUS_DEVICE_BUSY", "The scanner is busy."},
-        {"SANE_STATUS_INVAL", "The scanner reported an error: Invalid argument."},
-        {"SANE_STATUS_EOF", "The scanner sent no picture data."},
-        {"SANE_STATUS_JAMMED", "The scanner is jammed."},
-        {"SANE_STATUS_NO_DOCS", "There is no paper in the scanner."},
-        {"SANE_STATUS_COVER_OPEN", "The scanner's cover is open."},
-        {"SANE_STATUS_IO_ERROR", "The scanner stopped with an error: Error during device I/O."},
-        {"SANE_STATUS_NO_MEM", "There is not enough memory to scan."},
-        {"SANE_STATUS_ACCESS_DENIED", "Access to the scanner was denied."},
-    };
     for (int round = 0; round < 3; ++round) {
-        for (const auto& failure : failures) {
+        for (const testsupport::SaneFailure& failure : testsupport::kSaneFailures) {
             ScanRequest request = SmallScan(QStringLiteral("Gray"), 8);
             request.deviceOptions = {
                 {QStringLiteral("read-return-value"), QString::fromLatin1(failure.status)}};
@@ -321,11 +305,6 @@ TEST(ScanHelper, FailingAndCancelledScansLeaveNoHelperBehind)
     const SaneTestConfig config;
     const char* statuses[] = {"SANE_STATUS_JAMMED", "SANE_STATUS_IO_ERROR", "SANE_STATUS_NO_DOCS",
                               "SANE_STATUS_EOF"};
-    const QString texts[] = {QStringLiteral("The scanner is jammed."),
-                             QStringLiteral("The scanner stopped with an error: Error during "
-                                            "device I/O."),
-                             QStringLiteral("There is no paper in the scanner."),
-                             QStringLiteral("The scanner sent no picture data.")};
     int failed = 0;
     int cancelled = 0;
     // Every failure three times over, run to its end and cancelled: a helper left behind by any
@@ -341,7 +320,8 @@ TEST(ScanHelper, FailingAndCancelledScansLeaveNoHelperBehind)
         } else {
             // A scan that has failed on its own by the time the cancel comes says why.
             const QString error = ScanAndWait(request, [](uint32_t value) { CancelScan(value); });
-            cancelled += error == kCancelled || error == texts[i % 4];
+            cancelled +=
+                error == kCancelled || error == testsupport::SaneFailureText(statuses[i % 4]);
         }
     }
     EXPECT_EQ(failed, kScans / 2);

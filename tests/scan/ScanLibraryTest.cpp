@@ -2,6 +2,7 @@
 // The scanner library against SANE's virtual "test" backend: devices, the picture of each frame
 // layout, failures, cancelling, refusal while busy, and the hand-over of the scanned picture.
 #include "SaneTestConfig.h"
+#include "ScanSamples.h"
 
 #include <QElapsedTimer>
 
@@ -248,24 +249,14 @@ TEST(ScanLibrary, ThreePassFramesMakeTheSamePictureAsOnePass)
 TEST(ScanLibrary, FailuresGiveNoPictureAndSayWhy)
 {
     const SaneTestConfig config;
-    const struct
-    {
-        const char* status;
-        const char* text;
-    } failures[] = {
-        {"SANE_STATUS_IO_ERROR", "The scanner stopped with an error: Error during device I/O."},
-        {"SANE_STATUS_JAMMED", "The scanner is jammed."},
-        {"SANE_STATUS_NO_DOCS", "There is no paper in the scanner."},
-        {"SANE_STATUS_DEVICE_BUSY", "The scanner is busy."},
-        {"SANE_STATUS_EOF", "The scanner sent no picture data."},
-    };
-    for (const auto& failure : failures) {
+    for (const char* status : {"SANE_STATUS_IO_ERROR", "SANE_STATUS_JAMMED", "SANE_STATUS_NO_DOCS",
+                               "SANE_STATUS_DEVICE_BUSY", "SANE_STATUS_EOF"}) {
         ScanRequest request = SmallScan(QStringLiteral("Gray"), 8);
         request.deviceOptions = {
-            {QStringLiteral("read-return-value"), QString::fromLatin1(failure.status)}};
+            {QStringLiteral("read-return-value"), QString::fromLatin1(status)}};
         QString error;
-        EXPECT_EQ(ScanToPicture(request, &error).Bits, nullptr) << failure.status;
-        EXPECT_EQ(error, failure.text);
+        EXPECT_EQ(ScanToPicture(request, &error).Bits, nullptr) << status;
+        EXPECT_EQ(error, testsupport::SaneFailureText(status));
     }
 
     // Through the event, the failure reaches the receiver too, and its text stays readable.
