@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PdfReadBack.h"
 
+#include "HeldPicture.h"
 #include "PictureColour.h"
 #include "PosterSamples.h"
 #include "PrinterMetrics.h"
@@ -125,9 +126,8 @@ QString WriteJpeg(const PictureRecord& picture, const QString& name, const char*
 
 QString NoiseJpeg(int w, int h, unsigned seed, const QString& name, const char* sampling)
 {
-    const PictureRecord noise = NoisePicture(w, h, 24, seed);
-    const QString jpg = WriteJpeg(noise, name, sampling);
-    deldib(noise);
+    const HeldPicture noise(NoisePicture(w, h, 24, seed));
+    const QString jpg = WriteJpeg(*noise, name, sampling);
     return jpg;
 }
 

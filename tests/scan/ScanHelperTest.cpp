@@ -4,6 +4,8 @@
 // and long runs of failing scans that leave no helper behind.
 #include "SaneTestConfig.h"
 
+#include "HeldPicture.h"
+
 #include "ScanHelper.h"
 #include "ScanProtocol.h"
 #include "ScanSamples.h"
@@ -84,11 +86,8 @@ QString ScanAndWait(const ScanRequest& request, const std::function<void(uint32_
         during(value);
     if (!WaitUntil([&] { return !receiver.values.empty(); }))
         return QStringLiteral("no answer");
-    const PictureRecord picture = GetScanedDib(value);
-    if (picture.Bits) {
-        deldib(picture);
+    if (const HeldPicture picture(GetScanedDib(value)); picture)
         return QStringLiteral("a picture");
-    }
     return ScanErrorText(value);
 }
 
@@ -216,10 +215,9 @@ TEST(ScanHelper, AHelperKilledMidScanEndsTheScanAndTheNextOneStartsAfresh)
     EXPECT_EQ(ScanHelperProcessId(), 0);
 
     QString again;
-    const PictureRecord picture = ScanToPicture(SmallScan(QStringLiteral("Gray"), 8), &again);
-    EXPECT_NE(picture.Bits, nullptr) << again.toStdString();
+    const HeldPicture picture(ScanToPicture(SmallScan(QStringLiteral("Gray"), 8), &again));
+    EXPECT_NE(picture->Bits, nullptr) << again.toStdString();
     EXPECT_NE(ScanHelperProcessId(), killed);
-    deldib(picture);
 }
 
 TEST(ScanHelper, AStoppedHelperIsGivenUpAfterTheTimeoutAndKilled)
@@ -437,9 +435,8 @@ TEST(ScanHelper, ScannedPixelsAreThoseScanimageGets)
     for (const char* mode : {"Color", "Gray"}) {
         SCOPED_TRACE(mode);
         QString error;
-        const PictureRecord picture =
-            ScanToPicture(SmallScan(QString::fromLatin1(mode), 8), &error);
-        ASSERT_NE(picture.Bits, nullptr) << error.toStdString();
+        const HeldPicture picture(ScanToPicture(SmallScan(QString::fromLatin1(mode), 8), &error));
+        ASSERT_NE(picture->Bits, nullptr) << error.toStdString();
         ASSERT_TRUE(testsupport::Run(
             QStringLiteral("scanimage -d test:0 --mode %1 --depth 8 --resolution 25 "
                            "--test-picture 'Color pattern' --format=pnm > scanned.pnm")
@@ -461,10 +458,9 @@ TEST(ScanHelper, ScannedPixelsAreThoseScanimageGets)
                 const auto* p = reinterpret_cast<const uint8_t*>(pnm.constData()) + start +
                                 (y * 78 + x) * channels;
                 const int32_t expected = colour ? (p[0] << 16) | (p[1] << 8) | p[2] : p[0];
-                differing += getpixel(picture, x, y) != expected;
+                differing += getpixel(*picture, x, y) != expected;
             }
         }
         EXPECT_EQ(differing, 0);
-        deldib(picture);
     }
 }
