@@ -27,6 +27,10 @@ public:
 
     const PictureRecord& get() const { return picture_; }
     PictureRecord& get() { return picture_; }
+    const PictureRecord& operator*() const { return picture_; }
+    PictureRecord& operator*() { return picture_; }
+    const PictureRecord* operator->() const { return &picture_; }
+    PictureRecord* operator->() { return &picture_; }
     explicit operator bool() const { return picture_.Bits != nullptr; }
 
     // Releases the picture held so far and holds this one (or nothing).

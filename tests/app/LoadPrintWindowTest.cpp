@@ -4,6 +4,7 @@
 #include "ui_HKUnit.h"
 #include "ui_MainForm.h"
 
+#include "HeldPicture.h"
 #include "Rounding.h"
 #include "TestSupport.h"
 #include "VectorPage.h"
@@ -26,10 +27,9 @@ namespace {
 
 void SaveTestPicture(const char* name, int w, int h, int bits)
 {
-    const PictureRecord p = newdib(w, h, bits, nullptr, 0);
-    ASSERT_NE(p.Bits, nullptr);
-    ASSERT_TRUE(SaveDib(p, name, 3)); // the first writable type, BMP
-    deldib(p);
+    const HeldPicture p(newdib(w, h, bits, nullptr, 0));
+    ASSERT_NE(p->Bits, nullptr);
+    ASSERT_TRUE(SaveDib(*p, name, 3)); // the first writable type, BMP
 }
 
 bool SelectFile(Ui::MainForm& ui, const QString& name)
@@ -215,12 +215,11 @@ TEST(PrintWindow, AJpegPrintsAsItsOwnDataThroughLosslessEditsAndAsPixelsAfterBri
     if (!testsupport::HaveProgram(QStringLiteral("pdfimages")))
         GTEST_SKIP() << "pdfimages missing";
     {
-        const PictureRecord p = newdib(64, 48, 24, nullptr, 0);
+        const HeldPicture p(newdib(64, 48, 24, nullptr, 0));
         for (int y = 0; y < 48; ++y)
             for (int x = 0; x < 64; ++x)
-                setpixel(p, x, y, x * 4 << 16 | y * 5);
-        ASSERT_TRUE(SaveDib(p, "photo.jpg", SaveCodeForTypeName("jpg")));
-        deldib(p);
+                setpixel(*p, x, y, x * 4 << 16 | y * 5);
+        ASSERT_TRUE(SaveDib(*p, "photo.jpg", SaveCodeForTypeName("jpg")));
     }
     StartedProgram program;
     TMainForm& w = *program.window;

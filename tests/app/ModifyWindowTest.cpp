@@ -5,6 +5,7 @@
 #include "ui_HKUnit.h"
 #include "ui_MainForm.h"
 
+#include "HeldPicture.h"
 #include "TestSupport.h"
 
 #include <QApplication>
@@ -75,8 +76,8 @@ TEST(ModifyWindow, TurnsReplaceThePictureAndRefitWhileMirrorKeepsTheSelection)
     StartedProgram program;
     TMainForm& w = *program.window;
     Ui::MainForm& ui = w.Form();
-    const PictureRecord original = Pattern(400, 300, 8);
-    LoadThroughThePage(program, original);
+    const HeldPicture original(Pattern(400, 300, 8));
+    LoadThroughThePage(program, *original);
     w.PageOffGrid[PageIndex(0, 1)] = 1;
     ui.BreitEd->setValue(3.0);
     ASSERT_EQ(w.Geometry.PagesAcross, 3);
@@ -89,12 +90,12 @@ TEST(ModifyWindow, TurnsReplaceThePictureAndRefitWhileMirrorKeepsTheSelection)
     EXPECT_EQ(w.View.SelBottom, 400);
     EXPECT_EQ(w.Geometry.PosterWidthPages, ui.BreitEd->value()); // refitted from the width
     EXPECT_EQ(w.PageOffGrid[PageIndex(0, 1)], 1);                // switched-off pages stay off
-    EXPECT_EQ(getpixel(w.CurrentPicture, 0, 0), getpixel(original, 399, 0));
-    EXPECT_EQ(getpixel(w.CurrentPicture, 0, 399), getpixel(original, 0, 0));
-    EXPECT_EQ(ColourTable(w.CurrentPicture), ColourTable(original));
+    EXPECT_EQ(getpixel(w.CurrentPicture, 0, 0), getpixel(*original, 399, 0));
+    EXPECT_EQ(getpixel(w.CurrentPicture, 0, 399), getpixel(*original, 0, 0));
+    EXPECT_EQ(ColourTable(w.CurrentPicture), ColourTable(*original));
 
     ui.RotRightBtn->click();
-    EXPECT_EQ(Pixels(w.CurrentPicture), Pixels(original));
+    EXPECT_EQ(Pixels(w.CurrentPicture), Pixels(*original));
     EXPECT_EQ(ui.Breit->text(), QStringLiteral("400"));
 
     // A selection of its own, which the mirror keeps in picture pixels.
@@ -104,13 +105,12 @@ TEST(ModifyWindow, TurnsReplaceThePictureAndRefitWhileMirrorKeepsTheSelection)
     EXPECT_EQ(w.View.SelLeft, 10);
     EXPECT_EQ(w.View.SelRight, 50);
     EXPECT_EQ(w.Geometry, geometry);
-    EXPECT_EQ(getpixel(w.CurrentPicture, 0, 5), getpixel(original, 399, 5));
+    EXPECT_EQ(getpixel(w.CurrentPicture, 0, 5), getpixel(*original, 399, 5));
     ui.FlipVBtn->click();
-    EXPECT_EQ(getpixel(w.CurrentPicture, 0, 0), getpixel(original, 399, 299));
+    EXPECT_EQ(getpixel(w.CurrentPicture, 0, 0), getpixel(*original, 399, 299));
     ui.FlipHBtn->click();
     ui.FlipVBtn->click();
-    EXPECT_EQ(Pixels(w.CurrentPicture), Pixels(original));
-    deldib(original);
+    EXPECT_EQ(Pixels(w.CurrentPicture), Pixels(*original));
 }
 
 TEST(ModifyWindow, CutToSelectionNeedsASelection)
@@ -123,8 +123,8 @@ TEST(ModifyWindow, CutToSelectionNeedsASelection)
     EXPECT_EQ(ui.Breit->text(), QStringLiteral("319"));
     EXPECT_EQ(ui.Hoch->text(), QStringLiteral("199"));
 
-    const PictureRecord original = Pattern(400, 300, 8);
-    LoadThroughThePage(program, original);
+    const HeldPicture original(Pattern(400, 300, 8));
+    LoadThroughThePage(program, *original);
     w.View.SelLeft = 100, w.View.SelTop = 50, w.View.SelRight = 300, w.View.SelBottom = 250;
     ui.SchnittBtn->click();
     EXPECT_EQ(ui.Breit->text(), QStringLiteral("200"));
@@ -132,9 +132,8 @@ TEST(ModifyWindow, CutToSelectionNeedsASelection)
     EXPECT_EQ(ui.Tief->text(), QStringLiteral("256"));
     EXPECT_EQ(w.Geometry.PosterWidthPages, ui.BreitEd->value());
     EXPECT_EQ(w.View.SelRight, 200);
-    EXPECT_EQ(getpixel(w.CurrentPicture, 0, 0), getpixel(original, 100, 50));
-    EXPECT_EQ(getpixel(w.CurrentPicture, 199, 199), getpixel(original, 299, 249));
-    deldib(original);
+    EXPECT_EQ(getpixel(w.CurrentPicture, 0, 0), getpixel(*original, 100, 50));
+    EXPECT_EQ(getpixel(w.CurrentPicture, 199, 199), getpixel(*original, 299, 249));
 
     // A selection dragged back onto its start point is none.
     w.View.SelRight = w.View.SelLeft;
@@ -164,8 +163,8 @@ TEST(ModifyWindow, BrightnessAndContrastPreviewOkAndCancel)
 {
     StartedProgram program;
     TMainForm& w = *program.window;
-    const PictureRecord original = Pattern(31, 17, 24);
-    LoadThroughThePage(program, original);
+    const HeldPicture original(Pattern(31, 17, 24));
+    LoadThroughThePage(program, *original);
     const std::vector<int32_t> before = Pixels(w.CurrentPicture);
 
     // Previews start from the untouched picture each time; Cancel gives it back.
@@ -196,15 +195,14 @@ TEST(ModifyWindow, BrightnessAndContrastPreviewOkAndCancel)
         f.OkBitBtn1->click();
     });
     EXPECT_EQ(getpixel(w.CurrentPicture, 0, 0), 0x373737);
-    deldib(original);
 }
 
 TEST(ModifyWindow, BrightnessOfAPalettedPictureChangesOnlyItsColours)
 {
     StartedProgram program;
     TMainForm& w = *program.window;
-    const PictureRecord original = Pattern(20, 10, 8);
-    LoadThroughThePage(program, original);
+    const HeldPicture original(Pattern(20, 10, 8));
+    LoadThroughThePage(program, *original);
     const std::vector<int32_t> indices = Pixels(w.CurrentPicture);
     const std::vector<uint8_t> colours = ColourTable(w.CurrentPicture);
     WithTheDialog(program, [](Ui::HKForm& f) {
@@ -225,7 +223,6 @@ TEST(ModifyWindow, BrightnessOfAPalettedPictureChangesOnlyItsColours)
     });
     EXPECT_EQ(w.CurrentPicture.Palette->entries[100].peBlue, 0);
     EXPECT_EQ(w.CurrentPicture.Info->bmiColors[200].rgbBlue, 200 - 127);
-    deldib(original);
 }
 
 // Fills the save dialog with a name and a type and accepts it.
@@ -254,20 +251,19 @@ TEST(ModifyWindow, SavingWritesTheTurnedPictureAndReportsAFailure)
 {
     StartedProgram program;
     TMainForm& w = *program.window;
-    const PictureRecord original = Pattern(40, 30, 24);
-    LoadThroughThePage(program, original);
+    const HeldPicture original(Pattern(40, 30, 24));
+    LoadThroughThePage(program, *original);
     w.Form().RotRightBtn->click();
 
     const QString target = testsupport::TestDir() + QStringLiteral("/turned.png");
     SaveAs(program, target, 1, [](QFileDialog* d) {
         EXPECT_EQ(d->nameFilters().size(), 6); // BMP, PNG, JPEG, TIFF, PCX, TGA
     });
-    const PictureRecord back = OpenDib(QFile::encodeName(target).constData(), 0);
-    ASSERT_NE(back.Bits, nullptr);
-    EXPECT_EQ(DIBWidth(back), 30);
-    EXPECT_EQ(DIBHeight(back), 40);
-    EXPECT_EQ(Pixels(back), Pixels(w.CurrentPicture));
-    deldib(back);
+    const HeldPicture back(OpenDib(QFile::encodeName(target).constData(), 0));
+    ASSERT_NE(back->Bits, nullptr);
+    EXPECT_EQ(DIBWidth(*back), 30);
+    EXPECT_EQ(DIBHeight(*back), 40);
+    EXPECT_EQ(Pixels(*back), Pixels(w.CurrentPicture));
 
     // The name and type chosen last are offered again; a save that fails says so and leaves
     // the file it was to replace alone.
@@ -286,14 +282,13 @@ TEST(ModifyWindow, SavingWritesTheTurnedPictureAndReportsAFailure)
     QFile a(target), b(target + QStringLiteral(".before"));
     ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
     EXPECT_EQ(a.readAll(), b.readAll());
-    deldib(original);
 }
 
 TEST(ModifyWindow, ATypedExtensionChoosesTheTypeSaved)
 {
     StartedProgram program;
-    const PictureRecord original = Pattern(40, 30, 24);
-    LoadThroughThePage(program, original);
+    const HeldPicture original(Pattern(40, 30, 24));
+    LoadThroughThePage(program, *original);
 
     // "Files of type" left at its first entry, BMP, and a JPEG name typed.
     const QString target = testsupport::TestDir() + QStringLiteral("/photo.jpg");
@@ -311,7 +306,6 @@ TEST(ModifyWindow, ATypedExtensionChoosesTheTypeSaved)
     ASSERT_TRUE(tiff.open(QIODevice::ReadOnly));
     const QByteArray head = tiff.read(2);
     EXPECT_TRUE(head == "II" || head == "MM") << "not a TIFF";
-    deldib(original);
 }
 
 } // namespace
@@ -394,8 +388,8 @@ TEST(ModifyWindow, ADrawingSavesSharpAndAsAPdfPage)
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(file.readAll());
     EXPECT_TRUE(text.contains(QStringLiteral("Hello drawing"))) << text.toStdString();
-    EXPECT_TRUE(
-        text.contains(QRegularExpression(QStringLiteral("Page size: +4(19|20)(\\.[0-9]+)? x 29[78]"))))
+    EXPECT_TRUE(text.contains(
+        QRegularExpression(QStringLiteral("Page size: +4(19|20)(\\.[0-9]+)? x 29[78]"))))
         << text.toStdString();
 }
 
@@ -405,9 +399,8 @@ TEST(UndoWindow, CtrlZGivesBackThePictureAndWhatEachOperationChangedAndCtrlShift
     TMainForm& w = *program.window;
     Ui::MainForm& ui = w.Form();
     QApplication::setActiveWindow(&w);
-    const PictureRecord original = Pattern(31, 17, 24);
-    LoadThroughThePage(program, original);
-    deldib(original);
+    const HeldPicture original(Pattern(31, 17, 24));
+    LoadThroughThePage(program, *original);
 
     // Each operation after what the user does to prepare it.
     const auto selectPart = [&] {
@@ -431,9 +424,8 @@ TEST(UndoWindow, CtrlZGivesBackThePictureAndWhatEachOperationChangedAndCtrlShift
          }},
         {"load",
          [&] {
-             const PictureRecord other = Pattern(12, 40, 8);
-             LoadThroughThePage(program, other);
-             deldib(other);
+             const HeldPicture other(Pattern(12, 40, 8));
+             LoadThroughThePage(program, *other);
          }},
     };
     ui.BreitEd->setValue(2.5); // a size of the user's own, which a turn refits

@@ -7,6 +7,7 @@
 #include "CommandLine.h"
 #include "ExifSamples.h"
 #include "FileFilter.h"
+#include "HeldPicture.h"
 #include "TestSupport.h"
 
 #include <QBuffer>
@@ -36,10 +37,9 @@ QString MakeFolder(const QString& name)
 
 void SaveBmp(const QString& path, int w, int h)
 {
-    const PictureRecord p = newdib(w, h, 24, nullptr, 0);
-    ASSERT_NE(p.Bits, nullptr);
-    ASSERT_TRUE(SaveDib(p, QFile::encodeName(path).constData(), 3)); // BMP
-    deldib(p);
+    const HeldPicture p(newdib(w, h, 24, nullptr, 0));
+    ASSERT_NE(p->Bits, nullptr);
+    ASSERT_TRUE(SaveDib(*p, QFile::encodeName(path).constData(), 3)); // BMP
 }
 
 QString ChosenFile(Ui::MainForm& ui)
@@ -277,7 +277,8 @@ TEST(DroppedFiles, ANameThatIsNotUtf8OpensFromADropAndTheList)
     ASSERT_EQ(::mkdir(subfolder.constData(), 0755), 0);
     ASSERT_EQ(::rename(name.constData(), (subfolder + "/inside.bmp").constData()), 0);
     ASSERT_TRUE(w.OpenPictureFile(folder + QStringLiteral("/other.bmp"))); // lists it afresh
-    const auto folders = ui.DirectoryListBox1->findItems(QStringLiteral("al\\xE9"), Qt::MatchExactly);
+    const auto folders =
+        ui.DirectoryListBox1->findItems(QStringLiteral("al\\xE9"), Qt::MatchExactly);
     ASSERT_EQ(folders.size(), 1);
     emit ui.DirectoryListBox1->itemActivated(folders.front());
     EXPECT_EQ(QDir::current().dirName(), QStringLiteral("al\uFFFD")) << "not opened";

@@ -3,7 +3,9 @@
 // picture library's own operations, its errors, and scans from SANE's virtual scanner.
 #include "ExifSamples.h"
 #include "GrafikRW.h"
+#include "HeldPicture.h"
 #include "IccSamples.h"
+#include "PictureColour.h"
 #include "PictureOps.h"
 #include "PictureOrientation.h"
 #include "SaneTestConfig.h"
@@ -47,25 +49,12 @@ bool SamePixels(const PictureRecord& a, const PictureRecord& b)
     return true;
 }
 
-// The colour a pixel shows, 0xRRGGBB, through the colour table of a paletted picture.
-int32_t PixelColour(const PictureRecord& p, int32_t x, int32_t y)
-{
-    const int32_t v = getpixel(p, x, y);
-    if (p.Info->bmiHeader.biBitCount > 8)
-        return v;
-    const RGBQUAD& c = p.Info->bmiColors[v];
-    return c.rgbRed << 16 | c.rgbGreen << 8 | c.rgbBlue;
-}
-
 // The picture after a chain of operations, each replacing the last one's result.
-PictureRecord Chain(PictureRecord p,
-                    const std::vector<std::function<PictureRecord(const PictureRecord&)>>& ops)
+HeldPicture Chain(HeldPicture p,
+                  const std::vector<std::function<PictureRecord(const PictureRecord&)>>& ops)
 {
-    for (const auto& op : ops) {
-        const PictureRecord next = op(p);
-        deldib(p);
-        p = next;
-    }
+    for (const auto& op : ops)
+        p.reset(op(*p));
     return p;
 }
 
@@ -79,7 +68,8 @@ void ExpectOneErrorLine(const ToolRun& run, int status)
 
 TEST(batch_edits, AreMadeInTheOrderGivenWithTheLibrarysOperations)
 {
-    const PictureRecord source = Pattern(41, 27, 24);
+    const HeldPicture held(Pattern(41, 27, 24));
+    const PictureRecord& source = *held;
     ASSERT_TRUE(SaveDib(source, "in.bmp", 3));
 
     const ToolRun run =
@@ -91,27 +81,25 @@ TEST(batch_edits, AreMadeInTheOrderGivenWithTheLibrarysOperations)
     EXPECT_TRUE(run.out.isEmpty());
     EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
 
-    const PictureRecord expected =
-        Chain(CopyPicture(source),
+    const HeldPicture expected =
+        Chain(HeldPicture(CopyPicture(source)),
               {[](const PictureRecord& p) { return CutToSelection(p, 3, 2, 38, 20); }, RotateLeft,
                MirrorPicture, RotateRight, FlipPicture});
-    const PictureRecord saved = OpenDib("out.png", 0);
-    EXPECT_EQ(DIBWidth(saved), 35);
-    EXPECT_EQ(DIBHeight(saved), 18);
-    EXPECT_TRUE(SamePixels(saved, expected));
+    const HeldPicture saved(OpenDib("out.png", 0));
+    EXPECT_EQ(DIBWidth(*saved), 35);
+    EXPECT_EQ(DIBHeight(*saved), 18);
+    EXPECT_TRUE(SamePixels(*saved, *expected));
     // Left, mirror, right, flip is no change at all: the crop alone.
-    const PictureRecord cropped = CutToSelection(source, 3, 2, 38, 20);
-    EXPECT_TRUE(SamePixels(saved, cropped));
-    for (const PictureRecord& p : {source, expected, saved, cropped})
-        deldib(p);
+    const HeldPicture cropped(CutToSelection(source, 3, 2, 38, 20));
+    EXPECT_TRUE(SamePixels(*saved, *cropped));
 }
 
 TEST(batch_edits, BrightnessAndContrastAreOneChangeBrightnessFirst)
 {
-    const PictureRecord source = Pattern(19, 7, 24);
-    ASSERT_TRUE(SaveDib(source, "in.bmp", 3));
-    const PictureRecord paletted = Pattern(13, 5, 8);
-    ASSERT_TRUE(SaveDib(paletted, "in8.bmp", 3));
+    const HeldPicture source(Pattern(19, 7, 24));
+    ASSERT_TRUE(SaveDib(*source, "in.bmp", 3));
+    const HeldPicture paletted(Pattern(13, 5, 8));
+    ASSERT_TRUE(SaveDib(*paletted, "in8.bmp", 3));
 
     struct Case
     {
@@ -136,28 +124,25 @@ TEST(batch_edits, BrightnessAndContrastAreOneChangeBrightnessFirst)
                                     QStringLiteral("out.bmp")} +
                         c.args);
             ASSERT_EQ(run.status, 0) << run.err.toStdString();
-            PictureRecord expected = OpenDib(file, 0);
-            ApplyBrightnessContrast(expected, c.brightness, c.contrast);
-            const PictureRecord saved = OpenDib("out.bmp", 0);
-            ASSERT_NE(saved.Bits, nullptr);
-            EXPECT_EQ(saved.Info->bmiHeader.biBitCount, expected.Info->bmiHeader.biBitCount);
+            HeldPicture expected(OpenDib(file, 0));
+            ApplyBrightnessContrast(*expected, c.brightness, c.contrast);
+            const HeldPicture saved(OpenDib("out.bmp", 0));
+            ASSERT_NE(saved->Bits, nullptr);
+            EXPECT_EQ(saved->Info->bmiHeader.biBitCount, expected->Info->bmiHeader.biBitCount);
             // Paletted pictures keep their indices; their colours change.
-            for (int32_t y = 0; y < DIBHeight(saved); ++y)
-                for (int32_t x = 0; x < DIBWidth(saved); ++x) {
-                    ASSERT_EQ(PixelColour(saved, x, y), PixelColour(expected, x, y))
+            for (int32_t y = 0; y < DIBHeight(*saved); ++y)
+                for (int32_t x = 0; x < DIBWidth(*saved); ++x) {
+                    ASSERT_EQ(testsupport::ColourAt(*saved, x, y),
+                              testsupport::ColourAt(*expected, x, y))
                         << x << "," << y;
                 }
-            deldib(expected);
-            deldib(saved);
         }
-    deldib(source);
-    deldib(paletted);
 }
 
 TEST(batch_edits, SaveTypeFollowsTheNameUnlessGivenAndFailuresKeepTheOldFile)
 {
-    const PictureRecord source = Pattern(10, 6, 8);
-    ASSERT_TRUE(SaveDib(source, "in.bmp", 3));
+    const HeldPicture source(Pattern(10, 6, 8));
+    ASSERT_TRUE(SaveDib(*source, "in.bmp", 3));
     {
         QFile old(QStringLiteral("old.png"));
         ASSERT_TRUE(old.open(QIODevice::WriteOnly));
@@ -176,9 +161,8 @@ TEST(batch_edits, SaveTypeFollowsTheNameUnlessGivenAndFailuresKeepTheOldFile)
             .status,
         0);
     for (const char* name : {"pic.tga", "pic.data"}) {
-        const PictureRecord back = OpenDib(name, 0);
-        EXPECT_TRUE(SamePixels(back, source)) << name;
-        deldib(back);
+        const HeldPicture back(OpenDib(name, 0));
+        EXPECT_TRUE(SamePixels(*back, *source)) << name;
     }
     QFile pcx(QStringLiteral("pic.data"));
     ASSERT_TRUE(pcx.open(QIODevice::ReadOnly));
@@ -204,13 +188,12 @@ TEST(batch_edits, SaveTypeFollowsTheNameUnlessGivenAndFailuresKeepTheOldFile)
     QFile old(QStringLiteral("old.png"));
     ASSERT_TRUE(old.open(QIODevice::ReadOnly));
     EXPECT_EQ(old.readAll(), QByteArray("the old file"));
-    deldib(source);
 }
 
 TEST(batch_edits, SavingAloneOrWithInfoPrintsNothingAndWithOutputBoth)
 {
-    const PictureRecord source = Pattern(30, 20, 24);
-    ASSERT_TRUE(SaveDib(source, "in.bmp", 3));
+    const HeldPicture source(Pattern(30, 20, 24));
+    ASSERT_TRUE(SaveDib(*source, "in.bmp", 3));
 
     // Without -o the window's printer would be the default PDF file in the home folder.
     QStringList expectedFiles = QDir(testsupport::TestDir()).entryList(QDir::Files)
@@ -234,18 +217,15 @@ TEST(batch_edits, SavingAloneOrWithInfoPrintsNothingAndWithOutputBoth)
     EXPECT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_TRUE(QFileInfo::exists(QStringLiteral("c.bmp")));
     EXPECT_GT(QFileInfo(QStringLiteral("c.pdf")).size(), 0);
-    const PictureRecord turned = OpenDib("c.bmp", 0);
-    EXPECT_EQ(DIBWidth(turned), 20);
-    EXPECT_EQ(DIBHeight(turned), 30);
-    deldib(turned);
-    deldib(source);
+    const HeldPicture turned(OpenDib("c.bmp", 0));
+    EXPECT_EQ(DIBWidth(*turned), 20);
+    EXPECT_EQ(DIBHeight(*turned), 30);
 }
 
 TEST(batch_edits, BadValuesGiveStatusTwoAndOneLine)
 {
-    const PictureRecord source = Pattern(40, 30, 24);
-    ASSERT_TRUE(SaveDib(source, "in.bmp", 3));
-    deldib(source);
+    const HeldPicture source(Pattern(40, 30, 24));
+    ASSERT_TRUE(SaveDib(*source, "in.bmp", 3));
     const QString in = QStringLiteral("in.bmp");
     const std::vector<QStringList> cases = {
         {in, QStringLiteral("--crop"), QStringLiteral("1,2,3")},
@@ -482,13 +462,10 @@ TEST(batch_orientation, ASavedPictureIsUprightWithoutATagAndADamagedTagIsIgnored
     ASSERT_EQ(RunTool({tagged, QStringLiteral("--save"), saved}).status, 0);
     // The saved file shows upright by itself: no tag turns it a second time.
     EXPECT_EQ(PictureOrientationOfFile(saved), 0);
-    const PictureRecord upright = OpenDib(QFile::encodeName(saved).constData(), 0);
-    const PictureRecord stored = OpenDib(QFile::encodeName(plain).constData(), 0);
-    const PictureRecord turned = RotateLeft(stored);
-    EXPECT_TRUE(SamePixels(upright, turned));
-    deldib(upright);
-    deldib(stored);
-    deldib(turned);
+    const HeldPicture upright(OpenDib(QFile::encodeName(saved).constData(), 0));
+    const HeldPicture stored(OpenDib(QFile::encodeName(plain).constData(), 0));
+    const HeldPicture turned(RotateLeft(*stored));
+    EXPECT_TRUE(SamePixels(*upright, *turned));
 
     // A tag whose directory is cut short is no tag: the picture loads as stored.
     QByteArray block = testsupport::ExifBlock(testsupport::OrientationTiff(6));

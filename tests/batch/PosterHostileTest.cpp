@@ -3,6 +3,7 @@
 // rename, file names that are not UTF-8, and writes that fail for a reason the system knows.
 #include "FileName.h"
 #include "GrafikRW.h"
+#include "HeldPicture.h"
 #include "SaneTestConfig.h"
 
 #include "TestSupport.h"
@@ -53,13 +54,12 @@ QByteArray StartOf(const QByteArray& name, int size)
 
 void SaveSmallPicture(const char* name)
 {
-    const PictureRecord p = newdib(40, 30, 24, nullptr, 0);
-    ASSERT_NE(p.Bits, nullptr);
+    const HeldPicture p(newdib(40, 30, 24, nullptr, 0));
+    ASSERT_NE(p->Bits, nullptr);
     for (int y = 0; y < 30; ++y)
         for (int x = 0; x < 40; ++x)
-            setpixel(p, x, y, (x * 6) << 16 | (y * 8) << 8 | 0x40);
-    ASSERT_TRUE(SaveDib(p, name, 3));
-    deldib(p);
+            setpixel(*p, x, y, (x * 6) << 16 | (y * 8) << 8 | 0x40);
+    ASSERT_TRUE(SaveDib(*p, name, 3));
 }
 
 // The tool run through the shell, for arguments QProcess would turn into UTF-8; its status,
@@ -303,8 +303,8 @@ TEST(batch_reasons, APrintSchedulerGoneOrHungIsSaidSoAndDoesNotHoldTheTool)
               "velmora-poster: the print scheduler (" + hung + ") did not answer for 1 s\n");
 
     // A PDF file needs no scheduler: the silent one holds nothing up.
-    process.start(QStringLiteral(VELMORA_POSTER), {QStringLiteral("pic.bmp"), QStringLiteral("-o"),
-                                                   QStringLiteral("file.pdf")});
+    process.start(QStringLiteral(VELMORA_POSTER),
+                  {QStringLiteral("pic.bmp"), QStringLiteral("-o"), QStringLiteral("file.pdf")});
     ASSERT_TRUE(process.waitForFinished(60000)) << "the PDF file waited on the scheduler";
     EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
     EXPECT_TRUE(QFileInfo::exists(QStringLiteral("file.pdf")));

@@ -3,6 +3,7 @@
 // poster size it arrives at compared with the window's sequence of library calls.
 #include "CurrentPrinter.h"
 #include "GrafikRW.h"
+#include "HeldPicture.h"
 #include "OptionRules.h"
 #include "PictureFacts.h"
 #include "PosterSize.h"
@@ -49,51 +50,47 @@ constexpr int32_t kYellow = 0xFFFF00;
 
 void SaveQuarters(const char* name, int w, int h)
 {
-    const PictureRecord p = newdib(w, h, 24, nullptr, 0);
-    ASSERT_NE(p.Bits, nullptr);
+    const HeldPicture p(newdib(w, h, 24, nullptr, 0));
+    ASSERT_NE(p->Bits, nullptr);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const bool right = x >= w / 2;
             const bool bottom = y >= h / 2;
-            setpixel(p, x, y, bottom ? (right ? kYellow : kGreen) : (right ? kBlue : kRed));
+            setpixel(*p, x, y, bottom ? (right ? kYellow : kGreen) : (right ? kBlue : kRed));
         }
-    ASSERT_TRUE(SaveDib(p, name, 3)); // BMP
-    deldib(p);
+    ASSERT_TRUE(SaveDib(*p, name, 3)); // BMP
 }
 
 // A picture of noise, which no lossless compression makes small.
 void SaveNoise(const char* name, int w, int h)
 {
-    const PictureRecord p = newdib(w, h, 24, nullptr, 0);
-    ASSERT_NE(p.Bits, nullptr);
+    const HeldPicture p(newdib(w, h, 24, nullptr, 0));
+    ASSERT_NE(p->Bits, nullptr);
     uint32_t state = 12345;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             state = state * 1664525u + 1013904223u;
-            setpixel(p, x, y, int32_t(state >> 8));
+            setpixel(*p, x, y, int32_t(state >> 8));
         }
-    ASSERT_TRUE(SaveDib(p, name, 3)); // BMP
-    deldib(p);
+    ASSERT_TRUE(SaveDib(*p, name, 3)); // BMP
 }
 
 // A 24-bit BMP of one colour.
 void SaveFilled(const char* name, int w, int h, int32_t colour)
 {
-    const PictureRecord p = newdib(w, h, 24, nullptr, 0);
-    ASSERT_NE(p.Bits, nullptr);
+    const HeldPicture p(newdib(w, h, 24, nullptr, 0));
+    ASSERT_NE(p->Bits, nullptr);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            setpixel(p, x, y, colour);
-    ASSERT_TRUE(SaveDib(p, name, 3));
-    deldib(p);
+            setpixel(*p, x, y, colour);
+    ASSERT_TRUE(SaveDib(*p, name, 3));
 }
 
 void SavePlain(const char* name, int w, int h, int bits)
 {
-    const PictureRecord p = newdib(w, h, bits, nullptr, 0);
-    ASSERT_NE(p.Bits, nullptr);
-    ASSERT_TRUE(SaveDib(p, name, 3));
-    deldib(p);
+    const HeldPicture p(newdib(w, h, bits, nullptr, 0));
+    ASSERT_NE(p->Bits, nullptr);
+    ASSERT_TRUE(SaveDib(*p, name, 3));
 }
 
 TEST(batch_tool, BadInputGivesOneErrorLineAndFailure)
@@ -380,16 +377,15 @@ TEST(batch_tool, TooLittleMemoryEndsCleanly)
     if (!testsupport::HaveProgram(QStringLiteral("prlimit")))
         GTEST_SKIP() << "prlimit missing";
     {
-        const PictureRecord p = newdib(3000, 2000, 24, nullptr, 0);
-        ASSERT_NE(p.Bits, nullptr);
+        const HeldPicture p(newdib(3000, 2000, 24, nullptr, 0));
+        ASSERT_NE(p->Bits, nullptr);
         uint32_t state = 99;
         for (int y = 0; y < 2000; ++y)
             for (int x = 0; x < 3000; x += 7) {
                 state = state * 1664525u + 1013904223u;
-                setpixel(p, x, y, int32_t(state >> 8));
+                setpixel(*p, x, y, int32_t(state >> 8));
             }
-        ASSERT_TRUE(SaveDib(p, "photo.jpg", SaveCodeForTypeName("jpg")));
-        deldib(p);
+        ASSERT_TRUE(SaveDib(*p, "photo.jpg", SaveCodeForTypeName("jpg")));
     }
     // As its own blocks, with its blocks turned on the cutter's threads, and as pixels
     // compressed on the compressor's threads.
@@ -399,9 +395,14 @@ TEST(batch_tool, TooLittleMemoryEndsCleanly)
         SCOPED_TRACE(edits.join(u' ').toStdString());
         int failed = 0, printed = 0;
         // Fine steps where the memory runs out at one stage or another (the libraries, the
-        // decoder, the cutter's or the compressor's threads, the document), and two limits
-        // far above, where the poster is printed.
-        for (int megabytes : {64, 96, 112, 128, 144, 160, 176, 192, 256, 640}) {
+        // decoder, the cutter's or the compressor's threads, the document), and a limit far
+        // above, where the poster is printed. Where these stages lie depends on the machine's
+        // libraries and cores; once a step prints, the steps above it have nothing left to run
+        // out of, and only the last is run.
+        constexpr int kPlenty = 640;
+        for (int megabytes : {64, 96, 112, 128, 144, 160, 176, 192, 256, kPlenty}) {
+            if (printed > 0 && megabytes != kPlenty)
+                continue;
             SCOPED_TRACE(megabytes);
             QFile::remove(QStringLiteral("oom.pdf"));
             const ToolRun run = RunTool(
@@ -482,15 +483,14 @@ TEST(batch_tool, InfoShowsTheLoadPageFields)
         EXPECT_EQ(FirstLines(run.out, 3), QString::fromLatin1(c.expected));
         EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
         // The same texts the window's three fields get.
-        const PictureRecord p = OpenDib(c.file, 0);
-        const PictureFacts facts = PictureFactsOf(p);
+        const HeldPicture p(OpenDib(c.file, 0));
+        const PictureFacts facts = PictureFactsOf(*p);
         EXPECT_EQ(FirstLines(run.out, 3), QStringLiteral("Width: %1\nHeight: %2\nColors: %3\n")
                                               .arg(facts.width, facts.height, facts.colours));
         // Then how large the poster would hang, on the printer it would go to.
         const auto report = ReportLines(run.out);
         EXPECT_TRUE(report.count(QStringLiteral("Finished size"))) << run.out.toStdString();
         EXPECT_TRUE(report.count(QStringLiteral("Picture on paper"))) << run.out.toStdString();
-        deldib(p);
     }
 }
 
@@ -779,7 +779,7 @@ TEST(batch_tool, OptionRulesApplyAsInTheWindow)
 
 // Whether the colour at a fraction of a rasterised page is the picture's colour; the
 // rasteriser may be a step off in a channel.
-bool ColourAt(const QImage& page, double fx, double fy, int32_t rgb)
+bool PageShows(const QImage& page, double fx, double fy, int32_t rgb)
 {
     const QColor seen = page.pixelColor(int(fx * page.width()), int(fy * page.height()));
     const QColor want = QColor::fromRgb(QRgb(rgb));
@@ -824,8 +824,8 @@ TEST(batch_tool, PrintsThePagesIntoAPdfFile)
                 .arg(n)));
         const QImage page(QStringLiteral("page%1.png").arg(n));
         ASSERT_FALSE(page.isNull());
-        EXPECT_TRUE(ColourAt(page, 0.4, 0.4, expected[n - 1]));
-        EXPECT_TRUE(ColourAt(page, 0.2, 0.7, expected[n - 1]));
+        EXPECT_TRUE(PageShows(page, 0.4, 0.4, expected[n - 1]));
+        EXPECT_TRUE(PageShows(page, 0.2, 0.7, expected[n - 1]));
     }
 }
 

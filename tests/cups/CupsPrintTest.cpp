@@ -15,6 +15,7 @@
 #include "CupsJob.h"
 #include "CurrentPrinter.h"
 #include "GrafikRW.h"
+#include "HeldPicture.h"
 #include "PosterSamples.h"
 #include "PrintJob.h"
 #include "PrinterMetrics.h"
@@ -565,7 +566,7 @@ TEST_F(CupsQueue, PosterWithTwoPagesOffArrivesAsOneFourPagePdf)
     ASSERT_FALSE(q.name.isEmpty());
     const QString dir = testsupport::TestDir();
     const PrintJobInputs in = ThreeByTwoWithTwoOff(60, 40);
-    const PictureRecord picture = RegionPicture(60, 40);
+    const HeldPicture picture(RegionPicture(60, 40));
     // The same poster written by Qt's own PDF writer, on the same paper: what the spooler is
     // to deliver.
     QPrinter queuePrinter(QPrinter::HighResolution);
@@ -579,11 +580,10 @@ TEST_F(CupsQueue, PosterWithTwoPagesOffArrivesAsOneFourPagePdf)
     PrintResult r, reference;
     if (queueUsable) {
         PrinterPageSink sink(queuePrinter);
-        r = PrintPoster(sink, picture, in, nullptr);
+        r = PrintPoster(sink, *picture, in, nullptr);
         PrinterPageSink fileSink(filePrinter);
-        reference = PrintPoster(fileSink, picture, in, nullptr);
+        reference = PrintPoster(fileSink, *picture, in, nullptr);
     }
-    deldib(picture);
     ASSERT_TRUE(queueUsable);
     const PrinterMetrics m = MetricsOf(queuePrinter);
     ASSERT_TRUE(m.isValid());
@@ -672,9 +672,8 @@ TEST_F(CupsQueue, DefaultQueueIsWhereThePosterGoes)
     EXPECT_EQ(printer.description(), QStringLiteral("Printer: office"));
     EXPECT_TRUE(printer.metrics().isValid());
 
-    const PictureRecord picture = RegionPicture(60, 40);
-    ASSERT_TRUE(SaveDib(picture, "pic.bmp", 3));
-    deldib(picture);
+    const HeldPicture picture(RegionPicture(60, 40));
+    ASSERT_TRUE(SaveDib(*picture, "pic.bmp", 3));
     QProcess tool;
     tool.start(QStringLiteral(VELMORA_POSTER),
                {QStringLiteral("pic.bmp"), QStringLiteral("--dry-run")});
@@ -702,17 +701,16 @@ TEST_F(CupsQueue, QueueThatIsGoneEndsWithAnError)
         if (!duringJob) {
             ASSERT_TRUE(scheduler_->RemoveQueue(q.name));
         }
-        const PictureRecord picture = RegionPicture(60, 40);
+        const HeldPicture picture(RegionPicture(60, 40));
         PrintResult r;
         {
             PrinterPageSink sink(printer);
-            r = PrintPoster(sink, picture, ThreeByTwoWithTwoOff(60, 40), [&](int visited, int) {
+            r = PrintPoster(sink, *picture, ThreeByTwoWithTwoOff(60, 40), [&](int visited, int) {
                 if (duringJob && visited == 2) {
                     EXPECT_TRUE(scheduler_->RemoveQueue(q.name));
                 }
             });
         }
-        deldib(picture);
         EXPECT_FALSE(r.ok());
         EXPECT_FALSE(r.error.isEmpty());
         EXPECT_EQ(r.pagesPrinted, duringJob ? 4 : 0);
@@ -734,12 +732,12 @@ TEST_F(CupsQueue, RefusedJobsFailWithCupsWordsAndAStoppedQueueKeepsTheJob)
         << output.toStdString();
     ASSERT_TRUE(scheduler_->Tool(QStringLiteral("cupsdisable %1").arg(stopped.name), &output))
         << output.toStdString();
-    const PictureRecord picture = RegionPicture(60, 40);
+    const HeldPicture picture(RegionPicture(60, 40));
     const auto print = [&](const QString& queue) {
         QPrinter printer(QPrinter::HighResolution);
         EXPECT_TRUE(SetUpPrinter(printer, queue));
         PrinterPageSink sink(printer);
-        return PrintPoster(sink, picture, ThreeByTwoWithTwoOff(60, 40), nullptr);
+        return PrintPoster(sink, *picture, ThreeByTwoWithTwoOff(60, 40), nullptr);
     };
     const QStringList spoolBefore = QDir::temp().entryList({QStringLiteral("velmora-poster-*")});
 
@@ -762,8 +760,7 @@ TEST_F(CupsQueue, RefusedJobsFailWithCupsWordsAndAStoppedQueueKeepsTheJob)
     EXPECT_EQ(QDir::temp().entryList({QStringLiteral("velmora-poster-*")}), spoolBefore);
 
     // The batch tool says the same: CUPS's words and status 1, or the job and where it waits.
-    ASSERT_TRUE(SaveDib(picture, "pic.bmp", 3));
-    deldib(picture);
+    ASSERT_TRUE(SaveDib(*picture, "pic.bmp", 3));
     QProcess tool;
     tool.start(QStringLiteral(VELMORA_POSTER),
                {QStringLiteral("pic.bmp"), QStringLiteral("--printer"), rejecting.name});
@@ -792,19 +789,18 @@ TEST_F(CupsQueue, ALandscapePosterArrivesAsLandscapePages)
     ASSERT_TRUE(SetUpPrinter(printer, q.name));
     ASSERT_TRUE(printer.setPageOrientation(QPageLayout::Landscape));
     // Red on the left half, blue on the right.
-    PictureRecord picture = newdib(40, 20, 24, nullptr, 0);
+    HeldPicture picture(newdib(40, 20, 24, nullptr, 0));
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 40; ++x)
-            setpixel(picture, x, y, x < 20 ? 0xFF0000 : 0x0000FF);
+            setpixel(*picture, x, y, x < 20 ? 0xFF0000 : 0x0000FF);
     PrintJobInputs in;
     in.render.pictureWidth = 40;
     in.render.pictureHeight = 20;
     PrintResult r;
     {
         PrinterPageSink sink(printer);
-        r = PrintPoster(sink, picture, in, nullptr);
+        r = PrintPoster(sink, *picture, in, nullptr);
     }
-    deldib(picture);
     ASSERT_TRUE(r.ok()) << r.error.toStdString();
     ASSERT_TRUE(WaitForOutput(q)) << scheduler_->Diagnostics().toStdString();
     const QString pdf = q.outDir + QLatin1Char('/') + PdfFiles(q.outDir).first();
@@ -932,9 +928,8 @@ TEST_F(CupsQueue, WaitFollowsTheJobAndAJobThePrinterAbortsFails)
     ASSERT_FALSE(failing.name.isEmpty()) << failing.error.toStdString();
     const PrivateScheduler::Queue good = AddQueue(QStringLiteral("steady"));
     ASSERT_FALSE(good.name.isEmpty());
-    const PictureRecord picture = RegionPicture(60, 40);
-    ASSERT_TRUE(SaveDib(picture, "pic.bmp", 3));
-    deldib(picture);
+    const HeldPicture picture(RegionPicture(60, 40));
+    ASSERT_TRUE(SaveDib(*picture, "pic.bmp", 3));
     const auto run = [](const QStringList& arguments) {
         QProcess tool;
         tool.start(QStringLiteral(VELMORA_POSTER),

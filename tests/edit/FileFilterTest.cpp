@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FileFilter.h"
 #include "GrafikRW.h"
+#include "HeldPicture.h"
 
 #include <QImage>
 
@@ -44,9 +45,8 @@ TEST(FileFilter, AllPicturesListsEveryFileThePictureReaderTakes)
         SCOPED_TRACE(name);
         if (!picture.save(QString::fromLatin1(name), format))
             continue; // no writer for it on this machine
-        const PictureRecord read = OpenDib(name, 0);
-        ASSERT_NE(read.Bits, nullptr) << "Velmora reads it";
-        deldib(read);
+        const HeldPicture read(OpenDib(name, 0));
+        ASSERT_NE(read->Bits, nullptr) << "Velmora reads it";
         EXPECT_TRUE(MatchesMasks(QString::fromLatin1(name), all)) << "so the list shows it";
     }
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PictureHistory.h"
 
+#include "HeldPicture.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -62,9 +64,8 @@ TEST(PictureHistory, UndoAndRedoWalkTheStepsBothWaysAndANewStepDropsTheRedoOnes)
 
 TEST(PictureHistory, AtItsMemoryBoundTheOldestStepsGo)
 {
-    PictureRecord probe = Numbered(0);
-    const uint64_t one = PictureBytes(probe);
-    deldib(probe);
+    HeldPicture probe(Numbered(0));
+    const uint64_t one = PictureBytes(*probe);
     // The process may have sixteen such pictures, less what the history holds: a quarter of it
     // is four steps.
     const History* seen = nullptr;
@@ -83,9 +84,8 @@ TEST(PictureHistory, AtItsMemoryBoundTheOldestStepsGo)
 
 TEST(PictureHistory, AStepLargerThanTheBoundIsNotKeptAndNothingBeforeItEither)
 {
-    PictureRecord probe = Numbered(0);
-    const uint64_t small = PictureBytes(probe);
-    deldib(probe);
+    HeldPicture probe(Numbered(0));
+    const uint64_t small = PictureBytes(*probe);
     History history([small] { return 8 * small; });
     History::Step current{Numbered(0), 0};
     ASSERT_TRUE(history.Keep(current));

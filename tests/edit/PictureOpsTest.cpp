@@ -182,14 +182,14 @@ TEST(PictureOps, CutMatchesThePixelByPixelCopyFromEveryStartingBit)
         for (const Size& s : kSizes)
             for (int left = 0; left < std::min(s.w, 9); ++left)
                 for (int top : {0, s.h / 2}) {
-                    const PictureRecord p = RandomPicture(s.w, s.h, bits, rng);
+                    const HeldPicture p(RandomPicture(s.w, s.h, bits, rng));
                     // Right edges at, just before and well before the picture's edge.
                     for (int right : {s.w, s.w - 1, left + (s.w - left + 1) / 2}) {
                         if (right <= left)
                             continue;
                         const int bottom = s.h - top / 2;
                         ExpectLikeReference(
-                            p,
+                            *p,
                             [&](const PictureRecord& q) {
                                 return CutToSelection(q, left, top, right, bottom);
                             },
@@ -201,7 +201,6 @@ TEST(PictureOps, CutMatchesThePixelByPixelCopyFromEveryStartingBit)
                                 std::to_string(s.w) + "x" + std::to_string(s.h) + "@" +
                                 std::to_string(bits));
                     }
-                    deldib(p);
                 }
 }
 
@@ -268,17 +267,16 @@ TEST(PictureOps, OperationsUndoEachOther)
 TEST(PictureOps, CutKeepsDepthAndColoursAndRefusesRectanglesOutsideThePicture)
 {
     std::mt19937 rng(5);
-    const PictureRecord p = RandomPicture(400, 300, 8, rng);
-    const PictureRecord cut = CutToSelection(p, 100, 50, 300, 250);
-    ASSERT_NE(cut.Bits, nullptr);
-    EXPECT_EQ(DIBWidth(cut), 200);
-    EXPECT_EQ(DIBHeight(cut), 200);
-    EXPECT_EQ(BitsOf(cut), 8);
-    EXPECT_EQ(std::memcmp(cut.Info->bmiColors, p.Info->bmiColors, 256 * 4), 0);
-    ExpectPaletteMatchesColourTable(cut);
-    EXPECT_EQ(getpixel(cut, 0, 0), getpixel(p, 100, 50));
-    EXPECT_EQ(getpixel(cut, 199, 199), getpixel(p, 299, 249));
-    deldib(cut);
+    const HeldPicture p(RandomPicture(400, 300, 8, rng));
+    const HeldPicture cut(CutToSelection(*p, 100, 50, 300, 250));
+    ASSERT_NE(cut->Bits, nullptr);
+    EXPECT_EQ(DIBWidth(*cut), 200);
+    EXPECT_EQ(DIBHeight(*cut), 200);
+    EXPECT_EQ(BitsOf(*cut), 8);
+    EXPECT_EQ(std::memcmp(cut->Info->bmiColors, p->Info->bmiColors, 256 * 4), 0);
+    ExpectPaletteMatchesColourTable(*cut);
+    EXPECT_EQ(getpixel(*cut, 0, 0), getpixel(*p, 100, 50));
+    EXPECT_EQ(getpixel(*cut, 199, 199), getpixel(*p, 299, 249));
 
     const struct
     {
@@ -286,11 +284,10 @@ TEST(PictureOps, CutKeepsDepthAndColoursAndRefusesRectanglesOutsideThePicture)
     } refused[] = {{0, 0, 0, 10},   {5, 5, 6, 5},     {10, 0, 5, 10},   {-1, 0, 10, 10},
                    {0, -1, 10, 10}, {0, 0, 401, 300}, {0, 0, 400, 301}, {400, 0, 401, 1}};
     for (const auto& r : refused)
-        EXPECT_EQ(CutToSelection(p, r.l, r.t, r.r, r.b).Bits, nullptr)
+        EXPECT_EQ(CutToSelection(*p, r.l, r.t, r.r, r.b).Bits, nullptr)
             << r.l << "," << r.t << "," << r.r << "," << r.b;
     EXPECT_EQ(MirrorPicture(PictureRecord{}).Bits, nullptr);
     EXPECT_EQ(RotateLeft(PictureRecord{}).Bits, nullptr);
-    deldib(p);
 }
 
 TEST(PictureOps, ChannelFunctions)
@@ -332,40 +329,38 @@ TEST(PictureOps, BrightnessAndContrastChangeColoursOrColourBytesOnly)
     for (int bits : kDepths)
         for (const Size& size : sizes)
             for (const auto& pos : positions) {
-                PictureRecord p = RandomPicture(size.w, size.h, bits, rng);
-                const PictureRecord stepwise = CopyPicture(p);
-                const Snapshot before = Take(p);
-                ApplyBrightnessContrast(p, pos.d, pos.k);
-                PictureRecord q = stepwise;
-                AdjustBrightness(q, pos.d);
-                AdjustContrast(q, pos.k);
+                HeldPicture p(RandomPicture(size.w, size.h, bits, rng));
+                const PictureRecord stepwise = CopyPicture(*p);
+                const Snapshot before = Take(*p);
+                ApplyBrightnessContrast(*p, pos.d, pos.k);
+                HeldPicture q(stepwise);
+                AdjustBrightness(*q, pos.d);
+                AdjustContrast(*q, pos.k);
                 const std::string label = std::to_string(pos.d) + "/" + std::to_string(pos.k) +
                                           " " + std::to_string(size.w) + " @" +
                                           std::to_string(bits);
-                EXPECT_TRUE(Take(p) == Take(q)) << label;
+                EXPECT_TRUE(Take(*p) == Take(*q)) << label;
 
                 const auto f = [&](uint8_t v) {
                     return ContrastChannel(BrightnessChannel(v, pos.d), pos.k);
                 };
-                const Snapshot after = Take(p);
+                const Snapshot after = Take(*p);
                 if (ColourTableSize(bits) > 0) {
                     EXPECT_EQ(after.bytes, before.bytes) << label; // every index kept
                     for (size_t i = 0; i < after.colours.size(); ++i)
                         EXPECT_EQ(after.colours[i],
                                   i % 4 == 3 ? before.colours[i] : f(before.colours[i]))
                             << label << " colour byte " << i;
-                    ExpectPaletteMatchesColourTable(p);
+                    ExpectPaletteMatchesColourTable(*p);
                 } else {
                     // Colour bytes through the curve; the padding at each row's end as it was.
-                    const size_t used = size_t(DIBWidth(p)) * 3;
+                    const size_t used = size_t(DIBWidth(*p)) * 3;
                     for (size_t i = 0; i < after.bytes.size(); ++i) {
-                        const bool pixel = i % size_t(p.BytesPerLine) < used;
+                        const bool pixel = i % size_t(p->BytesPerLine) < used;
                         ASSERT_EQ(after.bytes[i], pixel ? f(before.bytes[i]) : before.bytes[i])
                             << label << " byte " << i;
                     }
                 }
-                deldib(p);
-                deldib(q);
             }
 }
 
@@ -400,30 +395,27 @@ TEST(PictureOps, RestoreGivesBackTheCopiedPictureExactly)
 {
     std::mt19937 rng(17);
     for (int bits : kDepths) {
-        PictureRecord current = RandomPicture(21, 9, bits, rng);
-        const Snapshot before = Take(current);
-        const PictureRecord backup = CopyPicture(current);
-        ASSERT_NE(backup.Bits, nullptr);
-        EXPECT_NE(backup.Bits, current.Bits);
-        EXPECT_TRUE(Take(backup) == before) << bits;
+        HeldPicture current(RandomPicture(21, 9, bits, rng));
+        const Snapshot before = Take(*current);
+        const HeldPicture backup(CopyPicture(*current));
+        ASSERT_NE(backup->Bits, nullptr);
+        EXPECT_NE(backup->Bits, current->Bits);
+        EXPECT_TRUE(Take(*backup) == before) << bits;
 
         for (int i = 0; i < 2; ++i) {
-            ApplyBrightnessContrast(current, 60, 170);
-            AdjustBrightness(current, -20);
-            ASSERT_TRUE(RestorePicture(current, backup));
-            EXPECT_TRUE(Take(current) == before) << bits;
+            ApplyBrightnessContrast(*current, 60, 170);
+            AdjustBrightness(*current, -20);
+            ASSERT_TRUE(RestorePicture(*current, *backup));
+            EXPECT_TRUE(Take(*current) == before) << bits;
         }
         if (ColourTableSize(bits) > 0)
-            ExpectPaletteMatchesColourTable(current);
+            ExpectPaletteMatchesColourTable(*current);
 
-        const PictureRecord other = RandomPicture(9, 21, bits, rng);
-        ApplyBrightnessContrast(current, 60, 170);
-        const Snapshot adjusted = Take(current);
-        EXPECT_FALSE(RestorePicture(current, other));
-        EXPECT_TRUE(Take(current) == adjusted) << bits;
-        deldib(other);
-        deldib(backup);
-        deldib(current);
+        const HeldPicture other(RandomPicture(9, 21, bits, rng));
+        ApplyBrightnessContrast(*current, 60, 170);
+        const Snapshot adjusted = Take(*current);
+        EXPECT_FALSE(RestorePicture(*current, *other));
+        EXPECT_TRUE(Take(*current) == adjusted) << bits;
     }
 }
 
@@ -432,18 +424,16 @@ TEST(PictureOps, RestoreGivesBackTheCopiedPictureExactly)
 TEST(PictureOps, RestoreGivesBackColoursOfAPictureWithoutPalette)
 {
     std::mt19937 rng(19);
-    PictureRecord current = RandomPicture(5, 5, 8, rng);
-    DeleteObject(current.Palette);
-    current.Palette = nullptr;
-    current.HasPalette = 0;
-    const PictureRecord backup = CopyPicture(current);
-    const std::vector<uint8_t> colours = Take(current).colours;
-    current.Info->bmiColors[7].rgbGreen ^= 0xFF;
-    ASSERT_TRUE(RestorePicture(current, backup));
-    EXPECT_EQ(Take(current).colours, colours);
-    ExpectPaletteMatchesColourTable(current);
-    deldib(backup);
-    deldib(current);
+    HeldPicture current(RandomPicture(5, 5, 8, rng));
+    DeleteObject(current->Palette);
+    current->Palette = nullptr;
+    current->HasPalette = 0;
+    const HeldPicture backup(CopyPicture(*current));
+    const std::vector<uint8_t> colours = Take(*current).colours;
+    current->Info->bmiColors[7].rgbGreen ^= 0xFF;
+    ASSERT_TRUE(RestorePicture(*current, *backup));
+    EXPECT_EQ(Take(*current).colours, colours);
+    ExpectPaletteMatchesColourTable(*current);
 }
 
 } // namespace

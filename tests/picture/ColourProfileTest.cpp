@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ColourProfile.h"
 #include "GrafikRW.h"
+#include "HeldPicture.h"
 #include "IccSamples.h"
+#include "PictureColour.h"
 #include "PictureOps.h"
 #include "PictureRead.h"
 #include "TestSupport.h"
@@ -28,15 +30,6 @@ QImage Colour()
 QImage Grey()
 {
     return Colour().convertToFormat(QImage::Format_Grayscale8);
-}
-
-uint32_t ColourAt(const PictureRecord& picture, int x, int y)
-{
-    const int32_t v = getpixel(picture, x, y);
-    if (picture.Info->bmiHeader.biBitCount == 24)
-        return uint32_t(v);
-    const RGBQUAD& c = picture.Info->bmiColors[v];
-    return uint32_t(c.rgbRed) << 16 | uint32_t(c.rgbGreen) << 8 | c.rgbBlue;
 }
 
 PictureRead ReadBytes(const QByteArray& bytes, const char* name)
@@ -86,6 +79,7 @@ TEST_F(ColourProfiles, AreReadFromJpegPngAndTiffAndKeptWithThePicture)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         PictureRead read = ReadBytes(c.file, c.name);
+        const HeldPicture heldRead(read.picture);
         ASSERT_NE(read.picture.Bits, nullptr);
         const ColourProfile& profile = PictureColourProfile(read.picture);
         EXPECT_EQ(profile.bytes, c.profile);
@@ -93,12 +87,9 @@ TEST_F(ColourProfiles, AreReadFromJpegPngAndTiffAndKeptWithThePicture)
         EXPECT_TRUE(ProfileFitsPixels(profile, read.picture));
         EXPECT_EQ(read.profileNote, "");
         // Edits that make a new picture keep its colours.
-        PictureRecord turned = RotateLeft(read.picture);
-        PictureRecord cut = CutToSelection(turned, 2, 2, 10, 10);
-        EXPECT_EQ(PictureColourProfile(cut).bytes, c.profile);
-        deldib(cut);
-        deldib(turned);
-        deldib(read.picture);
+        HeldPicture turned(RotateLeft(read.picture));
+        HeldPicture cut(CutToSelection(*turned, 2, 2, 10, 10));
+        EXPECT_EQ(PictureColourProfile(*cut).bytes, c.profile);
     }
 }
 
@@ -107,19 +98,19 @@ TEST_F(ColourProfiles, SpreadOverSeveralChunksAreJoinedByTheirNumbersAndAnIncomp
     const QByteArray jpeg = EncodedImage(Colour(), "JPEG");
     const qsizetype third = rgb.size() / 3 + 1;
     PictureRead read = ReadBytes(WithJpegIcc(jpeg, rgb, third, {2, 3, 1}), "shuffled.jpg");
+    const HeldPicture heldRead(read.picture);
     ASSERT_NE(read.picture.Bits, nullptr);
     EXPECT_EQ(PictureColourProfile(read.picture).bytes, rgb);
-    deldib(read.picture);
 
     for (const auto& [file, name] :
          {std::pair{WithJpegIcc(jpeg, rgb, third, {1, 3}), "gap.jpg"},
           std::pair{WithJpegIcc(jpeg, rgb, third, {1, 1, 2, 3}), "twice.jpg"}}) {
         SCOPED_TRACE(name);
         read = ReadBytes(file, name);
+        const HeldPicture heldAgain(read.picture);
         ASSERT_NE(read.picture.Bits, nullptr);
         EXPECT_TRUE(PictureColourProfile(read.picture).empty());
         EXPECT_EQ(read.profileNote, "damaged");
-        deldib(read.picture);
     }
 }
 
@@ -153,10 +144,10 @@ TEST_F(ColourProfiles, ThatDoNotFitThePictureOrAreDamagedAreLeftOutAndThePicture
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         PictureRead read = ReadBytes(c.file, c.name);
+        const HeldPicture heldRead(read.picture);
         ASSERT_NE(read.picture.Bits, nullptr);
         EXPECT_TRUE(PictureColourProfile(read.picture).empty());
         EXPECT_EQ(read.profileNote, c.note);
-        deldib(read.picture);
     }
 }
 
@@ -235,26 +226,27 @@ TEST_F(ColourProfiles, AreWrittenBackByJpegPngAndTiffWhenTheyDescribeThePixels)
 {
     const PictureRead colour = ReadBytes(WithJpegIcc(EncodedImage(Colour(), "JPEG"), rgb), "c.jpg");
     const PictureRead grey8 = ReadBytes(WithPngIcc(EncodedImage(Grey(), "PNG"), grey), "g.png");
+    const HeldPicture heldColour(colour.picture), heldGrey8(grey8.picture);
     ASSERT_NE(colour.picture.Bits, nullptr);
     ASSERT_NE(grey8.picture.Bits, nullptr);
     // A paletted picture of colours takes an RGB profile, as a PNG's colour table does.
-    PictureRecord paletted = newdib(8, 8, 8, nullptr, 0);
-    paletted.Info->bmiColors[1] = RGBQUAD{10, 200, 30, 0};
-    SetPictureColourProfile(paletted, PictureColourProfile(colour.picture));
+    HeldPicture paletted(newdib(8, 8, 8, nullptr, 0));
+    paletted->Info->bmiColors[1] = RGBQUAD{10, 200, 30, 0};
+    SetPictureColourProfile(*paletted, PictureColourProfile(colour.picture));
     struct Case
     {
         const char* name;
         const PictureRecord& picture;
         const QByteArray& profile;
     };
-    PictureRecord blackWhite = newdib(9, 9, 1, nullptr, 0);
+    HeldPicture blackWhite(newdib(9, 9, 1, nullptr, 0));
     for (int i = 0; i < 9; ++i)
-        setpixel(blackWhite, i, (i * 4) % 9, 1);
-    SetPictureColourProfile(blackWhite, PictureColourProfile(grey8.picture));
+        setpixel(*blackWhite, i, (i * 4) % 9, 1);
+    SetPictureColourProfile(*blackWhite, PictureColourProfile(grey8.picture));
     const Case cases[] = {{"colour", colour.picture, rgb},
                           {"grey", grey8.picture, grey},
-                          {"paletted", paletted, rgb},
-                          {"bilevel", blackWhite, grey}};
+                          {"paletted", *paletted, rgb},
+                          {"bilevel", *blackWhite, grey}};
     for (const Case& c : cases)
         for (const char* type : {"jpg", "png", "tif"}) {
             if (c.picture.Info->bmiHeader.biBitCount == 8 && !HasGreyColourTable(c.picture) &&
@@ -267,6 +259,7 @@ TEST_F(ColourProfiles, AreWrittenBackByJpegPngAndTiffWhenTheyDescribeThePixels)
             ASSERT_TRUE(
                 SaveDib(c.picture, name.constData(), SaveCodeForFileName(name.constData())));
             PictureRead back = ReadPictureFile(name.constData());
+            const HeldPicture heldBack(back.picture);
             ASSERT_NE(back.picture.Bits, nullptr);
             EXPECT_EQ(PictureColourProfile(back.picture).bytes, c.profile);
             EXPECT_EQ(back.profileNote, "");
@@ -281,27 +274,20 @@ TEST_F(ColourProfiles, AreWrittenBackByJpegPngAndTiffWhenTheyDescribeThePixels)
                     for (int x = 0; x < 8; ++x)
                         ASSERT_EQ(ColourAt(back.picture, x, y), ColourAt(c.picture, x, y));
             }
-            deldib(back.picture);
         }
 
     // A CMYK photo decodes to RGB pixels: its inks' profile is not theirs and is not written.
-    PictureRecord decoded = newdib(8, 8, 24, nullptr, 0);
+    HeldPicture decoded(newdib(8, 8, 24, nullptr, 0));
     ColourProfile inks;
     inks.bytes = cmyk;
     inks.colours = ProfileColours::Cmyk;
-    SetPictureColourProfile(decoded, inks);
+    SetPictureColourProfile(*decoded, inks);
     const QByteArray name = QFile::encodeName(TestDir() + QStringLiteral("/inks.jpg"));
-    ASSERT_TRUE(SaveDib(decoded, name.constData(), SaveCodeForFileName(name.constData())));
+    ASSERT_TRUE(SaveDib(*decoded, name.constData(), SaveCodeForFileName(name.constData())));
     PictureRead back = ReadPictureFile(name.constData());
+    const HeldPicture heldBack(back.picture);
     EXPECT_TRUE(PictureColourProfile(back.picture).empty());
     EXPECT_EQ(back.profileNote, "");
-    deldib(back.picture);
-    deldib(decoded);
-    deldib(paletted);
-    deldib(blackWhite);
-    PictureRecord c = colour.picture, g = grey8.picture;
-    deldib(c);
-    deldib(g);
 }
 
 } // namespace

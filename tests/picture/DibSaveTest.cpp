@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "GrafikRW.h"
+#include "HeldPicture.h"
+#include "PictureColour.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -22,6 +24,8 @@
 #include <unistd.h>
 #include <vector>
 
+using testsupport::ColourAt;
+
 namespace {
 
 struct SaveType
@@ -37,16 +41,6 @@ const SaveType kTypes[] = {
     {5, "jpg", 10, false, nullptr},   {6, "tif", 0, false, nullptr},
     {7, "pcx", 0, false, "pcxtoppm"}, {8, "tga", 0, true, "tgatoppm"},
 };
-
-// 0xRRGGBB of the pixel, through the colour table for paletted pictures.
-int32_t ColourAt(const PictureRecord& p, int x, int y)
-{
-    const int32_t v = getpixel(p, x, y);
-    if (p.Info->bmiHeader.biBitCount == 24)
-        return v;
-    const RGBQUAD& c = p.Info->bmiColors[v];
-    return (c.rgbRed << 16) | (c.rgbGreen << 8) | c.rgbBlue;
-}
 
 // Random pixels, paletted ones over a random table without greys; with block > 1 in squares of
 // one value, which JPEG, coding in squares of 8 and 16 pixels, keeps close.
@@ -119,26 +113,23 @@ TEST(SaveDib, EveryTypeReadsBackAtEveryDepth)
                 SCOPED_TRACE(name + " at " + std::to_string(depth) + " bits, " +
                              std::to_string(size.width) + " x " + std::to_string(size.height));
                 const int block = type.tolerance ? 16 : 1;
-                const PictureRecord original =
-                    RandomPicture(depth, size.width, size.height, block, random);
-                ASSERT_NE(original.Bits, nullptr);
+                const HeldPicture original(
+                    RandomPicture(depth, size.width, size.height, block, random));
+                ASSERT_NE(original->Bits, nullptr);
                 // The same name each time: every save after the first replaces a file.
-                ASSERT_TRUE(SaveDib(original, name.c_str(), type.code));
-                const PictureRecord back = OpenDib(name.c_str(), 0);
-                EXPECT_TRUE(SameColours(original, back, type.tolerance, block));
-                if (back.Bits && type.keepsDepth) {
-                    EXPECT_EQ(back.Info->bmiHeader.biBitCount, depth);
+                ASSERT_TRUE(SaveDib(*original, name.c_str(), type.code));
+                const HeldPicture back(OpenDib(name.c_str(), 0));
+                EXPECT_TRUE(SameColours(*original, *back, type.tolerance, block));
+                if (back->Bits && type.keepsDepth) {
+                    EXPECT_EQ(back->Info->bmiHeader.biBitCount, depth);
                 }
-                deldib(back);
                 if (type.otherReader) {
                     const QString command = QString::fromLatin1("%1 %2 >other.ppm 2>/dev/null")
                                                 .arg(type.otherReader, name.c_str());
                     ASSERT_TRUE(testsupport::Run(command));
-                    const PictureRecord other = OpenDib("other.ppm", 0);
-                    EXPECT_TRUE(SameColours(original, other, 0)) << type.otherReader;
-                    deldib(other);
+                    const HeldPicture other(OpenDib("other.ppm", 0));
+                    EXPECT_TRUE(SameColours(*original, *other, 0)) << type.otherReader;
                 }
-                deldib(original);
             }
         }
     }
@@ -171,13 +162,12 @@ TEST(SaveDib, GreyAndBilevelPicturesReadAndSaveAtTheirOwnDepth)
     for (const auto& [file, bits] : {std::pair{"grey.jpg", 8}, std::pair{"grey.png", 8},
                                      std::pair{"grey.tif", 8}, std::pair{"bilevel.tif", 1}}) {
         SCOPED_TRACE(file);
-        const PictureRecord p = OpenDib(file, 0);
-        EXPECT_EQ(BitsOf(p), bits);
-        EXPECT_EQ(DIBWidth(p), 61);
-        if (p.Bits) {
-            EXPECT_EQ(ColourAt(p, 60, 0) & 0xFF, (ColourAt(p, 60, 0) >> 16) & 0xFF); // grey
+        const HeldPicture p(OpenDib(file, 0));
+        EXPECT_EQ(BitsOf(*p), bits);
+        EXPECT_EQ(DIBWidth(*p), 61);
+        if (p->Bits) {
+            EXPECT_EQ(ColourAt(*p, 60, 0) & 0xFF, (ColourAt(*p, 60, 0) >> 16) & 0xFF); // grey
         }
-        deldib(p);
     }
     // Saved and read back: the depth stays where the type has it.
     for (const auto& [code, extension, depth] :
@@ -185,13 +175,11 @@ TEST(SaveDib, GreyAndBilevelPicturesReadAndSaveAtTheirOwnDepth)
           std::tuple{6, "tif", 1}, std::tuple{4, "png", 1}}) {
         const std::string name = std::string("depth.") + extension;
         SCOPED_TRACE(name + " at " + std::to_string(depth));
-        const PictureRecord original = GreyOrBilevel(depth, 40, 24);
-        ASSERT_TRUE(SaveDib(original, name.c_str(), code));
-        const PictureRecord back = OpenDib(name.c_str(), 0);
-        EXPECT_EQ(BitsOf(back), depth == 1 && code == 5 ? 8 : depth);
-        EXPECT_TRUE(SameColours(original, back, code == 5 ? 12 : 0, code == 5 ? 8 : 1));
-        deldib(back);
-        deldib(original);
+        const HeldPicture original(GreyOrBilevel(depth, 40, 24));
+        ASSERT_TRUE(SaveDib(*original, name.c_str(), code));
+        const HeldPicture back(OpenDib(name.c_str(), 0));
+        EXPECT_EQ(BitsOf(*back), depth == 1 && code == 5 ? 8 : depth);
+        EXPECT_TRUE(SameColours(*original, *back, code == 5 ? 12 : 0, code == 5 ? 8 : 1));
     }
 }
 
@@ -214,9 +202,9 @@ bool SaveWithFileSizeLimit(const PictureRecord& p, const char* name, int32_t cod
 TEST(SaveDib, FailedSaveLeavesTheOldFileAndNothingBesideIt)
 {
     std::mt19937 random(99);
-    const PictureRecord picture = RandomPicture(24, 120, 90, 1, random);
-    ASSERT_NE(picture.Bits, nullptr);
-    PictureRecord noPixels = picture;
+    const HeldPicture picture(RandomPicture(24, 120, 90, 1, random));
+    ASSERT_NE(picture->Bits, nullptr);
+    PictureRecord noPixels = *picture;
     noPixels.Bits = nullptr;
     const QByteArray old = "the picture saved before";
     for (const SaveType& type : kTypes) {
@@ -230,20 +218,18 @@ TEST(SaveDib, FailedSaveLeavesTheOldFileAndNothingBesideIt)
         file.close();
 
         const std::string elsewhere = std::string("no/such/folder/x.") + type.extension;
-        EXPECT_FALSE(SaveDib(picture, elsewhere.c_str(), type.code));
+        EXPECT_FALSE(SaveDib(*picture, elsewhere.c_str(), type.code));
         EXPECT_FALSE(SaveDib(noPixels, local.constData(), type.code));
         // Every type's file of this picture is larger, so the write fails part way.
-        EXPECT_FALSE(SaveWithFileSizeLimit(picture, local.constData(), type.code, 4096));
+        EXPECT_FALSE(SaveWithFileSizeLimit(*picture, local.constData(), type.code, 4096));
         EXPECT_TRUE(Contents(name) == old) << "the old file was changed";
         EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).join(u' ').toStdString(),
                   "picture");
 
-        ASSERT_TRUE(SaveDib(picture, local.constData(), type.code));
-        const PictureRecord back = OpenDib(local.constData(), 0);
-        EXPECT_EQ(DIBWidth(back), 120);
-        deldib(back);
+        ASSERT_TRUE(SaveDib(*picture, local.constData(), type.code));
+        const HeldPicture back(OpenDib(local.constData(), 0));
+        EXPECT_EQ(DIBWidth(*back), 120);
     }
-    deldib(picture);
 }
 
 bool IsFullDevice(const char* path)
@@ -268,13 +254,12 @@ TEST(SaveDib, FullDeviceFailsEveryType)
             GTEST_SKIP() << "no full device that a faulty save could not replace";
     }
     std::mt19937 random(5);
-    const PictureRecord picture = RandomPicture(8, 64, 64, 1, random);
+    const HeldPicture picture(RandomPicture(8, 64, 64, 1, random));
     for (const SaveType& type : kTypes) {
-        EXPECT_FALSE(SaveDib(picture, full.c_str(), type.code)) << type.extension;
+        EXPECT_FALSE(SaveDib(*picture, full.c_str(), type.code)) << type.extension;
         struct stat info = {};
         ASSERT_TRUE(::stat(full.c_str(), &info) == 0 && S_ISCHR(info.st_mode)) << type.extension;
     }
-    deldib(picture);
 }
 
 TEST(SaveDib, CodesFollowTheFilter)
@@ -305,12 +290,11 @@ TEST(SaveDib, CodesFollowTheFilter)
 
     // The codes on either side of the list write nothing.
     std::mt19937 random(7);
-    const PictureRecord p = RandomPicture(8, 5, 5, 1, random);
+    const HeldPicture p(RandomPicture(8, 5, 5, 1, random));
     const int32_t beyond = 3 + int32_t(parts.size() / 2);
     for (const int32_t code : {0, 2, beyond})
-        EXPECT_FALSE(SaveDib(p, "x.bmp", code)) << code;
+        EXPECT_FALSE(SaveDib(*p, "x.bmp", code)) << code;
     EXPECT_FALSE(QFile::exists(QStringLiteral("x.bmp")));
-    deldib(p);
 }
 
 } // namespace

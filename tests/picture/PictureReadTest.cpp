@@ -4,6 +4,8 @@
 #include "PictureRead.h"
 #include "DibFileFormats.h"
 #include "GrafikRW.h"
+#include "HeldPicture.h"
+#include "PictureColour.h"
 #include "TestSupport.h"
 
 #include <QByteArray>
@@ -211,9 +213,9 @@ ChildRead ReadInChild(const std::vector<std::string>& files, uint64_t extraBytes
         for (const std::string& file : files) {
             const int64_t started = CpuMicros();
             const PictureRead read = ReadPictureFile(file.c_str());
+            const HeldPicture heldRead(read.picture);
             result.slowestMicros = std::max(result.slowestMicros, CpuMicros() - started);
             result.failure = read.failure;
-            deldib(read.picture);
         }
         rusage after = {};
         getrusage(RUSAGE_SELF, &after);
@@ -401,8 +403,8 @@ TEST(ReadPictureFile, EveryFileUnderAKilobyteIsDecidedWithin50MsAnd64MB)
     std::vector<std::string> real(names.end() - 7, names.end());
     for (const std::string& name : real) {
         const PictureRead read = ReadPictureFile(name.c_str());
+        const HeldPicture heldRead(read.picture);
         EXPECT_EQ(read.failure, ReadFailure::None) << name;
-        deldib(read.picture);
     }
     // One child for all of them: the slowest file and the peak memory over the whole set.
     const ChildRead all = ReadInChild(names, kChildRoom);
@@ -438,8 +440,8 @@ TEST(ReadPictureFile, FilesCutShortAreRefusedAsDamaged)
         SCOPED_TRACE(file);
         ASSERT_TRUE(Sh(command));
         const PictureRead whole = ReadPictureFile(file.c_str());
+        const HeldPicture heldWhole(whole.picture);
         ASSERT_EQ(whole.failure, ReadFailure::None);
-        deldib(whole.picture);
         Bytes bytes = ReadBack(file.c_str());
         bytes.resize(bytes.size() * 3 / 5);
         Write("cut-" + file, bytes);
@@ -454,15 +456,14 @@ TEST(ReadPictureFile, FilesCutShortAreRefusedAsDamaged)
 // between two reads, after the first 8 MB.
 TEST(ReadPictureFile, AFileThatShrinksWhileItIsReadIsCutShort)
 {
-    const PictureRecord large = newdib(2000, 1500, 24, nullptr, 0);
-    ASSERT_NE(large.Bits, nullptr);
-    const QByteArray tga = EncodeTga(large);
-    deldib(large);
+    const HeldPicture large(newdib(2000, 1500, 24, nullptr, 0));
+    ASSERT_NE(large->Bits, nullptr);
+    const QByteArray tga = EncodeTga(*large);
     ASSERT_GT(tga.size(), 8 << 20);
     Write("shrinking.tga", Bytes(tga.begin(), tga.end()));
     const PictureRead whole = ReadPictureFile("shrinking.tga");
+    const HeldPicture heldWhole(whole.picture);
     ASSERT_EQ(whole.failure, ReadFailure::None);
-    deldib(whole.picture);
 
     SetFileReadHook([](uint64_t readSoFar) {
         if (readSoFar > 0) {
@@ -505,6 +506,7 @@ TEST(ReadPictureFile, ReadsAPictureAboveTheOldCeiling)
     Write("big.png", png);
 
     const PictureRead read = ReadPictureFile("big.png");
+    const HeldPicture held(read.picture);
     ASSERT_EQ(read.failure, ReadFailure::None) << ReadFailureText(read);
     const PictureRecord& p = read.picture;
     EXPECT_EQ(DIBWidth(p), int32_t(kSide));
@@ -516,7 +518,6 @@ TEST(ReadPictureFile, ReadsAPictureAboveTheOldCeiling)
         EXPECT_EQ(getpixel(p, 0, int32_t(y)), int32_t(y % 251)) << y;
         EXPECT_EQ(getpixel(p, kSide - 1, int32_t(y)), int32_t(y % 251)) << y;
     }
-    deldib(p);
 }
 
 // The memory decides below the ceiling: a picture the address space cannot take is refused
@@ -542,15 +543,13 @@ TEST(ReadPictureFile, ReadsAHeaderlessDib)
     ASSERT_TRUE(Sh("convert -size 7x5 plasma:fractal -colors 16 -type palette bmp3:a.bmp"));
     Bytes bmp = ReadBack("a.bmp");
     Write("a.dib", Bytes(bmp.begin() + 14, bmp.end()));
-    const PictureRecord fromBmp = OpenDib("a.bmp", 0);
-    const PictureRecord fromDib = OpenDib("a.dib", 0);
-    ASSERT_NE(fromBmp.Bits, nullptr);
-    ASSERT_NE(fromDib.Bits, nullptr);
-    EXPECT_EQ(DIBWidth(fromDib), 7);
-    EXPECT_EQ(DIBHeight(fromDib), 5);
-    EXPECT_EQ(std::memcmp(fromDib.Bits, fromBmp.Bits, fromBmp.Info->bmiHeader.biSizeImage), 0);
-    deldib(fromBmp);
-    deldib(fromDib);
+    const HeldPicture fromBmp(OpenDib("a.bmp", 0));
+    const HeldPicture fromDib(OpenDib("a.dib", 0));
+    ASSERT_NE(fromBmp->Bits, nullptr);
+    ASSERT_NE(fromDib->Bits, nullptr);
+    EXPECT_EQ(DIBWidth(*fromDib), 7);
+    EXPECT_EQ(DIBHeight(*fromDib), 5);
+    EXPECT_EQ(std::memcmp(fromDib->Bits, fromBmp->Bits, fromBmp->Info->bmiHeader.biSizeImage), 0);
 }
 
 } // namespace
@@ -580,17 +579,11 @@ TEST(ReadPictureFile, TransparencyIsPaper)
                                          .arg(QString::fromLatin1(draw), QString::fromLatin1(c.how),
                                               QString::fromStdString(path))));
         const PictureRead read = ReadPictureFile(path.c_str());
+        const HeldPicture heldRead(read.picture);
         ASSERT_NE(read.picture.Bits, nullptr) << ReadFailureText(read);
-        const auto colour = [&](int x, int y) {
-            const int32_t v = getpixel(read.picture, x, y);
-            if (read.picture.Info->bmiHeader.biBitCount == 24)
-                return v & 0xFFFFFF;
-            const RGBQUAD& q = read.picture.Info->bmiColors[v];
-            return q.rgbRed << 16 | q.rgbGreen << 8 | q.rgbBlue;
-        };
-        EXPECT_EQ(colour(2, 2), 0xFFFFFF) << std::hex << getpixel(read.picture, 2, 2);
-        EXPECT_EQ(colour(15, 15), 0xC00000);
-        deldib(read.picture);
+        EXPECT_EQ(testsupport::ColourAt(read.picture, 2, 2), 0xFFFFFF)
+            << std::hex << getpixel(read.picture, 2, 2);
+        EXPECT_EQ(testsupport::ColourAt(read.picture, 15, 15), 0xC00000);
     }
 }
 
@@ -635,6 +628,7 @@ TEST(ReadPictureFile, ReadsAPcxOfFourPlanes)
     out.close();
 
     const PictureRead read = ReadPictureFile(path.c_str());
+    const HeldPicture heldRead(read.picture);
     ASSERT_NE(read.picture.Bits, nullptr) << ReadFailureText(read);
     EXPECT_EQ(read.picture.Info->bmiHeader.biBitCount, 24);
     EXPECT_EQ(getpixel(read.picture, 0, 0), 0x801020);
@@ -643,7 +637,6 @@ TEST(ReadPictureFile, ReadsAPcxOfFourPlanes)
     EXPECT_EQ(getpixel(read.picture, 0, 1), 0x111144);
     EXPECT_EQ(getpixel(read.picture, 1, 1), 0x112244);
     EXPECT_EQ(getpixel(read.picture, 2, 1), 0x113344);
-    deldib(read.picture);
 
     // Cut short in its last row: damaged.
     out.open(QIODevice::WriteOnly | QIODevice::Truncate);
@@ -747,7 +740,6 @@ TEST(ReadPictureFile, IffLayoutsItsDecoderMisreadsAreRefusedAndATrueColourMapIsS
         if (std::string(c.name) == "true-with-map.iff") { // red and green planes full
             EXPECT_EQ(getpixel(read.picture, 3, 2), 0xFFFF00);
         }
-        PictureRecord done = read.picture;
-        deldib(done);
+        HeldPicture done(read.picture);
     }
 }

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "GrafikRW.h"
+#include "HeldPicture.h"
 #include "StretchPlan.h"
 
 #include <QImage>
@@ -38,8 +39,14 @@ TEST(StretchClip, RectanglesInsideOrLeftOfThePictureStayAsTheyAre)
     EXPECT_EQ(ClipStretchRects(above, 100), above);
 }
 
-int EightBitScreen() { return 8; }
-int TrueColourScreen() { return 32; }
+int EightBitScreen()
+{
+    return 8;
+}
+int TrueColourScreen()
+{
+    return 32;
+}
 int ScreenMustNotBeAsked()
 {
     ADD_FAILURE() << "screen depth probed";
@@ -104,15 +111,18 @@ QImage Canvas(int w, int h)
     return img;
 }
 
-QRgb Expected(int x, int y) { return qRgb(x * 40, y * 40, 200); }
+QRgb Expected(int x, int y)
+{
+    return qRgb(x * 40, y * 40, 200);
+}
 
 TEST(StretchDraw, OneToOneShowsThePictureTheRightWayUp)
 {
-    const PictureRecord p = Gradient(4, 3);
+    const HeldPicture p(Gradient(4, 3));
     QImage img = Canvas(10, 10);
     {
         QPainter painter(&img);
-        StretchDrawDIB(&painter, 2, 1, 4, 3, p, 0, 0, 4, 3, true, SRCCOPY);
+        StretchDrawDIB(&painter, 2, 1, 4, 3, *p, 0, 0, 4, 3, true, SRCCOPY);
     }
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 4; ++x)
@@ -120,137 +130,131 @@ TEST(StretchDraw, OneToOneShowsThePictureTheRightWayUp)
     EXPECT_EQ(img.pixel(1, 1), qRgb(255, 255, 255));
     EXPECT_EQ(img.pixel(6, 1), qRgb(255, 255, 255));
     EXPECT_EQ(img.pixel(2, 4), qRgb(255, 255, 255));
-    deldib(p);
 }
 
 TEST(StretchDraw, EnlargingRepeatsPixelsWithoutBlending)
 {
-    const PictureRecord p = Gradient(3, 2);
+    const HeldPicture p(Gradient(3, 2));
     QImage img = Canvas(9, 6);
     {
         QPainter painter(&img);
         painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-        StretchDrawDIB(&painter, 0, 0, 9, 6, p, 0, 0, 3, 2, true, SRCCOPY);
+        StretchDrawDIB(&painter, 0, 0, 9, 6, *p, 0, 0, 3, 2, true, SRCCOPY);
         EXPECT_FALSE(painter.testRenderHint(QPainter::SmoothPixmapTransform));
     }
     for (int y = 0; y < 6; ++y)
         for (int x = 0; x < 9; ++x)
             EXPECT_EQ(img.pixel(x, y), Expected(x / 3, y / 3)) << x << "," << y;
-    deldib(p);
 }
 
 TEST(StretchDraw, SourceRowsCountFromTheBottom)
 {
-    const PictureRecord p = Gradient(2, 4);
+    const HeldPicture p(Gradient(2, 4));
     QImage img = Canvas(2, 1);
     {
         QPainter painter(&img);
         // Row 1 from the top of a 4-row picture is srcY = 4 - 1 - 1 = 2.
-        StretchDrawDIB(&painter, 0, 0, 2, 1, p, 0, 2, 2, 1, true, SRCCOPY);
+        StretchDrawDIB(&painter, 0, 0, 2, 1, *p, 0, 2, 2, 1, true, SRCCOPY);
     }
     EXPECT_EQ(img.pixel(0, 0), Expected(0, 1));
     EXPECT_EQ(img.pixel(1, 0), Expected(1, 1));
-    deldib(p);
 }
 
 TEST(StretchDraw, SourceOutsideThePictureLeavesItsDestinationUnpainted)
 {
-    const PictureRecord p = Gradient(4, 4);
+    const HeldPicture p(Gradient(4, 4));
     QImage img = Canvas(8, 8);
     {
         QPainter painter(&img);
         // Two columns left of the picture and two rows above it, at scale 2.
-        StretchDrawDIB(&painter, 0, 0, 8, 8, p, -2, 2, 4, 4, true, SRCCOPY);
+        StretchDrawDIB(&painter, 0, 0, 8, 8, *p, -2, 2, 4, 4, true, SRCCOPY);
     }
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x) {
             const bool outside = x < 4 || y < 4;
-            EXPECT_EQ(img.pixel(x, y), outside ? qRgb(255, 255, 255) : Expected(x / 2 - 2, y / 2 - 2))
+            EXPECT_EQ(img.pixel(x, y),
+                      outside ? qRgb(255, 255, 255) : Expected(x / 2 - 2, y / 2 - 2))
                 << x << "," << y;
         }
-    deldib(p);
 }
 
 TEST(StretchDraw, ClippedAtTheRightEdgeTheRestStaysBlank)
 {
-    const PictureRecord p = Gradient(4, 1);
+    const HeldPicture p(Gradient(4, 1));
     QImage img = Canvas(8, 1);
     {
         QPainter painter(&img);
-        StretchDrawDIB(&painter, 0, 0, 8, 1, p, 2, 0, 4, 1, true, SRCCOPY);
+        StretchDrawDIB(&painter, 0, 0, 8, 1, *p, 2, 0, 4, 1, true, SRCCOPY);
     }
     EXPECT_EQ(img.pixel(0, 0), Expected(2, 0));
     EXPECT_EQ(img.pixel(3, 0), Expected(3, 0));
     EXPECT_EQ(img.pixel(4, 0), qRgb(255, 255, 255));
-    deldib(p);
 }
 
 TEST(StretchDraw, PalettedDepthsUseTheirColourTables)
 {
     for (int bits : {1, 4, 8}) {
-        PictureRecord p = newdib(9, 3, bits, nullptr, 0);
+        HeldPicture p(newdib(9, 3, bits, nullptr, 0));
         const int last = ColourTableSize(bits) - 1;
-        p.Info->bmiColors[0] = {0, 0, 255, 0};    // red
-        p.Info->bmiColors[last] = {255, 0, 0, 0}; // blue
-        setpixel(p, 8, 0, last);
+        p->Info->bmiColors[0] = {0, 0, 255, 0};    // red
+        p->Info->bmiColors[last] = {255, 0, 0, 0}; // blue
+        setpixel(*p, 8, 0, last);
         QImage img = Canvas(9, 3);
         {
             QPainter painter(&img);
-            StretchDrawDIB(&painter, 0, 0, 9, 3, p, 0, 0, 9, 3, true, SRCCOPY);
+            StretchDrawDIB(&painter, 0, 0, 9, 3, *p, 0, 0, 9, 3, true, SRCCOPY);
         }
         EXPECT_EQ(img.pixel(8, 0), qRgb(0, 0, 255)) << bits;
         EXPECT_EQ(img.pixel(7, 0), qRgb(255, 0, 0)) << bits;
         EXPECT_EQ(img.pixel(8, 2), qRgb(255, 0, 0)) << bits;
 
         // Later changes of pixels and colours show at the next drawing.
-        setpixel(p, 0, 2, last);
-        p.Info->bmiColors[0] = {0, 255, 0, 0}; // green
+        setpixel(*p, 0, 2, last);
+        p->Info->bmiColors[0] = {0, 255, 0, 0}; // green
         {
             QPainter painter(&img);
-            StretchDrawDIB(&painter, 0, 0, 9, 3, p, 0, 0, 9, 3, true, SRCCOPY);
+            StretchDrawDIB(&painter, 0, 0, 9, 3, *p, 0, 0, 9, 3, true, SRCCOPY);
         }
         EXPECT_EQ(img.pixel(0, 2), qRgb(0, 0, 255)) << bits;
         EXPECT_EQ(img.pixel(1, 2), qRgb(0, 255, 0)) << bits;
-        deldib(p);
     }
 }
 
 TEST(StretchDraw, PixelsWrittenDirectlyShowAfterDIBChanged)
 {
-    PictureRecord p = newdib(4, 1, 4, nullptr, 0);
+    HeldPicture p(newdib(4, 1, 4, nullptr, 0));
     QImage img = Canvas(4, 1);
     {
         QPainter painter(&img);
-        StretchDrawDIB(&painter, 0, 0, 4, 1, p, 0, 0, 4, 1, true, SRCCOPY);
+        StretchDrawDIB(&painter, 0, 0, 4, 1, *p, 0, 0, 4, 1, true, SRCCOPY);
     }
     EXPECT_EQ(img.pixel(0, 0), qRgb(0, 0, 0));
-    p.Bits[0] = 0xF0; // pixel 0 to the last grey, white
-    DIBChanged(p);
+    p->Bits[0] = 0xF0; // pixel 0 to the last grey, white
+    DIBChanged(*p);
     {
         QPainter painter(&img);
-        StretchDrawDIB(&painter, 0, 0, 4, 1, p, 0, 0, 4, 1, true, SRCCOPY);
+        StretchDrawDIB(&painter, 0, 0, 4, 1, *p, 0, 0, 4, 1, true, SRCCOPY);
     }
     EXPECT_EQ(img.pixel(0, 0), qRgb(255, 255, 255));
-    deldib(p);
 }
 
 TEST(StretchDraw, EightBitScreenDrawsTrueColourFromTheHalftonePalette)
 {
-    const PictureRecord p = Gradient(6, 6);
+    const HeldPicture p(Gradient(6, 6));
     QImage plain = Canvas(3, 3), halftoned = Canvas(3, 3);
     {
         QPainter painter(&plain);
-        StretchDrawDIB(&painter, 0, 0, 3, 3, p, 0, 0, 6, 6, true, SRCCOPY);
+        StretchDrawDIB(&painter, 0, 0, 3, 3, *p, 0, 0, 6, 6, true, SRCCOPY);
     }
     SetScreenColorDepthProbe(EightBitScreen);
     {
         QPainter painter(&halftoned);
-        StretchDrawDIB(&painter, 0, 0, 3, 3, p, 0, 0, 6, 6, true, SRCCOPY);
+        StretchDrawDIB(&painter, 0, 0, 3, 3, *p, 0, 0, 6, 6, true, SRCCOPY);
     }
     QImage forbidden = Canvas(3, 3);
     {
         QPainter painter(&forbidden);
-        StretchDrawDIB(&painter, 0, 0, 3, 3, p, 0, 0, 6, 6, false, SRCCOPY);
+        StretchDrawDIB(&painter, 0, 0, 3, 3, *p, 0, 0, 6, 6, false, SRCCOPY);
     }
     SetScreenColorDepthProbe(nullptr);
     EXPECT_NE(plain, halftoned);
@@ -263,7 +267,6 @@ TEST(StretchDraw, EightBitScreenDrawsTrueColourFromTheHalftonePalette)
             EXPECT_EQ(qGreen(c) % 51, 0);
             EXPECT_EQ(qBlue(c) % 51, 0);
         }
-    deldib(p);
 }
 
 TEST(StretchDraw, NoPictureDrawsNothing)
@@ -273,10 +276,9 @@ TEST(StretchDraw, NoPictureDrawsNothing)
     {
         QPainter painter(&img);
         StretchDrawDIB(&painter, 0, 0, 4, 4, PictureRecord{}, 0, 0, 4, 4, true, SRCCOPY);
-        const PictureRecord p = Gradient(2, 2);
-        StretchDrawDIB(&painter, 0, 0, 4, 4, p, 0, 0, 0, 0, true, SRCCOPY); // empty source
-        StretchDrawDIB(&painter, 0, 0, 4, 4, p, 5, 0, 2, 2, true, SRCCOPY); // wholly right of it
-        deldib(p);
+        const HeldPicture p(Gradient(2, 2));
+        StretchDrawDIB(&painter, 0, 0, 4, 4, *p, 0, 0, 0, 0, true, SRCCOPY); // empty source
+        StretchDrawDIB(&painter, 0, 0, 4, 4, *p, 5, 0, 2, 2, true, SRCCOPY); // wholly right of it
     }
     EXPECT_EQ(img, before);
 }

@@ -4,9 +4,11 @@
 // ones jpegtran makes, and a decoder that smooths sees no seam between the shares.
 #include "ExifSamples.h"
 #include "GrafikRW.h"
+#include "HeldPicture.h"
 #include "JpegCut.h"
 #include "JpegSource.h"
 #include "PdfReadBack.h"
+#include "PictureColour.h"
 #include "PictureOps.h"
 #include "PictureOrientation.h"
 #include "PrintJob.h"
@@ -86,35 +88,34 @@ QImage Edited(const QImage& image, Step s)
 }
 
 // The same edit as the window makes it: on the pixels and on the blocks.
-void Edit(PictureRecord& picture, std::shared_ptr<const JpegSource>& jpeg, Step s)
+void Edit(HeldPicture& picture, std::shared_ptr<const JpegSource>& jpeg, Step s)
 {
     PictureRecord made;
     switch (s) {
     case Step::Mirror:
-        made = MirrorPicture(picture);
+        made = MirrorPicture(*picture);
         jpeg = EditedJpeg(jpeg, {PictureEdit::Kind::Mirror});
         break;
     case Step::Flip:
-        made = FlipPicture(picture);
+        made = FlipPicture(*picture);
         jpeg = EditedJpeg(jpeg, {PictureEdit::Kind::Flip});
         break;
     case Step::Left:
-        made = RotateLeft(picture);
+        made = RotateLeft(*picture);
         jpeg = EditedJpeg(jpeg, {PictureEdit::Kind::TurnLeft});
         break;
     case Step::Right:
-        made = RotateRight(picture);
+        made = RotateRight(*picture);
         jpeg = EditedJpeg(jpeg, {PictureEdit::Kind::TurnRight});
         break;
     case Step::Crop: {
-        const int w = DIBWidth(picture), h = DIBHeight(picture);
-        made = CutToSelection(picture, 13, 7, w - 21, h - 5);
+        const int w = DIBWidth(*picture), h = DIBHeight(*picture);
+        made = CutToSelection(*picture, 13, 7, w - 21, h - 5);
         jpeg = EditedJpeg(jpeg, PictureEdit::Cut(13, 7, w - 21, h - 5));
         break;
     }
     }
-    deldib(picture);
-    picture = made;
+    picture.reset(made);
 }
 
 QImage DecodeSmoothly(const QString& jpg)
@@ -149,15 +150,13 @@ struct PrintedParts
 };
 
 // Prints the picture with its JPEG data on three by two pages (two by two without glue, when
-// asked); the picture is released.
-PrintedParts PrintJpeg(PictureRecord picture, const std::shared_ptr<const JpegSource>& jpeg,
+// asked).
+PrintedParts PrintJpeg(const PictureRecord& picture, const std::shared_ptr<const JpegSource>& jpeg,
                        const QString& name, bool twoByTwo = false)
 {
     PrintedParts printed;
-    if (!jpeg || jpeg->width != DIBWidth(picture) || jpeg->height != DIBHeight(picture)) {
-        deldib(picture);
+    if (!jpeg || jpeg->width != DIBWidth(picture) || jpeg->height != DIBHeight(picture))
         return printed;
-    }
     PrintJobInputs in = AllPagesOf(DIBWidth(picture), DIBHeight(picture));
     in.render.options.CenterPicture = true;
     if (twoByTwo) {
@@ -170,7 +169,6 @@ PrintedParts PrintJpeg(PictureRecord picture, const std::shared_ptr<const JpegSo
     printed.jpeg = jpeg;
     const QString pdf = testsupport::TestDir() + QStringLiteral("/%1.pdf").arg(name);
     const bool ok = PrintToPdf(picture, in, pdf).ok();
-    deldib(picture);
     if (!ok)
         return printed;
     printed.shares = Shares(in, PrintableOf(pdf));
@@ -186,16 +184,13 @@ PrintedParts PrintJpeg(PictureRecord picture, const std::shared_ptr<const JpegSo
 PrintedParts PrintEdited(const QString& jpg, const std::vector<Step>& steps, const QString& name,
                          bool twoByTwo = false)
 {
-    PictureRecord picture = OpenDib(QFile::encodeName(jpg).constData(), 0);
+    HeldPicture picture(OpenDib(QFile::encodeName(jpg).constData(), 0));
     std::shared_ptr<const JpegSource> jpeg = ReadJpegSource(jpg);
-    if (!picture.Bits || !jpeg) {
-        if (picture.Bits)
-            deldib(picture);
+    if (!picture || !jpeg)
         return {};
-    }
     for (Step s : steps)
         Edit(picture, jpeg, s);
-    return PrintJpeg(picture, jpeg, name, twoByTwo);
+    return PrintJpeg(*picture, jpeg, name, twoByTwo);
 }
 
 TEST(JpegEdits, EveryEditAndChainPrintsFromTheBlocksWithTheEditedPixels)
@@ -494,7 +489,7 @@ QImage ImageOf(const PictureRecord& p)
     QImage image(DIBWidth(p), DIBHeight(p), QImage::Format_RGB32);
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
-            image.setPixel(x, y, ColourOf(p, x, y));
+            image.setPixel(x, y, testsupport::ColourAt(p, x, y));
     return image;
 }
 
@@ -510,10 +505,9 @@ TEST(JpegEdits, APhotoWithAnOrientationTagLoadsUprightAndPrintsUprightFromItsBlo
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         const QByteArray bytes = file.readAll();
         const QImage exact = DecodeExactly(jpg);
-        PictureRecord plain = OpenDib(QFile::encodeName(jpg).constData(), 0);
-        ASSERT_NE(plain.Bits, nullptr);
-        const QImage stored = ImageOf(plain);
-        deldib(plain);
+        HeldPicture plain(OpenDib(QFile::encodeName(jpg).constData(), 0));
+        ASSERT_NE(plain->Bits, nullptr);
+        const QImage stored = ImageOf(*plain);
         for (int orientation = 1; orientation <= 8; ++orientation) {
             SCOPED_TRACE(QStringLiteral("%1 x %2, orientation %3")
                              .arg(size.width())
@@ -527,8 +521,9 @@ TEST(JpegEdits, APhotoWithAnOrientationTagLoadsUprightAndPrintsUprightFromItsBlo
             ASSERT_EQ(PictureOrientationOfFile(tagged), orientation);
 
             // Loaded as the window and the tool load it.
-            PictureRecord picture =
-                TakeUpright(OpenDib(QFile::encodeName(tagged).constData(), 0), orientation);
+            const HeldPicture held(
+                TakeUpright(OpenDib(QFile::encodeName(tagged).constData(), 0), orientation));
+            const PictureRecord& picture = *held;
             ASSERT_NE(picture.Bits, nullptr);
             const auto jpeg =
                 PosterSource::Jpeg(ReadJpegSource(tagged)).Upright(orientation).sharedJpeg();
@@ -639,20 +634,19 @@ TEST(JpegEdits, InksAndRgbCodedColoursPrintAsTheirOwnDataAndRenderAsTheProgramDe
                          Case{"plain.jpg", "cmyk", 0.09}, Case{"rgb.jpg", "rgb", 0.05}}) {
         SCOPED_TRACE(c.file);
         const QString jpg = testsupport::TestDir() + u'/' + QLatin1String(c.file);
-        PictureRecord picture = OpenDib(QFile::encodeName(jpg).constData(), 0);
-        ASSERT_NE(picture.Bits, nullptr);
-        const QImage decoded = ImageOf(picture);
+        HeldPicture picture(OpenDib(QFile::encodeName(jpg).constData(), 0));
+        ASSERT_NE(picture->Bits, nullptr);
+        const QImage decoded = ImageOf(*picture);
         const auto jpeg = ReadJpegSource(jpg);
         ASSERT_TRUE(jpeg);
-        PrintJobInputs in = AllPagesOf(DIBWidth(picture), DIBHeight(picture));
+        PrintJobInputs in = AllPagesOf(DIBWidth(*picture), DIBHeight(*picture));
         in.render.geometry.PagesAcross = in.render.geometry.PagesDown = 1;
         in.render.geometry.PosterWidthPages = in.render.geometry.PosterHeightPages = 1.0;
         in.render.options.GlueEdge = false;
         in.render.options.CutHelpLines = false;
         in.source = PosterSource::Jpeg(jpeg);
         const QString pdf = testsupport::TestDir() + QStringLiteral("/inks.pdf");
-        const bool printed = PrintToPdf(picture, in, pdf).ok();
-        deldib(picture);
+        const bool printed = PrintToPdf(*picture, in, pdf).ok();
         ASSERT_TRUE(printed);
         const std::vector<ImageEntry> images = ListImages(pdf);
         ASSERT_EQ(images.size(), 1u);

@@ -4,6 +4,7 @@
 // visible, and the assembly sheet's list of the pages left out.
 #include "PageLabels.h"
 #include "GrafikRW.h"
+#include "HeldPicture.h"
 #include "PosterSamples.h"
 #include "PrintJob.h"
 #include "TestSupport.h"
@@ -114,7 +115,7 @@ TEST(PageLabels, EachPageSaysWhereItGoesInPrintOrder)
 {
     if (!HavePoppler())
         GTEST_SKIP() << "poppler-utils missing";
-    PictureRecord picture = Solid(300, 200);
+    HeldPicture picture(Solid(300, 200));
     const struct
     {
         PrintOrder order;
@@ -136,7 +137,7 @@ TEST(PageLabels, EachPageSaysWhereItGoesInPrintOrder)
         // Glue strips on every page, so that each has a place for its label.
         in.render.options.NoGlueOnPosterEdge = false;
         const QString pdf = testsupport::TestDir() + QStringLiteral("/labels.pdf");
-        ASSERT_TRUE(PrintToPdf(picture, in, pdf).ok());
+        ASSERT_TRUE(PrintToPdf(*picture, in, pdf).ok());
         const int count = int(c.labels.size());
         for (int i = 0; i < count; ++i) {
             const QString text = PageText(pdf, i + 1);
@@ -152,16 +153,15 @@ TEST(PageLabels, EachPageSaysWhereItGoesInPrintOrder)
     // Without the option, the pages carry nothing.
     PrintJobInputs plain = testsupport::ThreeByTwo(300, 200);
     const QString pdf = testsupport::TestDir() + QStringLiteral("/plain.pdf");
-    ASSERT_TRUE(PrintToPdf(picture, plain, pdf).ok());
+    ASSERT_TRUE(PrintToPdf(*picture, plain, pdf).ok());
     EXPECT_TRUE(PageText(pdf, 1).isEmpty());
-    deldib(picture);
 }
 
 TEST(PageLabels, NoLabelLiesOverAPicturePixelThatStaysVisible)
 {
     if (!HavePoppler())
         GTEST_SKIP() << "poppler-utils missing";
-    PictureRecord picture = Solid(300, 200);
+    HeldPicture picture(Solid(300, 200));
     const struct
     {
         const char* what;
@@ -182,7 +182,7 @@ TEST(PageLabels, NoLabelLiesOverAPicturePixelThatStaysVisible)
         in.render.options.CutHelpLines = false;
         in.pageLabels = true;
         const QString pdf = testsupport::TestDir() + QStringLiteral("/clear.pdf");
-        ASSERT_TRUE(PrintToPdf(picture, in, pdf).ok());
+        ASSERT_TRUE(PrintToPdf(*picture, in, pdf).ok());
         ASSERT_TRUE(testsupport::Run(
             QStringLiteral("pdftoppm -r %1 -png '%2' '%2'").arg(kRasterDpi).arg(pdf)));
         const auto order = PageOrder(in.order, 3, 2);
@@ -230,14 +230,13 @@ TEST(PageLabels, NoLabelLiesOverAPicturePixelThatStaysVisible)
             }
         }
     }
-    deldib(picture);
 }
 
 TEST(PageLabels, TheAssemblySheetComesFirstAndListsExactlyThePagesLeftOut)
 {
     if (!HavePoppler())
         GTEST_SKIP() << "poppler-utils missing";
-    PictureRecord picture = Solid(300, 200);
+    HeldPicture picture(Solid(300, 200));
     const struct
     {
         PageChoice choice;
@@ -252,7 +251,7 @@ TEST(PageLabels, TheAssemblySheetComesFirstAndListsExactlyThePagesLeftOut)
         in.choice = c.choice;
         in.assemblySheet = true;
         const QString pdf = testsupport::TestDir() + QStringLiteral("/sheet.pdf");
-        const PrintResult result = PrintToPdf(picture, in, pdf);
+        const PrintResult result = PrintToPdf(*picture, in, pdf);
         ASSERT_TRUE(result.ok()) << result.error.toStdString();
         const QString sheet = PageText(pdf, 1);
         EXPECT_TRUE(sheet.startsWith(QStringLiteral("Assembly: 3 x 2 pages, ")))
@@ -268,5 +267,4 @@ TEST(PageLabels, TheAssemblySheetComesFirstAndListsExactlyThePagesLeftOut)
         EXPECT_EQ(PageCount(pdf), pages + 1);
         EXPECT_FALSE(PageText(pdf, 2).contains(QStringLiteral("Assembly")));
     }
-    deldib(picture);
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PagePreview.h"
 #include "GrafikRW.h"
+#include "HeldPicture.h"
 
 #include <QImage>
 #include <QPainter>
@@ -116,11 +117,11 @@ TEST(PreviewHitTest, SpecialLayoutWidensLastColumnAndRow)
 
 TEST(PaintPreview, CellsPictureGapsAndGlueMarks)
 {
-    const PictureRecord picture = BluePicture(200, 280);
+    const HeldPicture picture(BluePicture(200, 280));
     PageGrid off{};
     PrintOptions o = Options(true, false);
     o.PrintOnGlueEdge = false;
-    const QImage box = Paint(o, Grid(2, 2), off, picture);
+    const QImage box = Paint(o, Grid(2, 2), off, *picture);
     // Cell 0 is 90 x 127 at (10, 10); the picture fills 86 x 121 of it.
     EXPECT_EQ(box.pixel(9, 10), kBackground);
     EXPECT_EQ(box.pixel(50, 50), qRgb(0, 0, 255));
@@ -134,15 +135,14 @@ TEST(PaintPreview, CellsPictureGapsAndGlueMarks)
     EXPECT_GT(dotsX, 20);
     EXPECT_GT(dotsY, 15);
     EXPECT_LT(dotsX, 121); // dotted, not solid
-    deldib(picture);
 }
 
 TEST(PaintPreview, SwitchedOffPageIsCrossedOutInsteadOfDrawn)
 {
-    const PictureRecord picture = BluePicture(200, 280);
+    const HeldPicture picture(BluePicture(200, 280));
     PageGrid off{};
     off[PageIndex(1, 0)] = 1;
-    const QImage box = Paint(Options(false, false), Grid(2, 2), off, picture);
+    const QImage box = Paint(Options(false, false), Grid(2, 2), off, *picture);
     // Cell (1, 0) is 86 x 121 at (98, 10): a red diagonal, white elsewhere, no picture.
     EXPECT_EQ(box.pixel(98 + 10, 10 + 60), kWhite);
     EXPECT_EQ(box.pixel(98, 10), kRed);
@@ -156,19 +156,17 @@ TEST(PaintPreview, SwitchedOffPageIsCrossedOutInsteadOfDrawn)
     EXPECT_GT(red, 2 * 110);                       // two diagonals of about 121 pixels each
     EXPECT_NE(box.pixel(184, 131), kRed);          // the end point is left out
     EXPECT_EQ(box.pixel(20, 20), qRgb(0, 0, 255)); // its neighbour is drawn
-    deldib(picture);
 }
 
 TEST(PaintPreview, TinyCellsDrawNothing)
 {
-    const PictureRecord picture = BluePicture(200, 280);
+    const HeldPicture picture(BluePicture(200, 280));
     PageGrid off{};
     off[PageIndex(3, 3)] = 1;
-    const QImage box = Paint(Options(true, false), Grid(100, 100), off, picture, 34, 27);
+    const QImage box = Paint(Options(true, false), Grid(100, 100), off, *picture, 34, 27);
     for (int y = 0; y < box.height(); ++y)
         for (int x = 0; x < box.width(); ++x)
             ASSERT_EQ(box.pixel(x, y), kBackground) << x << "," << y;
-    deldib(picture);
 }
 
 } // namespace

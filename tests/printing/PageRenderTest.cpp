@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PageRender.h"
 #include "GrafikRW.h"
+#include "HeldPicture.h"
 #include "Rounding.h"
 
 #include <QImage>
@@ -162,8 +163,8 @@ PictureRecord HalvesPicture(int w, int h)
 
 TEST(RenderPosterPage, DrawsThePagesShareAndLeavesCentredBlankAreaUnpainted)
 {
-    const PictureRecord picture = HalvesPicture(90, 60);
-    ASSERT_NE(picture.Bits, nullptr);
+    const HeldPicture picture(HalvesPicture(90, 60));
+    ASSERT_NE(picture->Bits, nullptr);
     PageRenderInputs in = Inputs(90, 60, 1.5, 1.0);
     in.options.NoGlueOnPosterEdge = false;
     in.options.CenterPicture = true;
@@ -172,12 +173,11 @@ TEST(RenderPosterPage, DrawsThePagesShareAndLeavesCentredBlankAreaUnpainted)
     {
         QPainter p(&page);
         // Page 0 covers picture columns -15 .. 44: a sixth of it lies left of the picture.
-        RenderPosterPage(&p, picture, in, 0, 0, 0, 0, 60, 60, false, true);
+        RenderPosterPage(&p, *picture, in, 0, 0, 0, 0, 60, 60, false, true);
     }
     EXPECT_EQ(page.pixel(5, 30), qRgb(255, 255, 255));
     EXPECT_EQ(page.pixel(30, 30), qRgb(255, 0, 0));
     EXPECT_EQ(page.pixel(80, 30), qRgb(255, 255, 255)); // beyond the destination
-    deldib(picture);
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PdfReadBack.h"
 
+#include "HeldPicture.h"
+#include "PictureColour.h"
 #include "PosterSamples.h"
 #include "PrinterMetrics.h"
 #include "TestSupport.h"
@@ -9,7 +11,12 @@
 #include <QPrinter>
 
 #include <algorithm>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
 #include <random>
+
+#include <jpeglib.h>
 
 namespace pdftest {
 
@@ -73,15 +80,6 @@ std::vector<Share> Shares(const PrintJobInputs& in, QSize printable)
     return shares;
 }
 
-QRgb ColourOf(const PictureRecord& p, int x, int y)
-{
-    const int32_t v = getpixel(p, x, y);
-    if (p.Info->bmiHeader.biBitCount == 24)
-        return qRgb(v >> 16 & 0xFF, v >> 8 & 0xFF, v & 0xFF);
-    const RGBQUAD& c = p.Info->bmiColors[v];
-    return qRgb(c.rgbRed, c.rgbGreen, c.rgbBlue);
-}
-
 PictureRecord NoisePicture(int w, int h, int bits, unsigned seed)
 {
     PictureRecord p = newdib(w, h, bits, nullptr, 0);
@@ -118,7 +116,7 @@ QString WriteJpeg(const PictureRecord& picture, const QString& name, const char*
     QImage image(DIBWidth(picture), DIBHeight(picture), QImage::Format_RGB32);
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
-            image.setPixel(x, y, ColourOf(picture, x, y));
+            image.setPixel(x, y, testsupport::ColourAt(picture, x, y));
     if (!image.save(ppm, "PPM") ||
         !testsupport::Run(QStringLiteral("cjpeg -quality 80 -sample %1 '%2' > '%3'")
                               .arg(QLatin1String(sampling), ppm, jpg)))
@@ -128,19 +126,62 @@ QString WriteJpeg(const PictureRecord& picture, const QString& name, const char*
 
 QString NoiseJpeg(int w, int h, unsigned seed, const QString& name, const char* sampling)
 {
-    const PictureRecord noise = NoisePicture(w, h, 24, seed);
-    const QString jpg = WriteJpeg(noise, name, sampling);
-    deldib(noise);
+    const HeldPicture noise(NoisePicture(w, h, 24, seed));
+    const QString jpg = WriteJpeg(*noise, name, sampling);
     return jpg;
 }
 
+namespace {
+
+struct JumpBack
+{
+    jpeg_error_mgr mgr;
+    jmp_buf back;
+};
+
+// Decodes the JPEG as RGB into *image; false on any complaint of the decoder. Nothing here
+// has a destructor for the decoder's long jump to skip.
+bool DecodeRgb(const QByteArray& data, QImage* image)
+{
+    JumpBack errors;
+    jpeg_decompress_struct d;
+    std::memset(&d, 0, sizeof d);
+    d.err = jpeg_std_error(&errors.mgr);
+    errors.mgr.error_exit = [](j_common_ptr info) {
+        std::longjmp(reinterpret_cast<JumpBack*>(info->err)->back, 1);
+    };
+    errors.mgr.emit_message = [](j_common_ptr, int) {};
+    if (setjmp(errors.back)) {
+        jpeg_destroy_decompress(&d);
+        return false;
+    }
+    jpeg_create_decompress(&d);
+    jpeg_mem_src(&d, reinterpret_cast<const unsigned char*>(data.constData()),
+                 static_cast<unsigned long>(data.size()));
+    jpeg_read_header(&d, TRUE);
+    d.out_color_space = JCS_RGB;
+    // Without the smoothing upsampler every block decodes from its own data alone.
+    d.do_fancy_upsampling = FALSE;
+    jpeg_start_decompress(&d);
+    *image = QImage(int(d.output_width), int(d.output_height), QImage::Format_RGB888);
+    while (d.output_scanline < d.output_height) {
+        JSAMPROW row = image->scanLine(int(d.output_scanline));
+        jpeg_read_scanlines(&d, &row, 1);
+    }
+    jpeg_finish_decompress(&d);
+    jpeg_destroy_decompress(&d);
+    return true;
+}
+
+} // namespace
+
 QImage DecodeExactly(const QString& jpg)
 {
-    // Without the smoothing upsampler every block decodes from its own data alone.
-    const QString ppm = jpg + QStringLiteral(".ppm");
-    if (!testsupport::Run(QStringLiteral("djpeg -nosmooth -ppm '%1' > '%2'").arg(jpg, ppm)))
+    QFile file(jpg);
+    QImage image;
+    if (!file.open(QIODevice::ReadOnly) || !DecodeRgb(file.readAll(), &image))
         return {};
-    return QImage(ppm);
+    return image.convertToFormat(QImage::Format_RGB32);
 }
 
 int ShareDistance(const QImage& part, const QImage& expected, const Share& s)

@@ -45,7 +45,6 @@ struct Share
 // The shares of the printed pages, in print order.
 std::vector<Share> Shares(const PrintJobInputs& in, QSize printable);
 
-QRgb ColourOf(const PictureRecord& p, int x, int y);
 // Noise in every depth, with a colour table of its own for the paletted ones.
 PictureRecord NoisePicture(int w, int h, int bits, unsigned seed);
 // Three by two pages, every one printed.

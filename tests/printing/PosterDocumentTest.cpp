@@ -3,7 +3,9 @@
 // exactly the picture's pixels for its share, a JPEG goes in as its own blocks, and a job that
 // stops leaves the file of that name as it was.
 #include "GrafikRW.h"
+#include "HeldPicture.h"
 #include "PdfReadBack.h"
+#include "PictureColour.h"
 #include "PosterSamples.h"
 #include "PrintJob.h"
 #include "PrinterMetrics.h"
@@ -27,11 +29,10 @@ using namespace pdftest;
 
 TEST(PosterDocument, ViewersAreToldNotToScaleAndEveryPageIsThePaper)
 {
-    PictureRecord picture = NoisePicture(60, 40, 24, 7);
+    HeldPicture picture(NoisePicture(60, 40, 24, 7));
     const PrintJobInputs in = AllPagesOf(60, 40);
     const QString pdf = testsupport::TestDir() + QStringLiteral("/scale.pdf");
-    ASSERT_TRUE(PrintToPdf(picture, in, pdf).ok());
-    deldib(picture);
+    ASSERT_TRUE(PrintToPdf(*picture, in, pdf).ok());
     QFile file(pdf);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QString text = QString::fromLatin1(file.readAll());
@@ -64,16 +65,16 @@ TEST(PosterDocument, AOneBitPictureShowsItsOwnTwoColours)
 {
     if (!testsupport::HaveProgram("pdftoppm"))
         GTEST_SKIP() << "poppler-utils missing";
-    PictureRecord picture = newdib(40, 30, 1, nullptr, 0);
-    picture.Info->bmiColors[0] = {0, 0, 255, 0}; // red
-    picture.Info->bmiColors[1] = {255, 0, 0, 0}; // blue
+    HeldPicture picture(newdib(40, 30, 1, nullptr, 0));
+    picture->Info->bmiColors[0] = {0, 0, 255, 0}; // red
+    picture->Info->bmiColors[1] = {255, 0, 0, 0}; // blue
     for (int y = 0; y < 30; ++y)
         for (int x = 20; x < 40; ++x)
-            setpixel(picture, x, y, 1);
+            setpixel(*picture, x, y, 1);
     PrintJobInputs in = AllPagesOf(40, 30);
     in.render.geometry = {1.0, 1.0, 1, 1};
     const QString pdf = testsupport::TestDir() + QStringLiteral("/two.pdf");
-    ASSERT_TRUE(PrintToPdf(picture, in, pdf).ok());
+    ASSERT_TRUE(PrintToPdf(*picture, in, pdf).ok());
     ASSERT_TRUE(
         testsupport::Run(QStringLiteral("pdftoppm -r 20 -singlefile -png '%1' '%1'").arg(pdf)));
     const QImage page(pdf + QStringLiteral(".png"));
@@ -82,7 +83,6 @@ TEST(PosterDocument, AOneBitPictureShowsItsOwnTwoColours)
     const int ox = page.width() - printable.width(); // about the margin, on both sides
     EXPECT_EQ(page.pixel(ox / 2 + printable.width() / 4, page.height() / 4), qRgb(255, 0, 0));
     EXPECT_EQ(page.pixel(ox / 2 + printable.width() * 3 / 4, page.height() / 4), qRgb(0, 0, 255));
-    deldib(picture);
 }
 
 TEST(PosterDocument, EveryPageHoldsExactlyItsShareOfThePixelsInEveryDepth)
@@ -91,13 +91,13 @@ TEST(PosterDocument, EveryPageHoldsExactlyItsShareOfThePixelsInEveryDepth)
         GTEST_SKIP() << "poppler-utils missing";
     for (const int bits : {1, 4, 8, 24}) {
         SCOPED_TRACE(bits);
-        const PictureRecord picture = NoisePicture(61, 43, bits, unsigned(bits));
+        const HeldPicture picture(NoisePicture(61, 43, bits, unsigned(bits)));
         PrintJobInputs in = AllPagesOf(61, 43);
         // Shares widened onto the glue strips overlap their neighbours'.
         in.render.options.PrintOnGlueEdge = true;
         in.render.options.NoGlueOnPosterEdge = false;
         const QString pdf = testsupport::TestDir() + QStringLiteral("/depth%1.pdf").arg(bits);
-        const PrintResult r = PrintToPdf(picture, in, pdf);
+        const PrintResult r = PrintToPdf(*picture, in, pdf);
         ASSERT_TRUE(r.ok()) << r.error.toStdString();
 
         const std::vector<Share> shares = Shares(in, PrintableOf(pdf));
@@ -119,13 +119,13 @@ TEST(PosterDocument, EveryPageHoldsExactlyItsShareOfThePixelsInEveryDepth)
             int wrong = 0;
             for (int y = 0; y < image.height(); ++y)
                 for (int x = 0; x < image.width(); ++x)
-                    wrong += bits == 1 ? (qGray(image.pixel(x, y)) < 128) !=
-                                             (getpixel(picture, s.x0 + x, s.top + y) == 1)
-                                       : (image.pixel(x, y) & 0xFFFFFF) !=
-                                             (ColourOf(picture, s.x0 + x, s.top + y) & 0xFFFFFF);
+                    wrong += bits == 1
+                                 ? (qGray(image.pixel(x, y)) < 128) !=
+                                       (getpixel(*picture, s.x0 + x, s.top + y) == 1)
+                                 : (image.pixel(x, y) & 0xFFFFFF) !=
+                                       QRgb(testsupport::ColourAt(*picture, s.x0 + x, s.top + y));
             EXPECT_EQ(wrong, 0);
         }
-        deldib(picture);
     }
 }
 
@@ -133,19 +133,19 @@ TEST(PosterDocument, AJpegGoesInAsItsOwnBlocksEachPageOnlyItsShare)
 {
     if (!HavePoppler() || !testsupport::HaveProgram("cjpeg") || !testsupport::HaveProgram("djpeg"))
         GTEST_SKIP() << "poppler-utils or libjpeg-turbo-progs missing";
-    const PictureRecord noise = NoisePicture(203, 141, 24, 7);
+    const HeldPicture noise(NoisePicture(203, 141, 24, 7));
     for (const char* sampling : {"2x2", "1x1"}) {
         SCOPED_TRACE(sampling);
-        const QString jpg = WriteJpeg(noise, QStringLiteral("photo"), sampling);
+        const QString jpg = WriteJpeg(*noise, QStringLiteral("photo"), sampling);
         ASSERT_FALSE(jpg.isEmpty());
-        const PictureRecord picture = OpenDib(QFile::encodeName(jpg).constData(), 0);
-        ASSERT_NE(picture.Bits, nullptr);
+        const HeldPicture picture(OpenDib(QFile::encodeName(jpg).constData(), 0));
+        ASSERT_NE(picture->Bits, nullptr);
         PrintJobInputs in = AllPagesOf(203, 141);
         in.render.options.CenterPicture = true;
         in.source = PosterSource::Jpeg(ReadJpegSource(jpg));
         ASSERT_NE(in.source.jpeg(), nullptr);
         const QString pdf = testsupport::TestDir() + QStringLiteral("/photo.pdf");
-        ASSERT_TRUE(PrintToPdf(picture, in, pdf).ok());
+        ASSERT_TRUE(PrintToPdf(*picture, in, pdf).ok());
 
         const std::vector<Share> shares = Shares(in, PrintableOf(pdf));
         const std::vector<ImageEntry> images = ListImages(pdf);
@@ -170,9 +170,7 @@ TEST(PosterDocument, AJpegGoesInAsItsOwnBlocksEachPageOnlyItsShare)
         }
         // Each page carries its own share, not the whole picture.
         EXPECT_LT(bytes, QFile(jpg).size() * 2);
-        deldib(picture);
     }
-    deldib(noise);
 }
 
 // Each share of a JPEG shows where its pixels would: the same poster drawn from the decoded
@@ -181,23 +179,22 @@ TEST(PosterDocument, AJpegShareLandsWhereItsPixelsWould)
 {
     if (!testsupport::HaveProgram("pdftoppm") || !testsupport::HaveProgram("cjpeg"))
         GTEST_SKIP() << "poppler-utils or libjpeg-turbo-progs missing";
-    PictureRecord smooth = newdib(203, 141, 24, nullptr, 0);
+    HeldPicture smooth(newdib(203, 141, 24, nullptr, 0));
     for (int y = 0; y < 141; ++y)
         for (int x = 0; x < 203; ++x)
-            setpixel(smooth, x, y, (x * 255 / 202) << 16 | (y * 255 / 140) << 8 | 128);
-    const QString jpg = WriteJpeg(smooth, QStringLiteral("smooth"), "2x2");
-    deldib(smooth);
+            setpixel(*smooth, x, y, (x * 255 / 202) << 16 | (y * 255 / 140) << 8 | 128);
+    const QString jpg = WriteJpeg(*smooth, QStringLiteral("smooth"), "2x2");
     ASSERT_FALSE(jpg.isEmpty());
-    const PictureRecord picture = OpenDib(QFile::encodeName(jpg).constData(), 0);
-    ASSERT_NE(picture.Bits, nullptr);
+    const HeldPicture picture(OpenDib(QFile::encodeName(jpg).constData(), 0));
+    ASSERT_NE(picture->Bits, nullptr);
     PrintJobInputs in = AllPagesOf(203, 141);
     in.render.options.CenterPicture = true;
     in.render.options.PrintOnGlueEdge = true;
     const QString reference = testsupport::TestDir() + QStringLiteral("/pixels.pdf");
-    ASSERT_TRUE(PrintToPdf(picture, in, reference).ok());
+    ASSERT_TRUE(PrintToPdf(*picture, in, reference).ok());
     in.source = PosterSource::Jpeg(ReadJpegSource(jpg));
     const QString pdf = testsupport::TestDir() + QStringLiteral("/blocks.pdf");
-    ASSERT_TRUE(PrintToPdf(picture, in, pdf).ok());
+    ASSERT_TRUE(PrintToPdf(*picture, in, pdf).ok());
     for (const QString& file : {pdf, reference})
         ASSERT_TRUE(testsupport::Run(QStringLiteral("pdftoppm -r 30 -png '%1' '%1'").arg(file)));
     for (int k = 1; k <= 6; ++k) {
@@ -216,7 +213,6 @@ TEST(PosterDocument, AJpegShareLandsWhereItsPixelsWould)
             }
         EXPECT_LT(far, a.width() * a.height() / 100);
     }
-    deldib(picture);
 }
 
 TEST(PosterDocument, AJpegWithoutPixelsWhoseDataDoesNotCutAsksForThemAndLeavesNoFile)
@@ -241,7 +237,7 @@ TEST(PosterDocument, AJpegWithoutPixelsWhoseDataDoesNotCutAsksForThemAndLeavesNo
 
 TEST(PosterDocument, AJobThatStopsLeavesTheOldFileAndNoOther)
 {
-    const PictureRecord picture = testsupport::RegionPicture(60, 40);
+    const HeldPicture picture(testsupport::RegionPicture(60, 40));
     const QString dir = testsupport::TestDir() + QStringLiteral("/out");
     ASSERT_TRUE(QDir().mkpath(dir));
     const QString pdf = dir + QStringLiteral("/poster.pdf");
@@ -250,7 +246,7 @@ TEST(PosterDocument, AJobThatStopsLeavesTheOldFileAndNoOther)
         ASSERT_TRUE(old.open(QIODevice::WriteOnly));
         old.write("the poster printed yesterday");
     }
-    const PrintResult stopped = PrintToPdf(picture, AllPagesOf(60, 40), pdf, [](int visited, int) {
+    const PrintResult stopped = PrintToPdf(*picture, AllPagesOf(60, 40), pdf, [](int visited, int) {
         if (visited == 2)
             RequestPrintStop();
     });
@@ -264,12 +260,11 @@ TEST(PosterDocument, AJobThatStopsLeavesTheOldFileAndNoOther)
     EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList{"poster.pdf"});
 
     // A job that goes through replaces it, and only then.
-    const PrintResult done = PrintToPdf(picture, AllPagesOf(60, 40), pdf);
+    const PrintResult done = PrintToPdf(*picture, AllPagesOf(60, 40), pdf);
     EXPECT_TRUE(done.ok()) << done.error.toStdString();
     ASSERT_TRUE(old.open(QIODevice::ReadOnly));
     EXPECT_TRUE(old.read(5) == "%PDF-");
     EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList{"poster.pdf"});
-    deldib(picture);
 }
 
 } // namespace

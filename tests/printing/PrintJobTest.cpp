@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PrintJob.h"
 #include "GrafikRW.h"
+#include "HeldPicture.h"
 #include "HelpLines.h"
 #include "PosterSamples.h"
 #include "PrinterMetrics.h"
@@ -220,13 +221,13 @@ using testsupport::ThreeByTwo;
 
 TEST(PrintPoster, SkipsSwitchedOffPagesButCountsThem)
 {
-    const PictureRecord picture = RegionPicture(60, 40);
+    const HeldPicture picture(RegionPicture(60, 40));
     for (PageChoice choice : {PageChoice::AllPages, PageChoice::NotTheClickedOff}) {
         ImageSink sink;
         PrintJobInputs in = ThreeByTwo(60, 40);
         in.choice = choice;
         std::vector<int> progress;
-        const PrintResult r = PrintPoster(sink, picture, in, [&](int visited, int total) {
+        const PrintResult r = PrintPoster(sink, *picture, in, [&](int visited, int total) {
             EXPECT_EQ(total, 6);
             progress.push_back(visited);
         });
@@ -239,33 +240,31 @@ TEST(PrintPoster, SkipsSwitchedOffPagesButCountsThem)
         EXPECT_EQ(sink.ended, 1);
         EXPECT_EQ(sink.docName, QStringLiteral("Kantelberg Poster"));
     }
-    deldib(picture);
 }
 
 TEST(PrintPoster, NoDocumentWhenEveryPageIsOff)
 {
-    const PictureRecord picture = RegionPicture(60, 40);
+    const HeldPicture picture(RegionPicture(60, 40));
     ImageSink sink;
     PrintJobInputs in = ThreeByTwo(60, 40);
     in.choice = PageChoice::NotTheClickedOff;
     in.pagesOff.fill(1);
-    const PrintResult r = PrintPoster(sink, picture, in, nullptr);
+    const PrintResult r = PrintPoster(sink, *picture, in, nullptr);
     EXPECT_TRUE(r.ok());
     EXPECT_EQ(r.pagesPrinted, 0);
     EXPECT_EQ(sink.begun + sink.ended, 0);
-    deldib(picture);
 }
 
 TEST(PrintPoster, PrinterFailureAbortsAndIsReported)
 {
-    const PictureRecord picture = RegionPicture(60, 40);
+    const HeldPicture picture(RegionPicture(60, 40));
     for (bool failBegin : {true, false}) {
         ImageSink sink;
         sink.failBegin = failBegin;
         sink.failNewPageAt = 2;
         int visits = 0;
         const PrintResult r =
-            PrintPoster(sink, picture, ThreeByTwo(60, 40), [&](int, int) { ++visits; });
+            PrintPoster(sink, *picture, ThreeByTwo(60, 40), [&](int, int) { ++visits; });
         EXPECT_FALSE(r.ok());
         EXPECT_EQ(r.error, QStringLiteral("paper jam"));
         EXPECT_EQ(r.pagesPrinted, failBegin ? 0 : 2);
@@ -273,30 +272,28 @@ TEST(PrintPoster, PrinterFailureAbortsAndIsReported)
         EXPECT_EQ(sink.ended, 0);
         EXPECT_EQ(visits, failBegin ? 0 : 2);
     }
-    deldib(picture);
 }
 
 TEST(PrintPoster, RunningOutOfMemoryAbortsAndIsReported)
 {
-    const PictureRecord picture = RegionPicture(60, 40);
+    const HeldPicture picture(RegionPicture(60, 40));
     ImageSink sink;
     sink.failNewPageAt = 1;
     sink.outOfMemory = true;
-    const PrintResult r = PrintPoster(sink, picture, ThreeByTwo(60, 40), nullptr);
+    const PrintResult r = PrintPoster(sink, *picture, ThreeByTwo(60, 40), nullptr);
     EXPECT_EQ(r.error, QStringLiteral("Not enough memory to print the poster."));
     EXPECT_EQ(sink.aborted, 1);
     EXPECT_EQ(sink.ended, 0);
-    deldib(picture);
 }
 
 TEST(PrintPoster, PageShowsItsRegionAndHelpLines)
 {
-    const PictureRecord picture = RegionPicture(60, 40);
+    const HeldPicture picture(RegionPicture(60, 40));
     ImageSink sink;
     PrintJobInputs in = ThreeByTwo(60, 40);
     in.choice = PageChoice::NotTheClickedOff;
     in.render.options.GlueLines = true;
-    PrintPoster(sink, picture, in, nullptr);
+    PrintPoster(sink, *picture, in, nullptr);
     ASSERT_EQ(sink.pages.size(), 4u);
     const Pages printed{{0, 0}, {0, 1}, {1, 1}, {2, 0}};
     for (size_t k = 0; k < printed.size(); ++k)
@@ -310,7 +307,6 @@ TEST(PrintPoster, PageShowsItsRegionAndHelpLines)
     const QImage& p00 = sink.pages[0];
     EXPECT_EQ(p00.pixel(4, 284), qRgb(0, 0, 0));
     EXPECT_EQ(p00.pixel(10, 0), RegionColour(0, 0));
-    deldib(picture);
 }
 
 // The PDF renderer may shift a colour by a step or two.
@@ -326,7 +322,7 @@ TEST(PrintPoster, EndToEndPdf)
 {
     if (!testsupport::HaveProgram("pdfinfo") || !testsupport::HaveProgram("pdftoppm"))
         GTEST_SKIP() << "poppler-utils missing";
-    const PictureRecord picture = RegionPicture(60, 40);
+    const HeldPicture picture(RegionPicture(60, 40));
     constexpr int kDpi = 100;
     const QString file = testsupport::TestDir() + "/poster.pdf";
     {
@@ -335,7 +331,7 @@ TEST(PrintPoster, EndToEndPdf)
         PrinterPageSink sink(printer);
         PrintJobInputs in = ThreeByTwo(60, 40);
         in.choice = PageChoice::NotTheClickedOff;
-        const PrintResult r = PrintPoster(sink, picture, in, nullptr);
+        const PrintResult r = PrintPoster(sink, *picture, in, nullptr);
         ASSERT_TRUE(r.ok()) << r.error.toStdString();
         EXPECT_EQ(r.pagesPrinted, 4);
         const PrinterMetrics m = MetricsOf(printer);
@@ -362,22 +358,20 @@ TEST(PrintPoster, EndToEndPdf)
         EXPECT_EQ(qGray(page.pixel(ox + 40, oy + 1)), 255);
         EXPECT_EQ(qGray(page.pixel(ox + 70, oy)), 0);
     }
-    deldib(picture);
 }
 
 TEST(PrintPoster, UnwritablePdfIsReportedAndLeavesNoFile)
 {
-    const PictureRecord picture = RegionPicture(60, 40);
+    const HeldPicture picture(RegionPicture(60, 40));
     const QString file = testsupport::TestDir() + "/missing/folder/poster.pdf";
     QPrinter printer;
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(file);
     PrinterPageSink sink(printer);
-    const PrintResult r = PrintPoster(sink, picture, ThreeByTwo(60, 40), nullptr);
+    const PrintResult r = PrintPoster(sink, *picture, ThreeByTwo(60, 40), nullptr);
     EXPECT_FALSE(r.ok());
     EXPECT_EQ(r.pagesPrinted, 0);
     EXPECT_FALSE(QFile::exists(file));
-    deldib(picture);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // the JPEG's own data and from the pixels alike, and the profile's stream is the embedded bytes.
 #include "ColourProfile.h"
 #include "GrafikRW.h"
+#include "HeldPicture.h"
 #include "IccSamples.h"
 #include "JpegSource.h"
 #include "PdfReadBack.h"
@@ -126,6 +127,7 @@ TEST(ColourProfilePrint, DescribesEveryPageImageInThePictureProfileFromTheJpegDa
         ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write(c.file) == c.file.size());
         out.close();
         PictureRead read = ReadPictureFile(QFile::encodeName(path).constData());
+        const HeldPicture heldRead(read.picture);
         ASSERT_NE(read.picture.Bits, nullptr);
         PrintJobInputs in = AllPagesOf(DIBWidth(read.picture), DIBHeight(read.picture));
         const QString pdf = dir + QStringLiteral("/poster.pdf");
@@ -171,7 +173,6 @@ TEST(ColourProfilePrint, DescribesEveryPageImageInThePictureProfileFromTheJpegDa
             EXPECT_EQ(s.space.startsWith("[/Indexed"),
                       read.picture.Info->bmiHeader.biBitCount == 8);
         }
-        deldib(read.picture);
     }
 }
 

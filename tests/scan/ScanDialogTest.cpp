@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The scanner library's dialogs, offscreen, over SANE's virtual "test" backend.
 #include "SaneTestConfig.h"
+
+#include "HeldPicture.h"
 #include "TwainDialogs.h"
 
 #include <QApplication>
@@ -187,10 +189,9 @@ TEST(ScanDialogs, ScanImageFollowsAFrameOfUnknownLengthAndDeliversToTheWindow)
         return !window.values.empty();
     }));
     EXPECT_FALSE(everDeterminate); // a busy indicator throughout
-    const PictureRecord picture = GetScanedDib(window.values.front());
-    ASSERT_NE(picture.Bits, nullptr);
-    EXPECT_EQ(DIBHeight(picture), 669);
-    deldib(picture);
+    const HeldPicture picture(GetScanedDib(window.values.front()));
+    ASSERT_NE(picture->Bits, nullptr);
+    EXPECT_EQ(DIBHeight(*picture), 669);
     ASSERT_TRUE(WaitUntil([&] { return !dialog || !dialog->isVisible(); }));
     EXPECT_EQ(ShownBox(window), nullptr);
 }

@@ -3,6 +3,9 @@
 // layout, failures, cancelling, refusal while busy, and the hand-over of the scanned picture.
 #include "SaneTestConfig.h"
 
+#include "HeldPicture.h"
+#include "ScanSamples.h"
+
 #include <QElapsedTimer>
 
 #include <gtest/gtest.h>
@@ -104,19 +107,19 @@ TEST(ScanLibrary, ColourScanArrivesByEventRightWayUpAndOnlyOnce)
     ASSERT_TRUE(WaitUntil([&] { return !receiver.values.empty(); }));
     EXPECT_EQ(receiver.values, std::vector<uint32_t>{value});
 
-    const PictureRecord picture = GetScanedDib(value);
-    ASSERT_NE(picture.Bits, nullptr) << ScanErrorText(value).toStdString();
-    EXPECT_EQ(DIBWidth(picture), 78);
-    EXPECT_EQ(DIBHeight(picture), 98);
-    EXPECT_EQ(BitCount(picture), 24);
+    const HeldPicture picture(GetScanedDib(value));
+    ASSERT_NE(picture->Bits, nullptr) << ScanErrorText(value).toStdString();
+    EXPECT_EQ(DIBWidth(*picture), 78);
+    EXPECT_EQ(DIBHeight(*picture), 98);
+    EXPECT_EQ(BitCount(*picture), 24);
     // The pattern's bands from the top: red, then blue, then green; near the bottom a dark red.
-    const int32_t red = getpixel(picture, 8, 7);
-    const int32_t blue = getpixel(picture, 8, 28);
-    const int32_t green = getpixel(picture, 8, 49);
+    const int32_t red = getpixel(*picture, 8, 7);
+    const int32_t blue = getpixel(*picture, 8, 28);
+    const int32_t green = getpixel(*picture, 8, 49);
     EXPECT_TRUE(Red(red) > 200 && Green(red) == 0 && Blue(red) == 0) << std::hex << red;
     EXPECT_TRUE(Blue(blue) > 200 && Red(blue) == 0 && Green(blue) == 0) << std::hex << blue;
     EXPECT_TRUE(Green(green) > 200 && Red(green) == 0 && Blue(green) == 0) << std::hex << green;
-    EXPECT_LT(Red(getpixel(picture, 8, 91)), 20);
+    EXPECT_LT(Red(getpixel(*picture, 8, 91)), 20);
 
     // Handed out once: a second call, or an unknown value, gives no picture.
     EXPECT_EQ(GetScanedDib(value).Bits, nullptr);
@@ -127,16 +130,14 @@ TEST(ScanLibrary, ColourScanArrivesByEventRightWayUpAndOnlyOnce)
     // Pixels lost at the line ends: lines keep their byte length, the picture gets narrower.
     ScanRequest lossy = SmallScan(QStringLiteral("Color"), 8);
     lossy.deviceOptions = {{QStringLiteral("ppl-loss"), QStringLiteral("3")}};
-    const PictureRecord narrow = ScanToPicture(lossy, &error);
-    ASSERT_NE(narrow.Bits, nullptr) << error.toStdString();
-    EXPECT_EQ(DIBWidth(narrow), 75);
+    const HeldPicture narrow(ScanToPicture(lossy, &error));
+    ASSERT_NE(narrow->Bits, nullptr) << error.toStdString();
+    EXPECT_EQ(DIBWidth(*narrow), 75);
     int differing = 0;
     for (int y = 0; y < 98; ++y)
         for (int x = 0; x < 75; ++x)
-            differing += getpixel(narrow, x, y) != getpixel(picture, x, y);
+            differing += getpixel(*narrow, x, y) != getpixel(*picture, x, y);
     EXPECT_EQ(differing, 0);
-    deldib(narrow);
-    deldib(picture);
 }
 
 TEST(ScanLibrary, GreyAndLineArtScans)
@@ -144,33 +145,31 @@ TEST(ScanLibrary, GreyAndLineArtScans)
     // The grid's squares are 10 mm, about 10 pixels at 25 dpi, white at the top-left corner.
     const SaneTestConfig config({QStringLiteral("test-picture \"Grid\"")});
     QString error;
-    const PictureRecord grey = ScanToPicture(SmallScan(QStringLiteral("Gray"), 8), &error);
-    ASSERT_NE(grey.Bits, nullptr) << error.toStdString();
-    EXPECT_EQ(DIBWidth(grey), 78);
-    EXPECT_EQ(DIBHeight(grey), 98);
-    EXPECT_EQ(BitCount(grey), 8);
-    EXPECT_EQ(grey.HasPalette, 1);
+    const HeldPicture grey(ScanToPicture(SmallScan(QStringLiteral("Gray"), 8), &error));
+    ASSERT_NE(grey->Bits, nullptr) << error.toStdString();
+    EXPECT_EQ(DIBWidth(*grey), 78);
+    EXPECT_EQ(DIBHeight(*grey), 98);
+    EXPECT_EQ(BitCount(*grey), 8);
+    EXPECT_EQ(grey->HasPalette, 1);
     for (int i : {0, 77, 128, 255})
-        EXPECT_TRUE(SameColour(grey.Info->bmiColors[i], i, i, i)) << i;
-    EXPECT_EQ(getpixel(grey, 0, 0), 255);
-    EXPECT_EQ(getpixel(grey, 12, 0), 0);
-    EXPECT_EQ(getpixel(grey, 0, 12), 0);
-    EXPECT_EQ(getpixel(grey, 12, 12), 255);
+        EXPECT_TRUE(SameColour(grey->Info->bmiColors[i], i, i, i)) << i;
+    EXPECT_EQ(getpixel(*grey, 0, 0), 255);
+    EXPECT_EQ(getpixel(*grey, 12, 0), 0);
+    EXPECT_EQ(getpixel(*grey, 0, 12), 0);
+    EXPECT_EQ(getpixel(*grey, 12, 12), 255);
 
-    const PictureRecord art = ScanToPicture(SmallScan(QStringLiteral("Gray"), 1), &error);
-    ASSERT_NE(art.Bits, nullptr) << error.toStdString();
-    EXPECT_EQ(DIBWidth(art), 78); // not a whole number of bytes: the last byte is partly used
-    EXPECT_EQ(DIBHeight(art), 98);
-    EXPECT_EQ(BitCount(art), 1);
-    EXPECT_TRUE(SameColour(art.Info->bmiColors[0], 0, 0, 0));
-    EXPECT_TRUE(SameColour(art.Info->bmiColors[1], 255, 255, 255));
+    const HeldPicture art(ScanToPicture(SmallScan(QStringLiteral("Gray"), 1), &error));
+    ASSERT_NE(art->Bits, nullptr) << error.toStdString();
+    EXPECT_EQ(DIBWidth(*art), 78); // not a whole number of bytes: the last byte is partly used
+    EXPECT_EQ(DIBHeight(*art), 98);
+    EXPECT_EQ(BitCount(*art), 1);
+    EXPECT_TRUE(SameColour(art->Info->bmiColors[0], 0, 0, 0));
+    EXPECT_TRUE(SameColour(art->Info->bmiColors[1], 255, 255, 255));
     int differing = 0;
     for (int y = 0; y < 98; ++y)
         for (int x = 0; x < 78; ++x)
-            differing += getpixel(art, x, y) != (getpixel(grey, x, y) == 255 ? 1 : 0);
+            differing += getpixel(*art, x, y) != (getpixel(*grey, x, y) == 255 ? 1 : 0);
     EXPECT_EQ(differing, 0);
-    deldib(art);
-    deldib(grey);
 }
 
 TEST(ScanLibrary, SixteenBitSamplesKeepTheirHighByte)
@@ -179,21 +178,19 @@ TEST(ScanLibrary, SixteenBitSamplesKeepTheirHighByte)
     // 1283 (0x0503) at (9, 7), 17411 (0x4403) at (72, 7), 17495 (0x4457) at (72, 91).
     const SaneTestConfig config({QStringLiteral("test-picture \"Color pattern\"")});
     QString error;
-    const PictureRecord grey = ScanToPicture(SmallScan(QStringLiteral("Gray"), 16), &error);
-    ASSERT_NE(grey.Bits, nullptr) << error.toStdString();
-    EXPECT_EQ(BitCount(grey), 8);
-    EXPECT_EQ(DIBWidth(grey), 78);
-    EXPECT_EQ(getpixel(grey, 0, 0), 0x55);
-    EXPECT_EQ(getpixel(grey, 9, 7), 0x05);
-    EXPECT_EQ(getpixel(grey, 72, 7), 0x44);
-    EXPECT_EQ(getpixel(grey, 72, 91), 0x44);
+    const HeldPicture grey(ScanToPicture(SmallScan(QStringLiteral("Gray"), 16), &error));
+    ASSERT_NE(grey->Bits, nullptr) << error.toStdString();
+    EXPECT_EQ(BitCount(*grey), 8);
+    EXPECT_EQ(DIBWidth(*grey), 78);
+    EXPECT_EQ(getpixel(*grey, 0, 0), 0x55);
+    EXPECT_EQ(getpixel(*grey, 9, 7), 0x05);
+    EXPECT_EQ(getpixel(*grey, 72, 7), 0x44);
+    EXPECT_EQ(getpixel(*grey, 72, 91), 0x44);
 
-    const PictureRecord colour = ScanToPicture(SmallScan(QStringLiteral("Color"), 16), &error);
-    ASSERT_NE(colour.Bits, nullptr) << error.toStdString();
-    EXPECT_EQ(BitCount(colour), 24);
-    EXPECT_EQ(getpixel(colour, 72, 7), 0x440000);
-    deldib(colour);
-    deldib(grey);
+    const HeldPicture colour(ScanToPicture(SmallScan(QStringLiteral("Color"), 16), &error));
+    ASSERT_NE(colour->Bits, nullptr) << error.toStdString();
+    EXPECT_EQ(BitCount(*colour), 24);
+    EXPECT_EQ(getpixel(*colour, 72, 7), 0x440000);
 }
 
 TEST(ScanLibrary, HandScannerFrameOfUnknownLengthGrowsAsItArrives)
@@ -219,53 +216,40 @@ TEST(ScanLibrary, HandScannerFrameOfUnknownLengthGrowsAsItArrives)
     }));
     EXPECT_TRUE(sawUnknownLength);
     EXPECT_FALSE(sawKnownLength);
-    const PictureRecord picture = GetScanedDib(value);
-    ASSERT_NE(picture.Bits, nullptr) << ScanErrorText(value).toStdString();
-    EXPECT_EQ(DIBWidth(picture), 433);
-    EXPECT_EQ(DIBHeight(picture), 669);
-    deldib(picture);
+    const HeldPicture picture(GetScanedDib(value));
+    ASSERT_NE(picture->Bits, nullptr) << ScanErrorText(value).toStdString();
+    EXPECT_EQ(DIBWidth(*picture), 433);
+    EXPECT_EQ(DIBHeight(*picture), 669);
 }
 
 TEST(ScanLibrary, ThreePassFramesMakeTheSamePictureAsOnePass)
 {
     const SaneTestConfig config({QStringLiteral("test-picture \"Color pattern\"")});
     QString error;
-    const PictureRecord onePass = ScanToPicture(SmallScan(QStringLiteral("Color"), 8), &error);
-    ASSERT_NE(onePass.Bits, nullptr) << error.toStdString();
+    const HeldPicture onePass(ScanToPicture(SmallScan(QStringLiteral("Color"), 8), &error));
+    ASSERT_NE(onePass->Bits, nullptr) << error.toStdString();
     ScanRequest request = SmallScan(QStringLiteral("Color"), 8);
     // Blue first: a frontend that put frames in order of arrival would swap red and blue.
     request.deviceOptions = {{QStringLiteral("three-pass"), QStringLiteral("yes")},
                              {QStringLiteral("three-pass-order"), QStringLiteral("BGR")}};
-    const PictureRecord threePass = ScanToPicture(request, &error);
-    ASSERT_NE(threePass.Bits, nullptr) << error.toStdString();
-    ASSERT_EQ(DIBWidth(threePass), DIBWidth(onePass));
-    ASSERT_EQ(DIBHeight(threePass), DIBHeight(onePass));
-    EXPECT_EQ(std::memcmp(threePass.Bits, onePass.Bits, onePass.Info->bmiHeader.biSizeImage), 0);
-    deldib(threePass);
-    deldib(onePass);
+    const HeldPicture threePass(ScanToPicture(request, &error));
+    ASSERT_NE(threePass->Bits, nullptr) << error.toStdString();
+    ASSERT_EQ(DIBWidth(*threePass), DIBWidth(*onePass));
+    ASSERT_EQ(DIBHeight(*threePass), DIBHeight(*onePass));
+    EXPECT_EQ(std::memcmp(threePass->Bits, onePass->Bits, onePass->Info->bmiHeader.biSizeImage), 0);
 }
 
 TEST(ScanLibrary, FailuresGiveNoPictureAndSayWhy)
 {
     const SaneTestConfig config;
-    const struct
-    {
-        const char* status;
-        const char* text;
-    } failures[] = {
-        {"SANE_STATUS_IO_ERROR", "The scanner stopped with an error: Error during device I/O."},
-        {"SANE_STATUS_JAMMED", "The scanner is jammed."},
-        {"SANE_STATUS_NO_DOCS", "There is no paper in the scanner."},
-        {"SANE_STATUS_DEVICE_BUSY", "The scanner is busy."},
-        {"SANE_STATUS_EOF", "The scanner sent no picture data."},
-    };
-    for (const auto& failure : failures) {
+    for (const char* status : {"SANE_STATUS_IO_ERROR", "SANE_STATUS_JAMMED", "SANE_STATUS_NO_DOCS",
+                               "SANE_STATUS_DEVICE_BUSY", "SANE_STATUS_EOF"}) {
         ScanRequest request = SmallScan(QStringLiteral("Gray"), 8);
         request.deviceOptions = {
-            {QStringLiteral("read-return-value"), QString::fromLatin1(failure.status)}};
+            {QStringLiteral("read-return-value"), QString::fromLatin1(status)}};
         QString error;
-        EXPECT_EQ(ScanToPicture(request, &error).Bits, nullptr) << failure.status;
-        EXPECT_EQ(error, failure.text);
+        EXPECT_EQ(ScanToPicture(request, &error).Bits, nullptr) << status;
+        EXPECT_EQ(error, testsupport::SaneFailureText(status));
     }
 
     // Through the event, the failure reaches the receiver too, and its text stays readable.
@@ -306,9 +290,8 @@ TEST(ScanLibrary, FailuresGiveNoPictureAndSayWhy)
     // None of these left the device open or the library busy.
     ScanRequest fine = SmallScan(QStringLiteral("Gray"), 8);
     fine.deviceOptions = {noFailure};
-    const PictureRecord picture = ScanToPicture(fine, &error);
-    EXPECT_NE(picture.Bits, nullptr) << error.toStdString();
-    deldib(picture);
+    const HeldPicture picture(ScanToPicture(fine, &error));
+    EXPECT_NE(picture->Bits, nullptr) << error.toStdString();
 }
 
 TEST(ScanLibrary, WhileAScanRunsOthersAreRefusedAndCancelEndsItPromptly)
@@ -351,9 +334,8 @@ TEST(ScanLibrary, WhileAScanRunsOthersAreRefusedAndCancelEndsItPromptly)
     EXPECT_EQ(GetScanedDib(value).Bits, nullptr);
     EXPECT_EQ(ScanErrorText(value), "The scan was cancelled.");
 
-    const PictureRecord picture = ScanToPicture(SmallScan(QStringLiteral("Gray"), 8), &error);
-    EXPECT_NE(picture.Bits, nullptr) << error.toStdString();
-    deldib(picture);
+    const HeldPicture picture(ScanToPicture(SmallScan(QStringLiteral("Gray"), 8), &error));
+    EXPECT_NE(picture->Bits, nullptr) << error.toStdString();
 }
 
 TEST(ScanLibrary, ACancelOrShutdownThatMeetsTheEndOfAScanDoesNotBreakTheNextListing)
@@ -406,7 +388,6 @@ TEST(ScanLibrary, ShutdownDuringAScanEndsItWithoutWaitingForTheDevice)
     EXPECT_EQ(GetScanedDib(value).Bits, nullptr);
 
     // SANE starts again for the next scan.
-    const PictureRecord picture = ScanToPicture(SmallScan(QStringLiteral("Gray"), 8), &error);
-    EXPECT_NE(picture.Bits, nullptr) << error.toStdString();
-    deldib(picture);
+    const HeldPicture picture(ScanToPicture(SmallScan(QStringLiteral("Gray"), 8), &error));
+    EXPECT_NE(picture->Bits, nullptr) << error.toStdString();
 }
