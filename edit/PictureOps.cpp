@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PictureOps.h"
 
+#include "HeldPicture.h"
+
 #include "ColourProfile.h"
 
 #include "PictureOrientation.h"
@@ -703,12 +705,11 @@ PictureRecord TakeUpright(PictureRecord stored, int orientation)
 
 PictureRecord TakeEdited(PictureRecord picture, const std::vector<PictureEdit>& edits)
 {
+    HeldPicture held(picture);
     for (const PictureEdit& step : edits) {
-        if (!picture.Bits)
+        if (!held)
             break;
-        const PictureRecord next = EditedPicture(picture, step);
-        deldib(picture);
-        picture = next;
+        held.reset(EditedPicture(held.get(), step));
     }
-    return picture;
+    return held.release();
 }

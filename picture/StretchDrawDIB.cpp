@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "DibStorage.h"
+#include "HeldPicture.h"
 #include "StretchPlan.h"
 
 #include <QGuiApplication>
@@ -151,17 +152,17 @@ void StretchDrawDIB(QPainter* dc, int32_t destX, int32_t destY, int32_t destWidt
         DrawRows(*dc, DibView(picture), clipped);
         return;
     }
-    const PictureRecord copy = plan.reduced
-                                   ? DIBHalftoneDIBXY(picture, plan.copyWidth, plan.copyHeight)
-                                   : DIBHalftoneDIB(picture);
-    if (!copy.Bits) {
+    const HeldPicture copy(plan.reduced
+                               ? DIBHalftoneDIBXY(picture, plan.copyWidth, plan.copyHeight)
+                               : DIBHalftoneDIB(picture));
+    if (!copy) {
         // Without a copy the picture's own pixels still show.
         DrawRows(*dc, DibView(picture), clipped);
         return;
     }
-    const StretchRects fromCopy = plan.reduced ? ReducedCopyRects(clipped, h.biWidth, h.biHeight,
-                                                                  DIBWidth(copy), DIBHeight(copy))
-                                               : clipped;
-    DrawRows(*dc, DibView(copy), fromCopy);
-    deldib(copy);
+    const StretchRects fromCopy =
+        plan.reduced ? ReducedCopyRects(clipped, h.biWidth, h.biHeight, DIBWidth(copy.get()),
+                                        DIBHeight(copy.get()))
+                     : clipped;
+    DrawRows(*dc, DibView(copy.get()), fromCopy);
 }
