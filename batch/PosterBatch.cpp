@@ -464,6 +464,117 @@ void ReportDryRun(QTextStream& out, const CurrentPrinter& printer, const Printer
     out << Qt::endl;
 }
 
+// --info: the picture's width, height and colours after the edits, a drawing's pages, the
+// orientation tag and the colour profile.
+void ReportInfo(QTextStream& out, const PosterRequest& r, const PictureRecord& picture,
+                const DrawingSource* drawing, int orientation)
+{
+    const PictureFacts facts = PictureFactsOf(picture);
+    out << "Width: " << facts.width << '\n'
+        << "Height: " << facts.height << '\n'
+        << "Colors: " << facts.colours << Qt::endl;
+    if (drawing)
+        out << "Pages: " << drawing->page->pageCount() << '\n'
+            << "Page " << r.page << ": "
+            << QString::number(drawing->page->widthPoints() * kMillimetresPerPoint, 'f', 1) << " x "
+            << QString::number(drawing->page->heightPoints() * kMillimetresPerPoint, 'f', 1)
+            << " mm, vectors" << Qt::endl;
+    if (orientation != 0)
+        out << "Orientation: " << orientation << " ("
+            << (r.asStored && orientation != 1 ? QStringLiteral("not applied: --as-stored")
+                                               : OrientationText(orientation))
+            << ')' << Qt::endl;
+    if (const ColourProfile& profile = PictureColourProfile(picture); !profile.empty())
+        out << "Colour profile: " << QString::fromStdString(ProfileDescription(profile)) << " ("
+            << ProfileColoursText(profile.colours) << ", " << profile.bytes.size() << " bytes)"
+            << Qt::endl;
+}
+
+// --save: the edited picture written to its file, a drawing at 300 dpi of its page or as a
+// PDF page of vectors; 0, or the status of the failure said on err.
+int SaveEdited(const PosterRequest& r, const PictureRecord& picture, const PosterSource& source,
+               const std::shared_ptr<const DrawingSource>& drawing, QTextStream& out,
+               QTextStream& err)
+{
+    QString error;
+    if (r.dryRun)
+        out << "Save: " << FileNameText(r.saveFile) << " (" << SaveTypeDescription(r.saveCode)
+            << ")\n";
+    else if (r.saveCode == kSaveAsPdf) {
+        // A drawing's page as it shows, still vectors; pixels have their own types.
+        if (!source.drawing())
+            return Fail(err,
+                        FileNameText(r.saveFile) +
+                            QStringLiteral(": PDF is a save type for a PDF or SVG "
+                                           "drawing kept as vectors"),
+                        kBadRequest);
+        if (QString reason;
+            !SaveDrawingPdf(*source.drawing(), FileNameBytes(r.saveFile), &SaveStopped, &reason))
+            return Fail(err, FileNameText(r.saveFile) + QStringLiteral(": Couldn't save file! (") +
+                                 reason + QLatin1Char(')'));
+    } else {
+        // A drawing is saved at 300 dpi of its page's size, not at its rendering's.
+        const auto pageScale = [](const DrawingSource& d) {
+            return DrawingScaleForPage(d, kDrawingPixelsPpi, MemoryForPictures());
+        };
+        HeldPicture sharp(drawing ? DrawingPixels(drawing, r.edits, pageScale, error)
+                                  : PictureRecord());
+        if (drawing && !sharp.get().Bits)
+            return Fail(err, FileNameText(r.picture) + QStringLiteral(": ") + error);
+        if (QString reason;
+            !SaveDibFile(drawing ? sharp.get() : picture, FileNameBytes(r.saveFile).constData(),
+                         r.saveCode, &reason, &SaveStopped))
+            // The window's words, and the system's reason.
+            return Fail(err, FileNameText(r.saveFile) + QStringLiteral(": Couldn't save file! (") +
+                                 reason + QLatin1Char(')'));
+    }
+    return 0;
+}
+
+// Brightness and contrast made the drawing pixels: it prints from a rendering at 300 ppi of the
+// poster, of the same proportions as the rendering before, so the poster keeps its size. 0, or
+// the status of the failure said on err.
+int RenderDrawingForPoster(const PosterRequest& r,
+                           const std::shared_ptr<const DrawingSource>& drawing,
+                           const PrinterMetrics& metrics, const PrintOptions& options,
+                           HeldPicture& picture, PosterGeometry& g, QTextStream& err)
+{
+    const FinishedSize size = FinishedPosterSize(
+        JobInputs(r, g, options, DIBWidth(picture.get()), DIBHeight(picture.get()), metrics).render,
+        metrics.pageWidth, metrics.pageHeight, metrics.dpiX, metrics.dpiY);
+    const auto posterScale = [&size](const DrawingSource& d) {
+        return DrawingScaleFor(d, size.widthInches, kDrawingPixelsPpi, MemoryForPictures());
+    };
+    QString error;
+    picture.reset(DrawingPixels(drawing, r.edits, posterScale, error));
+    if (!picture.get().Bits)
+        return Fail(err, FileNameText(r.picture) + QStringLiteral(": ") + error);
+    const int32_t w = DIBWidth(picture.get());
+    const int32_t h = DIBHeight(picture.get());
+    g = FitPosterLikeTheWindow(r, metrics, w, h);
+    err << "velmora-poster: " << FileNameText(r.picture)
+        << ": brightness and contrast make the drawing pixels: it prints from a rendering of " << w
+        << " x " << h << " pixels, " << std::lround(size.widthInches > 0 ? w / size.widthInches : 0)
+        << " ppi on the poster" << Qt::endl;
+    return 0;
+}
+
+// The first page --off names that the poster does not have, said as the error; empty when
+// every one is on it.
+QString PageOffOutside(const PosterRequest& r, const PosterGeometry& g)
+{
+    for (const auto& page : r.pagesOff)
+        if (page.first >= g.PagesAcross || page.second >= g.PagesDown)
+            return QStringLiteral("--off %1: the poster has %2 x %3 pages (columns 0 to %4, rows "
+                                  "0 to %5)")
+                .arg(PageText(page))
+                .arg(g.PagesAcross)
+                .arg(g.PagesDown)
+                .arg(g.PagesAcross - 1)
+                .arg(g.PagesDown - 1);
+    return {};
+}
+
 } // namespace
 
 PosterGeometry FitPosterLikeTheWindow(const PosterRequest& r, const PrinterMetrics& metrics,
@@ -581,7 +692,8 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
     // as its own data; it need not even be decoded, unless its data turns out not to cut into
     // pages. Only a run that prints needs the data; the others would read the file twice for
     // nothing.
-    const bool printsOwnData = !r.scan && AllLossless(r.edits) &&
+    // A dot screen is made from the pixels.
+    const bool printsOwnData = !r.scan && AllLossless(r.edits) && r.dotsMm <= 0 &&
                                r.action == PosterRequest::Action::Print && !r.dryRun && r.print;
     // A photo is turned upright by its orientation tag on load, as the window does, its JPEG
     // data by the same lossless steps.
@@ -636,75 +748,23 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
         source = PosterSource();
     if (const int status = ApplyEdits(r.edits, picture, source, error))
         return Fail(err, error, status);
-    int32_t picW = picture.get().Bits ? DIBWidth(picture.get()) : source.width();
-    int32_t picH = picture.get().Bits ? DIBHeight(picture.get()) : source.height();
+    const int32_t shownW = picture.get().Bits ? DIBWidth(picture.get()) : source.width();
+    const int32_t shownH = picture.get().Bits ? DIBHeight(picture.get()) : source.height();
 
-    if (r.action == PosterRequest::Action::Info) {
-        const PictureFacts facts = PictureFactsOf(picture.get());
-        out << "Width: " << facts.width << '\n'
-            << "Height: " << facts.height << '\n'
-            << "Colors: " << facts.colours << Qt::endl;
-        if (drawing)
-            out << "Pages: " << drawing->page->pageCount() << '\n'
-                << "Page " << r.page << ": "
-                << QString::number(drawing->page->widthPoints() * kMillimetresPerPoint, 'f', 1)
-                << " x "
-                << QString::number(drawing->page->heightPoints() * kMillimetresPerPoint, 'f', 1)
-                << " mm, vectors" << Qt::endl;
-        if (orientation != 0)
-            out << "Orientation: " << orientation << " ("
-                << (r.asStored && orientation != 1 ? QStringLiteral("not applied: --as-stored")
-                                                   : OrientationText(orientation))
-                << ')' << Qt::endl;
-        if (const ColourProfile& profile = PictureColourProfile(picture.get()); !profile.empty())
-            out << "Colour profile: " << QString::fromStdString(ProfileDescription(profile)) << " ("
-                << ProfileColoursText(profile.colours) << ", " << profile.bytes.size() << " bytes)"
-                << Qt::endl;
-    }
-    if (!r.saveFile.isEmpty()) {
-        if (r.dryRun)
-            out << "Save: " << FileNameText(r.saveFile) << " (" << SaveTypeDescription(r.saveCode)
-                << ")\n";
-        else if (r.saveCode == kSaveAsPdf) {
-            // A drawing's page as it shows, still vectors; pixels have their own types.
-            if (!source.drawing())
-                return Fail(err,
-                            FileNameText(r.saveFile) +
-                                QStringLiteral(": PDF is a save type for a PDF or SVG "
-                                               "drawing kept as vectors"),
-                            kBadRequest);
-            if (QString reason; !SaveDrawingPdf(*source.drawing(), FileNameBytes(r.saveFile),
-                                                &SaveStopped, &reason))
-                return Fail(err, FileNameText(r.saveFile) +
-                                     QStringLiteral(": Couldn't save file! (") + reason +
-                                     QLatin1Char(')'));
-        } else {
-            // A drawing is saved at 300 dpi of its page's size, not at its rendering's.
-            const auto pageScale = [](const DrawingSource& d) {
-                return DrawingScaleForPage(d, kDrawingPixelsPpi, MemoryForPictures());
-            };
-            HeldPicture sharp(drawing ? DrawingPixels(drawing, r.edits, pageScale, error)
-                                      : PictureRecord());
-            if (drawing && !sharp.get().Bits)
-                return Fail(err, FileNameText(r.picture) + QStringLiteral(": ") + error);
-            if (QString reason; !SaveDibFile(drawing ? sharp.get() : picture.get(),
-                                             FileNameBytes(r.saveFile).constData(), r.saveCode,
-                                             &reason, &SaveStopped))
-                // The window's words, and the system's reason.
-                return Fail(err, FileNameText(r.saveFile) +
-                                     QStringLiteral(": Couldn't save file! (") + reason +
-                                     QLatin1Char(')'));
-        }
-    }
+    if (r.action == PosterRequest::Action::Info)
+        ReportInfo(out, r, picture.get(), drawing.get(), orientation);
+    if (!r.saveFile.isEmpty())
+        if (const int status = SaveEdited(r, picture.get(), source, drawing, out, err))
+            return status;
     if (r.action == PosterRequest::Action::Info || !r.print) {
         // How large the poster would be on the printer it would go to, when there is one.
         QString ignored;
         if (r.action == PosterRequest::Action::Info && r.print)
             if (const std::unique_ptr<CurrentPrinter> printer = PrinterFor(r, ignored)) {
                 const PrinterMetrics metrics = printer->metrics();
-                const PosterGeometry g = FitPosterLikeTheWindow(r, metrics, picW, picH);
+                const PosterGeometry g = FitPosterLikeTheWindow(r, metrics, shownW, shownH);
                 const PrintOptions options = OptionsFromBoxes(r.boxes, kDefaultIncrement).options;
-                ReportFinishedSize(out, JobInputs(r, g, options, picW, picH, metrics).render,
+                ReportFinishedSize(out, JobInputs(r, g, options, shownW, shownH, metrics).render,
                                    metrics, source.drawing());
             }
         out << Qt::flush;
@@ -717,39 +777,16 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
     const PrinterMetrics metrics = printer->metrics();
 
     const PrintOptions options = OptionsFromBoxes(r.boxes, kDefaultIncrement).options;
-    PosterGeometry g = FitPosterLikeTheWindow(r, metrics, picW, picH);
-    if (drawing && source.IsPixels() && !r.dryRun) {
-        // Brightness and contrast made the drawing pixels: it prints from a rendering at 300 ppi
-        // of the poster, of the same proportions, so the poster keeps its size.
-        const FinishedSize size =
-            FinishedPosterSize(JobInputs(r, g, options, picW, picH, metrics).render,
-                               metrics.pageWidth, metrics.pageHeight, metrics.dpiX, metrics.dpiY);
-        const auto posterScale = [&size](const DrawingSource& d) {
-            return DrawingScaleFor(d, size.widthInches, kDrawingPixelsPpi, MemoryForPictures());
-        };
-        picture.reset(DrawingPixels(drawing, r.edits, posterScale, error));
-        if (!picture.get().Bits)
-            return Fail(err, FileNameText(r.picture) + QStringLiteral(": ") + error);
-        picW = DIBWidth(picture.get());
-        picH = DIBHeight(picture.get());
-        g = FitPosterLikeTheWindow(r, metrics, picW, picH);
-        err << "velmora-poster: " << FileNameText(r.picture)
-            << ": brightness and contrast make the drawing pixels: it prints from a rendering of "
-            << picW << " x " << picH << " pixels, "
-            << std::lround(size.widthInches > 0 ? picW / size.widthInches : 0)
-            << " ppi on the poster" << Qt::endl;
-    }
-    for (const auto& page : r.pagesOff)
-        if (page.first >= g.PagesAcross || page.second >= g.PagesDown)
-            return Fail(err,
-                        QStringLiteral("--off %1: the poster has %2 x %3 pages (columns 0 to "
-                                       "%4, rows 0 to %5)")
-                            .arg(PageText(page))
-                            .arg(g.PagesAcross)
-                            .arg(g.PagesDown)
-                            .arg(g.PagesAcross - 1)
-                            .arg(g.PagesDown - 1),
-                        kBadRequest);
+    PosterGeometry g = FitPosterLikeTheWindow(r, metrics, shownW, shownH);
+    if (drawing && source.IsPixels() && !r.dryRun)
+        if (const int status =
+                RenderDrawingForPoster(r, drawing, metrics, options, picture, g, err))
+            return status;
+    // A rendering made anew for the poster has a size of its own.
+    const int32_t picW = picture ? DIBWidth(picture.get()) : shownW;
+    const int32_t picH = picture ? DIBHeight(picture.get()) : shownH;
+    if (const QString outside = PageOffOutside(r, g); !outside.isEmpty())
+        return Fail(err, outside, kBadRequest);
     PrintJobInputs in = JobInputs(r, g, options, picW, picH, metrics);
     in.source = source;
 
