@@ -68,13 +68,17 @@ int OrientationInTiffData(const uint8_t* tiff, size_t size)
     return OrientationInExif(block.data(), block.size());
 }
 
-int OrientationInJpeg(const uint8_t* data, size_t size)
+// A JPEG's segments walked up to its first scan, through read(at, bytes, count), which is false
+// when the file has not that many bytes there: the orientation in its Exif segment, 0 without.
+template <typename Read>
+int OrientationInSegments(Read read)
 {
-    size_t at = 2; // after SOI
-    while (at + 4 <= size) {
-        if (data[at] != 0xFF)
+    uint64_t at = 2; // after SOI
+    uint8_t head[4];
+    for (;;) {
+        if (!read(at, head, 4) || head[0] != 0xFF)
             return 0;
-        const uint8_t marker = data[at + 1];
+        const uint8_t marker = head[1];
         if (marker == 0xFF) { // fill byte
             ++at;
             continue;
@@ -85,16 +89,28 @@ int OrientationInJpeg(const uint8_t* data, size_t size)
             at += 2;
             continue;
         }
-        const size_t length = size_t(data[at + 2]) << 8 | data[at + 3];
-        if (length < 2 || at + 2 + length > size)
+        const size_t length = size_t(head[2]) << 8 | head[3];
+        if (length < 2)
             return 0;
-        const uint8_t* payload = data + at + 4;
-        const size_t payloadSize = length - 2;
-        if (marker == 0xE1 && StartsWith(payload, payloadSize, kExifHeader, sizeof kExifHeader))
-            return OrientationInExif(payload, payloadSize);
+        if (marker == 0xE1) {
+            std::vector<uint8_t> payload(length - 2);
+            if (!read(at + 4, payload.data(), payload.size()))
+                return 0;
+            if (StartsWith(payload.data(), payload.size(), kExifHeader, sizeof kExifHeader))
+                return OrientationInExif(payload.data(), payload.size());
+        }
         at += 2 + length;
     }
-    return 0;
+}
+
+int OrientationInJpeg(const uint8_t* data, size_t size)
+{
+    return OrientationInSegments([data, size](uint64_t at, uint8_t* out, size_t count) {
+        if (at > size || count > size - at)
+            return false;
+        std::memcpy(out, data + at, count);
+        return true;
+    });
 }
 
 int OrientationInPng(const uint8_t* data, size_t size)
@@ -153,33 +169,9 @@ int OrientationOfJpegFile(const char* fileName)
     if (fstat(fd, &facts) != 0 || !S_ISREG(facts.st_mode) || pread(fd, head, 2, 0) != 2 ||
         head[0] != 0xFF || head[1] != 0xD8)
         return -1;
-    off_t at = 2;
-    for (;;) {
-        if (pread(fd, head, 4, at) != 4 || head[0] != 0xFF)
-            return 0;
-        const uint8_t marker = head[1];
-        if (marker == 0xFF) { // fill byte
-            ++at;
-            continue;
-        }
-        if (marker == 0xD9 || marker == 0xDA) // end of image, start of scan
-            return 0;
-        if ((marker >= 0xD0 && marker <= 0xD7) || marker == 0x01) {
-            at += 2;
-            continue;
-        }
-        const size_t length = size_t(head[2]) << 8 | head[3];
-        if (length < 2)
-            return 0;
-        if (marker == 0xE1) {
-            std::vector<uint8_t> payload(length - 2);
-            if (pread(fd, payload.data(), payload.size(), at + 4) != ssize_t(payload.size()))
-                return 0;
-            if (StartsWith(payload.data(), payload.size(), kExifHeader, sizeof kExifHeader))
-                return OrientationInExif(payload.data(), payload.size());
-        }
-        at += off_t(2 + length);
-    }
+    return OrientationInSegments([fd](uint64_t at, uint8_t* out, size_t count) {
+        return pread(fd, out, count, off_t(at)) == ssize_t(count);
+    });
 }
 
 } // namespace
