@@ -93,8 +93,7 @@ TMainForm::~TMainForm()
     // A rendering on its way is waited for, and let go with the one shown.
     SharpRender.waitForFinished();
     if (SharpRender.future().isValid() && SharpRender.future().resultCount() > 0)
-        deldib(SharpRender.result());
-    deldib(Sharp.picture);
+        HeldPicture(SharpRender.result()).reset();
     FormDestroy();
 }
 

@@ -13,6 +13,7 @@
 #include "EditViewState.h"
 #include "FinishedSize.h"
 #include "GrafikRW.h"
+#include "HeldPicture.h"
 #include "PageCanvas.h"
 #include "PictureHistory.h"
 #include "PosterSize.h"
@@ -256,14 +257,14 @@ private:
         std::shared_ptr<const DrawingSource> of;
         DrawnSize drawn; // the size the picture is drawn at
         QRect at;        // where the part goes, in the paint box
-        PictureRecord picture;
     };
     void PaintSharpPart(QPainter& canvas, const DrawnSize& drawn);
     void RenderSharpPart();
     void TakeSharpPart();
-    SharpPart Sharp;        // the part drawn, when it belongs to the picture and scale
-    SharpPart SharpWanted;  // the part the view asks for
-    SharpPart SharpRunning; // the part being rendered
+    SharpPart Sharp;          // the part drawn, when it belongs to the picture and scale
+    HeldPicture SharpPicture; // its pixels
+    SharpPart SharpWanted;    // the part the view asks for
+    SharpPart SharpRunning;   // the part being rendered
     QTimer SharpTimer;
     QFutureWatcher<PictureRecord> SharpRender;
     // The file list's lines carry the name as the system has it; the text is for reading.

@@ -339,10 +339,10 @@ void TMainForm::PaintSharpPart(QPainter& canvas, const DrawnSize& drawn)
         return;
     const QRect visible =
         ui->PaintBox2->visibleRegion().boundingRect() & QRect(0, 0, drawn.width, drawn.height);
-    if (Sharp.of == drawing && Sharp.drawn == drawn && Sharp.picture.Bits) {
+    const PictureRecord& sharp = SharpPicture.get();
+    if (Sharp.of == drawing && Sharp.drawn == drawn && sharp.Bits) {
         StretchDrawDIB(&canvas, Sharp.at.x(), Sharp.at.y(), Sharp.at.width(), Sharp.at.height(),
-                       Sharp.picture, 0, 0, DIBWidth(Sharp.picture), DIBHeight(Sharp.picture), true,
-                       SRCCOPY);
+                       sharp, 0, 0, DIBWidth(sharp), DIBHeight(sharp), true, SRCCOPY);
         if (Sharp.at.contains(visible))
             return;
     }
@@ -375,16 +375,13 @@ void TMainForm::RenderSharpPart()
 
 void TMainForm::TakeSharpPart()
 {
-    const PictureRecord made = SharpRender.result();
+    HeldPicture made(SharpRender.result());
     // Kept only for the picture and the scale it was made for.
-    if (!made.Bits || SharpRunning.of != CurrentSource.sharedDrawing()) {
-        deldib(made);
+    if (!made || SharpRunning.of != CurrentSource.sharedDrawing())
         return;
-    }
-    deldib(Sharp.picture);
     Sharp = SharpRunning;
-    Sharp.picture = made;
-    Sharp.at.setSize(QSize(DIBWidth(made), DIBHeight(made)));
+    Sharp.at.setSize(QSize(DIBWidth(made.get()), DIBHeight(made.get())));
+    SharpPicture = std::move(made);
     ui->PaintBox2->update();
 }
 
