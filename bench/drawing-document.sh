@@ -51,14 +51,7 @@ huge="$dir/drawing-500000.pdf"
 make_page 5000 "$a4"
 make_page 500000 "$huge"
 
-measure() {
-    if /usr/bin/time -f "%e %M" -o "$dir/time.txt" "$@" > /dev/null 2>&1; then
-        tail -n 1 "$dir/time.txt"
-    else
-        echo "failed 0"
-    fi
-}
-median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+. "$(dirname "$0")/measure.sh"
 
 : > "$dir/ours.t"; : > "$dir/theirs.t"; : > "$dir/open.t"; : > "$dir/render.t"
 size=$(python3 -c "print(' '.join(open('/dev/stdin').read().split()[:2]))" <<EOF2

@@ -39,15 +39,8 @@ if [ ! -s "$large" ]; then
 fi
 
 # Seconds and peak kilobytes of one run, as "SECONDS KB".
-measure() {
-    if /usr/bin/time -f "%e %M" -o "$dir/time.txt" "$@" > /dev/null 2>&1; then
-        tail -n 1 "$dir/time.txt"
-    else
-        echo "failed 0"
-    fi
-}
+. "$(dirname "$0")/measure.sh"
 
-median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 # One poster of the file, unedited and after each edit in $edits (separated by "|"), all run
 # alternately with plakativ and djpeg; each edit is set against the unedited poster.

@@ -25,14 +25,7 @@ photo=${VELMORA_BENCH_PHOTO:-$dir/small-photo.jpg}
     \( -size 640x480 gradient:orange-none -rotate 0 \) -compose multiply -composite \
     -quality 92 "$photo"
 
-measure() {
-    if /usr/bin/time -f "%e %M" -o "$dir/time.txt" "$@" > /dev/null 2>&1; then
-        tail -n 1 "$dir/time.txt"
-    else
-        echo "failed 0"
-    fi
-}
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+. "$(dirname "$0")/measure.sh"
 
 common="$photo --width 1m --resolution 600 --no-cut-lines"
 : > "$dir/blocks.times"
