@@ -333,11 +333,12 @@ PrintResult PrintPoster(PageSink& sink, const PictureRecord& picture, const Prin
         const bool smoothed = render.smooth && !source.drawing() && Enlarges(pictures);
         if (smoothed)
             render.smoothScale = SmoothScale(render, dest, sink.Dpi());
-        // Smoothing and dots win over printing a JPEG from its own data: they need the pixels.
-        if ((smoothed || render.dots.valid()) && source.jpeg()) {
+        // Smoothing wins over printing a JPEG from its own data, and dots over a JPEG's data and
+        // a drawing's vectors: they are made from the pixels.
+        if ((smoothed && source.jpeg()) || (render.dots.valid() && !source.IsPixels())) {
             if (!picture.Bits) {
                 result.needsPixels = true;
-                return fail(QStringLiteral("The JPEG data has to be decoded for this print."));
+                return fail(QStringLiteral("The picture has to be decoded for this print."));
             }
             source = PosterSource();
         }

@@ -194,6 +194,13 @@ TEST(batch_drawing, AnSvgWithAGradientPrintsAsVectors)
     EXPECT_EQ(Output(QStringLiteral("pdfimages -list vectors.pdf | tail -n +3 | wc -l")).trimmed(),
               QStringLiteral("0"));
     ExpectSameSheets(QStringLiteral("vectors.pdf"), QStringLiteral("pixels.pdf"));
+
+    // As a dot screen the drawing prints as its dots, made from its rendering, not as its page.
+    const ToolRun dots = RunTool(poster + QStringList{"--dots", "5mm", "-o", "dots.pdf"});
+    ASSERT_EQ(dots.status, 0) << dots.err.toStdString();
+    QFile dotted(QStringLiteral("dots.pdf"));
+    ASSERT_TRUE(dotted.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(dotted.readAll().contains("/Subtype /Form")) << "the page's vectors went in";
 }
 
 // A drawing that holds a photo is sharp only in its vectors: the report gives the photo's
