@@ -220,9 +220,11 @@ private:
     // A new picture of its own size in place of the current one, with everything that follows
     // the size: the load page's fields, the whole-picture selection and the refitted poster.
     // False, and nothing changed, when the picture could not be made.
-    bool TakeOverPicture(const PictureRecord& fresh);
+    bool TakeOverPicture(const PictureRecord& fresh,
+                         const std::optional<PictureEdit>& undoneBy = std::nullopt);
     // The same for a picture of the current one's size, which only replaces it.
-    bool KeepSizeWith(const PictureRecord& fresh);
+    bool KeepSizeWith(const PictureRecord& fresh,
+                      const std::optional<PictureEdit>& undoneBy = std::nullopt);
     // The edit made on the picture and on the source alike.
     void MakeEdit(const PictureEdit& edit);
     // A PDF page or an SVG drawing as the poster's source.
@@ -232,7 +234,8 @@ private:
     bool ShowDrawing(const std::shared_ptr<const DrawingSource>& drawing, const QString& error);
     // The current picture goes into the history with what surrounds it; CurrentPicture is
     // empty after it.
-    void RememberForUndo();
+    // The picture before an operation, into the history; with undoneBy, only that edit.
+    void RememberForUndo(const std::optional<PictureEdit>& undoneBy = std::nullopt);
     PictureSurroundings Surroundings() const;
     // The load page's width, height and colours of the current picture.
     void ShowPictureFacts();

@@ -81,10 +81,16 @@ PictureSurroundings TMainForm::Surroundings() const
     return s;
 }
 
-void TMainForm::RememberForUndo()
+void TMainForm::RememberForUndo(const std::optional<PictureEdit>& undoneBy)
 {
-    // Not kept when memory is short: the operation still happens, without undo.
-    History.Keep({CurrentPicture, Surroundings()});
+    // Not kept when memory is short: the operation still happens, without undo. An edit that
+    // loses nothing is kept as the edit that takes it back, without a copy of the picture.
+    if (undoneBy) {
+        History.KeepUndoneBy(*undoneBy, Surroundings());
+        deldib(CurrentPicture);
+    } else {
+        History.Keep({CurrentPicture, Surroundings()});
+    }
     CurrentPicture = PictureRecord();
 }
 
@@ -125,11 +131,12 @@ void TMainForm::RedoPicture()
         RestoreStep(current);
 }
 
-bool TMainForm::TakeOverPicture(const PictureRecord& fresh)
+bool TMainForm::TakeOverPicture(const PictureRecord& fresh,
+                                const std::optional<PictureEdit>& undoneBy)
 {
     if (!fresh.Bits)
         return false;
-    RememberForUndo();
+    RememberForUndo(undoneBy);
     CurrentPicture = fresh;
     CurrentSource = PosterSource();
     ShowPictureFacts();
@@ -140,11 +147,11 @@ bool TMainForm::TakeOverPicture(const PictureRecord& fresh)
     return true;
 }
 
-bool TMainForm::KeepSizeWith(const PictureRecord& fresh)
+bool TMainForm::KeepSizeWith(const PictureRecord& fresh, const std::optional<PictureEdit>& undoneBy)
 {
     if (!fresh.Bits)
         return false;
-    RememberForUndo();
+    RememberForUndo(undoneBy);
     CurrentPicture = fresh;
     CurrentSource = PosterSource();
     return true;
@@ -243,7 +250,8 @@ void TMainForm::MakeEdit(const PictureEdit& edit)
     // A turn or cut changes the picture's size, and the poster is sized anew.
     const bool sameSize =
         edit.kind == PictureEdit::Kind::Mirror || edit.kind == PictureEdit::Kind::Flip;
-    if (sameSize ? KeepSizeWith(made) : TakeOverPicture(made)) {
+    const std::optional<PictureEdit> back = InverseOf(edit);
+    if (sameSize ? KeepSizeWith(made, back) : TakeOverPicture(made, back)) {
         CurrentSource = source;
         ShowPictureFacts();
         ShowFinishedSize();

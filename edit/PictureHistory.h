@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Undo and redo of the picture operations. Each step is the picture as it was, with whatever the
 // window keeps beside it (Extra), taken over rather than copied: an operation makes a new
-// picture, and the one it replaces goes into the history instead of being freed.
+// picture, and the one it replaces goes into the history instead of being freed. A turn, mirror
+// or flip loses nothing: its step keeps no picture, only the edit that takes it back, made again
+// on the picture in hand when the step is undone (and its inverse when it is redone).
 //
 // The history holds at most a quarter of the memory the process could have for pictures if the
 // history were empty; the oldest steps go first. A step that alone is larger is not kept, and
@@ -9,11 +11,14 @@
 #pragma once
 
 #include "GrafikRW.h"
+#include "PictureEdit.h"
+#include "PictureOps.h"
 
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <new>
+#include <optional>
 #include <utility>
 
 // The bytes a picture holds: its rows, header and colour table.
@@ -30,6 +35,9 @@ public:
     {
         PictureRecord picture; // owned by the history while it is in it
         Extra extra;
+        // Without a picture: the edit that makes this step's picture from the one it is
+        // exchanged with.
+        std::optional<PictureEdit> edit = std::nullopt;
     };
 
     explicit PictureHistory(MemoryLeft left = SystemMemoryLeft()) : left_(std::move(left)) {}
@@ -66,6 +74,21 @@ public:
         return true;
     }
 
+    // The state before an edit that loses nothing, kept as the edit that takes the picture
+    // back; the picture before it is not kept (the caller releases it). The steps that were
+    // undone are gone. False when not even that could be kept.
+    bool KeepUndoneBy(const PictureEdit& back, Extra before)
+    {
+        Release(redo_);
+        try {
+            undo_.push_back(Step{PictureRecord(), std::move(before), back});
+        } catch (const std::bad_alloc&) {
+            Release(undo_);
+            return false;
+        }
+        return true;
+    }
+
     bool CanUndo() const { return !undo_.empty(); }
     bool CanRedo() const { return !redo_.empty(); }
 
@@ -97,6 +120,8 @@ private:
     {
         if (from.empty())
             return false;
+        if (!from.back().picture.Bits && from.back().edit)
+            return ExchangeByEdit(current, from, to);
         try {
             to.push_back(std::move(current));
         } catch (const std::bad_alloc&) {
@@ -106,6 +131,30 @@ private:
         from.pop_back();
         bytes_ += PictureBytes(to.back().picture);
         bytes_ -= PictureBytes(current.picture);
+        return true;
+    }
+
+    // The step's picture made from the current one by its edit; the current picture, which
+    // the edit's inverse makes again, is released.
+    bool ExchangeByEdit(Step& current, std::deque<Step>& from, std::deque<Step>& to)
+    {
+        const PictureEdit edit = *from.back().edit;
+        const std::optional<PictureEdit> back = InverseOf(edit);
+        if (!back || !current.picture.Bits)
+            return false;
+        const PictureRecord made = EditedPicture(current.picture, edit);
+        if (!made.Bits)
+            return false;
+        try {
+            to.push_back(Step{PictureRecord(), std::move(current.extra), *back});
+        } catch (const std::bad_alloc&) {
+            deldib(made);
+            return false;
+        }
+        // Neither picture is the history's: its bytes stay as they were.
+        deldib(current.picture);
+        current = Step{made, std::move(from.back().extra)};
+        from.pop_back();
         return true;
     }
 

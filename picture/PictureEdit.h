@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 struct PictureEdit
 {
@@ -28,3 +29,20 @@ struct PictureEdit
     }
     bool operator==(const PictureEdit&) const = default;
 };
+
+// The edit that takes the picture back, for the edits that lose nothing; none for a cut.
+inline std::optional<PictureEdit> InverseOf(const PictureEdit& edit)
+{
+    switch (edit.kind) {
+    case PictureEdit::Kind::TurnLeft:
+        return PictureEdit{PictureEdit::Kind::TurnRight};
+    case PictureEdit::Kind::TurnRight:
+        return PictureEdit{PictureEdit::Kind::TurnLeft};
+    case PictureEdit::Kind::Mirror:
+    case PictureEdit::Kind::Flip:
+        return edit;
+    case PictureEdit::Kind::Cut:
+        break;
+    }
+    return std::nullopt;
+}

@@ -102,3 +102,67 @@ TEST(PictureHistory, AStepLargerThanTheBoundIsNotKeptAndNothingBeforeItEither)
 }
 
 } // namespace
+
+namespace {
+
+// A picture of every pixel different, so that any wrong turn or mirror shows.
+PictureRecord Distinct(int width, int height)
+{
+    PictureRecord p = newdib(width, height, 24, nullptr, 0);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            setpixel(p, x, y, (x * 131 + y * 7919) & 0xFFFFFF);
+    return p;
+}
+
+bool SameBytes(const PictureRecord& a, const PictureRecord& b)
+{
+    return DIBWidth(a) == DIBWidth(b) && DIBHeight(a) == DIBHeight(b) &&
+           a.BytesPerLine == b.BytesPerLine &&
+           std::equal(a.Bits, a.Bits + int64_t(a.BytesPerLine) * DIBHeight(a), b.Bits);
+}
+
+} // namespace
+
+// A turn, a mirror and a flip keep no picture: each is undone by its inverse and redone by
+// itself, byte for byte, and a cut between them keeps its copy as before.
+TEST(PictureHistory, LosslessEditsAreUndoneByTheirInverseWithoutACopy)
+{
+    History history([] { return uint64_t(1) << 30; });
+    const HeldPicture start(Distinct(37, 23));
+    History::Step current{CopyPicture(start.get()), 0};
+    std::vector<HeldPicture> states; // the picture after each step, for comparison
+    states.emplace_back(CopyPicture(current.picture));
+    const PictureEdit edits[] = {{PictureEdit::Kind::TurnLeft},
+                                 {PictureEdit::Kind::Mirror},
+                                 PictureEdit::Cut(2, 3, 20, 30),
+                                 {PictureEdit::Kind::TurnRight},
+                                 {PictureEdit::Kind::Flip}};
+    int n = 0;
+    for (const PictureEdit& edit : edits) {
+        const PictureRecord made = EditedPicture(current.picture, edit);
+        ASSERT_NE(made.Bits, nullptr);
+        if (const auto back = InverseOf(edit)) {
+            ASSERT_TRUE(history.KeepUndoneBy(*back, current.extra));
+            deldib(current.picture);
+        } else {
+            ASSERT_TRUE(history.Keep(current));
+        }
+        current = {made, ++n};
+        states.emplace_back(CopyPicture(current.picture));
+    }
+    // Only the cut's picture is held.
+    EXPECT_EQ(history.Bytes(), PictureBytes(states[2].get()));
+    for (int step = n - 1; step >= 0; --step) {
+        ASSERT_TRUE(history.Undo(current));
+        EXPECT_EQ(current.extra, step);
+        EXPECT_TRUE(SameBytes(current.picture, states[size_t(step)].get())) << "undo to " << step;
+    }
+    for (int step = 1; step <= n; ++step) {
+        ASSERT_TRUE(history.Redo(current));
+        EXPECT_TRUE(SameBytes(current.picture, states[size_t(step)].get())) << "redo to " << step;
+    }
+    deldib(current.picture);
+    history.Clear();
+    EXPECT_EQ(history.Bytes(), 0u);
+}
