@@ -49,7 +49,6 @@ std::vector<uint8_t> RgbRegion(const PictureRecord& picture, int32_t x0, int32_t
                                int32_t y1)
 {
     const int bits = picture.Info->bmiHeader.biBitCount;
-    const RGBQUAD* table = picture.Info->bmiColors;
     std::vector<uint8_t> rgb(size_t(x1 - x0) * size_t(y1 - y0) * 3);
     uint8_t* out = rgb.data();
     for (int32_t y = y0; y < y1; ++y) {
@@ -65,10 +64,10 @@ std::vector<uint8_t> RgbRegion(const PictureRecord& picture, int32_t x0, int32_t
             continue;
         }
         for (int32_t x = x0; x < x1; ++x) {
-            const RGBQUAD& c = table[getpixel(picture, x, y)];
-            *out++ = c.rgbRed;
-            *out++ = c.rgbGreen;
-            *out++ = c.rgbBlue;
+            const int32_t c = PixelColour(picture, x, y);
+            *out++ = uint8_t(c >> 16);
+            *out++ = uint8_t(c >> 8);
+            *out++ = uint8_t(c);
         }
     }
     return rgb;

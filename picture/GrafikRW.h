@@ -178,6 +178,17 @@ inline int32_t getpixel(const PictureRecord& picture, int32_t x, int32_t y)
     }
 }
 
+// The colour of the pixel at column x and row y from the top, inside the picture, as 0xRRGGBB:
+// its value for 24 bits, its colour table's entry for the others.
+inline int32_t PixelColour(const PictureRecord& picture, int32_t x, int32_t y)
+{
+    const int32_t v = getpixel(picture, x, y);
+    if (picture.Reserved3.bitCount == 24 || !picture.Info)
+        return v;
+    const RGBQUAD& c = picture.Info->bmiColors[v & 0xFF];
+    return c.rgbRed << 16 | c.rgbGreen << 8 | c.rgbBlue;
+}
+
 inline void setpixel(const PictureRecord& picture, int32_t x, int32_t y, int32_t value)
 {
     const PixelShape& shape = picture.Reserved3;

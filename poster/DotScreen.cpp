@@ -40,21 +40,13 @@ CellColour MeanColour(const PictureRecord& picture, double x0, double x1, double
         top = std::clamp(int32_t(std::floor((y0 + y1) / 2)), 0, h - 1);
         bottom = top + 1;
     }
-    const bool table = picture.Info->bmiHeader.biBitCount != 24;
     CellColour sum;
     for (int32_t y = top; y < bottom; ++y)
         for (int32_t x = left; x < right; ++x) {
-            const int32_t v = getpixel(picture, x, y);
-            if (table) {
-                const RGBQUAD& c = picture.Info->bmiColors[v];
-                sum.red += c.rgbRed;
-                sum.green += c.rgbGreen;
-                sum.blue += c.rgbBlue;
-            } else {
-                sum.red += v >> 16 & 0xFF;
-                sum.green += v >> 8 & 0xFF;
-                sum.blue += v & 0xFF;
-            }
+            const int32_t v = PixelColour(picture, x, y);
+            sum.red += v >> 16 & 0xFF;
+            sum.green += v >> 8 & 0xFF;
+            sum.blue += v & 0xFF;
         }
     const double n = double(right - left) * double(bottom - top);
     return {sum.red / n, sum.green / n, sum.blue / n};

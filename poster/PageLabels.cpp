@@ -55,21 +55,14 @@ PictureRecord FaintCopy(const PictureRecord& picture, int longest)
     PictureRecord copy = newdib(cw, ch, 24, nullptr, 0);
     if (!copy.Bits)
         return copy;
-    const bool paletted = picture.Info->bmiHeader.biBitCount != 24;
     for (int32_t y = 0; y < ch; ++y) {
         for (int32_t x = 0; x < cw; ++x) {
             const int32_t v =
-                getpixel(picture, int32_t(int64_t(x) * w / cw), int32_t(int64_t(y) * h / ch));
-            int r = v >> 16 & 0xFF, g = v >> 8 & 0xFF, b = v & 0xFF;
-            if (paletted) {
-                const RGBQUAD& c = picture.Info->bmiColors[v & 0xFF];
-                r = c.rgbRed;
-                g = c.rgbGreen;
-                b = c.rgbBlue;
-            }
+                PixelColour(picture, int32_t(int64_t(x) * w / cw), int32_t(int64_t(y) * h / ch));
             // A quarter of the colour on white.
             const auto faint = [](int c) { return 255 - (255 - c) / 4; };
-            setpixel(copy, x, y, faint(r) << 16 | faint(g) << 8 | faint(b));
+            setpixel(copy, x, y,
+                     faint(v >> 16 & 0xFF) << 16 | faint(v >> 8 & 0xFF) << 8 | faint(v & 0xFF));
         }
     }
     DIBChanged(copy);
