@@ -306,22 +306,12 @@ struct Blocks
     std::vector<std::vector<std::vector<JCOEF>>> rows; // a row's blocks one after another
 };
 
-struct JumpBack
-{
-    jpeg_error_mgr mgr;
-    jmp_buf back;
-};
-
 Blocks ReadBlocks(const std::vector<uint8_t>& data)
 {
     Blocks b;
-    JumpBack errors;
+    JpegJumpBack errors;
     jpeg_decompress_struct d;
-    std::memset(&d, 0, sizeof d);
-    d.err = jpeg_std_error(&errors.mgr);
-    errors.mgr.error_exit = [](j_common_ptr info) {
-        std::longjmp(reinterpret_cast<JumpBack*>(info->err)->back, 1);
-    };
+    CatchJpegErrors(d, errors);
     if (setjmp(errors.back)) {
         jpeg_destroy_decompress(&d);
         return Blocks();

@@ -133,24 +133,13 @@ QString NoiseJpeg(int w, int h, unsigned seed, const QString& name, const char* 
 
 namespace {
 
-struct JumpBack
-{
-    jpeg_error_mgr mgr;
-    jmp_buf back;
-};
-
 // Decodes the JPEG as RGB into *image; false on any complaint of the decoder. Nothing here
 // has a destructor for the decoder's long jump to skip.
 bool DecodeRgb(const QByteArray& data, QImage* image)
 {
-    JumpBack errors;
+    JpegJumpBack errors;
     jpeg_decompress_struct d;
-    std::memset(&d, 0, sizeof d);
-    d.err = jpeg_std_error(&errors.mgr);
-    errors.mgr.error_exit = [](j_common_ptr info) {
-        std::longjmp(reinterpret_cast<JumpBack*>(info->err)->back, 1);
-    };
-    errors.mgr.emit_message = [](j_common_ptr, int) {};
+    CatchJpegErrors(d, errors);
     if (setjmp(errors.back)) {
         jpeg_destroy_decompress(&d);
         return false;
@@ -174,6 +163,16 @@ bool DecodeRgb(const QByteArray& data, QImage* image)
 }
 
 } // namespace
+
+void CatchJpegErrors(jpeg_decompress_struct& d, JpegJumpBack& errors)
+{
+    std::memset(&d, 0, sizeof d);
+    d.err = jpeg_std_error(&errors.mgr);
+    errors.mgr.error_exit = [](j_common_ptr info) {
+        std::longjmp(reinterpret_cast<JpegJumpBack*>(info->err)->back, 1);
+    };
+    errors.mgr.emit_message = [](j_common_ptr, int) {};
+}
 
 QImage DecodeExactly(const QString& jpg)
 {

@@ -9,8 +9,12 @@
 #include <QSize>
 #include <QString>
 
+#include <csetjmp>
+#include <cstdio>
 #include <functional>
 #include <vector>
+
+#include <jpeglib.h>
 
 class QPrinter;
 
@@ -56,6 +60,16 @@ QString WriteJpeg(const PictureRecord& picture, const QString& name, const char*
 QString NoiseJpeg(int w, int h, unsigned seed, const QString& name, const char* sampling);
 // The JPEG decoded without the smoothing upsampler: every block from its own data alone.
 QImage DecodeExactly(const QString& jpg);
+
+// libjpeg's errors as a long jump to `back`, which the caller sets with setjmp before the first
+// call of the decoder; its warnings go unsaid.
+struct JpegJumpBack
+{
+    jpeg_error_mgr mgr;
+    jmp_buf back;
+};
+// A decoder, cleared, whose errors go to `errors`.
+void CatchJpegErrors(jpeg_decompress_struct& d, JpegJumpBack& errors);
 
 // How far the share's pixels are from the expected picture's, as the largest difference of a
 // channel, at the place in the decoded part where they fit best; the part holds the share and
