@@ -335,21 +335,23 @@ std::unique_ptr<CurrentPrinter> PrinterFor(const PosterRequest& r, QString& erro
             error = QStringLiteral("no printer named \"%1\"").arg(r.printerName);
             return nullptr;
         }
-        printer = std::make_unique<CurrentPrinter>();
+        // The scheduler has just answered: it is not asked again for the default.
+        printer = std::make_unique<CurrentPrinter>(CurrentPrinter::Start::SystemDefault,
+                                                   std::chrono::milliseconds(0));
         printer->printer().setPrinterName(r.printerName);
         if (printer->isPdfFile() || printer->printer().printerName() != r.printerName) {
             error = QStringLiteral("printer \"%1\" cannot be used").arg(r.printerName);
             return nullptr;
         }
     } else {
-        // Without a scheduler the window's PDF file is used; a scheduler that does not answer
-        // would hold Qt's look-up of the default printer.
-        const CupsLookup queue = LookUpCupsQueue(QString());
-        if (queue.timedOut) {
-            error = queue.error;
+        // Without a scheduler the window's PDF file is used; one that does not answer within
+        // the CUPS timeout is an error here, where the window would go on with the file.
+        printer =
+            std::make_unique<CurrentPrinter>(CurrentPrinter::Start::SystemDefault, CupsTimeout());
+        if (!printer->passedOver().isEmpty()) {
+            error = printer->passedOver();
             return nullptr;
         }
-        printer = std::make_unique<CurrentPrinter>();
     }
     if (Stopped())
         return nullptr;

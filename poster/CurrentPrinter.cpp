@@ -11,10 +11,11 @@
 
 #include <cups/cups.h>
 
-QString SilentScheduler()
+QString SilentScheduler(std::chrono::milliseconds wait)
 {
-    const CupsLookup look =
-        LookUpCupsQueue(QString(), std::min(CupsTimeout(), kSchedulerLookTimeout));
+    if (wait.count() <= 0)
+        return {};
+    const CupsLookup look = LookUpCupsQueue(QString(), std::min(CupsTimeout(), wait));
     return look.timedOut ? look.error : QString();
 }
 
@@ -38,10 +39,10 @@ private:
 
 } // namespace
 
-CurrentPrinter::CurrentPrinter(Start start)
+CurrentPrinter::CurrentPrinter(Start start, std::chrono::milliseconds wait)
 {
     if (start == Start::SystemDefault)
-        passedOver_ = SilentScheduler();
+        passedOver_ = SilentScheduler(wait);
     if (start == Start::PdfFile || !passedOver_.isEmpty()) {
         // The PDF file needs nothing of the scheduler.
         const NoSchedulerHere none;

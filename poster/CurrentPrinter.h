@@ -27,9 +27,10 @@ inline constexpr int kPdfFileDpiMax = 1200;
 // timed connection of our own first, for at most this long.
 inline constexpr std::chrono::milliseconds kSchedulerLookTimeout{5000};
 
-// Empty when the print scheduler answers within kSchedulerLookTimeout (or the CUPS timeout when
-// that is shorter), or is not there at all; otherwise why it can't be asked for its printers.
-QString SilentScheduler();
+// Empty when the print scheduler answers within `wait` (or the CUPS timeout when that is
+// shorter), or is not there at all; otherwise why it can't be asked for its printers. A wait of
+// 0 asks nothing: the caller has just had an answer.
+QString SilentScheduler(std::chrono::milliseconds wait = kSchedulerLookTimeout);
 
 class CurrentPrinter
 {
@@ -40,7 +41,10 @@ public:
         PdfFile        // the PDF file, whatever the system offers
     };
 
-    explicit CurrentPrinter(Start start = Start::SystemDefault);
+    // With the system's default, the scheduler is first asked for as long as `wait` allows
+    // (SilentScheduler); when it is silent, the PDF file is used and passedOver() says why.
+    explicit CurrentPrinter(Start start = Start::SystemDefault,
+                            std::chrono::milliseconds wait = kSchedulerLookTimeout);
     ~CurrentPrinter();
     CurrentPrinter(const CurrentPrinter&) = delete;
     CurrentPrinter& operator=(const CurrentPrinter&) = delete;
