@@ -10,20 +10,24 @@
 #include "ScreenPlacement.h"
 #include "TwainDialogs.h"
 #include "VelmoraApplication.h"
+#include "WaitCursor.h"
 #include "ui_MainForm.h"
 
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDir>
 #include <QDropEvent>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QScopedValueRollback>
 #include <QSessionManager>
 #include <QShortcut>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace {
 constexpr int kClientWidth = 592;
@@ -36,7 +40,61 @@ const char* const kHelpDocument = "qrc:/help/velmora.html";
 // Side pictures of the pages and the glue-edge illustration, at their frame sizes.
 constexpr QSize kSidePicture(193, 281);
 constexpr QSize kGlueIllustration(83, 111);
+
+// Eats the input that reaches a widget while a job runs without passing the window system's
+// queue, which the job's event loop holds back on its own: synthesised clicks, keys and drops.
+class InputRefuser : public QObject
+{
+public:
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Shortcut:
+        case QEvent::ShortcutOverride:
+        case QEvent::Drop:
+        case QEvent::TouchBegin:
+        case QEvent::TabletPress:
+            return true;
+        default:
+            return false;
+        }
+    }
+};
 } // namespace
+
+void TMainForm::RunAsJob(const std::function<void()>& work)
+{
+    const WaitCursor wait;
+    const QScopedValueRollback<bool> running(JobRunning, true);
+    InputRefuser refuser;
+    qApp->installEventFilter(&refuser);
+    QFutureWatcher<void> watcher;
+    QEventLoop loop;
+    connect(&watcher, &QFutureWatcher<void>::finished, &loop, &QEventLoop::quit);
+    watcher.setFuture(QtConcurrent::run(&JobThread, [this, &work] {
+        if (JobStarts)
+            JobStarts();
+        work();
+    }));
+    if (!watcher.isFinished())
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    watcher.waitForFinished();
+    qApp->removeEventFilter(&refuser);
+    // Done from the event loop, once the caller has taken the job's result.
+    if (!AfterJob.empty())
+        QTimer::singleShot(0, this, [this] {
+            std::vector<std::function<void()>> waiting;
+            waiting.swap(AfterJob);
+            for (const auto& deferred : waiting)
+                deferred();
+        });
+}
 
 TMainForm::TMainForm(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::MainForm>())
 {
@@ -47,6 +105,7 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui:
                    Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(kClientWidth, kClientHeight);
     setAcceptDrops(true);
+    JobThread.setMaxThreadCount(1);
     setWindowIcon(SvgIcon(QStringLiteral(":/art/velmora.svg")));
     ShowArtwork();
     ConnectHandlers();
@@ -257,7 +316,7 @@ void TMainForm::closeEvent(QCloseEvent* event)
     event->ignore();
     // The desktop may ask the window to close while a print job lets it repaint; the question
     // would open a dialog that takes input in the middle of the job, so the request is refused.
-    if (PrintJobRunning)
+    if (JobRunning)
         return;
     bool canClose = true;
     FormCloseQuery(canClose);
@@ -346,7 +405,7 @@ void TMainForm::AboutBitBtnClick()
 
 bool TMainForm::TakesDrops() const
 {
-    return !PrintJobRunning && !ScanInProgress(this);
+    return !JobRunning && !ScanInProgress(this);
 }
 
 void TMainForm::dragEnterEvent(QDragEnterEvent* event)

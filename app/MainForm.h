@@ -27,8 +27,12 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <QThreadPool>
+
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <vector>
 
 class QDoubleSpinBox;
 class QFileDialog;
@@ -94,7 +98,12 @@ public:
     PageGrid PageOffGrid = {}; // 1 = page switched off in the preview
     // Where the poster goes: the system's default printer, or a PDF file.
     std::unique_ptr<CurrentPrinter> Printer = std::make_unique<CurrentPrinter>();
-    bool PrintJobRunning = false; // while the pages go out: no quitting
+    // While a load, a picture operation or a print runs on the job thread: no quitting, and no
+    // input that would change the picture or the poster.
+    bool JobRunning = false;
+    // Called on the job thread as each job starts; the tests hold a job there while they act on
+    // the window.
+    std::function<void()> JobStarts;
 
     // The selection (picture pixels; left and top inclusive, right and bottom exclusive) and the
     // edit view's state: view edges, drag flags, scale.
@@ -240,8 +249,16 @@ private:
     // The load page's width, height and colours of the current picture.
     void ShowPictureFacts();
     void RestoreStep(PictureHistory<PictureSurroundings>::Step& step);
-    // Whether a drop may load a picture now: not while pages go out or a scan runs.
+    // Whether a drop may load a picture now: not while a job or a scan runs.
     bool TakesDrops() const;
+    // Runs the work on the job thread: reading, turning or printing a large picture takes
+    // seconds. The window meanwhile repaints and runs its timers under the wait cursor. The
+    // user's input waits until the work has ended; input sent straight to a control is refused,
+    // so that nothing changes the picture under the job.
+    void RunAsJob(const std::function<void()>& work);
+    QThreadPool JobThread;
+    // What arrived while a job ran (a finished scan), done once it has ended.
+    std::vector<std::function<void()>> AfterJob;
     // Reads the file in place of the current picture, or says it couldn't.
     bool LoadPicture(const QString& path);
     // The CUPS job the Print page shows is looked at on a worker until it has ended: the

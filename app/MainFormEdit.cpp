@@ -115,7 +115,7 @@ void TMainForm::RestoreStep(PictureHistory<PictureSurroundings>::Step& step)
 
 void TMainForm::UndoPicture()
 {
-    if (PrintJobRunning)
+    if (JobRunning)
         return;
     PictureHistory<PictureSurroundings>::Step current{CurrentPicture, Surroundings()};
     if (History.Undo(current))
@@ -124,7 +124,7 @@ void TMainForm::UndoPicture()
 
 void TMainForm::RedoPicture()
 {
-    if (PrintJobRunning)
+    if (JobRunning)
         return;
     PictureHistory<PictureSurroundings>::Step current{CurrentPicture, Surroundings()};
     if (History.Redo(current))
@@ -244,9 +244,9 @@ void TMainForm::Kontrast(int32_t Factor)
 
 void TMainForm::MakeEdit(const PictureEdit& edit)
 {
-    WaitCursor wait;
     const PosterSource source = CurrentSource.Edited(edit);
-    const PictureRecord made = EditedPicture(CurrentPicture, edit);
+    PictureRecord made;
+    RunAsJob([&] { made = EditedPicture(CurrentPicture, edit); });
     // A turn or cut changes the picture's size, and the poster is sized anew.
     const bool sameSize =
         edit.kind == PictureEdit::Kind::Mirror || edit.kind == PictureEdit::Kind::Flip;
@@ -382,7 +382,12 @@ void TMainForm::WMUser2(uint32_t WParam)
 bool TMainForm::event(QEvent* event)
 {
     if (event->type() == ScanCompleteEvent::EventType()) {
-        WMUser2(static_cast<ScanCompleteEvent*>(event)->value());
+        const uint32_t value = static_cast<ScanCompleteEvent*>(event)->value();
+        // A picture does not change under a running job: the scan comes in after it.
+        if (JobRunning)
+            AfterJob.push_back([this, value] { WMUser2(value); });
+        else
+            WMUser2(value);
         return true;
     }
     return QWidget::event(event);

@@ -231,19 +231,25 @@ bool TMainForm::LoadPicture(const QString& path)
 {
     if (IsDrawingFile(path))
         return LoadDrawing(path);
-    // A photo comes in upright by its orientation tag, as every viewer shows it.
-    const int orientation = PictureOrientationOfFile(path);
-    const PictureRecord loaded =
-        TakeUpright(OpenDib(FileNameBytes(path).constData(), 0), orientation);
+    // A photo comes in upright by its orientation tag, as every viewer shows it. A JPEG goes
+    // into the poster document as its own data for as long as nothing but lossless edits of its
+    // blocks changes it; the orientation is one more of them.
+    PictureRecord loaded;
+    PosterSource source;
+    RunAsJob([&] {
+        const int orientation = PictureOrientationOfFile(path);
+        loaded = TakeUpright(OpenDib(FileNameBytes(path).constData(), 0), orientation);
+        if (!loaded.Bits)
+            return;
+        source = PosterSource::Jpeg(ReadJpegSource(path)).Upright(orientation);
+        if (!source.Fits(DIBWidth(loaded), DIBHeight(loaded)))
+            source = PosterSource();
+    });
     if (!TakeOverPicture(loaded)) {
         ShowMessage(this, QStringLiteral("Couldn't load file!"));
         return false;
     }
-    // A JPEG goes into the poster document as its own data for as long as nothing but lossless
-    // edits of its blocks changes it; the orientation is one more of them.
-    CurrentSource = PosterSource::Jpeg(ReadJpegSource(path)).Upright(orientation);
-    if (!CurrentSource.Fits(DIBWidth(CurrentPicture), DIBHeight(CurrentPicture)))
-        CurrentSource = PosterSource();
+    CurrentSource = source;
     ui->PaintBox1->repaint();
     ui->PaintBox2->update();
     return true;

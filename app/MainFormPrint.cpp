@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QPrinter>
+#include <QProgressBar>
 #include <QScopedValueRollback>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -76,19 +77,33 @@ void TMainForm::PrintBtnClick()
     ui->PrintResultLabel->setToolTip(QString());
     FollowedJob = 0; // the label no longer shows it
 
+    // Every page visited is a step of the bar, and so are the document's beginning (a JPEG's
+    // data are cut then) and its end (the file written, or handed to the queue).
+    const int steps = Geometry.PagesAcross * Geometry.PagesDown + 2;
     ui->ProgressBar1->setValue(0);
-    ui->ProgressBar1->setMaximum(Geometry.PagesAcross * Geometry.PagesDown);
-    PrinterPageSink sink(Printer->printer());
-    // The window repaints while the pages go out, but takes no input: a second job or a quit
-    // in the middle would break the one that runs.
+    ui->ProgressBar1->setMaximum(steps);
+    QProgressBar* const bar = ui->ProgressBar1;
+    const auto show = [bar](int value) {
+        QMetaObject::invokeMethod(
+            bar, [bar, value] { bar->setValue(value); }, Qt::QueuedConnection);
+    };
+    QPrinter& printer = Printer->printer();
+    const QByteArray server = CupsServerOfThisThread();
+    const PictureRecord& picture = CurrentPicture;
     PrintResult result;
-    {
-        const QScopedValueRollback<bool> running(PrintJobRunning, true);
-        result = PrintPoster(sink, CurrentPicture, in, [this](int visited, int /*total*/) {
-            ui->ProgressBar1->setValue(visited);
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        });
-    }
+    RunAsJob([&] {
+        // The job thread asks the scheduler the window asks.
+        UseCupsServer(server);
+        int begun = 0;
+        PrinterPageSink sink(printer);
+        result = PrintPoster(
+            sink, picture, in, [&](int visited, int /*total*/) { show(begun + visited); },
+            [&](PrintStep step) {
+                if (step == PrintStep::DocumentBegun)
+                    begun = 1;
+                show(step == PrintStep::DocumentEnded ? steps : begun);
+            });
+    });
     ui->ProgressBar1->setValue(0);
     if (!result.ok()) {
         ShowError(this, result.error);
@@ -188,7 +203,7 @@ void TMainForm::TestPageBtnClick()
     const PrinterMetrics m = Printer->metrics();
     PrintResult result;
     {
-        const QScopedValueRollback<bool> running(PrintJobRunning, true);
+        const QScopedValueRollback<bool> running(JobRunning, true);
         PrinterPageSink sink(printer);
         result = PrintTestPage(sink, m.dpiX, m.dpiY);
     }

@@ -268,10 +268,15 @@ QByteArray CupsServerOfThisThread()
     return QByteArray(server ? server : "");
 }
 
-CupsJobState QueryCupsJob(int jobId, std::chrono::milliseconds timeout, const QByteArray& server)
+void UseCupsServer(const QByteArray& server)
 {
     if (!server.isEmpty() && CupsServerOfThisThread() != server)
         cupsSetServer(server.constData());
+}
+
+CupsJobState QueryCupsJob(int jobId, std::chrono::milliseconds timeout, const QByteArray& server)
+{
+    UseCupsServer(server);
     CupsJobState state;
     Connection c(timeout);
     if (!c.http()) {

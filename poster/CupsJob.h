@@ -71,6 +71,8 @@ struct CupsJobState
 // The scheduler this thread's CUPS calls go to. libcups keeps it per thread: a look at a job
 // from another thread names the scheduler the job was sent to.
 QByteArray CupsServerOfThisThread();
+// This thread's CUPS calls go to that scheduler; an empty name leaves the thread's own.
+void UseCupsServer(const QByteArray& server);
 
 // One look at the job, waiting at most `timeout` for the scheduler; on `server` when named, else
 // on this thread's.

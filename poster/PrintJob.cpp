@@ -288,7 +288,8 @@ struct PlannedPage
 } // namespace
 
 PrintResult PrintPoster(PageSink& sink, const PictureRecord& picture, const PrintJobInputs& in,
-                        const std::function<void(int visited, int total)>& progress)
+                        const std::function<void(int visited, int total)>& progress,
+                        const std::function<void(PrintStep)>& step)
 {
     PrintResult result;
     const PosterGeometry& g = in.render.geometry;
@@ -352,6 +353,8 @@ PrintResult PrintPoster(PageSink& sink, const PictureRecord& picture, const Prin
                 }
                 source = PosterSource(); // drawn from the pixels instead
             }
+            if (canvas && step)
+                step(PrintStep::DocumentBegun);
             return canvas != nullptr;
         };
         const auto notBegun = [&] {
@@ -416,6 +419,8 @@ PrintResult PrintPoster(PageSink& sink, const PictureRecord& picture, const Prin
         }
         if (canvas && !sink.EndDocument())
             return fail(sink.ErrorText());
+        if (canvas && step)
+            step(PrintStep::DocumentEnded);
     } catch (const std::bad_alloc&) {
         return fail(QStringLiteral("Not enough memory to print the poster."));
     }

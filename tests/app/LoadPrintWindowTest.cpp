@@ -18,10 +18,15 @@
 #include <QPrinter>
 #include <QProgressBar>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <optional>
+#include <semaphore>
+#include <vector>
 
 namespace {
 
@@ -105,7 +110,8 @@ TEST(PrintWindow, PrintingSendsOnePdfPagePerPrintedPosterPage)
 
     ui.PrintBtn->click();
     EXPECT_EQ(ui.ProgressBar1->value(), 0);
-    EXPECT_EQ(ui.ProgressBar1->maximum(), pages);
+    // The document's beginning and end are steps of the bar too.
+    EXPECT_EQ(ui.ProgressBar1->maximum(), pages + 2);
     ASSERT_TRUE(QFile::exists(pdf));
     if (!testsupport::HaveProgram(QStringLiteral("pdfinfo")))
         GTEST_SKIP() << "pdfinfo missing";
@@ -293,26 +299,91 @@ TEST(PrintWindow, CloseRequestDuringTheJobIsRefused)
 
     struct CloseWatch : QObject
     {
-        QProgressBar* bar = nullptr;
-        int progressAtClose = -1;
+        TMainForm* window = nullptr;
+        bool runningAtClose = false;
         bool eventFilter(QObject*, QEvent* event) override
         {
             if (event->type() == QEvent::Close)
-                progressAtClose = bar->value();
+                runningAtClose = window->JobRunning;
             return false;
         }
     } watch;
-    watch.bar = ui.ProgressBar1;
+    watch.window = &w;
     w.installEventFilter(&watch);
     const auto seen = AnswerNextMessageBox(QMessageBox::Ok);
     QCoreApplication::postEvent(&w, new QCloseEvent);
     ui.PrintBtn->click();
     w.removeEventFilter(&watch);
 
-    EXPECT_GE(watch.progressAtClose, 1); // it arrived while the job ran
+    EXPECT_TRUE(watch.runningAtClose); // it arrived while the job ran
     EXPECT_FALSE(seen->seen);
     EXPECT_TRUE(w.isVisible());
-    EXPECT_FALSE(w.PrintJobRunning);
+    EXPECT_FALSE(w.JobRunning);
+}
+
+// Reading, turning and printing run as jobs off the window's thread. Each job here is held at
+// its start while the window is repainted and clicked: the paints go through, and a click or key
+// that would change the picture is refused, so the picture is never changed under the job.
+TEST(PrintWindow, TheWindowPaintsDuringAJobAndRefusesWhatWouldChangeThePicture)
+{
+    SaveTestPicture("job.bmp", 64, 48, 24);
+    StartedProgram program;
+    TMainForm& w = *program.window;
+    Ui::MainForm& ui = w.Form();
+    const QString pdf = testsupport::TestDir() + QStringLiteral("/job.pdf");
+    w.Printer->printer().setOutputFileName(pdf);
+
+    std::binary_semaphore go(0);
+    // Bounded, so that a window that let a click start a second job fails instead of hanging.
+    w.JobStarts = [&go] { (void)go.try_acquire_for(std::chrono::seconds(10)); };
+    std::vector<int> barValues;
+    QObject::connect(ui.ProgressBar1, &QProgressBar::valueChanged,
+                     [&barValues](int v) { barValues.push_back(v); });
+    int jobsSeen = 0;
+    const auto actDuringTheJob = [&] {
+        QTimer::singleShot(0, [&] {
+            ++jobsSeen;
+            EXPECT_TRUE(w.JobRunning);
+            const PictureRecord before = w.CurrentPicture;
+            const QImage shown = ui.PaintBox2->grab().toImage();
+            EXPECT_FALSE(shown.isNull());
+            QTest::mouseClick(ui.RotLeftBtn, Qt::LeftButton);
+            QTest::mouseClick(ui.FlipHBtn, Qt::LeftButton);
+            QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
+            QTest::mouseClick(ui.PrintBtn, Qt::LeftButton);
+            EXPECT_EQ(w.CurrentPicture.Bits, before.Bits);
+            go.release();
+        });
+    };
+
+    actDuringTheJob();
+    ASSERT_TRUE(w.OpenPictureFile(QDir::current().absoluteFilePath(QStringLiteral("job.bmp"))));
+    EXPECT_EQ(DIBWidth(w.CurrentPicture), 64); // loaded, and not turned by the refused click
+    EXPECT_EQ(DIBHeight(w.CurrentPicture), 48);
+
+    actDuringTheJob();
+    ui.RotRightBtn->click();
+    EXPECT_EQ(DIBWidth(w.CurrentPicture), 48);
+    EXPECT_EQ(DIBHeight(w.CurrentPicture), 64);
+
+    ui.BreitEd->setValue(2.0);
+    const int steps = w.Geometry.PagesAcross * w.Geometry.PagesDown + 2;
+    actDuringTheJob();
+    ui.PrintBtn->click();
+    EXPECT_EQ(jobsSeen, 3);
+    EXPECT_FALSE(w.JobRunning);
+    // The bar counted the beginning, every page and the end, then went back to empty.
+    ASSERT_GE(barValues.size(), 3u);
+    EXPECT_TRUE(std::is_sorted(barValues.begin(), barValues.end() - 1));
+    EXPECT_EQ(barValues[barValues.size() - 2], steps);
+    EXPECT_EQ(barValues.back(), 0);
+    EXPECT_EQ(ui.PrintResultLabel->text().left(8), QStringLiteral("Sent to "));
+    EXPECT_TRUE(QFile::exists(pdf));
+    w.JobStarts = nullptr;
+    // The last step is the turn: no refused click came in after a job as a change of its own.
+    w.UndoPicture();
+    EXPECT_EQ(DIBWidth(w.CurrentPicture), 64);
+    EXPECT_EQ(DIBHeight(w.CurrentPicture), 48);
 }
 
 } // namespace

@@ -205,10 +205,10 @@ TEST(DroppedFiles, AFileDroppedOnTheWindowLoadsUnlessAJobIsRunning)
     QMimeData files;
     files.setUrls({QUrl::fromLocalFile(folder + QStringLiteral("/first.bmp")),
                    QUrl::fromLocalFile(folder + QStringLiteral("/second.bmp"))});
-    w.PrintJobRunning = true;
+    w.JobRunning = true;
     EXPECT_EQ(Drop(w, files), std::make_pair(false, false));
     EXPECT_EQ(ui.Breit->text(), QStringLiteral("320"));
-    w.PrintJobRunning = false;
+    w.JobRunning = false;
 
     EXPECT_EQ(Drop(w, files), std::make_pair(true, true));
     EXPECT_EQ(ui.Breit->text(), QStringLiteral("21"));

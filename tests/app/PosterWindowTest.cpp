@@ -209,7 +209,7 @@ TEST(PosterWindow, TheTestPageGoesBesideThePosterFile)
               QStringLiteral("The test page was sent to %1.").arg(QDir::toNativeSeparators(test)));
     EXPECT_FALSE(QFileInfo::exists(poster)); // the poster's file stays as it was
     EXPECT_EQ(w.Printer->printer().outputFileName(), poster);
-    EXPECT_FALSE(w.PrintJobRunning);
+    EXPECT_FALSE(w.JobRunning);
 }
 
 TEST(PosterWindow, ANumberTypedOutOfRangeIsBroughtIntoItWhenTheEditIsLeft)
