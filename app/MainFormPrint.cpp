@@ -77,11 +77,16 @@ void TMainForm::PrintBtnClick()
     ui->PrintResultLabel->setToolTip(QString());
     FollowedJob = 0; // the label no longer shows it
 
-    // Every page visited is a step of the bar, and so are the document's beginning (a JPEG's
-    // data are cut then) and its end (the file written, or handed to the queue).
-    const int steps = Geometry.PagesAcross * Geometry.PagesDown + 2;
+    // Every page visited is a step of the bar, and so are the document's beginning and its end
+    // (the file written, or handed to the queue). Cutting a JPEG's data into the pages' parts
+    // at the beginning takes longer than the pages themselves: it counts as many steps as they
+    // do. A step is ten units, for the cut's progress.
+    constexpr int kUnits = 10;
+    const int pages = Geometry.PagesAcross * Geometry.PagesDown;
+    const int beginning = in.source.jpeg() ? pages : 1;
+    const int steps = beginning + pages + 1;
     ui->ProgressBar1->setValue(0);
-    ui->ProgressBar1->setMaximum(steps);
+    ui->ProgressBar1->setMaximum(steps * kUnits);
     QProgressBar* const bar = ui->ProgressBar1;
     const auto show = [bar](int value) {
         QMetaObject::invokeMethod(
@@ -94,14 +99,21 @@ void TMainForm::PrintBtnClick()
     RunAsJob([&] {
         // The job thread asks the scheduler the window asks.
         UseCupsServer(server);
-        int begun = 0;
+        int begun = 0; // units of the beginning
+        int shown = 0; // the bar only moves on
+        const auto showAtLeast = [&](int units) {
+            if (units > shown)
+                show(shown = units);
+        };
         PrinterPageSink sink(printer);
         result = PrintPoster(
-            sink, picture, in, [&](int visited, int /*total*/) { show(begun + visited); },
-            [&](PrintStep step) {
-                if (step == PrintStep::DocumentBegun)
-                    begun = 1;
-                show(step == PrintStep::DocumentEnded ? steps : begun);
+            sink, picture, in,
+            [&](int visited, int /*total*/) { showAtLeast(begun + visited * kUnits); },
+            [&](PrintStep step, double done) {
+                if (step == PrintStep::Ending)
+                    showAtLeast(steps * kUnits);
+                else
+                    showAtLeast(begun = std::max(begun, int(done * beginning * kUnits)));
             });
     });
     ui->ProgressBar1->setValue(0);

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <system_error>
 #include <thread>
 
@@ -329,12 +330,51 @@ JpegCutResult WritePart(jpeg_decompress_struct& src, const BlockRows& srcRows, c
     return JpegCutResult::Cut;
 }
 
+// Reading the blocks takes about this share of a cut; writing the parts the rest.
+constexpr double kReadingShare = 0.4;
+
+// libjpeg's progress while it reads the blocks, passed on in steps of a hundredth.
+struct ReadingProgress
+{
+    jpeg_progress_mgr mgr{};
+    const CutProgress* report = nullptr;
+    int reported = -1;
+
+    static void Monitor(j_common_ptr info)
+    {
+        auto* self = reinterpret_cast<ReadingProgress*>(info->progress);
+        const jpeg_progress_mgr& m = self->mgr;
+        if (m.pass_limit <= 0 || m.total_passes <= 0)
+            return;
+        const double done =
+            (m.completed_passes + double(m.pass_counter) / m.pass_limit) / m.total_passes;
+        const int hundredths = int(done * 100);
+        if (hundredths > self->reported) {
+            self->reported = hundredths;
+            (*self->report)(kReadingShare * std::min(done, 1.0));
+        }
+    }
+};
+
 // The parts written on as many threads as there are cores. Nothing thrown may leave a
 // thread: a failure is the job's, and the first one stops the rest.
 JpegCutResult WriteParts(jpeg_decompress_struct& src, jvirt_barray_ptr* coefficients,
                          const JpegView& view, const std::vector<JpegRegion>& regions,
-                         std::vector<std::vector<uint8_t>>& parts)
+                         std::vector<std::vector<uint8_t>>& parts, const CutProgress& progress)
 {
+    // Each part's share of the writing is its share of the blocks.
+    double allArea = 0;
+    for (const JpegRegion& r : regions)
+        allArea += double(r.w) * r.h;
+    double writtenArea = 0;
+    std::mutex reporting;
+    const auto written = [&](const JpegRegion& r) {
+        if (!progress || allArea <= 0)
+            return;
+        const std::lock_guard<std::mutex> one(reporting);
+        writtenArea += double(r.w) * r.h;
+        progress(kReadingShare + (1 - kReadingShare) * writtenArea / allArea);
+    };
     std::atomic<size_t> next{0};
     std::atomic<int> failure{int(JpegCutResult::Cut)};
     const auto fail = [&failure](JpegCutResult why) {
@@ -348,11 +388,14 @@ JpegCutResult WriteParts(jpeg_decompress_struct& src, jvirt_barray_ptr* coeffici
         const auto work = [&] {
             try {
                 for (size_t i = next++; i < regions.size() && failure == int(JpegCutResult::Cut);
-                     i = next++)
+                     i = next++) {
                     if (const JpegCutResult r =
                             WritePart(src, rows, view, edit, regions[i], parts[i]);
                         r != JpegCutResult::Cut)
                         fail(r);
+                    else
+                        written(regions[i]);
+                }
             } catch (const std::bad_alloc&) {
                 fail(JpegCutResult::NoMemory);
             } catch (...) {
@@ -508,7 +551,7 @@ bool CropView(JpegView& view, int32_t left, int32_t top, int32_t right, int32_t 
 
 JpegCutResult CutJpeg(const uint8_t* data, size_t size, const JpegView& view,
                       const std::vector<JpegRegion>& regions,
-                      std::vector<std::vector<uint8_t>>& parts)
+                      std::vector<std::vector<uint8_t>>& parts, const CutProgress& progress)
 {
     parts.clear();
     Errors errors;
@@ -543,8 +586,15 @@ JpegCutResult CutJpeg(const uint8_t* data, size_t size, const JpegView& view,
     }
     // The blocks of the whole picture, read once for all the parts.
     AskForHugePages(src, memory);
+    ReadingProgress reading;
+    if (progress) {
+        reading.mgr.progress_monitor = &ReadingProgress::Monitor;
+        reading.report = &progress;
+        src.progress = &reading.mgr;
+    }
     jvirt_barray_ptr* coefficients = jpeg_read_coefficients(&src);
-    const JpegCutResult result = WriteParts(src, coefficients, view, regions, parts);
+    src.progress = nullptr;
+    const JpegCutResult result = WriteParts(src, coefficients, view, regions, parts, progress);
     // A part that failed stops the rest; the source is finished only when all went well.
     if (result == JpegCutResult::Cut)
         jpeg_finish_decompress(&src);

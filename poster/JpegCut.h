@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -100,6 +101,9 @@ bool EditView(JpegView& view, const PictureEdit& edit);
 // which any edit keeps exact.
 JpegView PixelView(int32_t width, int32_t height);
 
+// How far a cut is, 0 to 1; called from the cutting threads, one call at a time.
+using CutProgress = std::function<void(double done)>;
+
 enum class JpegCutResult
 {
     Cut,
@@ -113,4 +117,4 @@ enum class JpegCutResult
 // unless all were cut.
 JpegCutResult CutJpeg(const uint8_t* data, size_t size, const JpegView& view,
                       const std::vector<JpegRegion>& regions,
-                      std::vector<std::vector<uint8_t>>& parts);
+                      std::vector<std::vector<uint8_t>>& parts, const CutProgress& progress = {});

@@ -7,6 +7,7 @@
 
 #include "DotScreen.h"
 #include "HelpLines.h"
+#include "JpegCut.h"
 #include "PosterSource.h"
 #include "StretchPlan.h"
 
@@ -16,6 +17,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -68,8 +70,10 @@ public:
 
     // The pictures about to be drawn, all of them, before the first DrawPicture: a canvas that
     // cuts compressed data into page-sized parts can do it in one pass. Returns false only when
-    // it has failed (damaged data, no memory); the canvas then draws from the pixels.
-    virtual bool ExpectPictures(const PosterSource& /*source*/, const std::vector<StretchRects>&)
+    // it has failed (damaged data, no memory); the canvas then draws from the pixels. The
+    // cutting reports how far it is, 0 to 1, from any thread.
+    virtual bool ExpectPictures(const PosterSource& /*source*/, const std::vector<StretchRects>&,
+                                const CutProgress& /*progress*/)
     {
         return true;
     }

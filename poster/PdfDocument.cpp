@@ -548,7 +548,8 @@ void PdfDocument::DrawPicture(const PictureRecord& picture, const PosterSource& 
     PlaceImage(image, at.left, at.top, w * at.kx, rows * at.ky);
 }
 
-bool PdfDocument::ExpectPictures(const PosterSource& source, const std::vector<StretchRects>& rects)
+bool PdfDocument::ExpectPictures(const PosterSource& source, const std::vector<StretchRects>& rects,
+                                 const CutProgress& progress)
 {
     parts_.clear();
     partsOf_ = nullptr;
@@ -605,7 +606,7 @@ bool PdfDocument::ExpectPictures(const PosterSource& source, const std::vector<S
     }
     std::vector<std::vector<uint8_t>> cut;
     if (!regions.empty())
-        switch (CutJpeg(data, size, view, regions, cut)) {
+        switch (CutJpeg(data, size, view, regions, cut, progress)) {
         case JpegCutResult::Cut:
             break;
         case JpegCutResult::Damaged:

@@ -64,8 +64,8 @@ public:
     void FillDots(const std::vector<Dot>& dots, const QRect& clip) override;
     void DrawTexts(const std::vector<TextRun>& texts) override;
     bool HalftonesPictures() const override { return false; }
-    bool ExpectPictures(const PosterSource& source,
-                        const std::vector<StretchRects>& rects) override;
+    bool ExpectPictures(const PosterSource& source, const std::vector<StretchRects>& rects,
+                        const CutProgress& progress = {}) override;
 
     // Pages whose picture came from the compressed data, for tests.
     int PagesFromJpeg() const { return pagesFromJpeg_; }

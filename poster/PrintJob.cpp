@@ -289,7 +289,7 @@ struct PlannedPage
 
 PrintResult PrintPoster(PageSink& sink, const PictureRecord& picture, const PrintJobInputs& in,
                         const std::function<void(int visited, int total)>& progress,
-                        const std::function<void(PrintStep)>& step)
+                        const std::function<void(PrintStep, double)>& step)
 {
     PrintResult result;
     const PosterGeometry& g = in.render.geometry;
@@ -346,7 +346,12 @@ PrintResult PrintPoster(PageSink& sink, const PictureRecord& picture, const Prin
         // The document begins with the first page it holds, and the JPEG data is cut then.
         const auto begin = [&]() -> bool {
             canvas = sink.BeginDocument();
-            if (canvas && !source.IsPixels() && !canvas->ExpectPictures(source, pictures)) {
+            const CutProgress cutting = [&step](double done) {
+                if (step)
+                    step(PrintStep::Beginning, done);
+            };
+            if (canvas && !source.IsPixels() &&
+                !canvas->ExpectPictures(source, pictures, cutting)) {
                 if (!picture.Bits) {
                     result.needsPixels = true;
                     return false;
@@ -354,7 +359,7 @@ PrintResult PrintPoster(PageSink& sink, const PictureRecord& picture, const Prin
                 source = PosterSource(); // drawn from the pixels instead
             }
             if (canvas && step)
-                step(PrintStep::DocumentBegun);
+                step(PrintStep::Beginning, 1.0);
             return canvas != nullptr;
         };
         const auto notBegun = [&] {
@@ -420,7 +425,7 @@ PrintResult PrintPoster(PageSink& sink, const PictureRecord& picture, const Prin
         if (canvas && !sink.EndDocument())
             return fail(sink.ErrorText());
         if (canvas && step)
-            step(PrintStep::DocumentEnded);
+            step(PrintStep::Ending, 1.0);
     } catch (const std::bad_alloc&) {
         return fail(QStringLiteral("Not enough memory to print the poster."));
     }

@@ -129,18 +129,18 @@ struct PrintResult
 
 inline const char* const kPosterDocName = "Kantelberg Poster";
 
-// The steps of a job besides its pages, for a progress display that counts them too: the
-// document begun (a JPEG's data are cut into the pages' parts then) and ended (written out, or
-// handed to the printer's queue).
+// The steps of a job besides its pages, for a progress display that counts them too, each with
+// how far it is (0 to 1; 1 once done): the document's beginning, when a JPEG's data are cut into
+// the pages' parts, and its end (written out, or handed to the printer's queue).
 enum class PrintStep
 {
-    DocumentBegun,
-    DocumentEnded,
+    Beginning,
+    Ending,
 };
 
 PrintResult PrintPoster(PageSink& sink, const PictureRecord& picture, const PrintJobInputs& in,
                         const std::function<void(int visited, int total)>& progress,
-                        const std::function<void(PrintStep)>& step = {});
+                        const std::function<void(PrintStep, double done)>& step = {});
 
 // The poster pages the job prints, in print order.
 std::vector<std::pair<int, int>> PagesToPrint(const PrintJobInputs& in);

@@ -110,8 +110,8 @@ TEST(PrintWindow, PrintingSendsOnePdfPagePerPrintedPosterPage)
 
     ui.PrintBtn->click();
     EXPECT_EQ(ui.ProgressBar1->value(), 0);
-    // The document's beginning and end are steps of the bar too.
-    EXPECT_EQ(ui.ProgressBar1->maximum(), pages + 2);
+    // The document's beginning and end are steps of the bar too, each of ten units.
+    EXPECT_EQ(ui.ProgressBar1->maximum(), (pages + 2) * 10);
     ASSERT_TRUE(QFile::exists(pdf));
     if (!testsupport::HaveProgram(QStringLiteral("pdfinfo")))
         GTEST_SKIP() << "pdfinfo missing";
@@ -367,7 +367,7 @@ TEST(PrintWindow, TheWindowPaintsDuringAJobAndRefusesWhatWouldChangeThePicture)
     EXPECT_EQ(DIBHeight(w.CurrentPicture), 64);
 
     ui.BreitEd->setValue(2.0);
-    const int steps = w.Geometry.PagesAcross * w.Geometry.PagesDown + 2;
+    const int steps = (w.Geometry.PagesAcross * w.Geometry.PagesDown + 2) * 10;
     actDuringTheJob();
     ui.PrintBtn->click();
     EXPECT_EQ(jobsSeen, 3);

@@ -652,3 +652,33 @@ TEST(JpegEdits, InksAndRgbCodedColoursPrintAsTheirOwnDataAndRenderAsTheProgramDe
 }
 
 } // namespace
+
+namespace {
+
+// The cut says how far it is while it reads the blocks and as each part is written: rising,
+// inside 0 to 1, and ending at 1.
+TEST(JpegEdits, ACutReportsItsProgressUpToTheEnd)
+{
+    const QString jpg = NoiseJpeg(256, 256, 5, QStringLiteral("progress"), "2x2");
+    if (jpg.isEmpty())
+        GTEST_SKIP() << "cjpeg missing";
+    const std::vector<uint8_t> data = ReadBytes(jpg);
+    const std::shared_ptr<const JpegSource> jpeg = ReadJpegSource(jpg);
+    ASSERT_TRUE(jpeg);
+    std::vector<JpegRegion> quarters;
+    for (int y : {0, 128})
+        for (int x : {0, 128})
+            quarters.push_back({x, y, 128, 128});
+    std::vector<double> seen;
+    std::vector<std::vector<uint8_t>> parts;
+    ASSERT_EQ(CutJpeg(data.data(), data.size(), jpeg->view, quarters, parts,
+                      [&seen](double done) { seen.push_back(done); }),
+              JpegCutResult::Cut);
+    ASSERT_GE(seen.size(), 5u); // some while reading, and one for each part
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    EXPECT_GE(seen.front(), 0.0);
+    EXPECT_LT(seen.front(), 0.5);
+    EXPECT_DOUBLE_EQ(seen.back(), 1.0);
+}
+
+} // namespace
