@@ -2,8 +2,8 @@
 // Paints of the window's views of a huge picture, on an offscreen surface of the view's size:
 // the edit view at zoom 1 and at zoom 10 scrolled to the middle, the load page's preview and the
 // page preview of a 4 x 4 poster (a click on it repaints it). Each has a memcpy of the visible
-// area beside it, BM_MemcpyVisibleArea. The first paint of a picture, which makes its reduced
-// copies, is BM_FirstPaint.
+// area beside it, BM_MemcpyVisibleArea. A 4-bit picture's first paint at a scale makes its
+// reduced copy for that scale and is not timed here.
 #include "EditGeometry.h"
 #include "GrafikRW.h"
 #include "HeldPicture.h"

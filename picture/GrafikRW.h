@@ -211,7 +211,7 @@ inline void setpixel(const PictureRecord& picture, int32_t x, int32_t y, int32_t
     case 4: {
         uint8_t& b = row[x >> 1];
         b = (x & 1) ? uint8_t((b & 0xF0) | (value & 0x0F)) : uint8_t((b & 0x0F) | (value << 4));
-        // Only the expanded view of 4-bit pictures copies pixels; the others read the rows.
+        // Only 4-bit pictures keep copies of their pixels for drawing; the others' rows are read.
         if (picture.Reserved2)
             *static_cast<uint8_t*>(picture.Reserved2) = 1;
         return;

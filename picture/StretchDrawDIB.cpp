@@ -4,10 +4,12 @@
 #include "StretchPlan.h"
 
 #include <QGuiApplication>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QScreen>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -32,31 +34,109 @@ QList<QRgb> ColourTableOf(const PictureRecord& picture)
     return colours;
 }
 
-void ExpandFourBitRows(const PictureRecord& picture, DibStorage& s, int64_t expandedStride)
+// Columns x0..x1-1 of rows y0..y1-1 (from the bottom) of a 4-bit picture, one byte a pixel, as
+// an 8-bit image with the picture's colours; row 0 is row y0.
+QImage ExpandFourBitPart(const PictureRecord& picture, const SourcePart& part)
 {
-    const BITMAPINFOHEADER& h = picture.Info->bmiHeader;
-    for (int32_t row = 0; row < h.biHeight; ++row) {
-        const uint8_t* src = picture.Bits + int64_t(row) * picture.BytesPerLine;
-        uint8_t* dst = s.expanded.get() + row * expandedStride;
-        for (int32_t x = 0; x + 1 < h.biWidth; x += 2) {
-            dst[x] = src[x >> 1] >> 4;
-            dst[x + 1] = src[x >> 1] & 0x0F;
-        }
-        if (h.biWidth & 1)
-            dst[h.biWidth - 1] = src[h.biWidth >> 1] >> 4;
+    QImage piece(part.x1 - part.x0, part.y1 - part.y0, QImage::Format_Indexed8);
+    if (piece.isNull())
+        return piece;
+    piece.setColorTable(ColourTableOf(picture));
+    for (int32_t y = part.y0; y < part.y1; ++y) {
+        const uint8_t* src = picture.Bits + int64_t(y) * picture.BytesPerLine;
+        uint8_t* dst = piece.scanLine(y - part.y0);
+        for (int32_t x = part.x0; x < part.x1; ++x)
+            *dst++ = (x & 1) ? (src[x >> 1] & 0x0F) : (src[x >> 1] >> 4);
     }
+    return piece;
+}
+
+// A 4-bit picture drawn at 1/2^level or smaller is drawn from a copy reduced by 2^level, of one
+// byte a pixel: of each 2^level square of pixels (counted from the left and from the bottom row)
+// it keeps the one that Qt's nearest-neighbour drawing at exactly that scale samples, the one
+// just before the square's middle. Made at the first such drawing; all levels together take two
+// thirds of the picture's own bytes.
+constexpr int kMaxReduction = 12;
+
+int ReductionLevel(const StretchRects& r)
+{
+    const double factor =
+        std::min(double(r.srcWidth) / r.destWidth, double(r.srcHeight) / r.destHeight);
+    int level = 0;
+    while (level < kMaxReduction && factor >= double(2 << level))
+        ++level;
+    return level;
+}
+
+const QImage& ReducedFourBitCopy(const PictureRecord& picture, DibStorage& s, int level)
+{
+    if (s.pixelsChanged) {
+        s.reduced.clear();
+        s.pixelsChanged = 0;
+    }
+    if (s.reduced.size() < size_t(level + 1))
+        s.reduced.resize(size_t(level + 1));
+    QImage& copy = s.reduced[size_t(level)];
+    const int32_t w = DIBWidth(picture), h = DIBHeight(picture);
+    const int32_t step = 1 << level, middle = step / 2 - 1;
+    if (copy.isNull()) {
+        copy = QImage((w + step - 1) / step, (h + step - 1) / step, QImage::Format_Indexed8);
+        if (copy.isNull())
+            return copy;
+        for (int32_t i = 0; i < copy.height(); ++i) {
+            const int32_t y = std::min(i * step + middle, h - 1);
+            const uint8_t* src = picture.Bits + int64_t(y) * picture.BytesPerLine;
+            uint8_t* dst = copy.scanLine(i);
+            for (int32_t j = 0; j < copy.width(); ++j) {
+                const int32_t x = std::min(j * step + middle, w - 1);
+                dst[j] = (x & 1) ? (src[x >> 1] & 0x0F) : (src[x >> 1] >> 4);
+            }
+        }
+    }
+    copy.setColorTable(ColourTableOf(picture));
+    return copy;
+}
+
+// The part of the source that can show through the painter: the device, its clip and the
+// painter's own clip, mapped back through the transform that draws the source.
+SourcePart VisiblePart(const QPainter& painter, const SourcePart& inside)
+{
+    const QPaintDevice* device = painter.device();
+    if (!device)
+        return inside;
+    QRectF shown(0, 0, device->width(), device->height());
+    if (const QPaintEngine* engine = painter.paintEngine();
+        engine && !engine->systemClip().isEmpty())
+        shown &= QRectF(engine->systemClip().boundingRect());
+    if (painter.hasClipping())
+        shown &= painter.combinedTransform().mapRect(painter.clipBoundingRect());
+    bool invertible = false;
+    const QTransform back = painter.combinedTransform().inverted(&invertible);
+    if (!invertible)
+        return inside;
+    const QRectF source = back.mapRect(shown);
+    // A pixel more on each side: the edge pixels are sampled at their centres.
+    SourcePart visible;
+    visible.x0 = std::max(inside.x0, int32_t(std::max(-1.0, std::floor(source.left()))) - 1);
+    visible.y0 = std::max(inside.y0, int32_t(std::max(-1.0, std::floor(source.top()))) - 1);
+    visible.x1 = int32_t(std::min(double(inside.x1), std::ceil(source.right()) + 1));
+    visible.y1 = int32_t(std::min(double(inside.y1), std::ceil(source.bottom()) + 1));
+    return visible;
 }
 
 // Maps the source rectangle (srcY from the bottom row) onto the destination, drawing only the
-// part of the source that lies inside the picture, rows and columns dropped, not blended.
-void DrawRows(QPainter& painter, const QImage& view, const StretchRects& r)
+// part of the source that lies inside the picture, rows and columns dropped, not blended. A
+// 4-bit picture has no image of its own: the part in sight is expanded for the drawing.
+void DrawRows(QPainter& painter, const PictureRecord& picture, const QImage& view,
+              const StretchRects& r)
 {
-    if (view.isNull() || r.destWidth == 0 || r.destHeight == 0)
+    const BITMAPINFOHEADER& h = picture.Info->bmiHeader;
+    const bool fourBit = h.biBitCount == 4;
+    if ((!fourBit && view.isNull()) || r.destWidth == 0 || r.destHeight == 0)
         return;
-    const SourcePart inside = SourcePartOf(r, view.width(), view.height());
+    const SourcePart inside = SourcePartOf(r, h.biWidth, h.biHeight);
     if (inside.empty())
         return;
-    const double x0 = inside.x0, x1 = inside.x1, y0 = inside.y0, y1 = inside.y1;
     const double kx = double(r.destWidth) / r.srcWidth;
     const double ky = double(r.destHeight) / r.srcHeight;
     // View row v (0 = bottom row) lands at destY + (srcY + srcHeight - v) * ky: the flip that
@@ -65,8 +145,26 @@ void DrawRows(QPainter& painter, const QImage& view, const StretchRects& r)
                               r.destY + (double(r.srcY) + r.srcHeight) * ky);
     painter.save();
     painter.setTransform(toDevice, true);
-    const QRectF part(x0, y0, x1 - x0, y1 - y0);
-    painter.drawImage(part, view, part);
+    const int level = fourBit ? ReductionLevel(r) : 0;
+    DibStorage* storage = StorageOf(picture);
+    if (level > 0 && storage) {
+        const QImage& copy = ReducedFourBitCopy(picture, *storage, level);
+        const double n = double(1 << level);
+        painter.scale(n, n);
+        const QRectF at(inside.x0 / n, inside.y0 / n, (inside.x1 - inside.x0) / n,
+                        (inside.y1 - inside.y0) / n);
+        painter.drawImage(at, copy, at);
+    } else if (fourBit) {
+        const SourcePart part = VisiblePart(painter, inside);
+        if (!part.empty()) {
+            const QImage piece = ExpandFourBitPart(picture, part);
+            const QRectF at(part.x0, part.y0, part.x1 - part.x0, part.y1 - part.y0);
+            painter.drawImage(at, piece, QRectF(0, 0, piece.width(), piece.height()));
+        }
+    } else {
+        const QRectF at(inside.x0, inside.y0, inside.x1 - inside.x0, inside.y1 - inside.y0);
+        painter.drawImage(at, view, at);
+    }
     painter.restore();
 }
 
@@ -79,37 +177,22 @@ const QImage& DibView(const PictureRecord& picture)
     if (!s || !picture.Bits || !picture.Info)
         return none;
     const BITMAPINFOHEADER& h = picture.Info->bmiHeader;
-
-    if (s->view.isNull() || s->pixelsChanged) {
-        if (h.biBitCount == 4) {
-            const int64_t stride = (int64_t(h.biWidth) + 3) & ~int64_t(3);
-            if (!s->expanded || s->view.isNull()) {
-                s->view = QImage();
-                s->expanded.reset(new (std::nothrow) uint8_t[size_t(stride * h.biHeight)]);
-                if (!s->expanded)
-                    return none;
-                s->view = QImage(s->expanded.get(), h.biWidth, h.biHeight, stride,
-                                 QImage::Format_Indexed8);
-            }
-            ExpandFourBitRows(picture, *s, stride);
-        } else if (s->view.isNull()) {
-            QImage::Format format = QImage::Format_Invalid;
-            switch (h.biBitCount) {
-            case 1:
-                format = QImage::Format_Mono;
-                break;
-            case 8:
-                format = QImage::Format_Indexed8;
-                break;
-            case 24:
-                format = QImage::Format_BGR888;
-                break;
-            default:
-                return none;
-            }
-            s->view = QImage(picture.Bits, h.biWidth, h.biHeight, picture.BytesPerLine, format);
+    if (s->view.isNull()) {
+        QImage::Format format = QImage::Format_Invalid;
+        switch (h.biBitCount) {
+        case 1:
+            format = QImage::Format_Mono;
+            break;
+        case 8:
+            format = QImage::Format_Indexed8;
+            break;
+        case 24:
+            format = QImage::Format_BGR888;
+            break;
+        default:
+            return none; // 4 bits: drawn a part at a time
         }
-        s->pixelsChanged = 0;
+        s->view = QImage(picture.Bits, h.biWidth, h.biHeight, picture.BytesPerLine, format);
         s->viewColours.clear();
     }
     if (ColourTableSize(h.biBitCount) > 0) {
@@ -149,20 +232,19 @@ void StretchDrawDIB(QPainter* dc, int32_t destX, int32_t destY, int32_t destWidt
     const StretchPlan plan =
         PlanStretchDraw(clipped, h.biWidth, h.biHeight, h.biBitCount, halftone, ScreenColorDepth);
     if (!plan.halftoned) {
-        DrawRows(*dc, DibView(picture), clipped);
+        DrawRows(*dc, picture, DibView(picture), clipped);
         return;
     }
-    const HeldPicture copy(plan.reduced
-                               ? DIBHalftoneDIBXY(picture, plan.copyWidth, plan.copyHeight)
-                               : DIBHalftoneDIB(picture));
+    const HeldPicture copy(plan.reduced ? DIBHalftoneDIBXY(picture, plan.copyWidth, plan.copyHeight)
+                                        : DIBHalftoneDIB(picture));
     if (!copy) {
         // Without a copy the picture's own pixels still show.
-        DrawRows(*dc, DibView(picture), clipped);
+        DrawRows(*dc, picture, DibView(picture), clipped);
         return;
     }
     const StretchRects fromCopy =
         plan.reduced ? ReducedCopyRects(clipped, h.biWidth, h.biHeight, DIBWidth(copy.get()),
                                         DIBHeight(copy.get()))
                      : clipped;
-    DrawRows(*dc, DibView(copy.get()), fromCopy);
+    DrawRows(*dc, copy.get(), DibView(copy.get()), fromCopy);
 }

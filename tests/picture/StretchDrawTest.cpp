@@ -284,3 +284,69 @@ TEST(StretchDraw, NoPictureDrawsNothing)
 }
 
 } // namespace
+
+namespace {
+
+// A 4-bit picture has no image Qt can draw: the part in sight is expanded for each drawing, and
+// a reduced copy is drawn from when it shows at half its size or less. At every scroll and clip,
+// enlarged, and reduced by a power of two, it shows what the same pixels at 8 bits show.
+TEST(StretchDraw, AFourBitPictureShowsWhatItsEightBitTwinShows)
+{
+    struct View
+    {
+        int w, h;                                 // the picture: odd, or on the reduced grid
+        int destW, destH, srcX, srcY, srcW, srcH; // the drawing
+        QPoint scroll;                            // the painter moved by
+        QRect clip;                               // empty: none
+    };
+    const View views[] = {
+        {37, 23, 37, 23, 0, 0, 37, 23, {}, {}},                    // as it is
+        {37, 23, 370, 230, 0, 0, 37, 23, {-120, -90}, {}},         // ten times, scrolled
+        {37, 23, 370, 230, 0, 0, 37, 23, {0, 0}, {50, 40, 17, 9}}, // a small clip
+        {37, 23, 200, 100, 5, 3, 20, 10, {-7, -3}, {}},            // a part, enlarged
+        {37, 23, 64, 64, 30, -4, 20, 20, {}, {}},                  // over the right and bottom
+        {37, 23, 30, 20, 0, 0, 37, 23, {}, {}},                    // a little smaller
+        {64, 48, 32, 24, 0, 0, 64, 48, {}, {}},                    // a half
+        {64, 48, 16, 12, 0, 0, 64, 48, {}, {}},                    // a quarter
+        {64, 48, 8, 6, 0, 0, 64, 48, {}, {}},                      // an eighth
+        {64, 48, 8, 6, 16, 8, 32, 24, {}, {}},                     // a part, at an eighth
+    };
+    for (const View& v : views) {
+        HeldPicture four(newdib(v.w, v.h, 4, nullptr, 0));
+        HeldPicture eight(newdib(v.w, v.h, 8, nullptr, 0));
+        ASSERT_TRUE(four && eight);
+        for (int i = 0; i < 16; ++i) {
+            const RGBQUAD c{uint8_t(i * 16), uint8_t(255 - i * 9), uint8_t(i * 5 + 3), 0};
+            four->Info->bmiColors[i] = c;
+            eight->Info->bmiColors[i] = c;
+        }
+        for (int y = 0; y < v.h; ++y)
+            for (int x = 0; x < v.w; ++x) {
+                setpixel(*four, x, y, (x * 7 + y * 3) % 16);
+                setpixel(*eight, x, y, (x * 7 + y * 3) % 16);
+            }
+        QImage shown[2] = {Canvas(64, 48), Canvas(64, 48)};
+        const PictureRecord* pictures[2] = {&four.get(), &eight.get()};
+        for (int k = 0; k < 2; ++k) {
+            QPainter painter(&shown[k]);
+            if (!v.clip.isEmpty())
+                painter.setClipRect(v.clip);
+            painter.translate(v.scroll);
+            StretchDrawDIB(&painter, 0, 0, v.destW, v.destH, *pictures[k], v.srcX, v.srcY, v.srcW,
+                           v.srcH, false, SRCCOPY);
+        }
+        EXPECT_EQ(shown[0], shown[1]) << v.w << "x" << v.h << " drawn " << v.destW << "x" << v.destH
+                                      << " from " << v.srcX << "," << v.srcY;
+        // A pixel changed shows in the reduced copy's next drawing too.
+        setpixel(*four, v.w / 2, v.h / 2, 15);
+        setpixel(*eight, v.w / 2, v.h / 2, 15);
+        for (int k = 0; k < 2; ++k) {
+            QPainter painter(&shown[k]);
+            StretchDrawDIB(&painter, 0, 0, v.destW, v.destH, *pictures[k], v.srcX, v.srcY, v.srcW,
+                           v.srcH, false, SRCCOPY);
+        }
+        EXPECT_EQ(shown[0], shown[1]) << "changed, " << v.destW << "x" << v.destH;
+    }
+}
+
+} // namespace
