@@ -81,8 +81,8 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui:
     if (const QString silent = Printer->passedOver(); !silent.isEmpty())
         QTimer::singleShot(0, this, [this, silent] {
             ShowMessage(this,
-                        QStringLiteral("The printers could not be listed: %1. Posters go to a "
-                                       "PDF file until the printer setup finds them.")
+                        tr("The printers could not be listed: %1. Posters go to a "
+                           "PDF file until the printer setup finds them.")
                             .arg(silent),
                         QMessageBox::Warning);
         });
@@ -235,8 +235,11 @@ void TMainForm::FormCreate()
     Geometry.PagesDown = 1;
 
     ui->FilterComboBox1->clear();
+    // The filter's words; the other descriptions are the types' own names.
+    [[maybe_unused]] static const char* const kFilterWords[] = {QT_TR_NOOP("All pictures"),
+                                                                QT_TR_NOOP("All files (*.*)")};
     for (const FilterEntry& entry : ParseFilter(QString::fromLatin1(kLoadFilter)))
-        ui->FilterComboBox1->addItem(entry.description, entry.masks);
+        ui->FilterComboBox1->addItem(tr(qPrintable(entry.description)), entry.masks);
     ui->FilterComboBox1->setCurrentIndex(0);
 
     CurrentPicture = NewStartPicture();
@@ -269,9 +272,9 @@ void TMainForm::closeEvent(QCloseEvent* event)
 
 void TMainForm::FormCloseQuery(bool& CanClose)
 {
-    CanClose = ShowMessage(this, QStringLiteral("You quit Velmora 2.0"), QMessageBox::Information,
-                           QMessageBox::Ok | QMessageBox::Cancel,
-                           QStringLiteral("Quit program")) == QMessageBox::Ok;
+    CanClose =
+        ShowMessage(this, tr("You quit Velmora 2.0"), QMessageBox::Information,
+                    QMessageBox::Ok | QMessageBox::Cancel, tr("Quit program")) == QMessageBox::Ok;
 }
 
 void TMainForm::FormClose()
@@ -312,7 +315,7 @@ void TMainForm::HelpBtnClick()
     if (!helpWindow) {
         helpWindow = new QDialog(this);
         helpWindow->setObjectName(QStringLiteral("HelpWindow"));
-        helpWindow->setWindowTitle(QStringLiteral("Velmora Help"));
+        helpWindow->setWindowTitle(tr("Velmora Help"));
         helpWindow->setAttribute(Qt::WA_DeleteOnClose);
         helpWindow->resize(kHelpWidth, kHelpHeight);
         auto* browser = new QTextBrowser(helpWindow);

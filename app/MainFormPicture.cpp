@@ -215,8 +215,8 @@ bool TMainForm::ShowDrawing(const std::shared_ptr<const DrawingSource>& drawing,
     }
     if (!TakeOverPicture(rendering)) {
         // With the reason, as a locked or damaged file can be mended by its owner.
-        ShowMessage(this, why.isEmpty() ? QStringLiteral("Couldn't load file!")
-                                        : QStringLiteral("Couldn't load file! (%1)").arg(why));
+        ShowMessage(this, why.isEmpty() ? tr("Couldn't load file!")
+                                        : tr("Couldn't load file! (%1)").arg(why));
         return false;
     }
     CurrentSource = PosterSource::Drawing(drawing);
@@ -236,7 +236,7 @@ bool TMainForm::LoadPicture(const QString& path)
     const PictureRecord loaded =
         TakeUpright(OpenDib(FileNameBytes(path).constData(), 0), orientation);
     if (!TakeOverPicture(loaded)) {
-        ShowMessage(this, QStringLiteral("Couldn't load file!"));
+        ShowMessage(this, tr("Couldn't load file!"));
         return false;
     }
     // A JPEG goes into the poster document as its own data for as long as nothing but lossless

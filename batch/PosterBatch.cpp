@@ -22,6 +22,7 @@
 #include "TwainIO2.h"
 #include "VectorPage.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -135,7 +136,7 @@ QString DeviceMode(const ScannerCapabilities& caps, const QString& wanted, QStri
             return mode;
     if (caps.modes.isEmpty())
         return wanted;
-    error = QStringLiteral("the scanner has no mode \"%1\" (it has %2)")
+    error = QCoreApplication::translate("PosterBatch", "the scanner has no mode \"%1\" (it has %2)")
                 .arg(wanted, caps.modes.join(QStringLiteral(", ")));
     return {};
 }
@@ -153,7 +154,8 @@ bool DeviceOffers(const ScannerCapabilities& caps, const ScanRequest& scan, QStr
         QStringList depths;
         for (int depth : caps.depths)
             depths << QString::number(depth);
-        error = QStringLiteral("the scanner has no depth of %1 bits (it has %2)")
+        error = QCoreApplication::translate("PosterBatch",
+                                            "the scanner has no depth of %1 bits (it has %2)")
                     .arg(scan.depth)
                     .arg(depths.join(QStringLiteral(", ")));
         return false;
@@ -168,13 +170,15 @@ bool DeviceOffers(const ScannerCapabilities& caps, const ScanRequest& scan, QStr
                 return true;
             offered << Number(r);
         }
-        error = QStringLiteral("the scanner has no resolution of %1 dpi (it has %2 dpi)")
+        error = QCoreApplication::translate(
+                    "PosterBatch", "the scanner has no resolution of %1 dpi (it has %2 dpi)")
                     .arg(Number(scan.resolution), offered.join(QStringLiteral(", ")));
         return false;
     }
     if (scan.resolution < caps.resolutionMin - 1e-9 ||
         scan.resolution > caps.resolutionMax + 1e-9) {
-        error = QStringLiteral("the scanner has no resolution of %1 dpi (it has %2 to %3 dpi)")
+        error = QCoreApplication::translate(
+                    "PosterBatch", "the scanner has no resolution of %1 dpi (it has %2 to %3 dpi)")
                     .arg(Number(scan.resolution), Number(caps.resolutionMin),
                          Number(caps.resolutionMax));
         return false;
@@ -182,10 +186,12 @@ bool DeviceOffers(const ScannerCapabilities& caps, const ScanRequest& scan, QStr
     const double step = caps.resolutionStep;
     const double steps = step > 0 ? (scan.resolution - caps.resolutionMin) / step : 0;
     if (step > 0 && std::abs(steps - std::round(steps)) > 1e-6) {
-        error = QStringLiteral("the scanner has no resolution of %1 dpi (it has %2 to %3 dpi in "
+        error =
+            QCoreApplication::translate(
+                "PosterBatch", "the scanner has no resolution of %1 dpi (it has %2 to %3 dpi in "
                                "steps of %4)")
-                    .arg(Number(scan.resolution), Number(caps.resolutionMin),
-                         Number(caps.resolutionMax), Number(step));
+                .arg(Number(scan.resolution), Number(caps.resolutionMin),
+                     Number(caps.resolutionMax), Number(step));
         return false;
     }
     return true;
@@ -250,7 +256,8 @@ int ApplyEdits(const std::vector<EditStep>& edits, HeldPicture& held, PosterSour
         PictureRecord& picture = held.get();
         const bool pixels = picture.Bits != nullptr;
         if (!pixels && source.IsPixels()) {
-            error = QStringLiteral("Error: Couldn't create picture (low memory?)!");
+            error = QCoreApplication::translate("PosterBatch",
+                                                "Error: Couldn't create picture (low memory?)!");
             return kFailed;
         }
         if (step.brightnessContrast) {
@@ -273,7 +280,8 @@ int ApplyEdits(const std::vector<EditStep>& edits, HeldPicture& held, PosterSour
             continue;
         const PictureRecord made = EditedPicture(picture, e);
         if (!made.Bits) {
-            error = QStringLiteral("Error: Couldn't create picture (low memory?)!");
+            error = QCoreApplication::translate("PosterBatch",
+                                                "Error: Couldn't create picture (low memory?)!");
             return kFailed;
         }
         held.reset(made);
@@ -295,7 +303,8 @@ PictureRecord DrawingPixels(const std::shared_ptr<const DrawingSource>& drawing,
         if (!step.brightnessContrast)
             view = view.Edited(step.edit);
     if (!view.drawing()) {
-        error = QStringLiteral("Error: Couldn't create picture (low memory?)!");
+        error = QCoreApplication::translate("PosterBatch",
+                                            "Error: Couldn't create picture (low memory?)!");
         return PictureRecord();
     }
     PictureRecord picture = RenderShownDrawing(*view.drawing(), scaleOf(*view.drawing()), &error);
@@ -332,7 +341,8 @@ std::unique_ptr<CurrentPrinter> PrinterFor(const PosterRequest& r, QString& erro
             return nullptr;
         }
         if (!queue.found || QPrinterInfo::printerInfo(r.printerName).isNull()) {
-            error = QStringLiteral("no printer named \"%1\"").arg(r.printerName);
+            error = QCoreApplication::translate("PosterBatch", "no printer named \"%1\"")
+                        .arg(r.printerName);
             return nullptr;
         }
         // The scheduler has just answered: it is not asked again for the default.
@@ -340,7 +350,8 @@ std::unique_ptr<CurrentPrinter> PrinterFor(const PosterRequest& r, QString& erro
                                                    std::chrono::milliseconds(0));
         printer->printer().setPrinterName(r.printerName);
         if (printer->isPdfFile() || printer->printer().printerName() != r.printerName) {
-            error = QStringLiteral("printer \"%1\" cannot be used").arg(r.printerName);
+            error = QCoreApplication::translate("PosterBatch", "printer \"%1\" cannot be used")
+                        .arg(r.printerName);
             return nullptr;
         }
     } else {
@@ -356,7 +367,7 @@ std::unique_ptr<CurrentPrinter> PrinterFor(const PosterRequest& r, QString& erro
     if (Stopped())
         return nullptr;
     if (!printer->isUsable()) {
-        error = QStringLiteral("no printer available");
+        error = QCoreApplication::translate("PosterBatch", "no printer available");
         return nullptr;
     }
     QPrinter& p = printer->printer();
@@ -370,15 +381,16 @@ std::unique_ptr<CurrentPrinter> PrinterFor(const PosterRequest& r, QString& erro
         p.setResolution(r.resolution);
     }
     if (r.paper && !p.setPageSize(QPageSize(*r.paper))) {
-        error = QStringLiteral("the printer does not take %1 paper").arg(QPageSize::name(*r.paper));
+        error = QCoreApplication::translate("PosterBatch", "the printer does not take %1 paper")
+                    .arg(QPageSize::name(*r.paper));
         return nullptr;
     }
     if (r.orientation && !p.setPageOrientation(*r.orientation)) {
-        error = QStringLiteral("the printer cannot turn the paper");
+        error = QCoreApplication::translate("PosterBatch", "the printer cannot turn the paper");
         return nullptr;
     }
     if (!printer->metrics().isValid()) {
-        error = QStringLiteral("the printer reports no printable area");
+        error = QCoreApplication::translate("PosterBatch", "the printer reports no printable area");
         return nullptr;
     }
     return printer;
@@ -798,7 +810,10 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
     }
     // No page would leave no document, and for a PDF file no file: say so rather than succeed.
     if (PagesToPrint(in).empty())
-        return Fail(err, QStringLiteral("every page is left out; nothing to print"), kBadRequest);
+        return Fail(
+            err,
+            QCoreApplication::translate("PosterBatch", "every page is left out; nothing to print"),
+            kBadRequest);
 
     const bool showProgress = isatty(STDERR_FILENO) == 1;
     const auto print = [&] {

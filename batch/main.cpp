@@ -7,6 +7,7 @@
 #include "PrintJob.h"
 #include "ProgramInfo.h"
 #include "ReplacingFile.h"
+#include "Translation.h"
 #include "TwainIO2.h"
 
 #include <QGuiApplication>
@@ -123,6 +124,7 @@ int main(int argc, char** argv)
     QGuiApplication app(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("velmora-poster"));
     QGuiApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
+    InstallTranslations(QLocale::system());
 
     CatchStopSignals();
     QTextStream out(stdout);
