@@ -31,7 +31,9 @@ constexpr int kClientHeight = 388;
 
 constexpr int kHelpWidth = 640;
 constexpr int kHelpHeight = 520;
-const char* const kHelpDocument = "qrc:/help/velmora.html";
+// The help in the window's language: each translation names its own document.
+//: The help document of this language, as it is in the program's resources
+const char* const kHelpDocument = QT_TRANSLATE_NOOP("TMainForm", "qrc:/help/velmora.html");
 
 // Side pictures of the pages and the glue-edge illustration, at their frame sizes.
 constexpr QSize kSidePicture(193, 281);
@@ -327,7 +329,7 @@ void TMainForm::HelpBtnClick()
     }
     // Always the contents: no control has a help topic of its own.
     auto* browser = helpWindow->findChild<QTextBrowser*>();
-    browser->setSource(QUrl(QString::fromLatin1(kHelpDocument)));
+    browser->setSource(QUrl(tr(kHelpDocument)));
     browser->scrollToAnchor(QStringLiteral("contents"));
     helpWindow->setModal(false);
     helpWindow->show();

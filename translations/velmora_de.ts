@@ -107,6 +107,73 @@
     </message>
 </context>
 <context>
+    <name>DrawingRender</name>
+    <message>
+        <source>The renderer sent data this program can&apos;t read.</source>
+        <translation>Der Renderer hat Daten gesendet, die dieses Programm nicht lesen kann.</translation>
+    </message>
+    <message>
+        <source>The drawing took longer than %1 %2 and was given up.</source>
+        <translation>Die Zeichnung brauchte länger als %1 %2 und wurde aufgegeben.</translation>
+    </message>
+    <message>
+        <source>second</source>
+        <translation>Sekunde</translation>
+    </message>
+    <message>
+        <source>seconds</source>
+        <translation>Sekunden</translation>
+    </message>
+    <message>
+        <source>The drawing could not be handed to the renderer (%1).</source>
+        <translation>Die Zeichnung konnte dem Renderer nicht übergeben werden (%1).</translation>
+    </message>
+    <message>
+        <source>The drawing renderer %1 is missing.</source>
+        <translation>Der Zeichnungsrenderer %1 fehlt.</translation>
+    </message>
+    <message>
+        <source>The drawing renderer could not be started (%1).</source>
+        <translation>Der Zeichnungsrenderer konnte nicht gestartet werden (%1).</translation>
+    </message>
+    <message>
+        <source>The renderer could not be heard (%1).</source>
+        <translation>Der Renderer war nicht zu hören (%1).</translation>
+    </message>
+    <message>
+        <source>The renderer stopped unexpectedly (it ended without an answer).</source>
+        <translation>Der Renderer wurde unerwartet beendet (er endete ohne Antwort).</translation>
+    </message>
+    <message>
+        <source>The renderer stopped unexpectedly (it took no request).</source>
+        <translation>Der Renderer wurde unerwartet beendet (er nahm keine Anfrage an).</translation>
+    </message>
+    <message>
+        <source>A rendering of %1 x %2 pixels is larger than a picture may be.</source>
+        <translation>Eine Darstellung von %1 x %2 Pixeln ist größer, als ein Bild sein darf.</translation>
+    </message>
+    <message>
+        <source>The file is empty.</source>
+        <translation>Die Datei ist leer.</translation>
+    </message>
+    <message>
+        <source>The file is larger than %1 MB.</source>
+        <translation>Die Datei ist größer als %1 MB.</translation>
+    </message>
+    <message>
+        <source>There is not enough memory for the drawing.</source>
+        <translation>Für die Zeichnung ist nicht genug Speicher da.</translation>
+    </message>
+    <message>
+        <source>The part to render lies outside the page.</source>
+        <translation>Der darzustellende Teil liegt außerhalb der Seite.</translation>
+    </message>
+    <message>
+        <source>A rendering of %1 x %2 pixels needs %3 MB of memory, and %4 MB are available.</source>
+        <translation>Eine Darstellung von %1 x %2 Pixeln braucht %3 MB Speicher, und %4 MB sind verfügbar.</translation>
+    </message>
+</context>
+<context>
     <name>DrawingSource</name>
     <message>
         <source>the page has no size</source>
@@ -1155,6 +1222,73 @@ Bei Ein-/Aus-Optionen gilt die zuletzt angegebene Form; Größen gelten in der a
     </message>
 </context>
 <context>
+    <name>RenderFailure</name>
+    <message>
+        <source>The page size of %1 x %2 pixels can&apos;t be rendered.</source>
+        <translation>Die Seitengröße von %1 x %2 Pixeln lässt sich nicht darstellen.</translation>
+    </message>
+    <message>
+        <source>The part to render lies outside the page.</source>
+        <translation>Der darzustellende Teil liegt außerhalb der Seite.</translation>
+    </message>
+    <message>
+        <source>A rendering of %1 x %2 pixels is larger than a picture may be.</source>
+        <translation>Eine Darstellung von %1 x %2 Pixeln ist größer, als ein Bild sein darf.</translation>
+    </message>
+    <message>
+        <source>The PDF file is damaged or is not a PDF file.</source>
+        <translation>Die PDF-Datei ist beschädigt oder keine PDF-Datei.</translation>
+    </message>
+    <message>
+        <source>The PDF file needs a password.</source>
+        <translation>Die PDF-Datei braucht ein Passwort.</translation>
+    </message>
+    <message>
+        <source>The PDF file has no page %1 (it has %2).</source>
+        <translation>Die PDF-Datei hat keine Seite %1 (sie hat %2).</translation>
+    </message>
+    <message>
+        <source>The PDF file&apos;s page %1 is damaged.</source>
+        <translation>Seite %1 der PDF-Datei ist beschädigt.</translation>
+    </message>
+    <message>
+        <source>The PDF file&apos;s page %1 could not be rendered.</source>
+        <translation>Seite %1 der PDF-Datei konnte nicht dargestellt werden.</translation>
+    </message>
+    <message>
+        <source>The drawing is damaged or is not an SVG file.</source>
+        <translation>Die Zeichnung ist beschädigt oder keine SVG-Datei.</translation>
+    </message>
+    <message>
+        <source>The drawing is damaged or is not an SVG file (%1).</source>
+        <translation>Die Zeichnung ist beschädigt oder keine SVG-Datei (%1).</translation>
+    </message>
+    <message>
+        <source>The drawing has no size it can be shown at.</source>
+        <translation>Die Zeichnung hat keine Größe, in der sie sich zeigen lässt.</translation>
+    </message>
+    <message>
+        <source>The drawing could not be drawn.</source>
+        <translation>Die Zeichnung konnte nicht gezeichnet werden.</translation>
+    </message>
+    <message>
+        <source>The drawing could not be drawn (%1).</source>
+        <translation>Die Zeichnung konnte nicht gezeichnet werden (%1).</translation>
+    </message>
+    <message>
+        <source>The drawing could not be made into a PDF file (%1).</source>
+        <translation>Aus der Zeichnung konnte keine PDF-Datei werden (%1).</translation>
+    </message>
+    <message>
+        <source>The file is empty.</source>
+        <translation>Die Datei ist leer.</translation>
+    </message>
+    <message>
+        <source>There is not enough memory to render the drawing.</source>
+        <translation>Für die Darstellung der Zeichnung ist nicht genug Speicher da.</translation>
+    </message>
+</context>
+<context>
     <name>ScanProblem</name>
     <message>
         <source>The scan was cancelled.</source>
@@ -1492,6 +1626,11 @@ Bei Ein-/Aus-Optionen gilt die zuletzt angegebene Form; Größen gelten in der a
         <source>All files (*.*)</source>
         <translation>Alle Dateien (*.*)</translation>
     </message>
+    <message>
+        <source>qrc:/help/velmora.html</source>
+        <extracomment>The help document of this language, as it is in the program&apos;s resources</extracomment>
+        <translation>qrc:/help/velmora_de.html</translation>
+    </message>
 </context>
 <context>
     <name>TestPage</name>
@@ -1529,6 +1668,37 @@ Bei Ein-/Aus-Optionen gilt die zuletzt angegebene Form; Größen gelten in der a
     <message>
         <source>Scanner</source>
         <translation>Scanner</translation>
+    </message>
+</context>
+<context>
+    <name>VectorPage</name>
+    <message>
+        <source>the document gave no object number</source>
+        <translation>das Dokument gab keine Objektnummer</translation>
+    </message>
+    <message>
+        <source>the document could not be written</source>
+        <translation>das Dokument konnte nicht geschrieben werden</translation>
+    </message>
+    <message>
+        <source>not a PDF</source>
+        <translation>kein PDF</translation>
+    </message>
+    <message>
+        <source>has no pages</source>
+        <translation>hat keine Seiten</translation>
+    </message>
+    <message>
+        <source>has no page %1; it has %2</source>
+        <translation>hat keine Seite %1; sie hat %2</translation>
+    </message>
+    <message>
+        <source>needs a password</source>
+        <translation>braucht ein Passwort</translation>
+    </message>
+    <message>
+        <source>damaged beyond repair: %1</source>
+        <translation>nicht mehr zu reparieren: %1</translation>
     </message>
 </context>
 <context>

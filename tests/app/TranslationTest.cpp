@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QTabWidget>
+#include <QTextBrowser>
 #include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
@@ -89,6 +90,23 @@ TEST(Translation, GermanWindowLeavesNoTextEnglish)
     EXPECT_EQ(shown("Papierformat"), QStringLiteral("Papierformat"));
     // The window speaks English again once the translation is gone.
     EXPECT_EQ(ShownTexts(), english);
+}
+
+// The help is a document of its own in each language, and opens in the window's.
+TEST(Translation, HelpInTheWindowsLanguage)
+{
+    const ProgramLanguage language("de_DE");
+    ASSERT_TRUE(language.installed());
+    StartedProgram program;
+    program.window->Form().HelpBtn->click();
+    ASSERT_NE(program.window->HelpWindow(), nullptr);
+    EXPECT_EQ(program.window->HelpWindow()->windowTitle(), QStringLiteral("Velmora-Hilfe"));
+    auto* browser = program.window->HelpWindow()->findChild<QTextBrowser*>();
+    ASSERT_NE(browser, nullptr);
+    const QString text = browser->toPlainText();
+    for (const char* topic : {"Schritt für Schritt", "Bild laden", "Druckgröße", "Schnittlinie",
+                              "Klebelinie", "Kleberand", "Breite in Seiten"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(topic))) << topic;
 }
 
 // Every text of the sources has its German, which carries the same placeholders (a lost %2 would
