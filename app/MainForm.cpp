@@ -101,9 +101,12 @@ TMainForm::~TMainForm()
 
 void TMainForm::ShowArtwork()
 {
-    ui->Image2->setPixmap(SvgPixmap(QStringLiteral(":/art/scan.svg"), kSidePicture));
-    ui->Image4->setPixmap(SvgPixmap(QStringLiteral(":/art/printsize.svg"), kSidePicture));
-    ui->Image3->setPixmap(SvgPixmap(QStringLiteral(":/art/print.svg"), kSidePicture));
+    ui->Image2->setPixmap(
+        TitledSvgPixmap(QStringLiteral(":/art/scan.svg"), kSidePicture, tr("Scan")));
+    ui->Image4->setPixmap(
+        TitledSvgPixmap(QStringLiteral(":/art/printsize.svg"), kSidePicture, tr("Poster size")));
+    ui->Image3->setPixmap(
+        TitledSvgPixmap(QStringLiteral(":/art/print.svg"), kSidePicture, tr("Print")));
     ui->Image1->setPixmap(SvgPixmap(QStringLiteral(":/art/glue.svg"), kGlueIllustration));
 
     const struct

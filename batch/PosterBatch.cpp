@@ -114,17 +114,21 @@ void ReportDrawing(QTextStream& err, const QString& path, const DrawingSource& d
 {
     const QStringList fonts = drawing.page->nonEmbeddedFonts();
     if (printing && !fonts.isEmpty())
-        err << "velmora-poster: " << FileNameText(path)
-            << ": fonts not embedded, which the printer will substitute: "
-            << fonts.join(QStringLiteral(", ")) << Qt::endl;
+        err << "velmora-poster: "
+            << QCoreApplication::translate(
+                   "PosterBatch", "%1: fonts not embedded, which the printer will substitute: %2")
+                   .arg(FileNameText(path), fonts.join(QStringLiteral(", ")))
+            << Qt::endl;
 }
 
 // One line on stderr for a profile left out; the picture is printed all the same.
 void ReportProfileLeftOut(QTextStream& err, const QString& path, const std::string& note)
 {
     if (!note.empty())
-        err << "velmora-poster: " << FileNameText(path)
-            << ": colour profile left out: " << QString::fromStdString(note) << Qt::endl;
+        err << "velmora-poster: "
+            << QCoreApplication::translate("PosterBatch", "%1: colour profile left out: %2")
+                   .arg(FileNameText(path), QString::fromStdString(note))
+            << Qt::endl;
 }
 
 // The scanner's own name for a mode typed in any case; the text as given when the device
@@ -269,7 +273,8 @@ int ApplyEdits(const std::vector<EditStep>& edits, HeldPicture& held, PosterSour
         const int32_t width = pixels ? DIBWidth(picture) : source.width();
         const int32_t height = pixels ? DIBHeight(picture) : source.height();
         if (e.kind == PictureEdit::Kind::Cut && (e.right > width || e.bottom > height)) {
-            error = QStringLiteral("--crop %1: the picture is %2 x %3 pixels")
+            error = QCoreApplication::translate("PosterBatch",
+                                                "--crop %1: the picture is %2 x %3 pixels")
                         .arg(CropText(e))
                         .arg(width)
                         .arg(height);
@@ -374,8 +379,10 @@ std::unique_ptr<CurrentPrinter> PrinterFor(const PosterRequest& r, QString& erro
     if (r.resolution > 0) {
         // A queue prints at its own resolution.
         if (!printer->isPdfFile()) {
-            error = QStringLiteral("--resolution is for a PDF file; printer \"%1\" keeps its own")
-                        .arg(p.printerName());
+            error =
+                QCoreApplication::translate(
+                    "PosterBatch", "--resolution is for a PDF file; printer \"%1\" keeps its own")
+                    .arg(p.printerName());
             return nullptr;
         }
         p.setResolution(r.resolution);
@@ -566,10 +573,16 @@ int RenderDrawingForPoster(const PosterRequest& r,
     const int32_t w = DIBWidth(picture.get());
     const int32_t h = DIBHeight(picture.get());
     g = FitPosterLikeTheWindow(r, metrics, w, h);
-    err << "velmora-poster: " << FileNameText(r.picture)
-        << ": brightness and contrast make the drawing pixels: it prints from a rendering of " << w
-        << " x " << h << " pixels, " << std::lround(size.widthInches > 0 ? w / size.widthInches : 0)
-        << " ppi on the poster" << Qt::endl;
+    err << "velmora-poster: "
+        << QCoreApplication::translate(
+               "PosterBatch",
+               "%1: brightness and contrast make the drawing pixels: it prints from a "
+               "rendering of %2 x %3 pixels, %4 ppi on the poster")
+               .arg(FileNameText(r.picture))
+               .arg(w)
+               .arg(h)
+               .arg(std::lround(size.widthInches > 0 ? w / size.widthInches : 0))
+        << Qt::endl;
     return 0;
 }
 
@@ -579,8 +592,10 @@ QString PageOffOutside(const PosterRequest& r, const PosterGeometry& g)
 {
     for (const auto& page : r.pagesOff)
         if (page.first >= g.PagesAcross || page.second >= g.PagesDown)
-            return QStringLiteral("--off %1: the poster has %2 x %3 pages (columns 0 to %4, rows "
-                                  "0 to %5)")
+            return QCoreApplication::translate(
+                       "PosterBatch",
+                       "--off %1: the poster has %2 x %3 pages (columns 0 to %4, rows "
+                       "0 to %5)")
                 .arg(PageText(page))
                 .arg(g.PagesAcross)
                 .arg(g.PagesDown)
@@ -669,8 +684,11 @@ int ReportPrinted(const PrintResult& result, const CurrentPrinter& printer, bool
         return 0;
     }
     if (end.stage == CupsJobState::Stage::Unknown)
-        return Fail(err, job + QStringLiteral(": the job's end is not known: ") + end.error);
-    return Fail(err, job + QStringLiteral(": the job was not printed: ") + CupsJobStateText(end));
+        return Fail(err,
+                    QCoreApplication::translate("PosterBatch", "%1: the job's end is not known: %2")
+                        .arg(job, end.error));
+    return Fail(err, QCoreApplication::translate("PosterBatch", "%1: the job was not printed: %2")
+                         .arg(job, CupsJobStateText(end)));
 }
 
 int RunTestPage(const PosterRequest& r, QTextStream& out, QTextStream& err)
@@ -722,7 +740,9 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
             return Fail(err, FileNameText(r.picture) + QStringLiteral(": ") + error);
         ReportDrawing(err, r.picture, *drawing, r.action == PosterRequest::Action::Print);
     } else if (r.page != 1) {
-        return Fail(err, FileNameText(r.picture) + QStringLiteral(": --page is for PDF files only"),
+        return Fail(err,
+                    QCoreApplication::translate("PosterBatch", "%1: --page is for PDF files only")
+                        .arg(FileNameText(r.picture)),
                     kBadRequest);
     }
     PosterSource source = drawing ? PosterSource::Drawing(drawing)
@@ -748,8 +768,9 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
             return stored;
         const PictureRecord upright = TakeUpright(stored, applied);
         if (!upright.Bits)
-            error =
-                FileNameText(r.picture) + QStringLiteral(": not enough memory to turn it upright");
+            error = QCoreApplication::translate("PosterBatch",
+                                                "%1: not enough memory to turn it upright")
+                        .arg(FileNameText(r.picture));
         return upright;
     };
     HeldPicture picture(decode ? readPicture() : PictureRecord());
@@ -821,7 +842,11 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
         const PrintResult result =
             PrintPoster(sink, picture.get(), in, [&err, showProgress](int visited, int total) {
                 if (showProgress)
-                    err << "\rvelmora-poster: page " << visited << " of " << total << Qt::flush;
+                    err << "\rvelmora-poster: "
+                        << QCoreApplication::translate("PosterBatch", "page %1 of %2")
+                               .arg(visited)
+                               .arg(total)
+                        << Qt::flush;
             });
         if (showProgress)
             err << '\r' << QString(40, QLatin1Char(' ')) << '\r' << Qt::flush;

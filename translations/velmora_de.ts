@@ -778,6 +778,65 @@ drucken</translation>
         <source>every page is left out; nothing to print</source>
         <translation>jede Seite ist ausgelassen; nichts zu drucken</translation>
     </message>
+    <message>
+        <source>%1: fonts not embedded, which the printer will substitute: %2</source>
+        <translation>%1: Schriften nicht eingebettet, der Drucker ersetzt sie: %2</translation>
+    </message>
+    <message>
+        <source>%1: colour profile left out: %2</source>
+        <translation>%1: Farbprofil weggelassen: %2</translation>
+    </message>
+    <message>
+        <source>--crop %1: the picture is %2 x %3 pixels</source>
+        <translation>--crop %1: das Bild hat %2 x %3 Pixel</translation>
+    </message>
+    <message>
+        <source>--resolution is for a PDF file; printer &quot;%1&quot; keeps its own</source>
+        <translation>--resolution gilt für eine PDF-Datei; der Drucker „%1“ behält seine eigene</translation>
+    </message>
+    <message>
+        <source>%1: brightness and contrast make the drawing pixels: it prints from a rendering of %2 x %3 pixels, %4 ppi on the poster</source>
+        <translation>%1: Helligkeit und Kontrast machen die Zeichnung zu Pixeln: sie wird aus einer Darstellung von %2 x %3 Pixeln gedruckt, %4 ppi auf dem Poster</translation>
+    </message>
+    <message>
+        <source>--off %1: the poster has %2 x %3 pages (columns 0 to %4, rows 0 to %5)</source>
+        <translation>--off %1: das Poster hat %2 x %3 Seiten (Spalten 0 bis %4, Zeilen 0 bis %5)</translation>
+    </message>
+    <message>
+        <source>%1: the job&apos;s end is not known: %2</source>
+        <translation>%1: das Ende des Auftrags ist nicht bekannt: %2</translation>
+    </message>
+    <message>
+        <source>%1: the job was not printed: %2</source>
+        <translation>%1: der Auftrag wurde nicht gedruckt: %2</translation>
+    </message>
+    <message>
+        <source>%1: --page is for PDF files only</source>
+        <translation>%1: --page gilt nur für PDF-Dateien</translation>
+    </message>
+    <message>
+        <source>%1: not enough memory to turn it upright</source>
+        <translation>%1: nicht genug Speicher, um es aufzurichten</translation>
+    </message>
+    <message>
+        <source>page %1 of %2</source>
+        <translation>Seite %1 von %2</translation>
+    </message>
+</context>
+<context>
+    <name>PosterMain</name>
+    <message>
+        <source>note: %1</source>
+        <translation>Hinweis: %1</translation>
+    </message>
+    <message>
+        <source>not enough memory</source>
+        <translation>nicht genug Speicher</translation>
+    </message>
+    <message>
+        <source>the report could not be written</source>
+        <translation>der Bericht konnte nicht geschrieben werden</translation>
+    </message>
 </context>
 <context>
     <name>PosterOptions</name>
@@ -1630,6 +1689,18 @@ Bei Ein-/Aus-Optionen gilt die zuletzt angegebene Form; Größen gelten in der a
         <source>qrc:/help/velmora.html</source>
         <extracomment>The help document of this language, as it is in the program&apos;s resources</extracomment>
         <translation>qrc:/help/velmora_de.html</translation>
+    </message>
+    <message>
+        <source>Scan</source>
+        <translation>Scannen</translation>
+    </message>
+    <message>
+        <source>Poster size</source>
+        <translation>Postergröße</translation>
+    </message>
+    <message>
+        <source>Print</source>
+        <translation>Drucken</translation>
     </message>
 </context>
 <context>

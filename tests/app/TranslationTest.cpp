@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QRegularExpression>
 #include <QSet>
@@ -90,6 +91,37 @@ TEST(Translation, GermanWindowLeavesNoTextEnglish)
     EXPECT_EQ(shown("Papierformat"), QStringLiteral("Papierformat"));
     // The window speaks English again once the translation is gone.
     EXPECT_EQ(ShownTexts(), english);
+}
+
+// The side pictures' titles are words too: each is written in the window's language.
+TEST(Translation, SidePictureTitlesInTheWindowsLanguage)
+{
+    const auto titles = [] {
+        StartedProgram program;
+        Ui::MainForm& f = program.window->Form();
+        QList<QImage> bands;
+        for (QLabel* side : {f.Image2, f.Image3, f.Image4})
+            bands << side->pixmap().toImage().copy(0, 10, side->width(), 30);
+        return bands;
+    };
+    const QList<QImage> english = titles();
+    QList<QImage> german;
+    {
+        const ProgramLanguage language("de_DE");
+        ASSERT_TRUE(language.installed());
+        german = titles();
+    }
+    ASSERT_EQ(english.size(), 3);
+    for (qsizetype i = 0; i < english.size(); ++i) {
+        ASSERT_FALSE(english[i].isNull());
+        EXPECT_NE(english[i], german[i]) << i;
+        // The title is there, in its maroon red.
+        bool red = false;
+        for (int y = 0; y < english[i].height() && !red; ++y)
+            for (int x = 0; x < english[i].width() && !red; ++x)
+                red = QColor(english[i].pixel(x, y)) == QColor(0xc0, 0x00, 0x00);
+        EXPECT_TRUE(red) << i;
+    }
 }
 
 // The help is a document of its own in each language, and opens in the window's.
