@@ -199,7 +199,7 @@ public:
                 SetError(error,
                          process_.EndText(
                              std::min<Clock::duration>(kEndingWait, deadline - Clock::now()),
-                             QStringLiteral("renderer"),
+                             QCoreApplication::translate("DrawingRender", "renderer"),
                              QCoreApplication::translate(
                                  "DrawingRender", "The renderer stopped unexpectedly (it ended "
                                                   "without an answer).")));

@@ -150,7 +150,7 @@ QString ScanHelper::LostText()
 QString ScanHelper::EndText()
 {
     return process_.EndText(
-        kEndingWait, QStringLiteral("scanner driver"),
+        kEndingWait, QCoreApplication::translate("ScanProblem", "scanner driver"),
         QCoreApplication::translate("ScanProblem", "The scanner driver stopped unexpectedly."));
 }
 

@@ -172,6 +172,10 @@
         <source>A rendering of %1 x %2 pixels needs %3 MB of memory, and %4 MB are available.</source>
         <translation>Eine Darstellung von %1 x %2 Pixeln braucht %3 MB Speicher, und %4 MB sind verfügbar.</translation>
     </message>
+    <message>
+        <source>renderer</source>
+        <translation>Renderer</translation>
+    </message>
 </context>
 <context>
     <name>DrawingSource</name>
@@ -268,6 +272,17 @@
     <message>
         <source>Cancel</source>
         <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
+    <name>HelperProcess</name>
+    <message>
+        <source>The %1 stopped unexpectedly (%2).</source>
+        <translation>Der %1 wurde unerwartet beendet (%2).</translation>
+    </message>
+    <message>
+        <source>The %1 stopped unexpectedly (exit status %2).</source>
+        <translation>Der %1 wurde unerwartet beendet (Exit-Status %2).</translation>
     </message>
 </context>
 <context>
@@ -1472,6 +1487,10 @@ Bei Ein-/Aus-Optionen gilt die zuletzt angegebene Form; Größen gelten in der a
     <message>
         <source>The scanner was left: the program is stopping.</source>
         <translation>Der Scanner wurde verlassen: das Programm wird beendet.</translation>
+    </message>
+    <message>
+        <source>scanner driver</source>
+        <translation>Scannertreiber</translation>
     </message>
 </context>
 <context>
