@@ -51,14 +51,14 @@ int main(int argc, char** argv)
     // Before the application, which needs a display; the help in the user's language too.
     if (AsksForHelpOrVersion(argc, argv)) {
         QCoreApplication words(argc, argv);
-        InstallTranslations(QLocale::system());
+        InstallTranslations(MessagesLocale());
         const WindowCommandLine line = ParseWindowCommandLine(Arguments(argc, argv));
         if (line.action != WindowCommandLine::Action::Run)
             return Answer(line);
         RemoveTranslations();
     }
     VelmoraApplication app(argc, argv);
-    InstallTranslations(QLocale::system());
+    InstallTranslations(MessagesLocale());
     const WindowCommandLine line = ParseWindowCommandLine(QApplication::arguments());
     if (line.action != WindowCommandLine::Action::Run)
         return Answer(line);

@@ -124,7 +124,7 @@ int main(int argc, char** argv)
     QGuiApplication app(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("velmora-poster"));
     QGuiApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
-    InstallTranslations(QLocale::system());
+    InstallTranslations(MessagesLocale());
 
     CatchStopSignals();
     QTextStream out(stdout);

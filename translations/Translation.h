@@ -12,5 +12,10 @@
 // language of the sources, needs none. True when the program's own translation was installed.
 bool InstallTranslations(const QLocale& locale, const QStringList& folders = {});
 
+// The locale whose language the user reads, as the system's own programs take it: the C (or
+// POSIX) locale of LC_ALL, LC_MESSAGES or LANG, with or without a codeset, is English whatever
+// LANGUAGE says; any other is the system locale, with LANGUAGE's preferences.
+QLocale MessagesLocale();
+
 // Removes what InstallTranslations installed, so that the texts are English again.
 void RemoveTranslations();

@@ -70,6 +70,28 @@ TEST(batch_tool, HelpAndMessagesInTheUsersLanguage)
               "mm, cm, m or in, not \"lots\"\n");
 }
 
+// The language is the first of the user's that the program speaks, English among them, as the
+// system's own programs choose; the C locale is English whatever LANGUAGE says.
+TEST(batch_tool, TheFirstOfTheUsersLanguagesThatItSpeaks)
+{
+    const struct
+    {
+        const char* lang;
+        const char* language;
+        const char* usage;
+    } cases[] = {
+        {"en_US.UTF-8", "fr:de", "Aufruf: "}, {"fr_FR.UTF-8", "", "Usage: "},
+        {"de_AT.UTF-8", "", "Aufruf: "},      {"de_DE.UTF-8", "en:de", "Usage: "},
+        {"C.UTF-8", "de", "Usage: "},
+    };
+    for (const auto& c : cases) {
+        const ToolRun run = RunToolInLocale(QString::fromLatin1(c.lang), {QStringLiteral("--help")},
+                                            QString::fromLatin1(c.language));
+        EXPECT_TRUE(run.out.startsWith(QString::fromLatin1(c.usage)))
+            << c.lang << " " << c.language << ": " << FirstLines(run.out, 1).toStdString();
+    }
+}
+
 // The labels, the assembly sheet and the test page are set in the PDF's standard Helvetica:
 // the German letters must reach the page as themselves.
 TEST(batch_tool, PrintedTextsInTheUsersLanguage)

@@ -18,13 +18,15 @@ ToolRun Finished(QProcess& process)
 
 } // namespace
 
-ToolRun RunToolInLocale(const QString& lang, const QStringList& arguments)
+ToolRun RunToolInLocale(const QString& lang, const QStringList& arguments, const QString& language)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("LC_ALL"));
     environment.remove(QStringLiteral("LC_MESSAGES"));
     environment.remove(QStringLiteral("LANGUAGE"));
     environment.insert(QStringLiteral("LANG"), lang);
+    if (!language.isEmpty())
+        environment.insert(QStringLiteral("LANGUAGE"), language);
     QProcess process;
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(VELMORA_POSTER), arguments);
