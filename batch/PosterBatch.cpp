@@ -82,16 +82,19 @@ bool SaveStopped()
 }
 
 // The captions of the option check boxes, for the report of the options in force.
+// The captions as the window shows them, in its language.
 const std::pair<bool PrintOptions::*, const char*> kOptionCaptions[] = {
-    {&PrintOptions::CutHelpLines, "Cut help lines"},
-    {&PrintOptions::GlueLines, "Clue lines"},
-    {&PrintOptions::NoLinesOnPosterEdge, "No lines on the poster edge"},
-    {&PrintOptions::CenterPicture, "Center"},
-    {&PrintOptions::UseFullPages, "Use full pages"},
-    {&PrintOptions::KeepAspectRatio, "Aspect ratio"},
-    {&PrintOptions::GlueEdge, "Edge for glue"},
-    {&PrintOptions::PrintOnGlueEdge, "Print on the edge for glue"},
-    {&PrintOptions::NoGlueOnPosterEdge, "No edge for glue on the poster edge"},
+    {&PrintOptions::CutHelpLines, QT_TRANSLATE_NOOP("MainForm", "Cut help lines")},
+    {&PrintOptions::GlueLines, QT_TRANSLATE_NOOP("MainForm", "Clue lines")},
+    {&PrintOptions::NoLinesOnPosterEdge,
+     QT_TRANSLATE_NOOP("MainForm", "No lines on the poster edge")},
+    {&PrintOptions::CenterPicture, QT_TRANSLATE_NOOP("MainForm", "Center")},
+    {&PrintOptions::UseFullPages, QT_TRANSLATE_NOOP("MainForm", "Use full pages")},
+    {&PrintOptions::KeepAspectRatio, QT_TRANSLATE_NOOP("MainForm", "Aspect ratio")},
+    {&PrintOptions::GlueEdge, QT_TRANSLATE_NOOP("MainForm", "Edge for glue")},
+    {&PrintOptions::PrintOnGlueEdge, QT_TRANSLATE_NOOP("MainForm", "Print on the edge for glue")},
+    {&PrintOptions::NoGlueOnPosterEdge,
+     QT_TRANSLATE_NOOP("MainForm", "No edge for glue on the poster edge")},
 };
 
 // The picture of the file; null Bits and the library's reason, with the file's name, when it
@@ -436,13 +439,22 @@ void ReportFinishedSize(QTextStream& out, const PageRenderInputs& render, const 
     if (!size.valid)
         return;
     const QString coarse = CoarsenessText(size);
-    out << "Finished size: " << SizeText(size) << '\n'
-        << "Picture on paper: " << ResolutionText(size)
-        << (coarse.isEmpty() ? QString() : QStringLiteral(", ") + coarse) << '\n';
-    if (render.dots.valid())
-        out << "Dot screen: dots "
-            << QString::number(render.dots.cellX * size.widthCm * 10 / render.pictureWidth, 'f', 1)
-            << " mm apart" << (render.dots.colour ? ", in colour" : ", black") << '\n';
+    out << QCoreApplication::translate("PosterBatch", "Finished size: %1").arg(SizeText(size))
+        << '\n'
+        << QCoreApplication::translate("PosterBatch", "Picture on paper: %1")
+               .arg(ResolutionText(size) +
+                    (coarse.isEmpty() ? QString() : QStringLiteral(", ") + coarse))
+        << '\n';
+    if (render.dots.valid()) {
+        const QString apart =
+            QString::number(render.dots.cellX * size.widthCm * 10 / render.pictureWidth, 'f', 1);
+        out << (render.dots.colour ? QCoreApplication::translate(
+                                         "PosterBatch", "Dot screen: dots %1 mm apart, in colour")
+                                   : QCoreApplication::translate(
+                                         "PosterBatch", "Dot screen: dots %1 mm apart, black"))
+                   .arg(apart)
+            << '\n';
+    }
 }
 
 void ReportDryRun(QTextStream& out, const CurrentPrinter& printer, const PrinterMetrics& m,
@@ -452,34 +464,61 @@ void ReportDryRun(QTextStream& out, const CurrentPrinter& printer, const Printer
     const QPageLayout layout = printer.printer().pageLayout();
     const PosterGeometry& g = in.render.geometry;
     const auto pages = PagesToPrint(in);
-    out << "Printer: " << printer.destination() << '\n';
-    out << "Paper: " << layout.pageSize().name() << ", "
-        << (layout.orientation() == QPageLayout::Landscape ? "landscape" : "portrait") << ", "
-        << paper.paperSize << '\n';
-    out << "Margins: top " << paper.topEdge << ", left " << paper.leftEdge << ", right "
-        << paper.rightEdge << ", bottom " << paper.bottomEdge << '\n';
-    out << "Printable area: " << m.pageWidth << " x " << m.pageHeight << " pixels\n";
-    out << "Resolution: " << m.dpiX << " x " << m.dpiY << " dpi\n";
-    out << "Edge for glue: right " << paper.rightGlue << ", bottom " << paper.bottomGlue
-        << (in.render.options.GlueEdge ? "" : " (off)") << '\n';
-    out << "Options:";
-    const char* separator = " ";
+    out << QCoreApplication::translate("PosterBatch", "Printer: %1").arg(printer.destination())
+        << '\n';
+    out << (layout.orientation() == QPageLayout::Landscape
+                ? QCoreApplication::translate("PosterBatch", "Paper: %1, landscape, %2")
+                : QCoreApplication::translate("PosterBatch", "Paper: %1, portrait, %2"))
+               .arg(layout.pageSize().name(), paper.paperSize)
+        << '\n';
+    out << QCoreApplication::translate("PosterBatch",
+                                       "Margins: top %1, left %2, right %3, bottom %4")
+               .arg(paper.topEdge, paper.leftEdge, paper.rightEdge, paper.bottomEdge)
+        << '\n';
+    out << QCoreApplication::translate("PosterBatch", "Printable area: %1 x %2 pixels")
+               .arg(m.pageWidth)
+               .arg(m.pageHeight)
+        << '\n';
+    out << QCoreApplication::translate("PosterBatch", "Resolution: %1 x %2 dpi")
+               .arg(m.dpiX)
+               .arg(m.dpiY)
+        << '\n';
+    out << (in.render.options.GlueEdge
+                ? QCoreApplication::translate("PosterBatch", "Edge for glue: right %1, bottom %2")
+                : QCoreApplication::translate("PosterBatch",
+                                              "Edge for glue: right %1, bottom %2 (off)"))
+               .arg(paper.rightGlue, paper.bottomGlue)
+        << '\n';
+    QStringList captions;
     for (const auto& [flag, caption] : kOptionCaptions)
-        if (in.render.options.*flag) {
-            out << separator << caption;
-            separator = ", ";
-        }
-    out << '\n';
-    out << "Width in pages: " << QString::number(g.PosterWidthPages, 'f', kSizeDecimals) << '\n';
-    out << "Height in pages: " << QString::number(g.PosterHeightPages, 'f', kSizeDecimals) << '\n';
-    out << "Pages across: " << g.PagesAcross << '\n';
-    out << "Pages down: " << g.PagesDown << '\n';
-    out << "Pages in all: " << g.PagesAcross * g.PagesDown << '\n';
-    out << "Pages to print: " << pages.size() << '\n';
+        if (in.render.options.*flag)
+            captions << QCoreApplication::translate("MainForm", caption);
+    out << QCoreApplication::translate("PosterBatch", "Options:")
+        << (captions.isEmpty() ? QString() : QLatin1Char(' ') + captions.join(QStringLiteral(", ")))
+        << '\n';
+    out << QCoreApplication::translate("PosterBatch", "Width in pages: %1")
+               .arg(QString::number(g.PosterWidthPages, 'f', kSizeDecimals))
+        << '\n';
+    out << QCoreApplication::translate("PosterBatch", "Height in pages: %1")
+               .arg(QString::number(g.PosterHeightPages, 'f', kSizeDecimals))
+        << '\n';
+    out << QCoreApplication::translate("PosterBatch", "Pages across: %1").arg(g.PagesAcross)
+        << '\n';
+    out << QCoreApplication::translate("PosterBatch", "Pages down: %1").arg(g.PagesDown) << '\n';
+    out << QCoreApplication::translate("PosterBatch", "Pages in all: %1")
+               .arg(g.PagesAcross * g.PagesDown)
+        << '\n';
+    out << QCoreApplication::translate("PosterBatch", "Pages to print: %1").arg(pages.size())
+        << '\n';
     ReportFinishedSize(out, in.render, m, in.source.drawing());
-    out << "Page labels: " << (in.pageLabels ? "on" : "off") << '\n';
-    out << "Assembly sheet: " << (in.assemblySheet ? "on, before the first page" : "off") << '\n';
-    out << "Print order:";
+    out << (in.pageLabels ? QCoreApplication::translate("PosterBatch", "Page labels: on")
+                          : QCoreApplication::translate("PosterBatch", "Page labels: off"))
+        << '\n';
+    out << (in.assemblySheet ? QCoreApplication::translate(
+                                   "PosterBatch", "Assembly sheet: on, before the first page")
+                             : QCoreApplication::translate("PosterBatch", "Assembly sheet: off"))
+        << '\n';
+    out << QCoreApplication::translate("PosterBatch", "Print order:");
     for (const auto& page : pages)
         out << ' ' << PageText(page);
     out << Qt::endl;
@@ -491,23 +530,33 @@ void ReportInfo(QTextStream& out, const PosterRequest& r, const PictureRecord& p
                 const DrawingSource* drawing, int orientation)
 {
     const PictureFacts facts = PictureFactsOf(picture);
-    out << "Width: " << facts.width << '\n'
-        << "Height: " << facts.height << '\n'
-        << "Colors: " << facts.colours << Qt::endl;
+    out << QCoreApplication::translate("PosterBatch", "Width: %1").arg(facts.width) << '\n'
+        << QCoreApplication::translate("PosterBatch", "Height: %1").arg(facts.height) << '\n'
+        << QCoreApplication::translate("PosterBatch", "Colors: %1").arg(facts.colours) << Qt::endl;
     if (drawing)
-        out << "Pages: " << drawing->page->pageCount() << '\n'
-            << "Page " << r.page << ": "
-            << QString::number(drawing->page->widthPoints() * kMillimetresPerPoint, 'f', 1) << " x "
-            << QString::number(drawing->page->heightPoints() * kMillimetresPerPoint, 'f', 1)
-            << " mm, vectors" << Qt::endl;
+        out << QCoreApplication::translate("PosterBatch", "Pages: %1")
+                   .arg(drawing->page->pageCount())
+            << '\n'
+            << QCoreApplication::translate("PosterBatch", "Page %1: %2 x %3 mm, vectors")
+                   .arg(r.page)
+                   .arg(
+                       QString::number(drawing->page->widthPoints() * kMillimetresPerPoint, 'f', 1),
+                       QString::number(drawing->page->heightPoints() * kMillimetresPerPoint, 'f',
+                                       1))
+            << Qt::endl;
     if (orientation != 0)
-        out << "Orientation: " << orientation << " ("
-            << (r.asStored && orientation != 1 ? QStringLiteral("not applied: --as-stored")
-                                               : OrientationText(orientation))
-            << ')' << Qt::endl;
+        out << QCoreApplication::translate("PosterBatch", "Orientation: %1 (%2)")
+                   .arg(orientation)
+                   .arg(r.asStored && orientation != 1
+                            ? QCoreApplication::translate("PosterBatch", "not applied: --as-stored")
+                            : OrientationText(orientation))
+            << Qt::endl;
     if (const ColourProfile& profile = PictureColourProfile(picture); !profile.empty())
-        out << "Colour profile: " << QString::fromStdString(ProfileDescription(profile)) << " ("
-            << ProfileColoursText(profile.colours) << ", " << profile.bytes.size() << " bytes)"
+        out << QCoreApplication::translate("PosterBatch", "Colour profile: %1 (%2, %3 bytes)")
+                   .arg(QString::fromStdString(ProfileDescription(profile)),
+                        QCoreApplication::translate("ColourProfile",
+                                                    ProfileColoursText(profile.colours)))
+                   .arg(profile.bytes.size())
             << Qt::endl;
 }
 
@@ -519,20 +568,23 @@ int SaveEdited(const PosterRequest& r, const PictureRecord& picture, const Poste
 {
     QString error;
     if (r.dryRun)
-        out << "Save: " << FileNameText(r.saveFile) << " (" << SaveTypeDescription(r.saveCode)
-            << ")\n";
+        out << QCoreApplication::translate("PosterBatch", "Save: %1 (%2)")
+                   .arg(FileNameText(r.saveFile), SaveTypeDescription(r.saveCode))
+            << '\n';
     else if (r.saveCode == kSaveAsPdf) {
         // A drawing's page as it shows, still vectors; pixels have their own types.
         if (!source.drawing())
             return Fail(err,
-                        FileNameText(r.saveFile) +
-                            QStringLiteral(": PDF is a save type for a PDF or SVG "
-                                           "drawing kept as vectors"),
+                        QCoreApplication::translate(
+                            "PosterBatch",
+                            "%1: PDF is a save type for a PDF or SVG drawing kept as vectors")
+                            .arg(FileNameText(r.saveFile)),
                         kBadRequest);
         if (QString reason;
             !SaveDrawingPdf(*source.drawing(), FileNameBytes(r.saveFile), &SaveStopped, &reason))
-            return Fail(err, FileNameText(r.saveFile) + QStringLiteral(": Couldn't save file! (") +
-                                 reason + QLatin1Char(')'));
+            return Fail(err,
+                        QCoreApplication::translate("PosterBatch", "%1: Couldn't save file! (%2)")
+                            .arg(FileNameText(r.saveFile), reason));
     } else {
         // A drawing is saved at 300 dpi of its page's size, not at its rendering's.
         const auto pageScale = [](const DrawingSource& d) {
@@ -546,8 +598,9 @@ int SaveEdited(const PosterRequest& r, const PictureRecord& picture, const Poste
             !SaveDibFile(drawing ? sharp.get() : picture, FileNameBytes(r.saveFile).constData(),
                          r.saveCode, &reason, &SaveStopped))
             // The window's words, and the system's reason.
-            return Fail(err, FileNameText(r.saveFile) + QStringLiteral(": Couldn't save file! (") +
-                                 reason + QLatin1Char(')'));
+            return Fail(err,
+                        QCoreApplication::translate("PosterBatch", "%1: Couldn't save file! (%2)")
+                            .arg(FileNameText(r.saveFile), reason));
     }
     return 0;
 }
@@ -674,13 +727,18 @@ int ReportPrinted(const PrintResult& result, const CurrentPrinter& printer, bool
     const QString job =
         printer.printer().printerName() + QLatin1Char('-') + QString::number(result.jobId);
     if (!wait) {
-        out << "Job: " << job << (result.queued ? " (queued: the printer is stopped)" : " (queued)")
+        out << (result.queued ? QCoreApplication::translate(
+                                    "PosterBatch", "Job: %1 (queued: the printer is stopped)")
+                              : QCoreApplication::translate("PosterBatch", "Job: %1 (queued)"))
+                   .arg(job)
             << Qt::endl;
         return 0;
     }
     const CupsJobState end = FollowCupsJob(result.jobId);
     if (end.stage == CupsJobState::Stage::Completed) {
-        out << "Job: " << job << " (" << CupsJobStateText(end) << ')' << Qt::endl;
+        out << QCoreApplication::translate("PosterBatch", "Job: %1 (%2)")
+                   .arg(job, CupsJobStateText(end))
+            << Qt::endl;
         return 0;
     }
     if (end.stage == CupsJobState::Stage::Unknown)
@@ -704,9 +762,15 @@ int RunTestPage(const PosterRequest& r, QTextStream& out, QTextStream& err)
     if (r.dryRun) {
         // The rulers as the page to be printed has them.
         const TestPagePlan plan = TestPageOf(m.pageWidth, m.pageHeight, m.dpiX, m.dpiY);
-        out << "Printer: " << printer->destination() << '\n'
-            << "Test page: a 10 cm and a 4 inch ruler, " << plan.cmRuler << " and "
-            << plan.inchRuler << " pixels at " << m.dpiX << " dpi" << Qt::endl;
+        out << QCoreApplication::translate("PosterBatch", "Printer: %1").arg(printer->destination())
+            << '\n'
+            << QCoreApplication::translate(
+                   "PosterBatch",
+                   "Test page: a 10 cm and a 4 inch ruler, %1 and %2 pixels at %3 dpi")
+                   .arg(plan.cmRuler)
+                   .arg(plan.inchRuler)
+                   .arg(m.dpiX)
+            << Qt::endl;
         return 0;
     }
     PrinterPageSink sink(printer->printer());

@@ -29,6 +29,25 @@
     </message>
 </context>
 <context>
+    <name>ColourProfile</name>
+    <message>
+        <source>grey</source>
+        <translation>grau</translation>
+    </message>
+    <message>
+        <source>RGB</source>
+        <translation>RGB</translation>
+    </message>
+    <message>
+        <source>CMYK</source>
+        <translation>CMYK</translation>
+    </message>
+    <message>
+        <source>none</source>
+        <translation>keine</translation>
+    </message>
+</context>
+<context>
     <name>CupsJob</name>
     <message>
         <source>no answer</source>
@@ -674,6 +693,45 @@ drucken</translation>
     </message>
 </context>
 <context>
+    <name>PictureOrientation</name>
+    <message>
+        <source>stored upright</source>
+        <translation>aufrecht gespeichert</translation>
+    </message>
+    <message>
+        <source>mirrored on load</source>
+        <translation>beim Laden gespiegelt</translation>
+    </message>
+    <message>
+        <source>turned half round on load</source>
+        <translation>beim Laden halb herum gedreht</translation>
+    </message>
+    <message>
+        <source>flipped on load</source>
+        <translation>beim Laden gekippt</translation>
+    </message>
+    <message>
+        <source>turned right and mirrored on load</source>
+        <translation>beim Laden nach rechts gedreht und gespiegelt</translation>
+    </message>
+    <message>
+        <source>turned right on load</source>
+        <translation>beim Laden nach rechts gedreht</translation>
+    </message>
+    <message>
+        <source>turned right and flipped on load</source>
+        <translation>beim Laden nach rechts gedreht und gekippt</translation>
+    </message>
+    <message>
+        <source>turned left on load</source>
+        <translation>beim Laden nach links gedreht</translation>
+    </message>
+    <message>
+        <source>none</source>
+        <translation>keine</translation>
+    </message>
+</context>
+<context>
     <name>PictureRead</name>
     <message>
         <source>no such file</source>
@@ -836,6 +894,162 @@ drucken</translation>
     <message>
         <source>page %1 of %2</source>
         <translation>Seite %1 von %2</translation>
+    </message>
+    <message>
+        <source>Finished size: %1</source>
+        <translation>Fertige Größe: %1</translation>
+    </message>
+    <message>
+        <source>Picture on paper: %1</source>
+        <translation>Bild auf dem Papier: %1</translation>
+    </message>
+    <message>
+        <source>Dot screen: dots %1 mm apart, in colour</source>
+        <translation>Punktraster: Punkte im Abstand von %1 mm, farbig</translation>
+    </message>
+    <message>
+        <source>Dot screen: dots %1 mm apart, black</source>
+        <translation>Punktraster: Punkte im Abstand von %1 mm, schwarz</translation>
+    </message>
+    <message>
+        <source>Printer: %1</source>
+        <translation>Drucker: %1</translation>
+    </message>
+    <message>
+        <source>Paper: %1, landscape, %2</source>
+        <translation>Papier: %1, quer, %2</translation>
+    </message>
+    <message>
+        <source>Paper: %1, portrait, %2</source>
+        <translation>Papier: %1, hoch, %2</translation>
+    </message>
+    <message>
+        <source>Margins: top %1, left %2, right %3, bottom %4</source>
+        <translation>Ränder: oben %1, links %2, rechts %3, unten %4</translation>
+    </message>
+    <message>
+        <source>Printable area: %1 x %2 pixels</source>
+        <translation>Bedruckbarer Bereich: %1 x %2 Pixel</translation>
+    </message>
+    <message>
+        <source>Resolution: %1 x %2 dpi</source>
+        <translation>Auflösung: %1 x %2 dpi</translation>
+    </message>
+    <message>
+        <source>Edge for glue: right %1, bottom %2</source>
+        <translation>Kleberand: rechts %1, unten %2</translation>
+    </message>
+    <message>
+        <source>Edge for glue: right %1, bottom %2 (off)</source>
+        <translation>Kleberand: rechts %1, unten %2 (aus)</translation>
+    </message>
+    <message>
+        <source>Options:</source>
+        <translation>Optionen:</translation>
+    </message>
+    <message>
+        <source>Width in pages: %1</source>
+        <translation>Breite in Seiten: %1</translation>
+    </message>
+    <message>
+        <source>Height in pages: %1</source>
+        <translation>Höhe in Seiten: %1</translation>
+    </message>
+    <message>
+        <source>Pages across: %1</source>
+        <translation>Seiten nebeneinander: %1</translation>
+    </message>
+    <message>
+        <source>Pages down: %1</source>
+        <translation>Seiten untereinander: %1</translation>
+    </message>
+    <message>
+        <source>Pages in all: %1</source>
+        <translation>Seiten insgesamt: %1</translation>
+    </message>
+    <message>
+        <source>Pages to print: %1</source>
+        <translation>Zu druckende Seiten: %1</translation>
+    </message>
+    <message>
+        <source>Page labels: on</source>
+        <translation>Beschriftung: an</translation>
+    </message>
+    <message>
+        <source>Page labels: off</source>
+        <translation>Beschriftung: aus</translation>
+    </message>
+    <message>
+        <source>Assembly sheet: on, before the first page</source>
+        <translation>Montageblatt: an, vor der ersten Seite</translation>
+    </message>
+    <message>
+        <source>Assembly sheet: off</source>
+        <translation>Montageblatt: aus</translation>
+    </message>
+    <message>
+        <source>Print order:</source>
+        <translation>Druckreihenfolge:</translation>
+    </message>
+    <message>
+        <source>Width: %1</source>
+        <translation>Breite: %1</translation>
+    </message>
+    <message>
+        <source>Height: %1</source>
+        <translation>Höhe: %1</translation>
+    </message>
+    <message>
+        <source>Colors: %1</source>
+        <translation>Farben: %1</translation>
+    </message>
+    <message>
+        <source>Pages: %1</source>
+        <translation>Seiten: %1</translation>
+    </message>
+    <message>
+        <source>Page %1: %2 x %3 mm, vectors</source>
+        <translation>Seite %1: %2 x %3 mm, Vektoren</translation>
+    </message>
+    <message>
+        <source>Orientation: %1 (%2)</source>
+        <translation>Ausrichtung: %1 (%2)</translation>
+    </message>
+    <message>
+        <source>not applied: --as-stored</source>
+        <translation>nicht angewandt: --as-stored</translation>
+    </message>
+    <message>
+        <source>Colour profile: %1 (%2, %3 bytes)</source>
+        <translation>Farbprofil: %1 (%2, %3 Bytes)</translation>
+    </message>
+    <message>
+        <source>Save: %1 (%2)</source>
+        <translation>Speichern: %1 (%2)</translation>
+    </message>
+    <message>
+        <source>%1: PDF is a save type for a PDF or SVG drawing kept as vectors</source>
+        <translation>%1: PDF ist ein Speichertyp für eine PDF- oder SVG-Zeichnung, die Vektoren bleibt</translation>
+    </message>
+    <message>
+        <source>%1: Couldn&apos;t save file! (%2)</source>
+        <translation>%1: Datei konnte nicht gespeichert werden! (%2)</translation>
+    </message>
+    <message>
+        <source>Job: %1 (queued: the printer is stopped)</source>
+        <translation>Auftrag: %1 (eingereiht: der Drucker ist angehalten)</translation>
+    </message>
+    <message>
+        <source>Job: %1 (queued)</source>
+        <translation>Auftrag: %1 (eingereiht)</translation>
+    </message>
+    <message>
+        <source>Job: %1 (%2)</source>
+        <translation>Auftrag: %1 (%2)</translation>
+    </message>
+    <message>
+        <source>Test page: a 10 cm and a 4 inch ruler, %1 and %2 pixels at %3 dpi</source>
+        <translation>Testseite: ein Lineal von 10 cm und eines von 4 Zoll, %1 und %2 Pixel bei %3 dpi</translation>
     </message>
 </context>
 <context>

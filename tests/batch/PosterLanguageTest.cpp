@@ -111,6 +111,15 @@ TEST(batch_tool, PrintedTextsInTheUsersLanguage)
                                 QStringLiteral("-o")};
     const QStringList testPage = {QStringLiteral("--test-page"), QStringLiteral("-o")};
 
+    // The report too, in the same words as the window.
+    const ToolRun dry = RunToolInLocale(
+        kGerman, poster + QStringList{QStringLiteral("de.pdf"), QStringLiteral("--dry-run")});
+    ASSERT_EQ(dry.status, 0) << dry.err.toStdString();
+    const auto report = ReportLines(dry.out);
+    EXPECT_EQ(report.count(QStringLiteral("Seiten nebeneinander")), 1u) << dry.out.toStdString();
+    EXPECT_EQ(report.count(QStringLiteral("Zu druckende Seiten")), 1u) << dry.out.toStdString();
+    EXPECT_TRUE(dry.out.contains(QStringLiteral("Optionen: Schnittlinien, ")))
+        << dry.out.toStdString();
     ASSERT_EQ(RunToolInLocale(kGerman, poster + QStringList{QStringLiteral("de.pdf")}).status, 0);
     ASSERT_EQ(
         RunToolInLocale(kGerman, testPage + QStringList{QStringLiteral("de-test.pdf")}).status, 0);
