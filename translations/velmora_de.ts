@@ -380,7 +380,7 @@
     </message>
     <message>
         <source>Scan &amp;picture now!</source>
-        <translation>&amp;Bild jetzt scannen!</translation>
+        <translation>Bild &amp;jetzt scannen!</translation>
     </message>
     <message>
         <source>Modify picture</source>
@@ -598,7 +598,7 @@ drucken</translation>
     </message>
     <message>
         <source>Page &amp;labels</source>
-        <translation>&amp;Beschriftung</translation>
+        <translation>Beschri&amp;ftung</translation>
     </message>
     <message>
         <source>One sheet before the poster&apos;s pages: the grid of pages over the picture, the pages left out and how the sheets go together</source>
@@ -638,7 +638,7 @@ drucken</translation>
     </message>
     <message>
         <source>&amp;About the program</source>
-        <translation>Ü&amp;ber das Programm</translation>
+        <translation>&amp;Über das Programm</translation>
     </message>
     <message>
         <source>&amp;Help</source>

@@ -93,6 +93,35 @@ TEST(Translation, GermanWindowLeavesNoTextEnglish)
     EXPECT_EQ(ShownTexts(), english);
 }
 
+// A key that two controls in sight share presses only one of them: on each page, with the
+// buttons under the pages, every German shortcut is a key of its own.
+TEST(Translation, GermanShortcutsDoNotClash)
+{
+    const ProgramLanguage language("de_DE");
+    ASSERT_TRUE(language.installed());
+    StartedProgram program;
+    Ui::MainForm& f = program.window->Form();
+    const QRegularExpression shortcut(QStringLiteral("&([^& ])"));
+    const auto key = [&](const QString& text) {
+        return shortcut.match(text).captured(1).toLower();
+    };
+    QStringList always;
+    for (QAbstractButton* button : {f.AboutBitBtn, f.HelpBtn, f.QuitBtn})
+        always << key(button->text());
+    for (int i = 0; i < f.PageControl1->count(); ++i) {
+        QStringList keys = always;
+        for (QWidget* w : f.PageControl1->widget(i)->findChildren<QWidget*>()) {
+            if (auto* button = qobject_cast<QAbstractButton*>(w))
+                keys << key(button->text());
+            else if (auto* label = qobject_cast<QLabel*>(w); label && label->buddy())
+                keys << key(label->text());
+        }
+        keys.removeAll(QString());
+        EXPECT_EQ(QSet<QString>(keys.begin(), keys.end()).size(), keys.size())
+            << f.PageControl1->tabText(i).toStdString() << ": " << keys.join(u' ').toStdString();
+    }
+}
+
 // The side pictures' titles are words too: each is written in the window's language.
 TEST(Translation, SidePictureTitlesInTheWindowsLanguage)
 {
