@@ -14,7 +14,8 @@ PACKAGES := \
 	cups cups-client cups-bsd printer-driver-cups-pdf \
 	xvfb xauth x11-utils openbox fonts-dejavu-core clang libclang-rt-14-dev \
 	help2man dpkg-dev desktop-file-utils libgs-common lintian appstream \
-	libqpdf-dev qpdf libpoppler-qt6-dev librsvg2-dev pdfposter libvips-dev
+	libqpdf-dev qpdf libpoppler-qt6-dev librsvg2-dev pdfposter libvips-dev \
+	qt6-l10n-tools qt6-tools-dev qt6-tools-dev-tools qt6-translations-l10n
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

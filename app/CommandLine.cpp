@@ -2,6 +2,7 @@
 #include "CommandLine.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QObject>
 
 #include <cstring>
@@ -10,7 +11,8 @@ namespace {
 
 QString HelpText()
 {
-    return QStringLiteral(
+    return QCoreApplication::translate(
+        "WindowCommandLine",
         "Usage: velmora [options] [PICTURE]\n"
         "Prints one picture as a poster over a grid of printer pages.\n"
         "\n"
@@ -31,14 +33,17 @@ WindowCommandLine ParseWindowCommandLine(const QStringList& arguments)
 {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Displays this help."));
-    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
-                                     QStringLiteral("Displays version information."));
+    const QCommandLineOption help(
+        {QStringLiteral("h"), QStringLiteral("help")},
+        QCoreApplication::translate("WindowCommandLine", "Displays this help."));
+    const QCommandLineOption version(
+        {QStringLiteral("v"), QStringLiteral("version")},
+        QCoreApplication::translate("WindowCommandLine", "Displays version information."));
     parser.addOption(help);
     parser.addOption(version);
-    parser.addPositionalArgument(QStringLiteral("PICTURE"),
-                                 QStringLiteral("A picture file to open at start-up."));
+    parser.addPositionalArgument(
+        QStringLiteral("PICTURE"),
+        QCoreApplication::translate("WindowCommandLine", "A picture file to open at start-up."));
     WindowCommandLine result;
     if (!parser.parse(arguments)) {
         result.action = WindowCommandLine::Action::Error;
@@ -57,7 +62,9 @@ WindowCommandLine ParseWindowCommandLine(const QStringList& arguments)
     const QStringList files = parser.positionalArguments();
     if (files.size() > 1) {
         result.action = WindowCommandLine::Action::Error;
-        result.text = QStringLiteral("one picture at a time: %1 were given").arg(files.size());
+        result.text =
+            QCoreApplication::translate("WindowCommandLine", "one picture at a time: %1 were given")
+                .arg(files.size());
         return result;
     }
     if (!files.isEmpty())

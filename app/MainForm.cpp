@@ -35,7 +35,9 @@ constexpr int kClientHeight = 388;
 
 constexpr int kHelpWidth = 640;
 constexpr int kHelpHeight = 520;
-const char* const kHelpDocument = "qrc:/help/velmora.html";
+// The help in the window's language: each translation names its own document.
+//: The help document of this language, as it is in the program's resources
+const char* const kHelpDocument = QT_TRANSLATE_NOOP("TMainForm", "qrc:/help/velmora.html");
 
 // Side pictures of the pages and the glue-edge illustration, at their frame sizes.
 constexpr QSize kSidePicture(193, 281);
@@ -140,8 +142,8 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui:
     if (const QString silent = Printer->passedOver(); !silent.isEmpty())
         QTimer::singleShot(0, this, [this, silent] {
             ShowMessage(this,
-                        QStringLiteral("The printers could not be listed: %1. Posters go to a "
-                                       "PDF file until the printer setup finds them.")
+                        tr("The printers could not be listed: %1. Posters go to a "
+                           "PDF file until the printer setup finds them.")
                             .arg(silent),
                         QMessageBox::Warning);
         });
@@ -158,9 +160,12 @@ TMainForm::~TMainForm()
 
 void TMainForm::ShowArtwork()
 {
-    ui->Image2->setPixmap(SvgPixmap(QStringLiteral(":/art/scan.svg"), kSidePicture));
-    ui->Image4->setPixmap(SvgPixmap(QStringLiteral(":/art/printsize.svg"), kSidePicture));
-    ui->Image3->setPixmap(SvgPixmap(QStringLiteral(":/art/print.svg"), kSidePicture));
+    ui->Image2->setPixmap(
+        TitledSvgPixmap(QStringLiteral(":/art/scan.svg"), kSidePicture, tr("Scan")));
+    ui->Image4->setPixmap(
+        TitledSvgPixmap(QStringLiteral(":/art/printsize.svg"), kSidePicture, tr("Poster size")));
+    ui->Image3->setPixmap(
+        TitledSvgPixmap(QStringLiteral(":/art/print.svg"), kSidePicture, tr("Print")));
     ui->Image1->setPixmap(SvgPixmap(QStringLiteral(":/art/glue.svg"), kGlueIllustration));
 
     const struct
@@ -294,8 +299,11 @@ void TMainForm::FormCreate()
     Geometry.PagesDown = 1;
 
     ui->FilterComboBox1->clear();
+    // The filter's words; the other descriptions are the types' own names.
+    [[maybe_unused]] static const char* const kFilterWords[] = {QT_TR_NOOP("All pictures"),
+                                                                QT_TR_NOOP("All files (*.*)")};
     for (const FilterEntry& entry : ParseFilter(QString::fromLatin1(kLoadFilter)))
-        ui->FilterComboBox1->addItem(entry.description, entry.masks);
+        ui->FilterComboBox1->addItem(tr(qPrintable(entry.description)), entry.masks);
     ui->FilterComboBox1->setCurrentIndex(0);
 
     CurrentPicture = NewStartPicture();
@@ -328,9 +336,9 @@ void TMainForm::closeEvent(QCloseEvent* event)
 
 void TMainForm::FormCloseQuery(bool& CanClose)
 {
-    CanClose = ShowMessage(this, QStringLiteral("You quit Velmora 2.0"), QMessageBox::Information,
-                           QMessageBox::Ok | QMessageBox::Cancel,
-                           QStringLiteral("Quit program")) == QMessageBox::Ok;
+    CanClose =
+        ShowMessage(this, tr("You quit Velmora 2.0"), QMessageBox::Information,
+                    QMessageBox::Ok | QMessageBox::Cancel, tr("Quit program")) == QMessageBox::Ok;
 }
 
 void TMainForm::FormClose()
@@ -371,7 +379,7 @@ void TMainForm::HelpBtnClick()
     if (!helpWindow) {
         helpWindow = new QDialog(this);
         helpWindow->setObjectName(QStringLiteral("HelpWindow"));
-        helpWindow->setWindowTitle(QStringLiteral("Velmora Help"));
+        helpWindow->setWindowTitle(tr("Velmora Help"));
         helpWindow->setAttribute(Qt::WA_DeleteOnClose);
         helpWindow->resize(kHelpWidth, kHelpHeight);
         auto* browser = new QTextBrowser(helpWindow);
@@ -383,7 +391,7 @@ void TMainForm::HelpBtnClick()
     }
     // Always the contents: no control has a help topic of its own.
     auto* browser = helpWindow->findChild<QTextBrowser*>();
-    browser->setSource(QUrl(QString::fromLatin1(kHelpDocument)));
+    browser->setSource(QUrl(tr(kHelpDocument)));
     browser->scrollToAnchor(QStringLiteral("contents"));
     helpWindow->setModal(false);
     helpWindow->show();

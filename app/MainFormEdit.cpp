@@ -63,7 +63,7 @@ void TMainForm::ShowPictureFacts()
     {
         const QSignalBlocker quiet(ui->PdfPageEd);
         ui->PdfPageEd->setMaximum(pages);
-        ui->PdfPageEd->setSuffix(QStringLiteral(" of %1").arg(pages));
+        ui->PdfPageEd->setSuffix(tr(" of %1").arg(pages));
         ui->PdfPageEd->setValue(drawing ? drawing->page->pageIndex() + 1 : 1);
     }
     ui->PdfPageEd->setVisible(pages > 1);
@@ -170,7 +170,7 @@ void TMainForm::HellpBtnClick()
         backup = CopyPicture(CurrentPicture);
     }
     if (!backup.Bits) {
-        ShowMessage(this, QStringLiteral("Error: Couldn't create picture (low memory?)!"),
+        ShowMessage(this, tr("Error: Couldn't create picture (low memory?)!"),
                     QMessageBox::Critical);
         return;
     }
@@ -212,9 +212,9 @@ void TMainForm::SharpenDrawingPixels(const DrawingSource& drawing, int32_t brigh
     if (!sharp.Bits) {
         ShowPictureFacts();
         ShowFinishedSize();
-        ShowMessage(this, QStringLiteral("Brightness and contrast make the drawing pixels: it "
-                                         "prints from the window's rendering, as a sharper one "
-                                         "could not be made (%1).")
+        ShowMessage(this, tr("Brightness and contrast make the drawing pixels: it "
+                             "prints from the window's rendering, as a sharper one "
+                             "could not be made (%1).")
                               .arg(error));
         return;
     }
@@ -225,8 +225,8 @@ void TMainForm::SharpenDrawingPixels(const DrawingSource& drawing, int32_t brigh
     ShowFinishedSize();
     // The tool's words.
     ShowMessage(this,
-                QStringLiteral("Brightness and contrast make the drawing pixels: it prints "
-                               "from a rendering of %1 x %2 pixels, %3 ppi on the poster.")
+                tr("Brightness and contrast make the drawing pixels: it prints "
+                   "from a rendering of %1 x %2 pixels, %3 ppi on the poster.")
                     .arg(DIBWidth(CurrentPicture))
                     .arg(DIBHeight(CurrentPicture))
                     .arg(inchesWide > 0 ? std::lround(DIBWidth(CurrentPicture) / inchesWide) : 0));
@@ -282,8 +282,7 @@ void TMainForm::FlipVBtnClick()
 void TMainForm::SchnittBtnClick()
 {
     if (View.SelRight == View.SelLeft || View.SelTop == View.SelBottom) {
-        ShowMessage(this, QStringLiteral("Make a selection with the mouse first!"),
-                    QMessageBox::Critical);
+        ShowMessage(this, tr("Make a selection with the mouse first!"), QMessageBox::Critical);
         return;
     }
     MakeEdit(PictureEdit::Cut(View.SelLeft, View.SelTop, View.SelRight, View.SelBottom));
@@ -350,7 +349,7 @@ void TMainForm::SaveBtnClick()
     }
     // A picture that did not reach the disk must not pass in silence.
     if (!saved)
-        ShowMessage(this, QStringLiteral("Couldn't save file!"), QMessageBox::Critical);
+        ShowMessage(this, tr("Couldn't save file!"), QMessageBox::Critical);
 }
 
 void TMainForm::SelectButtonClick()
@@ -370,11 +369,10 @@ void TMainForm::WMUser2(uint32_t WParam)
 {
     const PictureRecord scanned = GetScanedDib(WParam);
     if (scanned.Bits)
-        ui->ScanResultLabel->setText(QStringLiteral("Scanned: %1 x %2 pixels.")
-                                         .arg(DIBWidth(scanned))
-                                         .arg(DIBHeight(scanned)));
+        ui->ScanResultLabel->setText(
+            tr("Scanned: %1 x %2 pixels.").arg(DIBWidth(scanned)).arg(DIBHeight(scanned)));
     else if (const QString why = ScanErrorText(WParam); !why.isEmpty())
-        ui->ScanResultLabel->setText(QStringLiteral("No picture: %1").arg(why));
+        ui->ScanResultLabel->setText(tr("No picture: %1").arg(why));
     if (TakeOverPicture(scanned))
         ui->PaintBox2->update();
 }

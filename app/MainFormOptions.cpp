@@ -165,9 +165,8 @@ FinishedSize TMainForm::CurrentFinishedSize() const
 void TMainForm::ShowFinishedSize()
 {
     const FinishedSize s = CurrentFinishedSize();
-    ui->RealSizeLabel->setText(s.valid ? QStringLiteral("Poster: ") +
-                                             FinishedSizeText(s, QStringLiteral("\n"))
-                                       : QString());
+    ui->RealSizeLabel->setText(
+        s.valid ? tr("Poster: %1").arg(FinishedSizeText(s, QStringLiteral("\n"))) : QString());
     // The poster's size belongs with its pages: on the size and print pages.
     QWidget* page = ui->PageControl1->currentWidget();
     ui->RealSizeLabel->setVisible(page == ui->TabSheet3 || page == ui->TabSheet4);

@@ -215,8 +215,8 @@ bool TMainForm::ShowDrawing(const std::shared_ptr<const DrawingSource>& drawing,
     }
     if (!TakeOverPicture(rendering)) {
         // With the reason, as a locked or damaged file can be mended by its owner.
-        ShowMessage(this, why.isEmpty() ? QStringLiteral("Couldn't load file!")
-                                        : QStringLiteral("Couldn't load file! (%1)").arg(why));
+        ShowMessage(this, why.isEmpty() ? tr("Couldn't load file!")
+                                        : tr("Couldn't load file! (%1)").arg(why));
         return false;
     }
     CurrentSource = PosterSource::Drawing(drawing);
@@ -246,7 +246,7 @@ bool TMainForm::LoadPicture(const QString& path)
             source = PosterSource();
     });
     if (!TakeOverPicture(loaded)) {
-        ShowMessage(this, QStringLiteral("Couldn't load file!"));
+        ShowMessage(this, tr("Couldn't load file!"));
         return false;
     }
     CurrentSource = source;

@@ -69,7 +69,7 @@ void TMainForm::PrintBtnClick()
     const PrintJobInputs in = CurrentPrintJobInputs();
     // No page would leave no document, and for a PDF file no file: say so rather than nothing.
     if (PagesToPrint(in).empty()) {
-        ShowMessage(this, QStringLiteral("Every page is left out: nothing to print."),
+        ShowMessage(this, tr("Every page is left out: nothing to print."),
                     QMessageBox::Information);
         return;
     }
@@ -146,7 +146,7 @@ QString TMainForm::WhereItWent(const PrintResult& result) const
     if (Printer->isPdfFile())
         where = FileNameText(printer.outputFileName());
     else if (result.jobId > 0)
-        where = QStringLiteral("%1, job %2").arg(printer.printerName()).arg(result.jobId);
+        where = tr("%1, job %2").arg(printer.printerName()).arg(result.jobId);
     else
         where = printer.printerName();
     return where;
@@ -155,11 +155,10 @@ QString TMainForm::WhereItWent(const PrintResult& result) const
 void TMainForm::ShowWhereItWent(const PrintResult& result)
 {
     const QString where = WhereItWent(result);
-    QString text = QStringLiteral("Sent to ") + where;
+    QString text = tr("Sent to %1").arg(where);
     // Handed to CUPS is not printed: the job is followed while the label shows it.
     if (!Printer->isPdfFile() && result.jobId > 0) {
-        text += result.queued ? QStringLiteral(" (queued: the printer is stopped)")
-                              : QStringLiteral(" (queued)");
+        text += result.queued ? tr(" (queued: the printer is stopped)") : tr(" (queued)");
         FollowedJob = result.jobId;
         FollowedWhere = where;
         FollowedServer = CupsServerOfThisThread();
@@ -192,12 +191,11 @@ void TMainForm::ShowFollowedJob(const CupsJobState& state)
     }
     if (state.ended()) {
         FollowedJob = 0;
-        ShowResultText(*ui->PrintResultLabel,
-                       state.stage == CupsJobState::Stage::Completed
-                           ? QStringLiteral("Printed on ") + FollowedWhere + QStringLiteral(": ") +
-                                 CupsJobStateText(state)
-                           : QStringLiteral("Not printed on ") + FollowedWhere +
-                                 QStringLiteral(": ") + CupsJobStateText(state));
+        ShowResultText(
+            *ui->PrintResultLabel,
+            state.stage == CupsJobState::Stage::Completed
+                ? tr("Printed on %1: %2").arg(FollowedWhere, CupsJobStateText(state))
+                : tr("Not printed on %1: %2").arg(FollowedWhere, CupsJobStateText(state)));
         return;
     }
     JobFollowTimer.start(kJobLookIntervalMs);
@@ -226,6 +224,5 @@ void TMainForm::TestPageBtnClick()
     if (!result.ok())
         ShowError(this, result.error);
     else
-        ShowMessage(this, QStringLiteral("The test page was sent to %1.").arg(where),
-                    QMessageBox::Information);
+        ShowMessage(this, tr("The test page was sent to %1.").arg(where), QMessageBox::Information);
 }

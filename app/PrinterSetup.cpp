@@ -5,6 +5,7 @@
 #include "Messages.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QPrintDialog>
@@ -17,10 +18,12 @@ bool RunPrinterSetup(CurrentPrinter& printer, QWidget* parent)
     // Qt's dialog lists the printers without a time limit: a silent scheduler is told instead.
     if (const QString silent = SilentScheduler(); !silent.isEmpty()) {
         ShowMessage(parent,
-                    QStringLiteral("The printers could not be listed: %1. Try again when the "
-                                   "printing system answers.")
+                    QCoreApplication::translate(
+                        "PrinterSetup", "The printers could not be listed: %1. Try again when the "
+                                        "printing system answers.")
                         .arg(silent),
-                    QMessageBox::Warning, QMessageBox::Ok, QStringLiteral("Printer setup"));
+                    QMessageBox::Warning, QMessageBox::Ok,
+                    QCoreApplication::translate("PrinterSetup", "Printer setup"));
         return false;
     }
     // The dialog works on a copy: Qt's dialog writes into its printer as it starts, and only
@@ -29,7 +32,7 @@ bool RunPrinterSetup(CurrentPrinter& printer, QWidget* parent)
     CurrentPrinter::CopySettings(printer.printer(), copy);
     QPrintDialog dialog(&copy, parent);
     dialog.setObjectName(QStringLiteral("PrinterSetupDialog"));
-    dialog.setWindowTitle(QStringLiteral("Printer setup"));
+    dialog.setWindowTitle(QCoreApplication::translate("PrinterSetup", "Printer setup"));
     // Only what the job honours: the printer or file, paper and orientation, copies.
     dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize);
     // A set-up, not a print: its button says so.

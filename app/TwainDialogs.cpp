@@ -69,7 +69,8 @@ private:
 // event loop there would let the next scan begin underneath it.
 void ShowScanMessage(QWidget* parent, const QString& text)
 {
-    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Scanner"), text,
+    auto* box = new QMessageBox(QMessageBox::Warning,
+                                QCoreApplication::translate("TwainDialogs", "Scanner"), text,
                                 QMessageBox::Ok, parent);
     box->setObjectName(QStringLiteral("ScanMessageBox"));
     box->setAttribute(Qt::WA_DeleteOnClose);
@@ -88,12 +89,11 @@ QDoubleSpinBox* AreaEdge(const char* name, QWidget* parent)
 ScannerSelectDialog::ScannerSelectDialog(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("ScannerSelectDialog"));
-    setWindowTitle(QStringLiteral("Select scanner"));
+    setWindowTitle(tr("Select scanner"));
 
     devices_ = new QTreeWidget(this);
     devices_->setObjectName(QStringLiteral("DeviceList"));
-    devices_->setHeaderLabels(
-        {QStringLiteral("Vendor"), QStringLiteral("Model"), QStringLiteral("Device")});
+    devices_->setHeaderLabels({tr("Vendor"), tr("Model"), tr("Device")});
     devices_->setRootIsDecorated(false);
     devices_->setSelectionMode(QAbstractItemView::SingleSelection);
     devices_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
@@ -102,7 +102,7 @@ ScannerSelectDialog::ScannerSelectDialog(QWidget* parent) : QDialog(parent)
     status_->setObjectName(QStringLiteral("StatusLabel"));
     status_->setWordWrap(true);
 
-    settings_ = new QGroupBox(QStringLiteral("Settings"), this);
+    settings_ = new QGroupBox(tr("Settings"), this);
     settings_->setObjectName(QStringLiteral("SettingsBox"));
     mode_ = new QComboBox(settings_);
     mode_->setObjectName(QStringLiteral("ModeBox"));
@@ -112,27 +112,27 @@ ScannerSelectDialog::ScannerSelectDialog(QWidget* parent) : QDialog(parent)
     resolution_->setObjectName(QStringLiteral("ResolutionBox"));
     resolution_->setSuffix(QStringLiteral(" dpi"));
     settingsForm_ = new QFormLayout(settings_);
-    settingsForm_->addRow(QStringLiteral("&Mode:"), mode_);
-    settingsForm_->addRow(QStringLiteral("&Bits per sample:"), depth_);
-    settingsForm_->addRow(QStringLiteral("&Resolution:"), resolution_);
+    settingsForm_->addRow(tr("&Mode:"), mode_);
+    settingsForm_->addRow(tr("&Bits per sample:"), depth_);
+    settingsForm_->addRow(tr("&Resolution:"), resolution_);
 
-    area_ = new QGroupBox(QStringLiteral("Scan area"), this);
+    area_ = new QGroupBox(tr("Scan area"), this);
     area_->setObjectName(QStringLiteral("AreaBox"));
     left_ = AreaEdge("AreaLeft", area_);
     top_ = AreaEdge("AreaTop", area_);
     right_ = AreaEdge("AreaRight", area_);
     bottom_ = AreaEdge("AreaBottom", area_);
     auto* areaGrid = new QGridLayout(area_);
-    areaGrid->addWidget(new QLabel(QStringLiteral("Left:"), area_), 0, 0);
+    areaGrid->addWidget(new QLabel(tr("Left:"), area_), 0, 0);
     areaGrid->addWidget(left_, 0, 1);
-    areaGrid->addWidget(new QLabel(QStringLiteral("Top:"), area_), 0, 2);
+    areaGrid->addWidget(new QLabel(tr("Top:"), area_), 0, 2);
     areaGrid->addWidget(top_, 0, 3);
-    areaGrid->addWidget(new QLabel(QStringLiteral("Right:"), area_), 1, 0);
+    areaGrid->addWidget(new QLabel(tr("Right:"), area_), 1, 0);
     areaGrid->addWidget(right_, 1, 1);
-    areaGrid->addWidget(new QLabel(QStringLiteral("Bottom:"), area_), 1, 2);
+    areaGrid->addWidget(new QLabel(tr("Bottom:"), area_), 1, 2);
     areaGrid->addWidget(bottom_, 1, 3);
 
-    searchAgain_ = new QPushButton(QStringLiteral("Search &again"), this);
+    searchAgain_ = new QPushButton(tr("Search &again"), this);
     searchAgain_->setObjectName(QStringLiteral("SearchAgainButton"));
     buttons_ = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons_->setObjectName(QStringLiteral("Buttons"));
@@ -144,12 +144,12 @@ ScannerSelectDialog::ScannerSelectDialog(QWidget* parent) : QDialog(parent)
     wait_->setSuffix(QStringLiteral(" s"));
     wait_->setValue(
         int(std::chrono::duration_cast<std::chrono::seconds>(ScannerTimeout()).count()));
-    wait_->setToolTip(QStringLiteral("How long the scanner may say nothing before a scan is "
-                                     "given up: longer for a slow lamp or a network scanner."));
+    wait_->setToolTip(tr("How long the scanner may say nothing before a scan is "
+                         "given up: longer for a slow lamp or a network scanner."));
     auto* waitForm = new QFormLayout;
-    waitForm->addRow(QStringLiteral("&Wait for the scanner:"), wait_);
+    waitForm->addRow(tr("&Wait for the scanner:"), wait_);
 
-    auto* scanners = new QLabel(QStringLiteral("&Scanners:"), this);
+    auto* scanners = new QLabel(tr("&Scanners:"), this);
     scanners->setBuddy(devices_);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(scanners);
@@ -303,10 +303,10 @@ ScanProgressDialog::ScanProgressDialog(uint32_t value, QWidget* parent)
     : QProgressDialog(parent), value_(value)
 {
     setObjectName(QStringLiteral("ScanProgressDialog"));
-    setWindowTitle(QStringLiteral("Scanning"));
+    setWindowTitle(tr("Scanning"));
     // Finding and opening a scanner can take seconds before the first line comes.
-    setLabelText(QStringLiteral("Looking for the scanner..."));
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    setLabelText(tr("Looking for the scanner..."));
+    auto* cancel = new QPushButton(tr("Cancel"), this);
     cancel->setObjectName(QStringLiteral("CancelButton"));
     setCancelButton(cancel);
     // Replacing the cancel button leaves the old button's Escape shortcut beside the new one's,
@@ -335,7 +335,7 @@ void ScanProgressDialog::CancelPressed()
     if (cancelled_)
         return;
     cancelled_ = true;
-    setLabelText(QStringLiteral("Cancelling the scan..."));
+    setLabelText(tr("Cancelling the scan..."));
     if (QPushButton* cancel = findChild<QPushButton*>(QStringLiteral("CancelButton")))
         cancel->setEnabled(false);
     CancelScan(value_);
@@ -367,7 +367,7 @@ void ScanProgressDialog::Poll()
     if (progress.running) {
         if (progress.receiving && !cancelled_ && !scanning_) {
             scanning_ = true;
-            setLabelText(QStringLiteral("Scanning the picture..."));
+            setLabelText(tr("Scanning the picture..."));
         }
         if (progress.bytesExpected > 0) {
             if (maximum() != kBarSteps)

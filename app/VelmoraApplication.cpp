@@ -3,6 +3,7 @@
 
 #include "Messages.h"
 
+#include <QCoreApplication>
 #include <QFont>
 
 #include <exception>
@@ -21,7 +22,7 @@ bool RunGuarded(const std::function<bool()>& work)
     } catch (const std::exception& error) {
         text = QString::fromLocal8Bit(error.what());
     } catch (...) {
-        text = QStringLiteral("Unknown error");
+        text = QCoreApplication::translate("VelmoraApplication", "Unknown error");
     }
     // Shown outside the catch block: the box runs an event loop of its own, and a second error
     // in there must not meet an exception still being handled.

@@ -5,8 +5,10 @@
 #include "HKUnit.h"
 #include "MainForm.h"
 #include "ProgramInfo.h"
+#include "Translation.h"
 #include "VelmoraApplication.h"
 
+#include <QCoreApplication>
 #include <QTimer>
 
 #include <cstdio>
@@ -46,13 +48,17 @@ QStringList Arguments(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    // Before the application, which needs a display.
+    // Before the application, which needs a display; the help in the user's language too.
     if (AsksForHelpOrVersion(argc, argv)) {
+        QCoreApplication words(argc, argv);
+        InstallTranslations(MessagesLocale());
         const WindowCommandLine line = ParseWindowCommandLine(Arguments(argc, argv));
         if (line.action != WindowCommandLine::Action::Run)
             return Answer(line);
+        RemoveTranslations();
     }
     VelmoraApplication app(argc, argv);
+    InstallTranslations(MessagesLocale());
     const WindowCommandLine line = ParseWindowCommandLine(QApplication::arguments());
     if (line.action != WindowCommandLine::Action::Run)
         return Answer(line);

@@ -22,6 +22,7 @@
 #include "TwainIO2.h"
 #include "VectorPage.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -81,16 +82,19 @@ bool SaveStopped()
 }
 
 // The captions of the option check boxes, for the report of the options in force.
+// The captions as the window shows them, in its language.
 const std::pair<bool PrintOptions::*, const char*> kOptionCaptions[] = {
-    {&PrintOptions::CutHelpLines, "Cut help lines"},
-    {&PrintOptions::GlueLines, "Clue lines"},
-    {&PrintOptions::NoLinesOnPosterEdge, "No lines on the poster edge"},
-    {&PrintOptions::CenterPicture, "Center"},
-    {&PrintOptions::UseFullPages, "Use full pages"},
-    {&PrintOptions::KeepAspectRatio, "Aspect ratio"},
-    {&PrintOptions::GlueEdge, "Edge for glue"},
-    {&PrintOptions::PrintOnGlueEdge, "Print on the edge for glue"},
-    {&PrintOptions::NoGlueOnPosterEdge, "No edge for glue on the poster edge"},
+    {&PrintOptions::CutHelpLines, QT_TRANSLATE_NOOP("MainForm", "Cut help lines")},
+    {&PrintOptions::GlueLines, QT_TRANSLATE_NOOP("MainForm", "Clue lines")},
+    {&PrintOptions::NoLinesOnPosterEdge,
+     QT_TRANSLATE_NOOP("MainForm", "No lines on the poster edge")},
+    {&PrintOptions::CenterPicture, QT_TRANSLATE_NOOP("MainForm", "Center")},
+    {&PrintOptions::UseFullPages, QT_TRANSLATE_NOOP("MainForm", "Use full pages")},
+    {&PrintOptions::KeepAspectRatio, QT_TRANSLATE_NOOP("MainForm", "Aspect ratio")},
+    {&PrintOptions::GlueEdge, QT_TRANSLATE_NOOP("MainForm", "Edge for glue")},
+    {&PrintOptions::PrintOnGlueEdge, QT_TRANSLATE_NOOP("MainForm", "Print on the edge for glue")},
+    {&PrintOptions::NoGlueOnPosterEdge,
+     QT_TRANSLATE_NOOP("MainForm", "No edge for glue on the poster edge")},
 };
 
 // The picture of the file; null Bits and the library's reason, with the file's name, when it
@@ -113,17 +117,21 @@ void ReportDrawing(QTextStream& err, const QString& path, const DrawingSource& d
 {
     const QStringList fonts = drawing.page->nonEmbeddedFonts();
     if (printing && !fonts.isEmpty())
-        err << "velmora-poster: " << FileNameText(path)
-            << ": fonts not embedded, which the printer will substitute: "
-            << fonts.join(QStringLiteral(", ")) << Qt::endl;
+        err << "velmora-poster: "
+            << QCoreApplication::translate(
+                   "PosterBatch", "%1: fonts not embedded, which the printer will substitute: %2")
+                   .arg(FileNameText(path), fonts.join(QStringLiteral(", ")))
+            << Qt::endl;
 }
 
 // One line on stderr for a profile left out; the picture is printed all the same.
 void ReportProfileLeftOut(QTextStream& err, const QString& path, const std::string& note)
 {
     if (!note.empty())
-        err << "velmora-poster: " << FileNameText(path)
-            << ": colour profile left out: " << QString::fromStdString(note) << Qt::endl;
+        err << "velmora-poster: "
+            << QCoreApplication::translate("PosterBatch", "%1: colour profile left out: %2")
+                   .arg(FileNameText(path), QString::fromStdString(note))
+            << Qt::endl;
 }
 
 // The scanner's own name for a mode typed in any case; the text as given when the device
@@ -135,7 +143,7 @@ QString DeviceMode(const ScannerCapabilities& caps, const QString& wanted, QStri
             return mode;
     if (caps.modes.isEmpty())
         return wanted;
-    error = QStringLiteral("the scanner has no mode \"%1\" (it has %2)")
+    error = QCoreApplication::translate("PosterBatch", "the scanner has no mode \"%1\" (it has %2)")
                 .arg(wanted, caps.modes.join(QStringLiteral(", ")));
     return {};
 }
@@ -153,7 +161,8 @@ bool DeviceOffers(const ScannerCapabilities& caps, const ScanRequest& scan, QStr
         QStringList depths;
         for (int depth : caps.depths)
             depths << QString::number(depth);
-        error = QStringLiteral("the scanner has no depth of %1 bits (it has %2)")
+        error = QCoreApplication::translate("PosterBatch",
+                                            "the scanner has no depth of %1 bits (it has %2)")
                     .arg(scan.depth)
                     .arg(depths.join(QStringLiteral(", ")));
         return false;
@@ -168,13 +177,15 @@ bool DeviceOffers(const ScannerCapabilities& caps, const ScanRequest& scan, QStr
                 return true;
             offered << Number(r);
         }
-        error = QStringLiteral("the scanner has no resolution of %1 dpi (it has %2 dpi)")
+        error = QCoreApplication::translate(
+                    "PosterBatch", "the scanner has no resolution of %1 dpi (it has %2 dpi)")
                     .arg(Number(scan.resolution), offered.join(QStringLiteral(", ")));
         return false;
     }
     if (scan.resolution < caps.resolutionMin - 1e-9 ||
         scan.resolution > caps.resolutionMax + 1e-9) {
-        error = QStringLiteral("the scanner has no resolution of %1 dpi (it has %2 to %3 dpi)")
+        error = QCoreApplication::translate(
+                    "PosterBatch", "the scanner has no resolution of %1 dpi (it has %2 to %3 dpi)")
                     .arg(Number(scan.resolution), Number(caps.resolutionMin),
                          Number(caps.resolutionMax));
         return false;
@@ -182,10 +193,12 @@ bool DeviceOffers(const ScannerCapabilities& caps, const ScanRequest& scan, QStr
     const double step = caps.resolutionStep;
     const double steps = step > 0 ? (scan.resolution - caps.resolutionMin) / step : 0;
     if (step > 0 && std::abs(steps - std::round(steps)) > 1e-6) {
-        error = QStringLiteral("the scanner has no resolution of %1 dpi (it has %2 to %3 dpi in "
+        error =
+            QCoreApplication::translate(
+                "PosterBatch", "the scanner has no resolution of %1 dpi (it has %2 to %3 dpi in "
                                "steps of %4)")
-                    .arg(Number(scan.resolution), Number(caps.resolutionMin),
-                         Number(caps.resolutionMax), Number(step));
+                .arg(Number(scan.resolution), Number(caps.resolutionMin),
+                     Number(caps.resolutionMax), Number(step));
         return false;
     }
     return true;
@@ -250,7 +263,8 @@ int ApplyEdits(const std::vector<EditStep>& edits, HeldPicture& held, PosterSour
         PictureRecord& picture = held.get();
         const bool pixels = picture.Bits != nullptr;
         if (!pixels && source.IsPixels()) {
-            error = QStringLiteral("Error: Couldn't create picture (low memory?)!");
+            error = QCoreApplication::translate("PosterBatch",
+                                                "Error: Couldn't create picture (low memory?)!");
             return kFailed;
         }
         if (step.brightnessContrast) {
@@ -262,7 +276,8 @@ int ApplyEdits(const std::vector<EditStep>& edits, HeldPicture& held, PosterSour
         const int32_t width = pixels ? DIBWidth(picture) : source.width();
         const int32_t height = pixels ? DIBHeight(picture) : source.height();
         if (e.kind == PictureEdit::Kind::Cut && (e.right > width || e.bottom > height)) {
-            error = QStringLiteral("--crop %1: the picture is %2 x %3 pixels")
+            error = QCoreApplication::translate("PosterBatch",
+                                                "--crop %1: the picture is %2 x %3 pixels")
                         .arg(CropText(e))
                         .arg(width)
                         .arg(height);
@@ -273,7 +288,8 @@ int ApplyEdits(const std::vector<EditStep>& edits, HeldPicture& held, PosterSour
             continue;
         const PictureRecord made = EditedPicture(picture, e);
         if (!made.Bits) {
-            error = QStringLiteral("Error: Couldn't create picture (low memory?)!");
+            error = QCoreApplication::translate("PosterBatch",
+                                                "Error: Couldn't create picture (low memory?)!");
             return kFailed;
         }
         held.reset(made);
@@ -295,7 +311,8 @@ PictureRecord DrawingPixels(const std::shared_ptr<const DrawingSource>& drawing,
         if (!step.brightnessContrast)
             view = view.Edited(step.edit);
     if (!view.drawing()) {
-        error = QStringLiteral("Error: Couldn't create picture (low memory?)!");
+        error = QCoreApplication::translate("PosterBatch",
+                                            "Error: Couldn't create picture (low memory?)!");
         return PictureRecord();
     }
     PictureRecord picture = RenderShownDrawing(*view.drawing(), scaleOf(*view.drawing()), &error);
@@ -332,7 +349,8 @@ std::unique_ptr<CurrentPrinter> PrinterFor(const PosterRequest& r, QString& erro
             return nullptr;
         }
         if (!queue.found || QPrinterInfo::printerInfo(r.printerName).isNull()) {
-            error = QStringLiteral("no printer named \"%1\"").arg(r.printerName);
+            error = QCoreApplication::translate("PosterBatch", "no printer named \"%1\"")
+                        .arg(r.printerName);
             return nullptr;
         }
         // The scheduler has just answered: it is not asked again for the default.
@@ -340,7 +358,8 @@ std::unique_ptr<CurrentPrinter> PrinterFor(const PosterRequest& r, QString& erro
                                                    std::chrono::milliseconds(0));
         printer->printer().setPrinterName(r.printerName);
         if (printer->isPdfFile() || printer->printer().printerName() != r.printerName) {
-            error = QStringLiteral("printer \"%1\" cannot be used").arg(r.printerName);
+            error = QCoreApplication::translate("PosterBatch", "printer \"%1\" cannot be used")
+                        .arg(r.printerName);
             return nullptr;
         }
     } else {
@@ -356,29 +375,32 @@ std::unique_ptr<CurrentPrinter> PrinterFor(const PosterRequest& r, QString& erro
     if (Stopped())
         return nullptr;
     if (!printer->isUsable()) {
-        error = QStringLiteral("no printer available");
+        error = QCoreApplication::translate("PosterBatch", "no printer available");
         return nullptr;
     }
     QPrinter& p = printer->printer();
     if (r.resolution > 0) {
         // A queue prints at its own resolution.
         if (!printer->isPdfFile()) {
-            error = QStringLiteral("--resolution is for a PDF file; printer \"%1\" keeps its own")
-                        .arg(p.printerName());
+            error =
+                QCoreApplication::translate(
+                    "PosterBatch", "--resolution is for a PDF file; printer \"%1\" keeps its own")
+                    .arg(p.printerName());
             return nullptr;
         }
         p.setResolution(r.resolution);
     }
     if (r.paper && !p.setPageSize(QPageSize(*r.paper))) {
-        error = QStringLiteral("the printer does not take %1 paper").arg(QPageSize::name(*r.paper));
+        error = QCoreApplication::translate("PosterBatch", "the printer does not take %1 paper")
+                    .arg(QPageSize::name(*r.paper));
         return nullptr;
     }
     if (r.orientation && !p.setPageOrientation(*r.orientation)) {
-        error = QStringLiteral("the printer cannot turn the paper");
+        error = QCoreApplication::translate("PosterBatch", "the printer cannot turn the paper");
         return nullptr;
     }
     if (!printer->metrics().isValid()) {
-        error = QStringLiteral("the printer reports no printable area");
+        error = QCoreApplication::translate("PosterBatch", "the printer reports no printable area");
         return nullptr;
     }
     return printer;
@@ -417,13 +439,22 @@ void ReportFinishedSize(QTextStream& out, const PageRenderInputs& render, const 
     if (!size.valid)
         return;
     const QString coarse = CoarsenessText(size);
-    out << "Finished size: " << SizeText(size) << '\n'
-        << "Picture on paper: " << ResolutionText(size)
-        << (coarse.isEmpty() ? QString() : QStringLiteral(", ") + coarse) << '\n';
-    if (render.dots.valid())
-        out << "Dot screen: dots "
-            << QString::number(render.dots.cellX * size.widthCm * 10 / render.pictureWidth, 'f', 1)
-            << " mm apart" << (render.dots.colour ? ", in colour" : ", black") << '\n';
+    out << QCoreApplication::translate("PosterBatch", "Finished size: %1").arg(SizeText(size))
+        << '\n'
+        << QCoreApplication::translate("PosterBatch", "Picture on paper: %1")
+               .arg(ResolutionText(size) +
+                    (coarse.isEmpty() ? QString() : QStringLiteral(", ") + coarse))
+        << '\n';
+    if (render.dots.valid()) {
+        const QString apart =
+            QString::number(render.dots.cellX * size.widthCm * 10 / render.pictureWidth, 'f', 1);
+        out << (render.dots.colour ? QCoreApplication::translate(
+                                         "PosterBatch", "Dot screen: dots %1 mm apart, in colour")
+                                   : QCoreApplication::translate(
+                                         "PosterBatch", "Dot screen: dots %1 mm apart, black"))
+                   .arg(apart)
+            << '\n';
+    }
 }
 
 void ReportDryRun(QTextStream& out, const CurrentPrinter& printer, const PrinterMetrics& m,
@@ -433,34 +464,61 @@ void ReportDryRun(QTextStream& out, const CurrentPrinter& printer, const Printer
     const QPageLayout layout = printer.printer().pageLayout();
     const PosterGeometry& g = in.render.geometry;
     const auto pages = PagesToPrint(in);
-    out << "Printer: " << printer.destination() << '\n';
-    out << "Paper: " << layout.pageSize().name() << ", "
-        << (layout.orientation() == QPageLayout::Landscape ? "landscape" : "portrait") << ", "
-        << paper.paperSize << '\n';
-    out << "Margins: top " << paper.topEdge << ", left " << paper.leftEdge << ", right "
-        << paper.rightEdge << ", bottom " << paper.bottomEdge << '\n';
-    out << "Printable area: " << m.pageWidth << " x " << m.pageHeight << " pixels\n";
-    out << "Resolution: " << m.dpiX << " x " << m.dpiY << " dpi\n";
-    out << "Edge for glue: right " << paper.rightGlue << ", bottom " << paper.bottomGlue
-        << (in.render.options.GlueEdge ? "" : " (off)") << '\n';
-    out << "Options:";
-    const char* separator = " ";
+    out << QCoreApplication::translate("PosterBatch", "Printer: %1").arg(printer.destination())
+        << '\n';
+    out << (layout.orientation() == QPageLayout::Landscape
+                ? QCoreApplication::translate("PosterBatch", "Paper: %1, landscape, %2")
+                : QCoreApplication::translate("PosterBatch", "Paper: %1, portrait, %2"))
+               .arg(layout.pageSize().name(), paper.paperSize)
+        << '\n';
+    out << QCoreApplication::translate("PosterBatch",
+                                       "Margins: top %1, left %2, right %3, bottom %4")
+               .arg(paper.topEdge, paper.leftEdge, paper.rightEdge, paper.bottomEdge)
+        << '\n';
+    out << QCoreApplication::translate("PosterBatch", "Printable area: %1 x %2 pixels")
+               .arg(m.pageWidth)
+               .arg(m.pageHeight)
+        << '\n';
+    out << QCoreApplication::translate("PosterBatch", "Resolution: %1 x %2 dpi")
+               .arg(m.dpiX)
+               .arg(m.dpiY)
+        << '\n';
+    out << (in.render.options.GlueEdge
+                ? QCoreApplication::translate("PosterBatch", "Edge for glue: right %1, bottom %2")
+                : QCoreApplication::translate("PosterBatch",
+                                              "Edge for glue: right %1, bottom %2 (off)"))
+               .arg(paper.rightGlue, paper.bottomGlue)
+        << '\n';
+    QStringList captions;
     for (const auto& [flag, caption] : kOptionCaptions)
-        if (in.render.options.*flag) {
-            out << separator << caption;
-            separator = ", ";
-        }
-    out << '\n';
-    out << "Width in pages: " << QString::number(g.PosterWidthPages, 'f', kSizeDecimals) << '\n';
-    out << "Height in pages: " << QString::number(g.PosterHeightPages, 'f', kSizeDecimals) << '\n';
-    out << "Pages across: " << g.PagesAcross << '\n';
-    out << "Pages down: " << g.PagesDown << '\n';
-    out << "Pages in all: " << g.PagesAcross * g.PagesDown << '\n';
-    out << "Pages to print: " << pages.size() << '\n';
+        if (in.render.options.*flag)
+            captions << QCoreApplication::translate("MainForm", caption);
+    out << QCoreApplication::translate("PosterBatch", "Options:")
+        << (captions.isEmpty() ? QString() : QLatin1Char(' ') + captions.join(QStringLiteral(", ")))
+        << '\n';
+    out << QCoreApplication::translate("PosterBatch", "Width in pages: %1")
+               .arg(QString::number(g.PosterWidthPages, 'f', kSizeDecimals))
+        << '\n';
+    out << QCoreApplication::translate("PosterBatch", "Height in pages: %1")
+               .arg(QString::number(g.PosterHeightPages, 'f', kSizeDecimals))
+        << '\n';
+    out << QCoreApplication::translate("PosterBatch", "Pages across: %1").arg(g.PagesAcross)
+        << '\n';
+    out << QCoreApplication::translate("PosterBatch", "Pages down: %1").arg(g.PagesDown) << '\n';
+    out << QCoreApplication::translate("PosterBatch", "Pages in all: %1")
+               .arg(g.PagesAcross * g.PagesDown)
+        << '\n';
+    out << QCoreApplication::translate("PosterBatch", "Pages to print: %1").arg(pages.size())
+        << '\n';
     ReportFinishedSize(out, in.render, m, in.source.drawing());
-    out << "Page labels: " << (in.pageLabels ? "on" : "off") << '\n';
-    out << "Assembly sheet: " << (in.assemblySheet ? "on, before the first page" : "off") << '\n';
-    out << "Print order:";
+    out << (in.pageLabels ? QCoreApplication::translate("PosterBatch", "Page labels: on")
+                          : QCoreApplication::translate("PosterBatch", "Page labels: off"))
+        << '\n';
+    out << (in.assemblySheet ? QCoreApplication::translate(
+                                   "PosterBatch", "Assembly sheet: on, before the first page")
+                             : QCoreApplication::translate("PosterBatch", "Assembly sheet: off"))
+        << '\n';
+    out << QCoreApplication::translate("PosterBatch", "Print order:");
     for (const auto& page : pages)
         out << ' ' << PageText(page);
     out << Qt::endl;
@@ -472,23 +530,33 @@ void ReportInfo(QTextStream& out, const PosterRequest& r, const PictureRecord& p
                 const DrawingSource* drawing, int orientation)
 {
     const PictureFacts facts = PictureFactsOf(picture);
-    out << "Width: " << facts.width << '\n'
-        << "Height: " << facts.height << '\n'
-        << "Colors: " << facts.colours << Qt::endl;
+    out << QCoreApplication::translate("PosterBatch", "Width: %1").arg(facts.width) << '\n'
+        << QCoreApplication::translate("PosterBatch", "Height: %1").arg(facts.height) << '\n'
+        << QCoreApplication::translate("PosterBatch", "Colors: %1").arg(facts.colours) << Qt::endl;
     if (drawing)
-        out << "Pages: " << drawing->page->pageCount() << '\n'
-            << "Page " << r.page << ": "
-            << QString::number(drawing->page->widthPoints() * kMillimetresPerPoint, 'f', 1) << " x "
-            << QString::number(drawing->page->heightPoints() * kMillimetresPerPoint, 'f', 1)
-            << " mm, vectors" << Qt::endl;
+        out << QCoreApplication::translate("PosterBatch", "Pages: %1")
+                   .arg(drawing->page->pageCount())
+            << '\n'
+            << QCoreApplication::translate("PosterBatch", "Page %1: %2 x %3 mm, vectors")
+                   .arg(r.page)
+                   .arg(
+                       QString::number(drawing->page->widthPoints() * kMillimetresPerPoint, 'f', 1),
+                       QString::number(drawing->page->heightPoints() * kMillimetresPerPoint, 'f',
+                                       1))
+            << Qt::endl;
     if (orientation != 0)
-        out << "Orientation: " << orientation << " ("
-            << (r.asStored && orientation != 1 ? QStringLiteral("not applied: --as-stored")
-                                               : OrientationText(orientation))
-            << ')' << Qt::endl;
+        out << QCoreApplication::translate("PosterBatch", "Orientation: %1 (%2)")
+                   .arg(orientation)
+                   .arg(r.asStored && orientation != 1
+                            ? QCoreApplication::translate("PosterBatch", "not applied: --as-stored")
+                            : OrientationText(orientation))
+            << Qt::endl;
     if (const ColourProfile& profile = PictureColourProfile(picture); !profile.empty())
-        out << "Colour profile: " << QString::fromStdString(ProfileDescription(profile)) << " ("
-            << ProfileColoursText(profile.colours) << ", " << profile.bytes.size() << " bytes)"
+        out << QCoreApplication::translate("PosterBatch", "Colour profile: %1 (%2, %3 bytes)")
+                   .arg(QString::fromStdString(ProfileDescription(profile)),
+                        QCoreApplication::translate("ColourProfile",
+                                                    ProfileColoursText(profile.colours)))
+                   .arg(profile.bytes.size())
             << Qt::endl;
 }
 
@@ -500,20 +568,23 @@ int SaveEdited(const PosterRequest& r, const PictureRecord& picture, const Poste
 {
     QString error;
     if (r.dryRun)
-        out << "Save: " << FileNameText(r.saveFile) << " (" << SaveTypeDescription(r.saveCode)
-            << ")\n";
+        out << QCoreApplication::translate("PosterBatch", "Save: %1 (%2)")
+                   .arg(FileNameText(r.saveFile), SaveTypeDescription(r.saveCode))
+            << '\n';
     else if (r.saveCode == kSaveAsPdf) {
         // A drawing's page as it shows, still vectors; pixels have their own types.
         if (!source.drawing())
             return Fail(err,
-                        FileNameText(r.saveFile) +
-                            QStringLiteral(": PDF is a save type for a PDF or SVG "
-                                           "drawing kept as vectors"),
+                        QCoreApplication::translate(
+                            "PosterBatch",
+                            "%1: PDF is a save type for a PDF or SVG drawing kept as vectors")
+                            .arg(FileNameText(r.saveFile)),
                         kBadRequest);
         if (QString reason;
             !SaveDrawingPdf(*source.drawing(), FileNameBytes(r.saveFile), &SaveStopped, &reason))
-            return Fail(err, FileNameText(r.saveFile) + QStringLiteral(": Couldn't save file! (") +
-                                 reason + QLatin1Char(')'));
+            return Fail(err,
+                        QCoreApplication::translate("PosterBatch", "%1: Couldn't save file! (%2)")
+                            .arg(FileNameText(r.saveFile), reason));
     } else {
         // A drawing is saved at 300 dpi of its page's size, not at its rendering's.
         const auto pageScale = [](const DrawingSource& d) {
@@ -527,8 +598,9 @@ int SaveEdited(const PosterRequest& r, const PictureRecord& picture, const Poste
             !SaveDibFile(drawing ? sharp.get() : picture, FileNameBytes(r.saveFile).constData(),
                          r.saveCode, &reason, &SaveStopped))
             // The window's words, and the system's reason.
-            return Fail(err, FileNameText(r.saveFile) + QStringLiteral(": Couldn't save file! (") +
-                                 reason + QLatin1Char(')'));
+            return Fail(err,
+                        QCoreApplication::translate("PosterBatch", "%1: Couldn't save file! (%2)")
+                            .arg(FileNameText(r.saveFile), reason));
     }
     return 0;
 }
@@ -554,10 +626,16 @@ int RenderDrawingForPoster(const PosterRequest& r,
     const int32_t w = DIBWidth(picture.get());
     const int32_t h = DIBHeight(picture.get());
     g = FitPosterLikeTheWindow(r, metrics, w, h);
-    err << "velmora-poster: " << FileNameText(r.picture)
-        << ": brightness and contrast make the drawing pixels: it prints from a rendering of " << w
-        << " x " << h << " pixels, " << std::lround(size.widthInches > 0 ? w / size.widthInches : 0)
-        << " ppi on the poster" << Qt::endl;
+    err << "velmora-poster: "
+        << QCoreApplication::translate(
+               "PosterBatch",
+               "%1: brightness and contrast make the drawing pixels: it prints from a "
+               "rendering of %2 x %3 pixels, %4 ppi on the poster")
+               .arg(FileNameText(r.picture))
+               .arg(w)
+               .arg(h)
+               .arg(std::lround(size.widthInches > 0 ? w / size.widthInches : 0))
+        << Qt::endl;
     return 0;
 }
 
@@ -567,8 +645,10 @@ QString PageOffOutside(const PosterRequest& r, const PosterGeometry& g)
 {
     for (const auto& page : r.pagesOff)
         if (page.first >= g.PagesAcross || page.second >= g.PagesDown)
-            return QStringLiteral("--off %1: the poster has %2 x %3 pages (columns 0 to %4, rows "
-                                  "0 to %5)")
+            return QCoreApplication::translate(
+                       "PosterBatch",
+                       "--off %1: the poster has %2 x %3 pages (columns 0 to %4, rows "
+                       "0 to %5)")
                 .arg(PageText(page))
                 .arg(g.PagesAcross)
                 .arg(g.PagesDown)
@@ -647,18 +727,26 @@ int ReportPrinted(const PrintResult& result, const CurrentPrinter& printer, bool
     const QString job =
         printer.printer().printerName() + QLatin1Char('-') + QString::number(result.jobId);
     if (!wait) {
-        out << "Job: " << job << (result.queued ? " (queued: the printer is stopped)" : " (queued)")
+        out << (result.queued ? QCoreApplication::translate(
+                                    "PosterBatch", "Job: %1 (queued: the printer is stopped)")
+                              : QCoreApplication::translate("PosterBatch", "Job: %1 (queued)"))
+                   .arg(job)
             << Qt::endl;
         return 0;
     }
     const CupsJobState end = FollowCupsJob(result.jobId);
     if (end.stage == CupsJobState::Stage::Completed) {
-        out << "Job: " << job << " (" << CupsJobStateText(end) << ')' << Qt::endl;
+        out << QCoreApplication::translate("PosterBatch", "Job: %1 (%2)")
+                   .arg(job, CupsJobStateText(end))
+            << Qt::endl;
         return 0;
     }
     if (end.stage == CupsJobState::Stage::Unknown)
-        return Fail(err, job + QStringLiteral(": the job's end is not known: ") + end.error);
-    return Fail(err, job + QStringLiteral(": the job was not printed: ") + CupsJobStateText(end));
+        return Fail(err,
+                    QCoreApplication::translate("PosterBatch", "%1: the job's end is not known: %2")
+                        .arg(job, end.error));
+    return Fail(err, QCoreApplication::translate("PosterBatch", "%1: the job was not printed: %2")
+                         .arg(job, CupsJobStateText(end)));
 }
 
 int RunTestPage(const PosterRequest& r, QTextStream& out, QTextStream& err)
@@ -674,9 +762,15 @@ int RunTestPage(const PosterRequest& r, QTextStream& out, QTextStream& err)
     if (r.dryRun) {
         // The rulers as the page to be printed has them.
         const TestPagePlan plan = TestPageOf(m.pageWidth, m.pageHeight, m.dpiX, m.dpiY);
-        out << "Printer: " << printer->destination() << '\n'
-            << "Test page: a 10 cm and a 4 inch ruler, " << plan.cmRuler << " and "
-            << plan.inchRuler << " pixels at " << m.dpiX << " dpi" << Qt::endl;
+        out << QCoreApplication::translate("PosterBatch", "Printer: %1").arg(printer->destination())
+            << '\n'
+            << QCoreApplication::translate(
+                   "PosterBatch",
+                   "Test page: a 10 cm and a 4 inch ruler, %1 and %2 pixels at %3 dpi")
+                   .arg(plan.cmRuler)
+                   .arg(plan.inchRuler)
+                   .arg(m.dpiX)
+            << Qt::endl;
         return 0;
     }
     PrinterPageSink sink(printer->printer());
@@ -710,7 +804,9 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
             return Fail(err, FileNameText(r.picture) + QStringLiteral(": ") + error);
         ReportDrawing(err, r.picture, *drawing, r.action == PosterRequest::Action::Print);
     } else if (r.page != 1) {
-        return Fail(err, FileNameText(r.picture) + QStringLiteral(": --page is for PDF files only"),
+        return Fail(err,
+                    QCoreApplication::translate("PosterBatch", "%1: --page is for PDF files only")
+                        .arg(FileNameText(r.picture)),
                     kBadRequest);
     }
     PosterSource source = drawing ? PosterSource::Drawing(drawing)
@@ -736,8 +832,9 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
             return stored;
         const PictureRecord upright = TakeUpright(stored, applied);
         if (!upright.Bits)
-            error =
-                FileNameText(r.picture) + QStringLiteral(": not enough memory to turn it upright");
+            error = QCoreApplication::translate("PosterBatch",
+                                                "%1: not enough memory to turn it upright")
+                        .arg(FileNameText(r.picture));
         return upright;
     };
     HeldPicture picture(decode ? readPicture() : PictureRecord());
@@ -798,7 +895,10 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
     }
     // No page would leave no document, and for a PDF file no file: say so rather than succeed.
     if (PagesToPrint(in).empty())
-        return Fail(err, QStringLiteral("every page is left out; nothing to print"), kBadRequest);
+        return Fail(
+            err,
+            QCoreApplication::translate("PosterBatch", "every page is left out; nothing to print"),
+            kBadRequest);
 
     const bool showProgress = isatty(STDERR_FILENO) == 1;
     const auto print = [&] {
@@ -806,7 +906,11 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
         const PrintResult result =
             PrintPoster(sink, picture.get(), in, [&err, showProgress](int visited, int total) {
                 if (showProgress)
-                    err << "\rvelmora-poster: page " << visited << " of " << total << Qt::flush;
+                    err << "\rvelmora-poster: "
+                        << QCoreApplication::translate("PosterBatch", "page %1 of %2")
+                               .arg(visited)
+                               .arg(total)
+                        << Qt::flush;
             });
         if (showProgress)
             err << '\r' << QString(40, QLatin1Char(' ')) << '\r' << Qt::flush;

@@ -5,6 +5,7 @@
 #include "GrafikRW.h"
 #include "OptionRules.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 #include <QRegularExpression>
 
@@ -40,19 +41,30 @@ struct Toggle
 };
 
 const Toggle kToggles[] = {
-    {"cut-lines", &PrintOptions::CutHelpLines, true, "\"Cut help lines\""},
-    {"glue-lines", &PrintOptions::GlueLines, true, "\"Clue lines\""},
+    {"cut-lines", &PrintOptions::CutHelpLines, true,
+     QT_TRANSLATE_NOOP("PosterOptions", "\"Cut help lines\"")},
+    {"glue-lines", &PrintOptions::GlueLines, true,
+     QT_TRANSLATE_NOOP("PosterOptions", "\"Clue lines\"")},
     {"lines-on-poster-edge", &PrintOptions::NoLinesOnPosterEdge, false,
-     "help lines on the poster's outer edge (\"No lines on the poster edge\" unchecked)"},
-    {"center", &PrintOptions::CenterPicture, true, "\"Center\""},
-    {"full-pages", &PrintOptions::UseFullPages, true, "\"Use full pages\""},
-    {"aspect-ratio", &PrintOptions::KeepAspectRatio, true, "\"Aspect ratio\""},
-    {"glue-edge", &PrintOptions::GlueEdge, true, "\"Edge for glue\""},
+     QT_TRANSLATE_NOOP(
+         "PosterOptions",
+         "help lines on the poster's outer edge (\"No lines on the poster edge\" unchecked)")},
+    {"center", &PrintOptions::CenterPicture, true,
+     QT_TRANSLATE_NOOP("PosterOptions", "\"Center\"")},
+    {"full-pages", &PrintOptions::UseFullPages, true,
+     QT_TRANSLATE_NOOP("PosterOptions", "\"Use full pages\"")},
+    {"aspect-ratio", &PrintOptions::KeepAspectRatio, true,
+     QT_TRANSLATE_NOOP("PosterOptions", "\"Aspect ratio\"")},
+    {"glue-edge", &PrintOptions::GlueEdge, true,
+     QT_TRANSLATE_NOOP("PosterOptions", "\"Edge for glue\"")},
     {"print-on-glue-edge", &PrintOptions::PrintOnGlueEdge, true,
-     "\"Print on the edge for glue\" (turns \"Clue lines\" on)"},
+     QT_TRANSLATE_NOOP("PosterOptions",
+                       "\"Print on the edge for glue\" (turns \"Clue lines\" on)")},
     {"glue-on-poster-edge", &PrintOptions::NoGlueOnPosterEdge, false,
-     "glue strips on the poster's outer edge (\"No edge for glue on the poster edge\" "
-     "unchecked)"},
+     QT_TRANSLATE_NOOP(
+         "PosterOptions",
+         "glue strips on the poster's outer edge (\"No edge for glue on the poster edge\" "
+         "unchecked)")},
 };
 
 bool ReadWhole(const QString& text, int lowest, int highest, int& value)
@@ -252,7 +264,9 @@ Read SaveType()
                          ? kSaveAsPdf
                          : SaveCodeForTypeName(type.toUtf8().constData());
         return r.saveCode ? QString()
-                          : u"--save-type wants one of %1, not \"%2\""_s.arg(SaveTypeNames(), text);
+                          : QCoreApplication::translate("PosterOptions",
+                                                        "--save-type wants one of %1, not \"%2\"")
+                                .arg(SaveTypeNames(), text);
     };
 }
 
@@ -262,40 +276,59 @@ std::vector<PosterOption> OutputOptions()
     return {
         {{u"o"_s, u"output"_s},
          u"FILE"_s,
-         u"Print to the PDF file FILE."_s,
-         Named(&PosterRequest::outputFile, u"-o needs a file name"_s)},
+         QCoreApplication::translate("PosterOptions", "Print to the PDF file FILE."),
+         Named(&PosterRequest::outputFile,
+               QCoreApplication::translate("PosterOptions", "-o needs a file name"))},
         {{u"printer"_s},
          u"NAME"_s,
-         u"Print to the printer queue NAME. Without this or -o: the default printer, or the PDF "
-         "file the window would use."_s,
-         Named(&PosterRequest::printerName, u"--printer needs a printer name"_s)},
+         QCoreApplication::translate(
+             "PosterOptions",
+             "Print to the printer queue NAME. Without this or -o: the default printer, or the PDF "
+             "file the window would use."),
+         Named(&PosterRequest::printerName,
+               QCoreApplication::translate("PosterOptions", "--printer needs a printer name"))},
         {{u"width"_s},
          u"SIZE"_s,
-         u"\"Width in pages:\" (0.1 to 100), or the finished poster's width with a unit: 1m, "
-         "70cm, 500mm, 40in. With \"Aspect ratio\" the height follows; of --width and --height "
-         "the one given last wins."_s,
-         Size(SizeSide::Width, u"--width wants a number of pages from 0.1 to 100, or a length in "
-                               "mm, cm, m or in, not \"%1\""_s),
+         QCoreApplication::translate(
+             "PosterOptions",
+             "\"Width in pages:\" (0.1 to 100), or the finished poster's width with a unit: 1m, "
+             "70cm, 500mm, 40in. With \"Aspect ratio\" the height follows; of --width and --height "
+             "the one given last wins."),
+         Size(SizeSide::Width,
+              QCoreApplication::translate(
+                  "PosterOptions",
+                  "--width wants a number of pages from 0.1 to 100, or a length in "
+                  "mm, cm, m or in, not \"%1\"")),
          kEachValue},
         {{u"height"_s},
          u"SIZE"_s,
-         u"\"Height in pages:\" (0.1 to 100), or the finished poster's height with a unit. With "
-         "\"Aspect ratio\" the width follows."_s,
-         Size(SizeSide::Height, u"--height wants a number of pages from 0.1 to 100, or a length "
-                                "in mm, cm, m or in, not \"%1\""_s),
+         QCoreApplication::translate(
+             "PosterOptions",
+             "\"Height in pages:\" (0.1 to 100), or the finished poster's height with a unit. With "
+             "\"Aspect ratio\" the width follows."),
+         Size(SizeSide::Height,
+              QCoreApplication::translate(
+                  "PosterOptions", "--height wants a number of pages from 0.1 to 100, or a length "
+                                   "in mm, cm, m or in, not \"%1\"")),
          kEachValue},
         {{u"wait"_s},
          {},
-         u"Follow the printer's job until it is completed, aborted or cancelled and say how it "
-         "ended, with CUPS's reason; status 1 when it did not print. Without it a job handed to "
-         "CUPS is reported as queued."_s,
+         QCoreApplication::translate(
+             "PosterOptions",
+             "Follow the printer's job until it is completed, aborted or cancelled and say how it "
+             "ended, with CUPS's reason; status 1 when it did not print. Without it a job handed "
+             "to "
+             "CUPS is reported as queued."),
          Switch(&PosterRequest::wait)},
         {{u"cups-timeout"_s},
          u"SECONDS"_s,
-         u"Seconds the print scheduler may take to answer before a look-up or a job is given up "
-         "(30)."_s,
+         QCoreApplication::translate(
+             "PosterOptions",
+             "Seconds the print scheduler may take to answer before a look-up or a job is given up "
+             "(30)."),
          Whole(&PosterRequest::cupsTimeout, 1, kLongestWaitSeconds,
-               u"--cups-timeout wants seconds from 1 to 86400, not \"%1\""_s)},
+               QCoreApplication::translate(
+                   "PosterOptions", "--cups-timeout wants seconds from 1 to 86400, not \"%1\""))},
     };
 }
 
@@ -317,10 +350,16 @@ std::vector<PosterOption> ToggleOptions()
         options.push_back(
             {{name},
              {},
-             u"On: "_s + QString::fromLatin1(t.what) + (onByDefault ? u" (default)."_s : u"."_s),
+             (onByDefault ? QCoreApplication::translate("PosterOptions", "On: %1 (default).")
+                          : QCoreApplication::translate("PosterOptions", "On: %1."))
+                 .arg(QCoreApplication::translate("PosterOptions", t.what)),
              set(true)});
-        options.push_back(
-            {{u"no-"_s + name}, {}, onByDefault ? u"Off."_s : u"Off (default)."_s, set(false)});
+        options.push_back({{u"no-"_s + name},
+                           {},
+                           onByDefault
+                               ? QCoreApplication::translate("PosterOptions", "Off.")
+                               : QCoreApplication::translate("PosterOptions", "Off (default)."),
+                           set(false)});
     }
     return options;
 }
@@ -331,50 +370,75 @@ std::vector<PosterOption> SheetOptions()
     return {
         {{u"glue-right"_s},
          u"PERCENT"_s,
-         u"\"Edge for glue, right in %:\", a whole number 0 to 10 (5)."_s,
+         QCoreApplication::translate("PosterOptions",
+                                     "\"Edge for glue, right in %:\", a whole number 0 to 10 (5)."),
          Whole(&PosterRequest::rightGluePercent, kMinGluePercent, kMaxGluePercent,
-               u"--glue-right wants a whole number from 0 to 10, not \"%1\""_s)},
+               QCoreApplication::translate(
+                   "PosterOptions", "--glue-right wants a whole number from 0 to 10, not \"%1\""))},
         {{u"glue-bottom"_s},
          u"PERCENT"_s,
-         u"\"Edge for glue at the bottom %:\", a whole number 0 to 10 (5)."_s,
-         Whole(&PosterRequest::bottomGluePercent, kMinGluePercent, kMaxGluePercent,
-               u"--glue-bottom wants a whole number from 0 to 10, not \"%1\""_s)},
+         QCoreApplication::translate(
+             "PosterOptions", "\"Edge for glue at the bottom %:\", a whole number 0 to 10 (5)."),
+         Whole(
+             &PosterRequest::bottomGluePercent, kMinGluePercent, kMaxGluePercent,
+             QCoreApplication::translate(
+                 "PosterOptions", "--glue-bottom wants a whole number from 0 to 10, not \"%1\""))},
         {{u"order"_s},
          u"rows|columns"_s,
-         u"rows: \"Row per row from the top to the bottom\" (the default); columns: \"Column per "
-         "column from left to the right\"."_s,
+         QCoreApplication::translate("PosterOptions",
+                                     "rows: \"Row per row from the top to the bottom\" (the "
+                                     "default); columns: \"Column per "
+                                     "column from left to the right\"."),
          OneOf<PrintOrder>(
              {{u"rows"_s, PrintOrder::RowPerRow}, {u"columns"_s, PrintOrder::ColumnPerColumn}},
              [](PosterRequest& r, PrintOrder order) { r.order = order; },
-             u"--order wants rows or columns, not \"%1\""_s)},
+             QCoreApplication::translate("PosterOptions",
+                                         "--order wants rows or columns, not \"%1\""))},
         {{u"off"_s},
          u"COLUMN,ROW"_s,
-         u"Leave out the page in COLUMN and ROW, both counted from 0 at the top left; repeatable. "
-         "Implies \"Not the pages which are clicked off\"."_s,
-         PageLeftOut(u"--off wants COLUMN,ROW, two whole numbers from 0, not \"%1\""_s),
+         QCoreApplication::translate("PosterOptions",
+                                     "Leave out the page in COLUMN and ROW, both counted from 0 at "
+                                     "the top left; repeatable. "
+                                     "Implies \"Not the pages which are clicked off\"."),
+         PageLeftOut(QCoreApplication::translate(
+             "PosterOptions", "--off wants COLUMN,ROW, two whole numbers from 0, not \"%1\"")),
          kEachValue},
         {{u"paper"_s},
          u"SIZE"_s,
-         u"Paper size by name: A4, A3, Letter, Legal, ... (the printer's own; A4 for a PDF "
-         "file)."_s,
+         QCoreApplication::translate(
+             "PosterOptions",
+             "Paper size by name: A4, A3, Letter, Legal, ... (the printer's own; A4 for a PDF "
+             "file)."),
          [](PosterRequest& r, const QString& text) {
              r.paper = PaperByName(text);
-             return r.paper ? QString() : u"unknown paper size \"%1\""_s.arg(text);
+             return r.paper
+                        ? QString()
+                        : QCoreApplication::translate("PosterOptions", "unknown paper size \"%1\"")
+                              .arg(text);
          }},
         {{u"resolution"_s},
          u"DPI"_s,
-         u"The PDF file's device resolution, %1 to %2 dots per inch (%3): the help lines are 2 "
-         "device pixels wide in dashes of 30. The picture's pixels print as they are at any "
-         "resolution."_s.arg(kPdfFileDpiMin)
+         QCoreApplication::translate(
+             "PosterOptions",
+             "The PDF file's device resolution, %1 to %2 dots per inch (%3): the help lines are 2 "
+             "device pixels wide in dashes of 30. The picture's pixels print as they are at any "
+             "resolution.")
+             .arg(kPdfFileDpiMin)
              .arg(kPdfFileDpiMax)
              .arg(kPdfFileDpi),
-         Whole(&PosterRequest::resolution, kPdfFileDpiMin, kPdfFileDpiMax,
-               u"--resolution wants dots per inch from %1 to %2, not \"%3\""_s.arg(
-                   QString::number(kPdfFileDpiMin), QString::number(kPdfFileDpiMax), u"%1"_s))},
-        {{u"landscape"_s}, {}, u"Landscape paper."_s, Orientation(QPageLayout::Landscape)},
+         Whole(
+             &PosterRequest::resolution, kPdfFileDpiMin, kPdfFileDpiMax,
+             QCoreApplication::translate(
+                 "PosterOptions", "--resolution wants dots per inch from %1 to %2, not \"%3\"")
+                 .arg(QString::number(kPdfFileDpiMin), QString::number(kPdfFileDpiMax), u"%1"_s))},
+        {{u"landscape"_s},
+         {},
+         QCoreApplication::translate("PosterOptions", "Landscape paper."),
+         Orientation(QPageLayout::Landscape)},
         {{u"portrait"_s},
          {},
-         u"Portrait paper (the default for a PDF file)."_s,
+         QCoreApplication::translate("PosterOptions",
+                                     "Portrait paper (the default for a PDF file)."),
          Orientation(QPageLayout::Portrait)},
     };
 }
@@ -385,8 +449,10 @@ std::vector<PosterOption> RunOptions()
     return {
         {{u"info"_s},
          {},
-         u"Show the picture's width, height and colours (after the edits), its orientation tag "
-         "and colour profile when it has them, and print nothing."_s,
+         QCoreApplication::translate(
+             "PosterOptions",
+             "Show the picture's width, height and colours (after the edits), its orientation tag "
+             "and colour profile when it has them, and print nothing."),
          // --info reads the rest as a print would, for the finished size it reports.
          [](PosterRequest& r, const QString&) {
              r.action = PosterRequest::Action::Info;
@@ -394,12 +460,16 @@ std::vector<PosterOption> RunOptions()
          }},
         {{u"dry-run"_s},
          {},
-         u"Show the printer, the poster size and the pages in print order, and print nothing."_s,
+         QCoreApplication::translate(
+             "PosterOptions",
+             "Show the printer, the poster size and the pages in print order, and print nothing."),
          Switch(&PosterRequest::dryRun)},
         {{u"test-page"_s},
          {},
-         u"Print the scale check instead of a poster: a 10 cm and a 4 inch ruler and the "
-         "printable area's outline, on the chosen printer and paper."_s,
+         QCoreApplication::translate(
+             "PosterOptions",
+             "Print the scale check instead of a poster: a 10 cm and a 4 inch ruler and the "
+             "printable area's outline, on the chosen printer and paper."),
          Switch(&PosterRequest::testPage)},
     };
 }
@@ -410,49 +480,68 @@ std::vector<PosterOption> EditOptions()
     return {
         {{u"crop"_s},
          u"LEFT,TOP,RIGHT,BOTTOM"_s,
-         u"\"Cut to selection\": keep the pixels from LEFT to RIGHT-1 and TOP to BOTTOM-1, "
-         "counted from 0 at the top left. The edits are made in the order given, before the "
-         "poster is sized."_s,
-         Crop(u"--crop wants LEFT,TOP,RIGHT,BOTTOM, whole numbers from 0 with LEFT < RIGHT and "
-              "TOP < BOTTOM, not \"%1\""_s),
+         QCoreApplication::translate(
+             "PosterOptions",
+             "\"Cut to selection\": keep the pixels from LEFT to RIGHT-1 and TOP to BOTTOM-1, "
+             "counted from 0 at the top left. The edits are made in the order given, before the "
+             "poster is sized."),
+         Crop(QCoreApplication::translate(
+             "PosterOptions",
+             "--crop wants LEFT,TOP,RIGHT,BOTTOM, whole numbers from 0 with LEFT < RIGHT and "
+             "TOP < BOTTOM, not \"%1\"")),
          kEachValue},
         {{u"rotate"_s},
          u"left|right"_s,
-         u"Turn the picture a quarter to the left (counter-clockwise) or to the right."_s,
+         QCoreApplication::translate(
+             "PosterOptions",
+             "Turn the picture a quarter to the left (counter-clockwise) or to the right."),
          OneOf<PictureEdit::Kind>(
              {{u"left"_s, PictureEdit::Kind::TurnLeft}, {u"right"_s, PictureEdit::Kind::TurnRight}},
-             AddEdit, u"--rotate wants left or right, not \"%1\""_s),
+             AddEdit,
+             QCoreApplication::translate("PosterOptions",
+                                         "--rotate wants left or right, not \"%1\"")),
          kEachValue},
         {{u"mirror"_s},
          {},
-         u"Exchange the picture's left and right."_s,
+         QCoreApplication::translate("PosterOptions", "Exchange the picture's left and right."),
          Edit(PictureEdit::Kind::Mirror)},
         {{u"flip"_s},
          {},
-         u"Exchange the picture's top and bottom."_s,
+         QCoreApplication::translate("PosterOptions", "Exchange the picture's top and bottom."),
          Edit(PictureEdit::Kind::Flip)},
         {{u"brightness"_s},
          u"N"_s,
-         u"\"Brightness\", -127 to 127 (0). With --contrast it is one change, brightness first, "
-         "where the first of the two is given."_s,
+         QCoreApplication::translate(
+             "PosterOptions",
+             "\"Brightness\", -127 to 127 (0). With --contrast it is one change, brightness first, "
+             "where the first of the two is given."),
          Adjustment(&EditStep::brightness, -127, 127,
-                    u"--brightness wants a whole number from -127 to 127, not \"%1\""_s),
+                    QCoreApplication::translate(
+                        "PosterOptions",
+                        "--brightness wants a whole number from -127 to 127, not \"%1\"")),
          kEachValue},
         {{u"contrast"_s},
          u"N"_s,
-         u"\"Contrast\", 0 to 200 (100)."_s,
-         Adjustment(&EditStep::contrast, 0, 200,
-                    u"--contrast wants a whole number from 0 to 200, not \"%1\""_s),
+         QCoreApplication::translate("PosterOptions", "\"Contrast\", 0 to 200 (100)."),
+         Adjustment(
+             &EditStep::contrast, 0, 200,
+             QCoreApplication::translate(
+                 "PosterOptions", "--contrast wants a whole number from 0 to 200, not \"%1\"")),
          kEachValue},
         {{u"save"_s},
          u"FILE"_s,
-         u"Write the edited picture to FILE; a PDF or SVG drawing at 300 dpi of its page. "
-         "Without -o or --printer, nothing is printed."_s,
-         Named(&PosterRequest::saveFile, u"--save needs a file name"_s)},
+         QCoreApplication::translate(
+             "PosterOptions",
+             "Write the edited picture to FILE; a PDF or SVG drawing at 300 dpi of its page. "
+             "Without -o or --printer, nothing is printed."),
+         Named(&PosterRequest::saveFile,
+               QCoreApplication::translate("PosterOptions", "--save needs a file name"))},
         {{u"save-type"_s},
          u"TYPE"_s,
-         u"The type to save in (bmp, jpg, png, tif, pcx, tga; pdf for a drawing, kept as "
-         "vectors); else FILE's extension decides."_s,
+         QCoreApplication::translate(
+             "PosterOptions",
+             "The type to save in (bmp, jpg, png, tif, pcx, tga; pdf for a drawing, kept as "
+             "vectors); else FILE's extension decides."),
          SaveType()},
     };
 }
@@ -463,36 +552,47 @@ std::vector<PosterOption> ScanOptions()
     return {
         {{u"scan"_s},
          {},
-         u"Scan the picture instead of reading a file: from DEVICE (as \"scanimage -L\" names "
-         "it, e.g. test:0), else from the first scanner found."_s,
+         QCoreApplication::translate(
+             "PosterOptions",
+             "Scan the picture instead of reading a file: from DEVICE (as \"scanimage -L\" names "
+             "it, e.g. test:0), else from the first scanner found."),
          Switch(&PosterRequest::scan)},
         {{u"scan-mode"_s},
          u"MODE"_s,
-         u"The scan mode as the scanner names it: Color, Gray, Lineart, ..."_s,
+         QCoreApplication::translate(
+             "PosterOptions", "The scan mode as the scanner names it: Color, Gray, Lineart, ..."),
          [](PosterRequest& r, const QString& text) {
              r.scanMode = text.trimmed();
              return QString();
          }},
         {{u"scan-depth"_s},
          u"BITS"_s,
-         u"Bits per sample of the scan: 1, 8, 16."_s,
-         Whole(&PosterRequest::scanDepth, 1, 16,
-               u"--scan-depth wants bits per sample from 1 to 16, not \"%1\""_s)},
+         QCoreApplication::translate("PosterOptions", "Bits per sample of the scan: 1, 8, 16."),
+         Whole(
+             &PosterRequest::scanDepth, 1, 16,
+             QCoreApplication::translate(
+                 "PosterOptions", "--scan-depth wants bits per sample from 1 to 16, not \"%1\""))},
         {{u"scan-resolution"_s},
          u"DPI"_s,
-         u"The scan's resolution in dpi."_s,
+         QCoreApplication::translate("PosterOptions", "The scan's resolution in dpi."),
          [](PosterRequest& r, const QString& text) {
              bool ok = false;
              r.scanResolution = QLocale::c().toDouble(text.trimmed(), &ok);
              return ok && std::isfinite(r.scanResolution) && r.scanResolution > 0
                         ? QString()
-                        : u"--scan-resolution wants dots per inch above 0, not \"%1\""_s.arg(text);
+                        : QCoreApplication::translate(
+                              "PosterOptions",
+                              "--scan-resolution wants dots per inch above 0, not \"%1\"")
+                              .arg(text);
          }},
         {{u"scan-timeout"_s},
          u"SECONDS"_s,
-         u"Seconds the scanner may say nothing before the scan is given up (120)."_s,
+         QCoreApplication::translate(
+             "PosterOptions",
+             "Seconds the scanner may say nothing before the scan is given up (120)."),
          Whole(&PosterRequest::scanTimeout, 1, kLongestWaitSeconds,
-               u"--scan-timeout wants seconds from 1 to 86400, not \"%1\""_s)},
+               QCoreApplication::translate(
+                   "PosterOptions", "--scan-timeout wants seconds from 1 to 86400, not \"%1\""))},
     };
 }
 
@@ -502,24 +602,31 @@ std::vector<PosterOption> ExtraOptions()
     return {
         {{u"labels"_s},
          {},
-         u"Print each page's place on it (A1 top left, B1 to its right, A2 below), \"page N of "
-         "M\" and the finished size, in a glue strip or where no picture is."_s,
+         QCoreApplication::translate(
+             "PosterOptions",
+             "Print each page's place on it (A1 top left, B1 to its right, A2 below), \"page N of "
+             "M\" and the finished size, in a glue strip or where no picture is."),
          Switch(&PosterRequest::pageLabels)},
         {{u"assembly-sheet"_s},
          {},
-         u"Print an assembly sheet before the poster's pages: the grid of pages over the "
-         "picture, the pages left out and how the sheets go together."_s,
+         QCoreApplication::translate(
+             "PosterOptions",
+             "Print an assembly sheet before the poster's pages: the grid of pages over the "
+             "picture, the pages left out and how the sheets go together."),
          Switch(&PosterRequest::assemblySheet)},
         {{u"as-stored"_s},
          {},
-         u"Take the picture as its pixels are stored: a photo's orientation tag (which otherwise "
-         "turns it upright on load) is not applied."_s,
+         QCoreApplication::translate("PosterOptions", "Take the picture as its pixels are stored: "
+                                                      "a photo's orientation tag (which otherwise "
+                                                      "turns it upright on load) is not applied."),
          Switch(&PosterRequest::asStored)},
         {{u"page"_s},
          u"N"_s,
-         u"Of a PDF file, the page to print, counted from 1 (default 1)."_s,
+         QCoreApplication::translate(
+             "PosterOptions", "Of a PDF file, the page to print, counted from 1 (default 1)."),
          Whole(&PosterRequest::page, 1, 1000000,
-               u"--page wants a page number from 1, not \"%1\""_s)},
+               QCoreApplication::translate("PosterOptions",
+                                           "--page wants a page number from 1, not \"%1\""))},
     };
 }
 
@@ -529,27 +636,37 @@ std::vector<PosterOption> LookOptions()
     return {
         {{u"smooth"_s},
          {},
-         u"\"Smooth enlargement\": a picture the poster enlarges is resampled smooth, between 150 "
-         "and 300 ppi on paper, instead of printing in blocks of its pixels. The sheets join "
-         "without a seam."_s,
+         QCoreApplication::translate(
+             "PosterOptions",
+             "\"Smooth enlargement\": a picture the poster enlarges is resampled smooth, between "
+             "150 "
+             "and 300 ppi on paper, instead of printing in blocks of its pixels. The sheets join "
+             "without a seam."),
          Switch(&PosterRequest::smooth)},
         {{u"dots"_s},
          u"SIZE"_s,
-         u"\"Dot screen\": print the picture as a grid of dots SIZE apart (2mm to 10cm, e.g. "
-         "10mm), each as large as the picture under it is dark. The dots are vectors, sharp at "
-         "any size; brightness and contrast tune them."_s,
+         QCoreApplication::translate(
+             "PosterOptions",
+             "\"Dot screen\": print the picture as a grid of dots SIZE apart (2mm to 10cm, e.g. "
+             "10mm), each as large as the picture under it is dark. The dots are vectors, sharp at "
+             "any size; brightness and contrast tune them."),
          [](PosterRequest& r, const QString& text) {
              SizeEntry pitch;
              if (!ReadSize(text, pitch) || pitch.millimetres < kDotPitchMinMm ||
                  pitch.millimetres > kDotPitchMaxMm)
-                 return u"--dots wants the distance of the dots as a length from 2mm to 10cm, "
-                        "e.g. 10mm, not \"%1\""_s.arg(text);
+                 return QCoreApplication::translate(
+                            "PosterOptions",
+                            "--dots wants the distance of the dots as a length from 2mm to 10cm, "
+                            "e.g. 10mm, not \"%1\"")
+                     .arg(text);
              r.dotsMm = pitch.millimetres;
              return QString();
          }},
         {{u"dots-colour"_s, u"dots-color"_s},
          {},
-         u"The dots take the colour of the picture under them instead of black."_s,
+         QCoreApplication::translate(
+             "PosterOptions",
+             "The dots take the colour of the picture under them instead of black."),
          Switch(&PosterRequest::dotsColour)},
     };
 }
@@ -575,6 +692,6 @@ QString SaveTypeNames()
             if (!extension.isEmpty() && !names.contains(extension, Qt::CaseInsensitive))
                 names << extension.toLower();
         }
-    names << u"pdf (drawings)"_s;
+    names << QCoreApplication::translate("PosterOptions", "pdf (drawings)");
     return names.join(u", "_s);
 }

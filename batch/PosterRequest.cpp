@@ -7,6 +7,7 @@
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QFile>
 
 #include <algorithm>
@@ -74,10 +75,12 @@ QString StrayWordText(const QStringList& arguments, const QStringList& valueOpti
         }
         if (!option.startsWith(QLatin1String("--")) || !valueOptions.contains(option.mid(2)))
             continue;
-        QString text = QStringLiteral("'%1' is not a picture file").arg(word);
+        QString text =
+            QCoreApplication::translate("PosterRequest", "'%1' is not a picture file").arg(word);
         if ((option == QLatin1String("--width") || option == QLatin1String("--height")) &&
             units.contains(word, Qt::CaseInsensitive))
-            text += QStringLiteral(": write the size as %1%2").arg(value.trimmed(), word);
+            text += QCoreApplication::translate("PosterRequest", ": write the size as %1%2")
+                        .arg(value.trimmed(), word);
         return text;
     }
     return {};
@@ -119,14 +122,17 @@ QString ParseErrorText(const QCommandLineParser& parser, const std::vector<Poste
         return error;
     if (error.endsWith(u'.'))
         error.chop(1);
-    return error + QStringLiteral(": did you mean --%1?").arg(meant);
+    return error + QCoreApplication::translate("PosterRequest", ": did you mean --%1?").arg(meant);
 }
 
 // The program by its name, wherever it was started from: the manual is made from this text.
 QString UsageText(const QCommandLineParser& parser)
 {
     QString text = parser.helpText();
-    const QString usage = QStringLiteral("Usage: ");
+    // The parser's first word, in the language it speaks (Qt's own translation).
+    static const char* const kParserContext = "QCommandLineParser";
+    static const char* const kParserUsage = "Usage: %1";
+    const QString usage = QCoreApplication::translate(kParserContext, kParserUsage).arg(QString());
     if (text.startsWith(usage))
         if (const qsizetype end = text.indexOf(u' ', usage.size()); end > 0)
             text.replace(0, end, usage + QStringLiteral("velmora-poster"));
@@ -143,37 +149,43 @@ QString CombinationError(const QCommandLineParser& parser, const QStringList& ar
         return parser.isSet(QString::fromLatin1(name));
     };
     const QStringList positional = parser.positionalArguments();
-    const QString noPicture = QStringLiteral("--test-page prints no picture");
+    const QString noPicture =
+        QCoreApplication::translate("PosterRequest", "--test-page prints no picture");
     if (given("scan")) {
         if (positional.size() > (deviceInOption ? 0 : 1))
-            return QStringLiteral("--scan takes one device and no picture file");
+            return QCoreApplication::translate("PosterRequest",
+                                               "--scan takes one device and no picture file");
         if (given("test-page"))
             return noPicture;
     } else {
         for (const char* scanOnly : {"scan-mode", "scan-depth", "scan-resolution", "scan-timeout"})
             if (given(scanOnly))
-                return QStringLiteral("--%1 goes with --scan").arg(QLatin1String(scanOnly));
+                return QCoreApplication::translate("PosterRequest", "--%1 goes with --scan")
+                    .arg(QLatin1String(scanOnly));
         if (given("test-page") && !positional.isEmpty())
             return noPicture;
         if (positional.isEmpty() && !given("test-page"))
-            return QStringLiteral("no picture given (see --help)");
+            return QCoreApplication::translate("PosterRequest", "no picture given (see --help)");
         if (positional.size() > 1) {
             const QString stray = StrayWordText(arguments, valueOptions);
-            return stray.isEmpty()
-                       ? QStringLiteral("one picture at a time, not %1").arg(positional.size())
-                       : stray;
+            return stray.isEmpty() ? QCoreApplication::translate("PosterRequest",
+                                                                 "one picture at a time, not %1")
+                                         .arg(positional.size())
+                                   : stray;
         }
     }
     if (given("test-page") && given("info"))
-        return QStringLiteral("--test-page and --info exclude each other");
+        return QCoreApplication::translate("PosterRequest",
+                                           "--test-page and --info exclude each other");
     if (given("save-type") && !given("save"))
-        return QStringLiteral("--save-type goes with --save");
+        return QCoreApplication::translate("PosterRequest", "--save-type goes with --save");
     if (given("output") && given("printer"))
-        return QStringLiteral("-o and --printer exclude each other");
+        return QCoreApplication::translate("PosterRequest", "-o and --printer exclude each other");
     if (given("smooth") && given("dots"))
-        return QStringLiteral("--smooth and --dots exclude each other");
+        return QCoreApplication::translate("PosterRequest",
+                                           "--smooth and --dots exclude each other");
     if (given("dots-colour") && !given("dots"))
-        return QStringLiteral("--dots-colour goes with --dots");
+        return QCoreApplication::translate("PosterRequest", "--dots-colour goes with --dots");
     return {};
 }
 
@@ -208,8 +220,10 @@ QString ResultError(const QCommandLineParser& parser, PosterRequest& r, QStringL
                              ? kSaveAsPdf
                              : SaveCodeForFileName(FileNameBytes(r.saveFile).constData());
             if (!r.saveCode)
-                return QStringLiteral("--save: the type of \"%1\" is not told by its name; give "
-                                      "--save-type (%2)")
+                return QCoreApplication::translate(
+                           "PosterRequest",
+                           "--save: the type of \"%1\" is not told by its name; give "
+                           "--save-type (%2)")
                     .arg(FileNameText(r.saveFile), SaveTypeNames());
         }
         r.print = parser.isSet(QStringLiteral("output")) || parser.isSet(QStringLiteral("printer"));
@@ -217,11 +231,12 @@ QString ResultError(const QCommandLineParser& parser, PosterRequest& r, QStringL
     // Unchecked last, "Clue lines" would still be checked by the option rules; the user is told.
     if (r.boxes.PrintOnGlueEdge && !r.boxes.GlueLines &&
         parser.isSet(QStringLiteral("no-glue-lines")))
-        notes << QStringLiteral("--print-on-glue-edge keeps the glue lines on; "
-                                "--no-glue-lines has no effect");
+        notes << QCoreApplication::translate("PosterRequest",
+                                             "--print-on-glue-edge keeps the glue lines on; "
+                                             "--no-glue-lines has no effect");
     // The test page has no picture to edit or save.
     if (r.testPage && (!r.edits.empty() || !r.saveFile.isEmpty()))
-        return QStringLiteral("--test-page prints no picture");
+        return QCoreApplication::translate("PosterRequest", "--test-page prints no picture");
     return {};
 }
 
@@ -250,15 +265,17 @@ ParsedRequest ParseRequest(const QStringList& arguments)
     const std::vector<PosterOption> options = PosterOptions();
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
+    parser.setApplicationDescription(QCoreApplication::translate(
+        "PosterRequest",
         "Prints one picture as a poster over a grid of printer pages, as the Velmora window "
         "does.\nOn/off options take the last form given; sizes are applied in the order given."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     parser.addPositionalArgument(
         QStringLiteral("picture"),
-        QStringLiteral("The picture file to print (BMP, JPEG, PNG, ...); with --scan, the "
-                       "scanner device, if one is named."),
+        QCoreApplication::translate(
+            "PosterRequest", "The picture file to print (BMP, JPEG, PNG, ...); with --scan, the "
+                             "scanner device, if one is named."),
         QStringLiteral("PICTURE | --scan [DEVICE]"));
     QStringList valueOptions; // a word after their value is a stray, not a second picture
     for (const PosterOption& o : options) {

@@ -7,6 +7,7 @@
 #include "PrintJob.h"
 #include "ProgramInfo.h"
 #include "ReplacingFile.h"
+#include "Translation.h"
 #include "TwainIO2.h"
 
 #include <QGuiApplication>
@@ -123,6 +124,7 @@ int main(int argc, char** argv)
     QGuiApplication app(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("velmora-poster"));
     QGuiApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
+    InstallTranslations(MessagesLocale());
 
     CatchStopSignals();
     QTextStream out(stdout);
@@ -144,14 +146,16 @@ int main(int argc, char** argv)
         break;
     }
     for (const QString& note : parsed.notes)
-        err << "velmora-poster: note: " << note << Qt::endl;
+        err << "velmora-poster: " << QCoreApplication::translate("PosterMain", "note: %1").arg(note)
+            << Qt::endl;
     int status = kFailed;
     try {
         status = RunPosterRequest(parsed.request, out, err);
     } catch (const std::bad_alloc&) {
         // Whatever the run had begun is undone on the way here: a job's temporary file is gone.
         if (g_signal == 0)
-            err << "velmora-poster: not enough memory" << Qt::endl;
+            err << "velmora-poster: "
+                << QCoreApplication::translate("PosterMain", "not enough memory") << Qt::endl;
         status = kFailed;
     }
     if (g_signal != 0) {
@@ -163,7 +167,9 @@ int main(int argc, char** argv)
     out.flush();
     if (status == 0 &&
         (out.status() != QTextStream::Ok || std::fflush(stdout) != 0 || std::ferror(stdout))) {
-        err << "velmora-poster: the report could not be written" << Qt::endl;
+        err << "velmora-poster: "
+            << QCoreApplication::translate("PosterMain", "the report could not be written")
+            << Qt::endl;
         status = kFailed;
     }
     g_runEnded = true;

@@ -9,6 +9,9 @@
 #
 # The drawings are made once in $VELMORA_BENCH_DIR (default /tmp/velmora-bench).
 set -eu
+# The tool's reports are read by their English words.
+export LC_ALL=C.UTF-8
+unset LANGUAGE
 build=${1:-build-bench}
 runs=${2:-5}
 tool="$build/batch/velmora-poster"

@@ -8,6 +8,9 @@
 #
 #   bench/small-picture-document.sh [BUILD_DIR] [RUNS]
 set -eu
+# The tool's reports are read by their English words.
+export LC_ALL=C.UTF-8
+unset LANGUAGE
 build=${1:-build-bench}
 runs=${2:-3}
 tool="$build/batch/velmora-poster"

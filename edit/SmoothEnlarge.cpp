@@ -3,6 +3,8 @@
 
 #include "ColourProfile.h"
 
+#include <QCoreApplication>
+
 #include <vips/vips.h>
 
 #include <algorithm>
@@ -85,10 +87,11 @@ PictureRecord SmoothPart(const PictureRecord& picture, double x, double y, doubl
     };
     if (!picture.Bits || !picture.Info || width <= 0 || height <= 0 || outWidth <= 0 ||
         outHeight <= 0)
-        return fail(QStringLiteral("nothing to enlarge"));
+        return fail(QCoreApplication::translate("SmoothEnlarge", "nothing to enlarge"));
     const int bits = picture.Info->bmiHeader.biBitCount;
     if (bits != 1 && bits != 4 && bits != 8 && bits != 24)
-        return fail(QStringLiteral("a picture of %1 bits a pixel").arg(bits));
+        return fail(
+            QCoreApplication::translate("SmoothEnlarge", "a picture of %1 bits a pixel").arg(bits));
     if (!StartVips())
         return fail(VipsError("the resampler could not start"));
 
@@ -129,7 +132,8 @@ PictureRecord SmoothPart(const PictureRecord& picture, double x, double y, doubl
 
     PictureRecord out = newdib(outWidth, outHeight, 24, nullptr, 0);
     if (!out.Bits)
-        return fail(QStringLiteral("not enough memory for the enlarged picture"));
+        return fail(QCoreApplication::translate("SmoothEnlarge",
+                                                "not enough memory for the enlarged picture"));
     for (int32_t row = 0; row < outHeight; ++row) {
         const uint8_t* from = pixels.get() + size_t(row) * size_t(outWidth) * 3;
         uint8_t* to = out.Bits + int64_t(outHeight - 1 - row) * out.BytesPerLine;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "HelperProcess.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -178,10 +179,11 @@ QString HelperProcess::EndText(Clock::duration wait, const QString& who, const Q
     const bool ended = pid_ > 0 && !reaped_ && Reap(wait, &status);
     Kill();
     if (ended && WIFSIGNALED(status))
-        return QStringLiteral("The %1 stopped unexpectedly (%2).")
+        return QCoreApplication::translate("HelperProcess", "The %1 stopped unexpectedly (%2).")
             .arg(who, QString::fromLocal8Bit(strsignal(WTERMSIG(status))));
     if (ended && WIFEXITED(status) && WEXITSTATUS(status) != 0)
-        return QStringLiteral("The %1 stopped unexpectedly (exit status %2).")
+        return QCoreApplication::translate("HelperProcess",
+                                           "The %1 stopped unexpectedly (exit status %2).")
             .arg(who)
             .arg(WEXITSTATUS(status));
     return unexplained;

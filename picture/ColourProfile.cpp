@@ -281,13 +281,13 @@ const char* ProfileColoursText(ProfileColours colours)
 {
     switch (colours) {
     case ProfileColours::Grey:
-        return "grey";
+        return QT_TRANSLATE_NOOP("ColourProfile", "grey");
     case ProfileColours::Rgb:
-        return "RGB";
+        return QT_TRANSLATE_NOOP("ColourProfile", "RGB");
     case ProfileColours::Cmyk:
-        return "CMYK";
+        return QT_TRANSLATE_NOOP("ColourProfile", "CMYK");
     case ProfileColours::None:
         break;
     }
-    return "none";
+    return QT_TRANSLATE_NOOP("ColourProfile", "none");
 }

@@ -10,6 +10,8 @@
 // what code 0 asks for, and other codes are read the same way.
 #include "DibFileFormats.h"
 
+#include <QCoreApplication>
+
 #include <SDL.h>
 #include <SDL_image.h>
 
@@ -560,41 +562,69 @@ PictureRead ReadPictureFile(const char* fileName)
 
 std::string ReadFailureText(const PictureRead& read)
 {
-    const std::string claimed =
-        std::to_string(read.claimedWidth) + " x " + std::to_string(read.claimedHeight) + " pixels";
+    const auto text = [](const std::string& s) { return QString::fromStdString(s); };
+    const QString width = QString::number(read.claimedWidth);
+    const QString height = QString::number(read.claimedHeight);
+    QString reason;
     switch (read.failure) {
     case ReadFailure::None:
         return {};
     case ReadFailure::NoSuchFile:
-        return "no such file";
+        reason = QCoreApplication::translate("PictureRead", "no such file");
+        break;
     case ReadFailure::Folder:
-        return "a folder, not a picture file";
+        reason = QCoreApplication::translate("PictureRead", "a folder, not a picture file");
+        break;
     case ReadFailure::NotReadable:
-        return std::string("not readable: ") + std::strerror(read.systemError);
+        reason = QCoreApplication::translate("PictureRead", "not readable: %1")
+                     .arg(QString::fromLocal8Bit(std::strerror(read.systemError)));
+        break;
     case ReadFailure::NotRegularFile:
-        return "not a regular file";
+        reason = QCoreApplication::translate("PictureRead", "not a regular file");
+        break;
     case ReadFailure::NotAPicture:
-        return read.fileBytes == 0 ? "an empty file, not a picture"
-                                   : "not a picture of a type Velmora reads";
+        reason = read.fileBytes == 0
+                     ? QCoreApplication::translate("PictureRead", "an empty file, not a picture")
+                     : QCoreApplication::translate("PictureRead",
+                                                   "not a picture of a type Velmora reads");
+        break;
     case ReadFailure::Damaged:
         if (!read.claimFault.empty())
-            return "damaged or cut short: " + read.claimFault;
-        if (read.claimBeyondFile)
-            return "damaged or cut short: it claims " + claimed + ", more than its " +
-                   std::to_string(read.fileBytes) + " bytes can hold";
-        return "damaged or cut short";
+            reason = QCoreApplication::translate("PictureRead", "damaged or cut short: %1")
+                         .arg(text(read.claimFault));
+        else if (read.claimBeyondFile)
+            reason = QCoreApplication::translate(
+                         "PictureRead",
+                         "damaged or cut short: it claims %1 x %2 pixels, more than its %3 bytes "
+                         "can hold")
+                         .arg(width, height, QString::number(read.fileBytes));
+        else
+            reason = QCoreApplication::translate("PictureRead", "damaged or cut short");
+        break;
     case ReadFailure::TooLarge:
         if (read.claimedWidth == 0 && read.claimedHeight == 0)
-            return "too large for the memory: its " + Megabytes(read.fileBytes) +
-                   " are more than the " + Megabytes(read.availableBytes) + " that can be had";
-        if (double(read.claimedWidth) * double(read.claimedHeight) > double(kMaxPicturePixels))
-            return "too large: it claims " + claimed + ", more than the " +
-                   std::to_string(kMaxPicturePixels) + " pixels a picture may have";
-        return "too large for the memory: it claims " + claimed + ", which need " +
-               Megabytes(read.neededBytes) + ", and " + Megabytes(read.availableBytes) +
-               " can be had";
+            reason =
+                QCoreApplication::translate(
+                    "PictureRead",
+                    "too large for the memory: its %1 are more than the %2 that can be had")
+                    .arg(text(Megabytes(read.fileBytes)), text(Megabytes(read.availableBytes)));
+        else if (double(read.claimedWidth) * double(read.claimedHeight) > double(kMaxPicturePixels))
+            reason = QCoreApplication::translate(
+                         "PictureRead",
+                         "too large: it claims %1 x %2 pixels, more than the %3 pixels a picture "
+                         "may have")
+                         .arg(width, height, QString::number(kMaxPicturePixels));
+        else
+            reason =
+                QCoreApplication::translate(
+                    "PictureRead",
+                    "too large for the memory: it claims %1 x %2 pixels, which need %3, and %4 "
+                    "can be had")
+                    .arg(width, height, text(Megabytes(read.neededBytes)),
+                         text(Megabytes(read.availableBytes)));
+        break;
     }
-    return {};
+    return reason.toStdString();
 }
 
 PictureRecord OpenDib(const char* fileName, int32_t /*formatCode*/)

@@ -8,6 +8,7 @@
 #include "ReplacingFile.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -254,14 +255,15 @@ bool SaveDibFile(const PictureRecord& picture, const char* fileName, int32_t for
         return false;
     };
     if (!fileName || !*fileName)
-        return fail(QStringLiteral("no file name"));
+        return fail(QCoreApplication::translate("PictureSave", "no file name"));
     if (entry < 0 || entry >= int64_t(formats.size()) || !WritablePicture(picture))
-        return fail(QStringLiteral("not a type this picture can be saved as"));
+        return fail(
+            QCoreApplication::translate("PictureSave", "not a type this picture can be saved as"));
     const SaveFormat& format = *formats[size_t(entry)];
     const QByteArray contents =
         format.encode ? format.encode(picture) : EncodeWithQt(picture, format.qtFormat);
     if (contents.isEmpty())
-        return fail(QStringLiteral("the picture could not be encoded"));
+        return fail(QCoreApplication::translate("PictureSave", "the picture could not be encoded"));
     // Written under a temporary name and renamed over the old file only once all of it is on
     // disk (a device or pipe straight to), so that a failed or stopped save leaves the old file
     // as it was and a crash cannot leave a cut-off one.

@@ -4,6 +4,7 @@
 #include "FileName.h"
 #include "PictureRead.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <libexif/exif-data.h>
@@ -237,22 +238,24 @@ QString OrientationText(int orientation)
 {
     switch (orientation) {
     case 1:
-        return QStringLiteral("stored upright");
+        return QCoreApplication::translate("PictureOrientation", "stored upright");
     case 2:
-        return QStringLiteral("mirrored on load");
+        return QCoreApplication::translate("PictureOrientation", "mirrored on load");
     case 3:
-        return QStringLiteral("turned half round on load");
+        return QCoreApplication::translate("PictureOrientation", "turned half round on load");
     case 4:
-        return QStringLiteral("flipped on load");
+        return QCoreApplication::translate("PictureOrientation", "flipped on load");
     case 5:
-        return QStringLiteral("turned right and mirrored on load");
+        return QCoreApplication::translate("PictureOrientation",
+                                           "turned right and mirrored on load");
     case 6:
-        return QStringLiteral("turned right on load");
+        return QCoreApplication::translate("PictureOrientation", "turned right on load");
     case 7:
-        return QStringLiteral("turned right and flipped on load");
+        return QCoreApplication::translate("PictureOrientation",
+                                           "turned right and flipped on load");
     case 8:
-        return QStringLiteral("turned left on load");
+        return QCoreApplication::translate("PictureOrientation", "turned left on load");
     default:
-        return QStringLiteral("none");
+        return QCoreApplication::translate("PictureOrientation", "none");
     }
 }

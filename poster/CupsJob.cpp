@@ -3,6 +3,7 @@
 
 #include "PrintJob.h"
 
+#include <QCoreApplication>
 #include <QIODevice>
 #include <QStringList>
 
@@ -29,7 +30,8 @@ std::atomic<std::chrono::milliseconds::rep> g_timeout{30000};
 QString LastCupsError(const char* fallback)
 {
     const char* text = cupsLastErrorString();
-    return QString::fromUtf8(text && *text ? text : fallback);
+    return text && *text ? QString::fromUtf8(text)
+                         : QCoreApplication::translate("CupsJob", fallback);
 }
 
 // The scheduler as the user's settings name it: a socket or host:port.
@@ -63,7 +65,7 @@ QString UnreachableReason()
             }
         }
     }
-    return LastCupsError("no answer");
+    return LastCupsError(QT_TRANSLATE_NOOP("CupsJob", "no answer"));
 }
 
 // A connection to the scheduler whose every wait is bounded by the timeout and the stop request.
@@ -76,7 +78,8 @@ public:
         http_ = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, ms,
                              nullptr);
         if (!http_) {
-            error_ = QStringLiteral("the print scheduler (%1) cannot be reached: %2")
+            error_ = QCoreApplication::translate("CupsJob",
+                                                 "the print scheduler (%1) cannot be reached: %2")
                          .arg(ServerName(), UnreachableReason());
             return;
         }
@@ -116,7 +119,7 @@ private:
         auto* self = static_cast<Connection*>(data);
         if (PrintStopRequested()) {
             self->givenUp_ = true;
-            self->error_ = QStringLiteral("The print job was interrupted.");
+            self->error_ = QCoreApplication::translate("CupsJob", "The print job was interrupted.");
             return 0;
         }
         const auto waited = std::chrono::steady_clock::now() - self->since_;
@@ -124,7 +127,8 @@ private:
             return 1;
         self->givenUp_ = true;
         self->error_ =
-            QStringLiteral("the print scheduler (%1) did not answer for %2 s")
+            QCoreApplication::translate("CupsJob",
+                                        "the print scheduler (%1) did not answer for %2 s")
                 .arg(ServerName())
                 .arg(std::chrono::duration_cast<std::chrono::seconds>(self->limit_).count());
         return 0;
@@ -199,8 +203,9 @@ CupsLookup LookUpCupsQueue(const QString& queue, std::chrono::milliseconds timeo
         lookup.error = c.error();
         lookup.timedOut = true;
     } else {
-        lookup.error = QStringLiteral("the print scheduler (%1) did not answer: %2")
-                           .arg(ServerName(), LastCupsError("no answer"));
+        lookup.error =
+            QCoreApplication::translate("CupsJob", "the print scheduler (%1) did not answer: %2")
+                .arg(ServerName(), LastCupsError(QT_TRANSLATE_NOOP("CupsJob", "no answer")));
     }
     return lookup;
 }
@@ -224,7 +229,8 @@ CupsJobResult SubmitPdfToCups(const QString& queue, const QString& title, QIODev
     const int job = cupsCreateJob(c.Call(), name.constData(), jobTitle.constData(), count, list);
     cupsFreeOptions(count, list);
     if (job <= 0) {
-        result.error = c.Failure("The printer did not accept the job.");
+        result.error =
+            c.Failure(QT_TRANSLATE_NOOP("CupsJob", "The printer did not accept the job."));
         return result;
     }
 
@@ -238,24 +244,29 @@ CupsJobResult SubmitPdfToCups(const QString& queue, const QString& title, QIODev
     };
     if (cupsStartDocument(c.Call(), name.constData(), job, jobTitle.constData(), CUPS_FORMAT_PDF,
                           1) != HTTP_STATUS_CONTINUE)
-        return fail(c.Failure("The printer did not take the document."));
+        return fail(
+            c.Failure(QT_TRANSLATE_NOOP("CupsJob", "The printer did not take the document.")));
     if (!document.seek(0))
         return fail(
-            QStringLiteral("The document could not be read back: %1").arg(document.errorString()));
+            QCoreApplication::translate("CupsJob", "The document could not be read back: %1")
+                .arg(document.errorString()));
     QByteArray chunk;
     while (!document.atEnd()) {
         if (PrintStopRequested())
-            return fail(QStringLiteral("The print job was interrupted."));
+            return fail(QCoreApplication::translate("CupsJob", "The print job was interrupted."));
         chunk = document.read(kChunk);
         if (chunk.isEmpty())
-            return fail(QStringLiteral("The document could not be read back: %1")
-                            .arg(document.errorString()));
+            return fail(
+                QCoreApplication::translate("CupsJob", "The document could not be read back: %1")
+                    .arg(document.errorString()));
         if (cupsWriteRequestData(c.Call(), chunk.constData(), size_t(chunk.size())) !=
             HTTP_STATUS_CONTINUE)
-            return fail(c.Failure("The document could not be sent to the printer."));
+            return fail(c.Failure(
+                QT_TRANSLATE_NOOP("CupsJob", "The document could not be sent to the printer.")));
     }
     if (cupsFinishDocument(c.Call(), name.constData()) > IPP_STATUS_OK_CONFLICTING)
-        return fail(c.Failure("The printer did not accept the document."));
+        return fail(
+            c.Failure(QT_TRANSLATE_NOOP("CupsJob", "The printer did not accept the document.")));
     result.jobId = job;
     QueueAnswer answer;
     result.queued = AskQueue(c, name, &answer) && answer.stopped;
@@ -296,7 +307,8 @@ CupsJobState QueryCupsJob(int jobId, std::chrono::milliseconds timeout, const QB
                   int(std::size(wanted)), nullptr, wanted);
     ipp_t* response = cupsDoRequest(c.Call(), request, "/");
     if (!response || cupsLastError() > IPP_STATUS_OK_CONFLICTING) {
-        state.error = c.Failure("The print scheduler did not tell the job's state.");
+        state.error = c.Failure(
+            QT_TRANSLATE_NOOP("CupsJob", "The print scheduler did not tell the job's state."));
         ippDelete(response);
         return state;
     }
@@ -317,7 +329,8 @@ CupsJobState QueryCupsJob(int jobId, std::chrono::milliseconds timeout, const QB
         state.stage = CupsJobState::Stage::Waiting;
         break;
     default:
-        state.error = QStringLiteral("The print scheduler did not tell the job's state.");
+        state.error = QCoreApplication::translate(
+            "CupsJob", "The print scheduler did not tell the job's state.");
         break;
     }
     QStringList reasons;
@@ -349,7 +362,8 @@ CupsJobState FollowCupsJob(int jobId, const std::function<void(const CupsJobStat
              slept += std::chrono::milliseconds(50)) {
             if (PrintStopRequested()) {
                 state.stage = CupsJobState::Stage::Unknown;
-                state.error = QStringLiteral("The print job was interrupted.");
+                state.error =
+                    QCoreApplication::translate("CupsJob", "The print job was interrupted.");
                 return state;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -362,16 +376,16 @@ QString CupsJobStateText(const CupsJobState& state)
     QString text;
     switch (state.stage) {
     case CupsJobState::Stage::Waiting:
-        text = QStringLiteral("queued");
+        text = QCoreApplication::translate("CupsJob", "queued");
         break;
     case CupsJobState::Stage::Completed:
-        text = QStringLiteral("completed");
+        text = QCoreApplication::translate("CupsJob", "completed");
         break;
     case CupsJobState::Stage::Aborted:
-        text = QStringLiteral("aborted");
+        text = QCoreApplication::translate("CupsJob", "aborted");
         break;
     case CupsJobState::Stage::Cancelled:
-        text = QStringLiteral("cancelled");
+        text = QCoreApplication::translate("CupsJob", "cancelled");
         break;
     case CupsJobState::Stage::Unknown:
         return state.error;

@@ -3,6 +3,7 @@
 
 #include "CupsJob.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QPageSize>
 #include <QPrinter>
@@ -122,15 +123,16 @@ PrinterMetrics CurrentPrinter::metrics() const
 QString CurrentPrinter::destination() const
 {
     if (!isUsable())
-        return QStringLiteral("No printer available");
+        return QCoreApplication::translate("CurrentPrinter", "No printer available");
     if (isPdfFile())
-        return QStringLiteral("PDF file: ") + QDir::toNativeSeparators(printer_->outputFileName());
+        return QCoreApplication::translate("CurrentPrinter", "PDF file: ") +
+               QDir::toNativeSeparators(printer_->outputFileName());
     return printer_->printerName();
 }
 
 QString CurrentPrinter::description() const
 {
     if (isUsable() && !isPdfFile())
-        return QStringLiteral("Printer: ") + destination();
+        return QCoreApplication::translate("CurrentPrinter", "Printer: ") + destination();
     return destination();
 }

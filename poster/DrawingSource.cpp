@@ -10,6 +10,7 @@
 #include "PictureRead.h"
 #include "VectorPage.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 #include <fcntl.h>
@@ -45,7 +46,7 @@ std::shared_ptr<const DrawingSource> OpenPage(std::shared_ptr<DrawingSource> dra
     const double h = drawing->page->heightPoints() * kRenderPixelsPerPoint;
     const double longSide = std::max(w, h);
     if (!(longSide > 0)) {
-        *error = QStringLiteral("the page has no size");
+        *error = QCoreApplication::translate("DrawingSource", "the page has no size");
         return nullptr;
     }
     const double scale = std::clamp(longSide, kShortestLongSide, kLongestLongSide) / longSide;
@@ -126,7 +127,8 @@ std::shared_ptr<const DrawingSource> ReadDrawing(const QString& path, int pageIn
         return nullptr;
     }
     if (file.bytes.size() > kMaxDrawingBytes) {
-        *error = QStringLiteral("too large: a drawing may have at most %1 MB")
+        *error = QCoreApplication::translate("DrawingSource",
+                                             "too large: a drawing may have at most %1 MB")
                      .arg(kMaxDrawingBytes >> 20);
         return nullptr;
     }
@@ -135,7 +137,9 @@ std::shared_ptr<const DrawingSource> ReadDrawing(const QString& path, int pageIn
         drawing->pdf = std::move(file.bytes);
     } else {
         if (pageIndex != 0) {
-            *error = QStringLiteral("has no page %1; a drawing has one").arg(pageIndex + 1);
+            *error =
+                QCoreApplication::translate("DrawingSource", "has no page %1; a drawing has one")
+                    .arg(pageIndex + 1);
             return nullptr;
         }
         if (!SvgToPdf(file.bytes, &drawing->pdf, error))
@@ -214,7 +218,8 @@ PictureRecord RenderShownPart(const DrawingSource& d, double scale, QRect wanted
     const QRect shownAtScale(0, 0, int(std::lround(v.width * kx)), int(std::lround(v.height * ky)));
     wanted &= shownAtScale;
     if (wanted.isEmpty()) {
-        *error = QStringLiteral("The part to render lies outside the picture.");
+        *error = QCoreApplication::translate("DrawingSource",
+                                             "The part to render lies outside the picture.");
         return PictureRecord();
     }
     // That part, back on the unedited rendering, then at the new size.
@@ -238,7 +243,8 @@ PictureRecord RenderShownPart(const DrawingSource& d, double scale, QRect wanted
         edits.push_back({PictureEdit::Kind::Flip});
     picture = TakeEdited(picture, edits);
     if (!picture.Bits)
-        *error = QStringLiteral("Not enough memory to turn the rendering.");
+        *error = QCoreApplication::translate("DrawingSource",
+                                             "Not enough memory to turn the rendering.");
     return picture;
 }
 

@@ -5,6 +5,7 @@
 #include "PrintJob.h"
 #include "Rounding.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 
 #include <algorithm>
@@ -168,7 +169,7 @@ double PagesForFinishedSize(bool width, double pixels, const PageRenderInputs& i
 
 QString SizeText(const FinishedSize& s)
 {
-    return QStringLiteral("%1 x %2 cm (%3 x %4 in)")
+    return QCoreApplication::translate("FinishedSize", "%1 x %2 cm (%3 x %4 in)")
         .arg(Fixed(s.widthCm, 1), Fixed(s.heightCm, 1), Fixed(s.widthInches, 2),
              Fixed(s.heightInches, 2));
 }
@@ -176,15 +177,17 @@ QString SizeText(const FinishedSize& s)
 QString ResolutionText(const FinishedSize& s)
 {
     if (s.vectors && s.lowestImagePpi > 0)
-        return QStringLiteral("vectors, sharp at any size; its images from %1 ppi")
-            .arg(s.lowestImagePpi < 1 ? QStringLiteral("under 1")
+        return QCoreApplication::translate("FinishedSize",
+                                           "vectors, sharp at any size; its images from %1 ppi")
+            .arg(s.lowestImagePpi < 1 ? QCoreApplication::translate("FinishedSize", "under 1")
                                       : QString::number(std::lround(s.lowestImagePpi)));
     if (s.vectors)
-        return QStringLiteral("vectors, sharp at any size");
+        return QCoreApplication::translate("FinishedSize", "vectors, sharp at any size");
     // A picture of a few pixels spread over a poster has less than one to the inch, which
     // rounded would read as none at all.
     const auto number = [](double ppi) {
-        return ppi < 1 ? QStringLiteral("under 1") : QString::number(std::lround(ppi));
+        return ppi < 1 ? QCoreApplication::translate("FinishedSize", "under 1")
+                       : QString::number(std::lround(ppi));
     };
     const QString x = number(s.ppiX), y = number(s.ppiY);
     return x == y ? QStringLiteral("%1 ppi").arg(x) : QStringLiteral("%1 x %2 ppi").arg(x, y);
@@ -209,15 +212,18 @@ QString CoarsenessText(const FinishedSize& s)
         return {};
     // A drawing's own images are printed as the drawing has them.
     if (s.vectors)
-        return least < kVeryCoarsePpi ? QStringLiteral("the print will look very coarse")
-                                      : QStringLiteral("the print will look coarse");
+        return least < kVeryCoarsePpi
+                   ? QCoreApplication::translate("FinishedSize", "the print will look very coarse")
+                   : QCoreApplication::translate("FinishedSize", "the print will look coarse");
     if (s.dots)
-        return QStringLiteral("printed as a dot screen");
+        return QCoreApplication::translate("FinishedSize", "printed as a dot screen");
     if (s.smooth)
-        return QStringLiteral("printed smooth");
+        return QCoreApplication::translate("FinishedSize", "printed smooth");
     return least < kVeryCoarsePpi
-               ? QStringLiteral("the print will look very coarse: try Smooth enlargement")
-               : QStringLiteral("the print will look coarse: try Smooth enlargement");
+               ? QCoreApplication::translate(
+                     "FinishedSize", "the print will look very coarse: try Smooth enlargement")
+               : QCoreApplication::translate("FinishedSize",
+                                             "the print will look coarse: try Smooth enlargement");
 }
 
 QString FinishedSizeText(const FinishedSize& s, const QString& separator)

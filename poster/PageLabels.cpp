@@ -5,6 +5,7 @@
 #include "PrintJob.h"
 #include "Rounding.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 
 #include <algorithm>
@@ -131,12 +132,13 @@ std::vector<TextRun> PageLabelRuns(const PageRenderInputs& in, int column, int r
 
     const QString name = PageName(column, row);
     const QString numbered =
-        name + QStringLiteral("  page %1 of %2").arg(pageNumber).arg(pageCount);
+        name +
+        QCoreApplication::translate("PageLabels", "  page %1 of %2").arg(pageNumber).arg(pageCount);
     QString whole = numbered;
     const FinishedSize size =
         FinishedPosterSize(in, printable.width(), printable.height(), dpi, dpi);
     if (size.valid)
-        whole += QStringLiteral("  poster %1 x %2 cm")
+        whole += QCoreApplication::translate("PageLabels", "  poster %1 x %2 cm")
                      .arg(Fixed(size.widthCm, 1), Fixed(size.heightCm, 1));
     // Readable at arm's length: capitals of 2.3 mm, and never below 1.6 mm.
     const int largest = Mm(3.2, dpi);
@@ -186,7 +188,9 @@ AssemblySheet AssemblySheetOf(const PageRenderInputs& in, QSize printable, int d
     // The title with the finished size.
     const FinishedSize size =
         FinishedPosterSize(in, printable.width(), printable.height(), dpi, dpi);
-    QString title = QStringLiteral("Assembly: %1 x %2 pages").arg(g.PagesAcross).arg(g.PagesDown);
+    QString title = QCoreApplication::translate("PageLabels", "Assembly: %1 x %2 pages")
+                        .arg(g.PagesAcross)
+                        .arg(g.PagesDown);
     if (size.valid)
         title += QStringLiteral(", ") + SizeText(size);
     int y = margin + titleSize;
@@ -196,17 +200,19 @@ AssemblySheet AssemblySheetOf(const PageRenderInputs& in, QSize printable, int d
     QStringList out;
     for (const auto& [column, row] : leftOut)
         out << PageName(column, row);
-    const QString outLine =
-        QStringLiteral("Left out: ") +
-        (out.isEmpty() ? QStringLiteral("none") : out.join(QStringLiteral(", ")));
+    const QString outLine = QCoreApplication::translate("PageLabels", "Left out: ") +
+                            (out.isEmpty() ? QCoreApplication::translate("PageLabels", "none")
+                                           : out.join(QStringLiteral(", ")));
     QString glue;
     if (in.options.GlueEdge)
-        glue = QStringLiteral("Glue: lay each sheet's right strip under the sheet to its right "
-                              "and its bottom strip under the sheet below, starting with A1 at "
-                              "the top left.");
+        glue = QCoreApplication::translate(
+            "PageLabels", "Glue: lay each sheet's right strip under the sheet to its right "
+                          "and its bottom strip under the sheet below, starting with A1 at "
+                          "the top left.");
     else
-        glue = QStringLiteral("No glue strips: trim each sheet at its cut lines and butt the "
-                              "edges together, A1 at the top left.");
+        glue = QCoreApplication::translate(
+            "PageLabels", "No glue strips: trim each sheet at its cut lines and butt the "
+                          "edges together, A1 at the top left.");
     const QString lines[] = {outLine, glue};
     int lineSize = textSize;
     for (const QString& text : lines)
@@ -256,7 +262,7 @@ AssemblySheet AssemblySheetOf(const PageRenderInputs& in, QSize printable, int d
             const bool off = std::find(leftOut.begin(), leftOut.end(),
                                        std::make_pair(column, row)) != leftOut.end();
             if (off) {
-                const QString note = QStringLiteral("left out");
+                const QString note = QCoreApplication::translate("PageLabels", "left out");
                 int n = std::max(1, s / 2);
                 while (n > 1 && TextWidth(note, n) > cellW * 0.9)
                     --n;

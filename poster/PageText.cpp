@@ -16,17 +16,35 @@ constexpr short kHelvetica[95] = {
     556, 333, 500, 278, 556, 500, 722,  500, 500, 500,                               // q..z
     334, 260, 334, 584,                                                              // {..~
 };
+// The Latin-1 letters German needs, which the PDF sets through WinAnsiEncoding.
+struct Letter
+{
+    ushort code;
+    short width;
+};
+constexpr Letter kGermanLetters[] = {
+    {0xC4, 667}, {0xD6, 778}, {0xDC, 722}, {0xDF, 611}, // Ä Ö Ü ß
+    {0xE4, 556}, {0xF6, 556}, {0xFC, 556},              // ä ö ü
+};
 // Anything else: about an average letter.
 constexpr short kOther = 556;
+
+short Width(ushort u)
+{
+    if (u >= 32 && u <= 126)
+        return kHelvetica[u - 32];
+    for (const Letter& letter : kGermanLetters)
+        if (letter.code == u)
+            return letter.width;
+    return kOther;
+}
 
 } // namespace
 
 double TextWidth(const QString& text, int size)
 {
     long units = 0;
-    for (const QChar c : text) {
-        const ushort u = c.unicode();
-        units += u >= 32 && u <= 126 ? kHelvetica[u - 32] : kOther;
-    }
+    for (const QChar c : text)
+        units += Width(c.unicode());
     return double(units) * size / 1000.0;
 }

@@ -10,6 +10,7 @@
 #include "ReplacingFile.h"
 #include "VectorPage.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QIODevice>
 
@@ -262,9 +263,10 @@ bool PdfDocument::Check()
     if (!writeFailed_ && !stopped_)
         return true;
     if (stopped_)
-        error_ = QStringLiteral("The print job was interrupted.");
+        error_ = QCoreApplication::translate("PrintJob", "The print job was interrupted.");
     else
-        error_ = QStringLiteral("The document could not be written: %1").arg(out_.errorString());
+        error_ = QCoreApplication::translate("PrintJob", "The document could not be written: %1")
+                     .arg(out_.errorString());
     return false;
 }
 
@@ -293,7 +295,7 @@ bool PdfDocument::EndPage()
     if (compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize,
                   reinterpret_cast<const Bytef*>(drawing.constData()), uLong(drawing.size()),
                   Z_DEFAULT_COMPRESSION) != Z_OK) {
-        error_ = QStringLiteral("Not enough memory to print the poster.");
+        error_ = QCoreApplication::translate("PrintJob", "Not enough memory to print the poster.");
         return false;
     }
     packed.resize(qsizetype(packedSize));
@@ -515,7 +517,7 @@ void PdfDocument::DrawPicture(const PictureRecord& picture, const PosterSource& 
     DeflatedRows stream;
     if (!DeflateRows(rows, lineBytes, line, kDeflateLevel,
                      predicted ? DeflateSearch::Runs : DeflateSearch::Matches, stream)) {
-        error_ = QStringLiteral("Not enough memory to print the poster.");
+        error_ = QCoreApplication::translate("PrintJob", "Not enough memory to print the poster.");
         return;
     }
     const ColourProfile& profile = PictureColourProfile(picture);
@@ -615,7 +617,8 @@ bool PdfDocument::ExpectPictures(const PosterSource& source, const std::vector<S
         case JpegCutResult::NoMemory:
             // Not a reason to draw from the pixels, which need more memory still.
             parts_.clear();
-            error_ = QStringLiteral("Not enough memory to print the poster.");
+            error_ =
+                QCoreApplication::translate("PrintJob", "Not enough memory to print the poster.");
             return true;
         }
     for (size_t i = 0; i < parts.size(); ++i)
@@ -760,8 +763,9 @@ bool SaveDrawingPdf(const DrawingSource& drawing, const QByteArray& fileName,
         written = document.PagesFromDrawing() == 1 && document.Finish();
     }
     if (!written) {
-        *error = document.ErrorText().isEmpty() ? QStringLiteral("the page could not be copied")
-                                                : document.ErrorText();
+        *error = document.ErrorText().isEmpty()
+                     ? QCoreApplication::translate("PrintJob", "the page could not be copied")
+                     : document.ErrorText();
         file.cancel();
         return false;
     }

@@ -13,6 +13,7 @@
 #include "SmoothEnlarge.h"
 #include "TestPage.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -31,7 +32,8 @@ volatile std::sig_atomic_t g_stopRequested = 0;
 
 QString QueueGoneText(const QPrinter& printer)
 {
-    return QStringLiteral("The printer \"%1\" is not available.").arg(printer.printerName());
+    return QCoreApplication::translate("PrintJob", "The printer \"%1\" is not available.")
+        .arg(printer.printerName());
 }
 
 bool PrintsToFile(const QPrinter& printer)
@@ -143,13 +145,14 @@ PageCanvas* PrinterPageSink::BeginDocument()
     if (PrintsToFile(printer_)) {
         const QString target = printer_.outputFileName();
         if (target.isEmpty()) {
-            Fail(QStringLiteral("No file name is set for the PDF file."));
+            Fail(QCoreApplication::translate("PrintJob", "No file name is set for the PDF file."));
             return nullptr;
         }
         // By the name's bytes; a device or a pipe is written straight to.
         auto file = std::make_unique<ReplacingFile>(FileNameBytes(target));
         if (!file->open()) {
-            Fail(QStringLiteral("The PDF file could not be made: %1").arg(file->errorString()));
+            Fail(QCoreApplication::translate("PrintJob", "The PDF file could not be made: %1")
+                     .arg(file->errorString()));
             return nullptr;
         }
         out_ = std::move(file);
@@ -163,7 +166,8 @@ PageCanvas* PrinterPageSink::BeginDocument()
         auto file = std::make_unique<QTemporaryFile>(QDir::tempPath() +
                                                      QStringLiteral("/velmora-poster-XXXXXX.pdf"));
         if (!file->open()) {
-            Fail(QStringLiteral("The document could not be made in the temporary folder: %1")
+            Fail(QCoreApplication::translate(
+                     "PrintJob", "The document could not be made in the temporary folder: %1")
                      .arg(file->errorString()));
             return nullptr;
         }
@@ -192,7 +196,7 @@ PageCanvas* PrinterPageSink::BeginDocument()
 bool PrinterPageSink::NewPage()
 {
     if (!document_)
-        return Fail(QStringLiteral("The document was not begun."));
+        return Fail(QCoreApplication::translate("PrintJob", "The document was not begun."));
     return document_->NewPage() || Fail(document_->ErrorText());
 }
 
@@ -203,8 +207,9 @@ bool PrinterPageSink::FinishFile()
     if (!file->commit(&PrintStopRequested))
         return Fail(
             PrintStopRequested()
-                ? QStringLiteral("The print job was interrupted.")
-                : QStringLiteral("The PDF file could not be written: %1").arg(file->errorString()));
+                ? QCoreApplication::translate("PrintJob", "The print job was interrupted.")
+                : QCoreApplication::translate("PrintJob", "The PDF file could not be written: %1")
+                      .arg(file->errorString()));
     out_.reset();
     return true;
 }
@@ -213,8 +218,8 @@ bool PrinterPageSink::SendToQueue()
 {
     auto* file = static_cast<QTemporaryFile*>(out_.get());
     if (!file->flush())
-        return Fail(
-            QStringLiteral("The document could not be written: %1").arg(file->errorString()));
+        return Fail(QCoreApplication::translate("PrintJob", "The document could not be written: %1")
+                        .arg(file->errorString()));
     const CupsJobResult job =
         SubmitPdfToCups(printer_.printerName(), docName_, *file, JobOptions(printer_));
     out_.reset(); // the temporary file goes with it
@@ -229,12 +234,12 @@ bool PrinterPageSink::SendToQueue()
 bool PrinterPageSink::EndDocument()
 {
     if (!document_ || !out_)
-        return Fail(QStringLiteral("The document was not begun."));
+        return Fail(QCoreApplication::translate("PrintJob", "The document was not begun."));
     if (!document_->Finish())
         return Fail(document_->ErrorText());
     document_.reset();
     if (PrintStopRequested())
-        return Fail(QStringLiteral("The print job was interrupted."));
+        return Fail(QCoreApplication::translate("PrintJob", "The print job was interrupted."));
     return PrintsToFile(printer_) ? FinishFile() : SendToQueue();
 }
 
@@ -299,7 +304,7 @@ PrintResult PrintPoster(PageSink& sink, const PictureRecord& picture, const Prin
 
     auto fail = [&](QString error) {
         if (error.isEmpty())
-            error = QStringLiteral("The printer reported an error.");
+            error = QCoreApplication::translate("PrintJob", "The printer reported an error.");
         result.error = error;
         sink.Abort();
         return result;
@@ -339,7 +344,8 @@ PrintResult PrintPoster(PageSink& sink, const PictureRecord& picture, const Prin
         if ((smoothed && source.jpeg()) || (render.dots.valid() && !source.IsPixels())) {
             if (!picture.Bits) {
                 result.needsPixels = true;
-                return fail(QStringLiteral("The picture has to be decoded for this print."));
+                return fail(QCoreApplication::translate(
+                    "PrintJob", "The picture has to be decoded for this print."));
             }
             source = PosterSource();
         }
@@ -364,7 +370,8 @@ PrintResult PrintPoster(PageSink& sink, const PictureRecord& picture, const Prin
         };
         const auto notBegun = [&] {
             return fail(result.needsPixels
-                            ? QStringLiteral("The JPEG data could not be cut into pages.")
+                            ? QCoreApplication::translate(
+                                  "PrintJob", "The JPEG data could not be cut into pages.")
                             : sink.ErrorText());
         };
 
@@ -399,7 +406,8 @@ PrintResult PrintPoster(PageSink& sink, const PictureRecord& picture, const Prin
         int number = 0; // of the printed poster pages, in print order
         for (const PlannedPage& page : plan) {
             if (PrintStopRequested())
-                return fail(QStringLiteral("The print job was interrupted."));
+                return fail(
+                    QCoreApplication::translate("PrintJob", "The print job was interrupted."));
             if (page.printed) {
                 const bool started = canvas != nullptr;
                 if (!started && !begin())
@@ -427,7 +435,8 @@ PrintResult PrintPoster(PageSink& sink, const PictureRecord& picture, const Prin
         if (canvas && step)
             step(PrintStep::Ending, 1.0);
     } catch (const std::bad_alloc&) {
-        return fail(QStringLiteral("Not enough memory to print the poster."));
+        return fail(
+            QCoreApplication::translate("PrintJob", "Not enough memory to print the poster."));
     }
     result.jobId = sink.JobId();
     result.queued = sink.JobQueued();
@@ -454,8 +463,11 @@ QString ClickedOffHint(const PrintJobInputs& in)
     const size_t off = PagesToPrint(in).size() - PagesToPrint(without).size();
     if (off == 0)
         return QString();
-    return off == 1 ? QStringLiteral("1 page clicked off prints too. To leave it out:")
-                    : QStringLiteral("%1 pages clicked off print too. To leave them out:").arg(off);
+    return off == 1 ? QCoreApplication::translate("PrintJob",
+                                                  "1 page clicked off prints too. To leave it out:")
+                    : QCoreApplication::translate(
+                          "PrintJob", "%1 pages clicked off print too. To leave them out:")
+                          .arg(off);
 }
 
 PrintResult PrintTestPage(PageSink& sink, int32_t dpiX, int32_t dpiY)
@@ -470,8 +482,10 @@ PrintResult PrintTestPage(PageSink& sink, int32_t dpiX, int32_t dpiY)
         canvas->DrawTexts(plan.texts);
     }
     if (!canvas || !sink.EndDocument()) {
-        result.error = sink.ErrorText().isEmpty() ? QStringLiteral("The printer reported an error.")
-                                                  : sink.ErrorText();
+        result.error =
+            sink.ErrorText().isEmpty()
+                ? QCoreApplication::translate("PrintJob", "The printer reported an error.")
+                : sink.ErrorText();
         sink.Abort();
         return result;
     }

@@ -4,6 +4,7 @@
 #include "FinishedSize.h"
 #include "Rounding.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QRect>
@@ -59,14 +60,17 @@ TestPagePlan TestPageOf(int32_t pageWidth, int32_t pageHeight, int32_t dpiX, int
     const int32_t size = Mm(4, dpiY);
     const int32_t gap = Mm(16, dpiY);
     int32_t y = Mm(12, dpiY) + size;
-    plan.texts.push_back({QPoint(margin, y), size, QStringLiteral("Velmora test page"), false});
+    plan.texts.push_back({QPoint(margin, y), size,
+                          QCoreApplication::translate("TestPage", "Velmora test page"), false});
 
     // The rulers, each with its caption after its end, or below when the paper is narrow.
     const auto ruler = [&](int32_t length, int steps, const QString& caption) {
         y += gap;
         if (margin + length > pageWidth - line) {
-            plan.texts.push_back({QPoint(margin, y), size * 3 / 4,
-                                  caption + QStringLiteral(": the paper is too narrow"), true});
+            plan.texts.push_back(
+                {QPoint(margin, y), size * 3 / 4,
+                 caption + QCoreApplication::translate("TestPage", ": the paper is too narrow"),
+                 true});
             return 0;
         }
         AddRuler(plan, margin, y, length, steps, line, dpiY);
@@ -77,17 +81,20 @@ TestPagePlan TestPageOf(int32_t pageWidth, int32_t pageHeight, int32_t dpiX, int
             plan.texts.push_back({QPoint(margin, y + size + Mm(4, dpiY)), size, caption, false});
         return length;
     };
-    plan.cmRuler = ruler(Mm(100, dpiX), 10, QStringLiteral("10 cm"));
-    plan.inchRuler = ruler(4 * dpiX, 8, QStringLiteral("4 inches"));
+    plan.cmRuler = ruler(Mm(100, dpiX), 10, QCoreApplication::translate("TestPage", "10 cm"));
+    plan.inchRuler = ruler(4 * dpiX, 8, QCoreApplication::translate("TestPage", "4 inches"));
 
     // What to measure, as large as fits the width.
     y += gap;
     const QString lines[] = {
-        QStringLiteral("Measure the two lines: the upper one must be 10 cm long, the lower one 4 "
-                       "inches."),
-        QStringLiteral("If they are not, switch the printer's scaling off (print at 100 %) and "
-                       "print again."),
-        QStringLiteral("The frame shows the printable area; the margins outside it stay blank."),
+        QCoreApplication::translate(
+            "TestPage", "Measure the two lines: the upper one must be 10 cm long, the lower one 4 "
+                        "inches."),
+        QCoreApplication::translate(
+            "TestPage", "If they are not, switch the printer's scaling off (print at 100 %) and "
+                        "print again."),
+        QCoreApplication::translate(
+            "TestPage", "The frame shows the printable area; the margins outside it stay blank."),
     };
     int32_t textSize = Mm(3.5, dpiY);
     for (const QString& text : lines)

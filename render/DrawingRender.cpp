@@ -5,6 +5,7 @@
 #include "HelperProcess.h"
 #include "RenderProtocol.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 #include <fcntl.h>
@@ -47,16 +48,37 @@ QString SystemText(int error)
 
 QString GarbledText()
 {
-    return QStringLiteral("The renderer sent data this program can't read.");
+    return QCoreApplication::translate("DrawingRender",
+                                       "The renderer sent data this program can't read.");
+}
+
+// The helper's failure in the user's language, each placeholder filled in one pass, so that a
+// detail holding "%2" stays as it is.
+QString FailureText(const QString& text, const QStringList& details)
+{
+    const QString words = QCoreApplication::translate("RenderFailure", text.toUtf8().constData());
+    QString filled;
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        const int n = i + 1 < words.size() ? words[i + 1].digitValue() : -1;
+        if (words[i] == QLatin1Char('%') && n >= 1 && n <= details.size()) {
+            filled += details[n - 1];
+            ++i;
+        } else {
+            filled += words[i];
+        }
+    }
+    return filled;
 }
 
 QString TimeoutText(std::chrono::milliseconds timeout)
 {
     const auto seconds =
         std::max<int64_t>(1, std::chrono::ceil<std::chrono::seconds>(timeout).count());
-    return QStringLiteral("The drawing took longer than %1 %2 and was given up.")
+    return QCoreApplication::translate("DrawingRender",
+                                       "The drawing took longer than %1 %2 and was given up.")
         .arg(seconds)
-        .arg(seconds == 1 ? QStringLiteral("second") : QStringLiteral("seconds"));
+        .arg(seconds == 1 ? QCoreApplication::translate("DrawingRender", "second")
+                          : QCoreApplication::translate("DrawingRender", "seconds"));
 }
 
 // The bytes in a memory file sealed against any change, which the helper maps: no message has
@@ -66,8 +88,10 @@ int SealedMemoryFile(const QByteArray& bytes, QString* error)
 {
     const int fd = memfd_create("velmora-drawing", MFD_CLOEXEC | MFD_ALLOW_SEALING);
     if (fd < 0) {
-        SetError(error, QStringLiteral("The drawing could not be handed to the renderer (%1).")
-                            .arg(SystemText(errno)));
+        SetError(error,
+                 QCoreApplication::translate(
+                     "DrawingRender", "The drawing could not be handed to the renderer (%1).")
+                     .arg(SystemText(errno)));
         return -1;
     }
     const char* p = bytes.constData();
@@ -79,8 +103,10 @@ int SealedMemoryFile(const QByteArray& bytes, QString* error)
         if (n <= 0) {
             const int failure = n < 0 ? errno : ENOSPC;
             ::close(fd);
-            SetError(error, QStringLiteral("The drawing could not be handed to the renderer (%1).")
-                                .arg(SystemText(failure)));
+            SetError(error,
+                     QCoreApplication::translate(
+                         "DrawingRender", "The drawing could not be handed to the renderer (%1).")
+                         .arg(SystemText(failure)));
             return -1;
         }
         p += n;
@@ -89,8 +115,10 @@ int SealedMemoryFile(const QByteArray& bytes, QString* error)
     if (::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0) {
         const int failure = errno;
         ::close(fd);
-        SetError(error, QStringLiteral("The drawing could not be handed to the renderer (%1).")
-                            .arg(SystemText(failure)));
+        SetError(error,
+                 QCoreApplication::translate(
+                     "DrawingRender", "The drawing could not be handed to the renderer (%1).")
+                     .arg(SystemText(failure)));
         return -1;
     }
     return fd;
@@ -115,12 +143,15 @@ public:
     {
         const QString program = RenderHelperProgram();
         if (!QFileInfo(program).isExecutable()) {
-            SetError(error, QStringLiteral("The drawing renderer %1 is missing.").arg(program));
+            SetError(error, QCoreApplication::translate("DrawingRender",
+                                                        "The drawing renderer %1 is missing.")
+                                .arg(program));
             return false;
         }
         const int failed = process_.Start(program, {}, kSocketFd, {{documentFd, kDocumentFd}});
         if (failed != 0) {
-            SetError(error, QStringLiteral("The drawing renderer could not be started (%1).")
+            SetError(error, QCoreApplication::translate(
+                                "DrawingRender", "The drawing renderer could not be started (%1).")
                                 .arg(SystemText(failed)));
             return false;
         }
@@ -155,7 +186,8 @@ public:
                 return false;
             case HelperProcess::Got::PollFailed:
                 process_.Kill();
-                SetError(error, QStringLiteral("The renderer could not be heard (%1).")
+                SetError(error, QCoreApplication::translate("DrawingRender",
+                                                            "The renderer could not be heard (%1).")
                                     .arg(SystemText(pollError)));
                 return false;
             case HelperProcess::Got::TimedOut:
@@ -164,11 +196,13 @@ public:
                 SetError(error, TimeoutText(RenderTimeout()));
                 return false;
             case HelperProcess::Got::Closed:
-                SetError(error, process_.EndText(
-                                    std::min<Clock::duration>(kEndingWait, deadline - Clock::now()),
-                                    QStringLiteral("renderer"),
-                                    QStringLiteral("The renderer stopped unexpectedly (it ended "
-                                                   "without an answer).")));
+                SetError(error,
+                         process_.EndText(
+                             std::min<Clock::duration>(kEndingWait, deadline - Clock::now()),
+                             QCoreApplication::translate("DrawingRender", "renderer"),
+                             QCoreApplication::translate(
+                                 "DrawingRender", "The renderer stopped unexpectedly (it ended "
+                                                  "without an answer).")));
                 return false;
             }
         }
@@ -210,16 +244,19 @@ bool RunHelper(const QByteArray& document, const QByteArray& request, const Answ
     if (!helper.Receive(greeting, deadline, error))
         return false;
     if (!helper.Send(request)) {
-        SetError(error, QStringLiteral("The renderer stopped unexpectedly (it took no request)."));
+        SetError(error,
+                 QCoreApplication::translate(
+                     "DrawingRender", "The renderer stopped unexpectedly (it took no request)."));
         return false;
     }
     const AnswerHandler answer = [&handler](uint32_t type, const QByteArray& payload,
                                             QString* error) {
         if (type == uint32_t(Message::Failure)) {
-            const QString text = QString::fromUtf8(payload).section(QLatin1Char('\n'), 0, 0);
-            if (text.isEmpty())
+            QString text;
+            QStringList details;
+            if (!renderwire::DecodeFailure(payload, &text, &details))
                 return Step::Garbled;
-            SetError(error, text);
+            SetError(error, FailureText(text, details));
             return Step::Failed;
         }
         return handler(type, payload, error);
@@ -232,7 +269,8 @@ bool RunHelper(const QByteArray& document, const QByteArray& request, const Answ
 
 QString TooLargeText(int width, int height)
 {
-    return QStringLiteral("A rendering of %1 x %2 pixels is larger than a picture may be.")
+    return QCoreApplication::translate(
+               "DrawingRender", "A rendering of %1 x %2 pixels is larger than a picture may be.")
         .arg(width)
         .arg(height);
 }
@@ -240,12 +278,13 @@ QString TooLargeText(int width, int height)
 bool CheckDocument(const QByteArray& document, QString* error)
 {
     if (document.isEmpty()) {
-        SetError(error, QStringLiteral("The file is empty."));
+        SetError(error, QCoreApplication::translate("DrawingRender", "The file is empty."));
         return false;
     }
     if (document.size() > kMaxDrawingBytes) {
         SetError(error,
-                 QStringLiteral("The file is larger than %1 MB.").arg(kMaxDrawingBytes >> 20));
+                 QCoreApplication::translate("DrawingRender", "The file is larger than %1 MB.")
+                     .arg(kMaxDrawingBytes >> 20));
         return false;
     }
     return true;
@@ -290,7 +329,9 @@ bool SvgToPdf(const QByteArray& svg, QByteArray* pdf, QString* error)
             try {
                 out.reserve(qsizetype(expected));
             } catch (const std::bad_alloc&) {
-                SetError(error, QStringLiteral("There is not enough memory for the drawing."));
+                SetError(error,
+                         QCoreApplication::translate(
+                             "DrawingRender", "There is not enough memory for the drawing."));
                 return Step::Failed;
             }
             begun = true;
@@ -319,7 +360,8 @@ bool RenderDrawing(const QByteArray& pdf, int pageIndex, int widthPx, int height
         return false;
     if (widthPx <= 0 || heightPx <= 0 || part.isEmpty() ||
         !QRect(0, 0, widthPx, heightPx).contains(part)) {
-        SetError(error, QStringLiteral("The part to render lies outside the page."));
+        SetError(error, QCoreApplication::translate("DrawingRender",
+                                                    "The part to render lies outside the page."));
         return false;
     }
     if (int64_t(part.width()) * part.height() > kMaxPicturePixels) {
@@ -332,12 +374,14 @@ bool RenderDrawing(const QByteArray& pdf, int pageIndex, int widthPx, int height
     if (needed != 0 && needed <= available)
         record = newdib(part.width(), part.height(), 24, nullptr, 0);
     if (!record.Bits) {
-        SetError(error, QStringLiteral("A rendering of %1 x %2 pixels needs %3 MB of memory, and "
-                                       "%4 MB are available.")
-                            .arg(part.width())
-                            .arg(part.height())
-                            .arg((needed + (1 << 20) - 1) >> 20)
-                            .arg(available >> 20));
+        SetError(error,
+                 QCoreApplication::translate(
+                     "DrawingRender", "A rendering of %1 x %2 pixels needs %3 MB of memory, and "
+                                      "%4 MB are available.")
+                     .arg(part.width())
+                     .arg(part.height())
+                     .arg((needed + (1 << 20) - 1) >> 20)
+                     .arg(available >> 20));
         return false;
     }
 

@@ -5,20 +5,26 @@
 // hundreds of megabytes costs one copy and no message needs to hold it. Each message is a header
 // of two 32-bit words in the machine's byte order, its type and the length of what follows, then
 // that many bytes, never more than kMaxPayload. The helper greets with its protocol version and
-// takes one request; the answer is a failure text, or a size followed by data pieces and Done.
+// takes one request; the answer is a failure, or a size followed by data pieces and Done. A
+// failure is the English text with its placeholders and what goes into them, which the library
+// puts into the user's language.
 #pragma once
 
 #include "HelperWire.h"
 
 #include <QByteArray>
+#include <QRegularExpression>
+#include <QString>
+#include <QStringList>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
 namespace renderwire {
 
-constexpr uint32_t kVersion = 1;
+constexpr uint32_t kVersion = 2;
 constexpr uint32_t kDataPiece = 1024 * 1024;
 constexpr uint32_t kMaxPayload = kDataPiece;
 // Where the helper finds its socket and the document.
@@ -33,7 +39,7 @@ enum class Message : uint32_t
 
     // From the helper to the library.
     Hello = 100,      // uint32_t version
-    Failure = 101,    // UTF-8 text for the user
+    Failure = 101,    // UTF-8 lines: the text with placeholders %1..., then one for each
     PdfBegin = 102,   // uint64_t: the PDF's size in bytes; its bytes follow as Data
     ImageBegin = 103, // ImageSize; its rows follow as Data, top row first, 3 bytes a pixel in
                       // the picture library's order (blue, green, red), no padding
@@ -81,6 +87,32 @@ template <typename T> bool Decode(const QByteArray& payload, T* value)
     if (size_t(payload.size()) != sizeof(T))
         return false;
     std::memcpy(value, payload.constData(), sizeof(T));
+    return true;
+}
+
+// A failure's payload; a detail keeps its first line.
+inline QByteArray EncodeFailure(const char* text, const QStringList& details = {})
+{
+    QStringList lines{QString::fromUtf8(text)};
+    for (const QString& detail : details)
+        lines << detail.section(QLatin1Char('\n'), 0, 0);
+    return lines.join(QLatin1Char('\n')).toUtf8();
+}
+
+// False unless the payload is a text with one detail for each of its placeholders.
+inline bool DecodeFailure(const QByteArray& payload, QString* text, QStringList* details)
+{
+    QStringList lines = QString::fromUtf8(payload).split(QLatin1Char('\n'));
+    if (lines.front().isEmpty())
+        return false;
+    *text = lines.takeFirst();
+    int highest = 0;
+    static const QRegularExpression placeholder(QStringLiteral("%([1-9])"));
+    for (const QRegularExpressionMatch& m : placeholder.globalMatch(*text))
+        highest = std::max(highest, m.captured(1).toInt());
+    if (highest != lines.size())
+        return false;
+    *details = lines;
     return true;
 }
 

@@ -3,15 +3,19 @@
 // picture wants rows bottom-up, blue-green-red pixels and 4-byte row padding.
 #include "ScanFrames.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
 
 namespace {
 
-const char* const kNoData = "The scanner sent no picture data.";
-const char* const kUnreadable = "The scanner sent a picture in a form this program can't read.";
-const char* const kNoMemory = "There is not enough memory for the scanned picture.";
+const char* const kNoData = QT_TRANSLATE_NOOP("ScanProblem", "The scanner sent no picture data.");
+const char* const kUnreadable = QT_TRANSLATE_NOOP(
+    "ScanProblem", "The scanner sent a picture in a form this program can't read.");
+const char* const kNoMemory =
+    QT_TRANSLATE_NOOP("ScanProblem", "There is not enough memory for the scanned picture.");
 
 int ChannelsOf(FrameKind kind)
 {
@@ -139,18 +143,18 @@ PictureRecord ThreePass(const std::vector<RawFrame>& frames, QString* error)
     for (const RawFrame& frame : frames) {
         if (frame.kind == FrameKind::Gray || frame.kind == FrameKind::Rgb ||
             frame.pixelsPerLine != width) {
-            *error = QString::fromLatin1(kUnreadable);
+            *error = QCoreApplication::translate("ScanProblem", kUnreadable);
             return {};
         }
         height = std::min(height, LinesOf(frame));
     }
     if (height <= 0) {
-        *error = QString::fromLatin1(kNoData);
+        *error = QCoreApplication::translate("ScanProblem", kNoData);
         return {};
     }
     const PictureRecord picture = newdib(width, height, 24, nullptr, 0);
     if (!picture.Bits) {
-        *error = QString::fromLatin1(kNoMemory);
+        *error = QCoreApplication::translate("ScanProblem", kNoMemory);
         return picture;
     }
     for (const RawFrame& frame : frames) {
@@ -173,12 +177,12 @@ PictureRecord ThreePass(const std::vector<RawFrame>& frames, QString* error)
 PictureRecord FramesToPicture(const std::vector<RawFrame>& frames, QString* error)
 {
     if (frames.empty()) {
-        *error = QString::fromLatin1(kNoData);
+        *error = QCoreApplication::translate("ScanProblem", kNoData);
         return {};
     }
     for (const RawFrame& frame : frames) {
         if (!Readable(frame)) {
-            *error = QString::fromLatin1(kUnreadable);
+            *error = QCoreApplication::translate("ScanProblem", kUnreadable);
             return {};
         }
     }
@@ -186,12 +190,12 @@ PictureRecord FramesToPicture(const std::vector<RawFrame>& frames, QString* erro
     if (first.kind != FrameKind::Gray && first.kind != FrameKind::Rgb)
         return ThreePass(frames, error);
     if (frames.size() != 1) {
-        *error = QString::fromLatin1(kUnreadable);
+        *error = QCoreApplication::translate("ScanProblem", kUnreadable);
         return {};
     }
     const int32_t height = LinesOf(first);
     if (height <= 0) {
-        *error = QString::fromLatin1(kNoData);
+        *error = QCoreApplication::translate("ScanProblem", kNoData);
         return {};
     }
     PictureRecord picture;
@@ -202,7 +206,7 @@ PictureRecord FramesToPicture(const std::vector<RawFrame>& frames, QString* erro
     else
         picture = Grey(first, height);
     if (!picture.Bits)
-        *error = QString::fromLatin1(kNoMemory);
+        *error = QCoreApplication::translate("ScanProblem", kNoMemory);
     else
         DIBChanged(picture);
     return picture;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ScanHelper.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -40,13 +41,15 @@ QString ScanHelperProgram()
 QString HelperSilentText(std::chrono::milliseconds timeout)
 {
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(timeout).count();
-    return QStringLiteral("The scanner did not answer for %1 seconds and was given up.")
+    return QCoreApplication::translate(
+               "ScanProblem", "The scanner did not answer for %1 seconds and was given up.")
         .arg(std::max<int64_t>(1, seconds));
 }
 
 QString HelperGarbledText()
 {
-    return QStringLiteral("The scanner driver sent data this program can't read.");
+    return QCoreApplication::translate("ScanProblem",
+                                       "The scanner driver sent data this program can't read.");
 }
 
 std::unique_ptr<ScanHelper> ScanHelper::Start(Clock::time_point deadline, int wakeFd,
@@ -54,14 +57,17 @@ std::unique_ptr<ScanHelper> ScanHelper::Start(Clock::time_point deadline, int wa
 {
     const QString program = ScanHelperProgram();
     if (!QFileInfo(program).isExecutable()) {
-        SetError(error, QStringLiteral("The scanner helper %1 is missing.").arg(program));
+        SetError(error,
+                 QCoreApplication::translate("ScanProblem", "The scanner helper %1 is missing.")
+                     .arg(program));
         return nullptr;
     }
     std::unique_ptr<ScanHelper> helper(new ScanHelper);
     const int failed = helper->process_.Start(
         program, {QByteArrayLiteral("--fd"), QByteArray::number(kHelperFd)}, kHelperFd);
     if (failed != 0) {
-        SetError(error, QStringLiteral("The scanner helper could not be started (%1).")
+        SetError(error, QCoreApplication::translate("ScanProblem",
+                                                    "The scanner helper could not be started (%1).")
                             .arg(QString::fromLocal8Bit(std::strerror(failed))));
         return nullptr;
     }
@@ -75,17 +81,17 @@ std::unique_ptr<ScanHelper> ScanHelper::Start(Clock::time_point deadline, int wa
         SetError(error, QString());
         return nullptr;
     case Got::TimedOut:
-        SetError(error, QStringLiteral("The scanner library did not start in time."));
+        SetError(error, QCoreApplication::translate("ScanProblem",
+                                                    "The scanner library did not start in time."));
         return nullptr;
     case Got::Lost:
         return nullptr;
     }
     uint32_t version = 0;
     if (type == uint32_t(scanwire::Message::Failure)) {
-        QString text;
-        SetError(error, scanwire::DecodeText(payload, &text) && !text.isEmpty()
-                            ? text
-                            : HelperGarbledText());
+        ScanProblem problem;
+        SetError(error, scanwire::DecodeProblem(payload, &problem) ? ScanProblemText(problem)
+                                                                   : HelperGarbledText());
         return nullptr;
     }
     if (type != uint32_t(scanwire::Message::Hello) || !scanwire::DecodeVersion(payload, &version)) {
@@ -94,7 +100,8 @@ std::unique_ptr<ScanHelper> ScanHelper::Start(Clock::time_point deadline, int wa
     }
     if (version != scanwire::kVersion) {
         SetError(error,
-                 QStringLiteral("The scanner helper %1 belongs to another version of Velmora.")
+                 QCoreApplication::translate(
+                     "ScanProblem", "The scanner helper %1 belongs to another version of Velmora.")
                      .arg(program));
         return nullptr;
     }
@@ -142,8 +149,9 @@ QString ScanHelper::LostText()
 
 QString ScanHelper::EndText()
 {
-    return process_.EndText(kEndingWait, QStringLiteral("scanner driver"),
-                            QStringLiteral("The scanner driver stopped unexpectedly."));
+    return process_.EndText(
+        kEndingWait, QCoreApplication::translate("ScanProblem", "scanner driver"),
+        QCoreApplication::translate("ScanProblem", "The scanner driver stopped unexpectedly."));
 }
 
 void ScanHelper::Kill()

@@ -87,18 +87,37 @@ bool DecodeVersion(const QByteArray& payload, uint32_t* version)
     return r.Done();
 }
 
-QByteArray EncodeText(const QString& text)
+QByteArray EncodeProblem(const ScanProblem& problem)
 {
     Writer w;
-    *w << text;
+    *w << quint32(problem.code) << quint32(problem.details.size());
+    for (const QString& detail : problem.details)
+        *w << detail;
     return w.bytes();
 }
 
-bool DecodeText(const QByteArray& payload, QString* text)
+bool DecodeProblem(const QByteArray& payload, ScanProblem* problem)
 {
     Reader r(payload);
-    *r >> *text;
-    return r.Done();
+    quint32 code = 0;
+    *r >> code;
+    if (!r.Good() || code < 1 || code > kLastScanProblemCode)
+        return false;
+    const auto known = ScanProblemCode(code);
+    quint32 n = 0;
+    // A string is at least its 4-byte length.
+    if (!r.Count(&n, 2, 4) || int(n) != ScanProblemDetails(known))
+        return false;
+    ScanProblem decoded{known, {}};
+    for (quint32 i = 0; i < n; ++i) {
+        QString detail;
+        *r >> detail;
+        decoded.details << detail;
+    }
+    if (!r.Done())
+        return false;
+    *problem = decoded;
+    return true;
 }
 
 QByteArray EncodeRequest(const ScanRequest& q)

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "HelperWire.h"
+#include "ScanProblem.h"
 #include "ScanTypes.h"
 
 #include <QByteArray>
@@ -17,7 +18,7 @@
 
 namespace scanwire {
 
-constexpr uint32_t kVersion = 1;
+constexpr uint32_t kVersion = 2;
 // Far above any list of devices or settings; frame data comes in pieces of kDataPiece.
 constexpr uint32_t kMaxPayload = 1024 * 1024;
 constexpr uint32_t kDataPiece = 64 * 1024;
@@ -35,7 +36,7 @@ enum class Message : uint32_t
     Hello = 100,        // version: the helper is up and SANE started
     Devices = 101,      // the answer to List
     Capabilities = 102, // the answer to Query
-    Failure = 103,      // text: a request failed, for the user to read
+    Failure = 103,      // ScanProblem: a request failed, for the program to word
     FrameBegin = 104,   // FrameLayout and the frame's number: a frame's lines follow
     FrameData = 105,    // raw bytes of the frame's lines
     FrameEnd = 106,     // the frame is complete
@@ -53,8 +54,9 @@ QByteArray Encode(Message type, const QByteArray& payload = {});
 
 QByteArray EncodeVersion(uint32_t version);
 bool DecodeVersion(const QByteArray& payload, uint32_t* version);
-QByteArray EncodeText(const QString& text);
-bool DecodeText(const QByteArray& payload, QString* text);
+QByteArray EncodeProblem(const ScanProblem& problem);
+// Also checks that the code is known and carries its number of details.
+bool DecodeProblem(const QByteArray& payload, ScanProblem* problem);
 QByteArray EncodeRequest(const ScanRequest& request);
 bool DecodeRequest(const QByteArray& payload, ScanRequest* request);
 QByteArray EncodeDevices(const QList<ScannerDevice>& devices);

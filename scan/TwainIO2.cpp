@@ -30,11 +30,14 @@ using Clock = ScanHelper::Clock;
 
 namespace {
 
-const char* const kBusy = "A scan is already running.";
-const char* const kCancelled = "The scan was cancelled.";
-const char* const kStopped = "The scanner was left: the program is stopping.";
-const char* const kNoMemory = "There is not enough memory for the scanned picture.";
-const char* const kTooLarge = "The scanned picture would be too large.";
+const char* const kBusy = QT_TRANSLATE_NOOP("ScanProblem", "A scan is already running.");
+const char* const kCancelled = QT_TRANSLATE_NOOP("ScanProblem", "The scan was cancelled.");
+const char* const kStopped =
+    QT_TRANSLATE_NOOP("ScanProblem", "The scanner was left: the program is stopping.");
+const char* const kNoMemory =
+    QT_TRANSLATE_NOOP("ScanProblem", "There is not enough memory for the scanned picture.");
+const char* const kTooLarge =
+    QT_TRANSLATE_NOOP("ScanProblem", "The scanned picture would be too large.");
 constexpr size_t kKeptErrors = 16;
 constexpr auto kDefaultTimeout = std::chrono::minutes(2);
 // A cancelled scan's driver gets this long to stop before its helper is killed.
@@ -148,7 +151,7 @@ bool TakeBusy(Core& c, std::unique_lock<std::mutex>& lock, QString* error)
 {
     c.changed.wait_for(lock, kSettleTime + kQuitGrace, [&] { return !c.settling; });
     if (c.busy) {
-        SetError(error, QString::fromLatin1(kBusy));
+        SetError(error, QCoreApplication::translate("ScanProblem", kBusy));
         return false;
     }
     c.busy = true;
@@ -226,7 +229,7 @@ void Settle(Core& c, int wakeFd = -1)
 bool Ask(Core& c, Message request, const QByteArray& payload, Message answer, QByteArray* reply,
          QString* error)
 {
-    const QString stopped = QString::fromLatin1(kStopped);
+    const QString stopped = QCoreApplication::translate("ScanProblem", kStopped);
     if (g_stopped) {
         SetError(error, stopped);
         return false;
@@ -281,15 +284,14 @@ bool Ask(Core& c, Message request, const QByteArray& payload, Message answer, QB
             deadline = Clock::now() + timeout;
             continue;
         }
-        QString text;
+        ScanProblem problem;
         if (type == uint32_t(answer)) {
             *reply = got;
             Settle(c);
             return true;
         }
-        if (type == uint32_t(Message::Failure) && scanwire::DecodeText(got, &text) &&
-            !text.isEmpty()) {
-            SetError(error, text);
+        if (type == uint32_t(Message::Failure) && scanwire::DecodeProblem(got, &problem)) {
+            SetError(error, ScanProblemText(problem));
             Settle(c);
             return false;
         }
@@ -379,7 +381,7 @@ private:
     bool Fail(const char* text)
     {
         if (failure_.isEmpty())
-            failure_ = QString::fromLatin1(text);
+            failure_ = QCoreApplication::translate("ScanProblem", text);
         frames_.clear();
         frames_.shrink_to_fit();
         return true;
@@ -414,11 +416,11 @@ PictureRecord ScanThroughHelper(Core& c, uint32_t value, const ScanRequest& requ
     ScanHelper* helper = Helper(c, error, c.wake);
     if (!helper) {
         if (c.cancel || g_stopped)
-            SetError(error, QString::fromLatin1(kCancelled));
+            SetError(error, QCoreApplication::translate("ScanProblem", kCancelled));
         return {};
     }
     const std::chrono::milliseconds timeout = Timeout();
-    const QString cancelled = QString::fromLatin1(kCancelled);
+    const QString cancelled = QCoreApplication::translate("ScanProblem", kCancelled);
     if (!helper->Send(Message::Scan, scanwire::EncodeRequest(request))) {
         SetError(error, helper->LostText());
         DropHelper(c);
@@ -471,9 +473,9 @@ PictureRecord ScanThroughHelper(Core& c, uint32_t value, const ScanRequest& requ
             break;
         case Message::ScanDone:
         case Message::Failure: {
-            QString text;
+            ScanProblem problem;
             if (type == uint32_t(Message::ScanDone) ? !collector.Complete()
-                                                    : !scanwire::DecodeText(payload, &text)) {
+                                                    : !scanwire::DecodeProblem(payload, &problem)) {
                 fits = false;
                 break;
             }
@@ -486,7 +488,7 @@ PictureRecord ScanThroughHelper(Core& c, uint32_t value, const ScanRequest& requ
                 return {};
             }
             if (type == uint32_t(Message::Failure)) {
-                SetError(error, text.isEmpty() ? HelperGarbledText() : text);
+                SetError(error, ScanProblemText(problem));
                 return {};
             }
             // The helper closes the device meanwhile.
@@ -512,7 +514,7 @@ void Finish(uint32_t value, const PictureRecord& picture, QString error, bool ha
         c.pictures[value] = picture;
     } else {
         if (error.isEmpty())
-            error = QStringLiteral("The scanner sent no picture data.");
+            error = QCoreApplication::translate("ScanProblem", "The scanner sent no picture data.");
         c.errors.emplace_back(value, error);
         while (c.errors.size() > kKeptErrors)
             c.errors.pop_front();
@@ -543,7 +545,7 @@ void RunScan(uint32_t value, const ScanRequest& request, bool hadReceiver)
         picture = ScanThroughHelper(c, value, request, &error);
     } catch (const std::bad_alloc&) {
         DropHelper(c);
-        error = QString::fromLatin1(kNoMemory);
+        error = QCoreApplication::translate("ScanProblem", kNoMemory);
     }
     Finish(value, picture, error, hadReceiver);
     Settle(c, c.wake);
@@ -558,7 +560,7 @@ uint32_t Launch(const ScanRequest& request, QObject* receiver, QString* error)
     {
         std::unique_lock lock(c.m);
         if (g_stopped) {
-            SetError(error, QString::fromLatin1(kStopped));
+            SetError(error, QCoreApplication::translate("ScanProblem", kStopped));
             return 0;
         }
         if (!TakeBusy(c, lock, error))
@@ -596,7 +598,7 @@ uint32_t Launch(const ScanRequest& request, QObject* receiver, QString* error)
         }
     }
     delete delivery;
-    SetError(error, QStringLiteral("The scan could not be started."));
+    SetError(error, QCoreApplication::translate("ScanProblem", "The scan could not be started."));
     return 0;
 }
 

@@ -4,6 +4,8 @@
 #include "OptionalContent.h"
 #include "PdfNumber.h"
 
+#include <QCoreApplication>
+
 #include <qpdf/Buffer.hh>
 #include <qpdf/Pipeline.hh>
 #include <qpdf/Pl_Buffer.hh>
@@ -272,7 +274,8 @@ public:
     {
         const int number = sink_.newObject ? sink_.newObject() : 0;
         if (number <= 0) {
-            failure = "the document gave no object number";
+            failure =
+                QCoreApplication::translate("VectorPage", "the document gave no object number");
             throw std::runtime_error(failure.toStdString());
         }
         return number;
@@ -299,7 +302,8 @@ private:
     bool Write(int number, const QByteArray& body)
     {
         if (!sink_.write || !sink_.write(number, body)) {
-            failure = "the document could not be written";
+            failure =
+                QCoreApplication::translate("VectorPage", "the document could not be written");
             return false;
         }
         return true;
@@ -686,7 +690,7 @@ std::shared_ptr<const VectorPage> VectorPage::Open(QByteArray pdf, int pageIndex
         return std::shared_ptr<const VectorPage>();
     };
     if (!HasPdfSignature(pdf))
-        return fail("not a PDF");
+        return fail(QCoreApplication::translate("VectorPage", "not a PDF"));
 
     std::shared_ptr<VectorPage> page(new VectorPage);
     page->bytes_ = std::move(pdf);
@@ -708,9 +712,11 @@ std::shared_ptr<const VectorPage> VectorPage::Open(QByteArray pdf, int pageIndex
         auto all = pages.getAllPages();
         page->pageCount_ = int(all.size());
         if (all.empty())
-            return fail("has no pages");
+            return fail(QCoreApplication::translate("VectorPage", "has no pages"));
         if (pageIndex < 0 || pageIndex >= page->pageCount_)
-            return fail(QString("has no page %1; it has %2").arg(pageIndex + 1).arg(all.size()));
+            return fail(QCoreApplication::translate("VectorPage", "has no page %1; it has %2")
+                            .arg(pageIndex + 1)
+                            .arg(all.size()));
         QPDFPageObjectHelper source = all[size_t(pageIndex)];
 
         Box media{0, 0, kDefaultPageWidth, kDefaultPageHeight};
@@ -796,10 +802,12 @@ std::shared_ptr<const VectorPage> VectorPage::Open(QByteArray pdf, int pageIndex
         }
     } catch (const QPDFExc& e) {
         if (e.getErrorCode() == qpdf_e_password)
-            return fail("needs a password");
-        return fail("damaged beyond repair: " + OneLine(e.getMessageDetail()));
+            return fail(QCoreApplication::translate("VectorPage", "needs a password"));
+        return fail(QCoreApplication::translate("VectorPage", "damaged beyond repair: %1")
+                        .arg(OneLine(e.getMessageDetail())));
     } catch (const std::exception& e) {
-        return fail("damaged beyond repair: " + OneLine(e.what()));
+        return fail(QCoreApplication::translate("VectorPage", "damaged beyond repair: %1")
+                        .arg(OneLine(e.what())));
     }
     return page;
 }
@@ -865,10 +873,12 @@ int VectorPage::WriteForm(ObjectSink& sink, QString* error) const
             return fail(writer.failure);
         return form;
     } catch (const QPDFExc& e) {
-        return fail("damaged beyond repair: " + OneLine(e.getMessageDetail()));
+        return fail(QCoreApplication::translate("VectorPage", "damaged beyond repair: %1")
+                        .arg(OneLine(e.getMessageDetail())));
     } catch (const std::exception& e) {
         if (!writer.failure.isEmpty())
             return fail(writer.failure);
-        return fail("damaged beyond repair: " + OneLine(e.what()));
+        return fail(QCoreApplication::translate("VectorPage", "damaged beyond repair: %1")
+                        .arg(OneLine(e.what())));
     }
 }

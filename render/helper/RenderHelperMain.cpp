@@ -46,10 +46,11 @@ bool Send(const QByteArray& bytes)
     return helperwire::SendWhole(kSocketFd, bytes, true);
 }
 
-bool Fail(const QString& text)
+// The text in English, marked for the library's translation, and what fills its placeholders.
+bool Fail(const char* text, const QStringList& details = {})
 {
-    const QByteArray utf8 = text.toUtf8();
-    Send(Encode(Message::Failure, utf8.constData(), size_t(utf8.size())));
+    const QByteArray payload = EncodeFailure(text, details);
+    Send(Encode(Message::Failure, payload.constData(), size_t(payload.size())));
     return false;
 }
 
@@ -125,27 +126,29 @@ private:
 bool RenderPage(const RenderRequest& r, const QByteArray& document)
 {
     if (r.widthPx <= 0 || r.heightPx <= 0 || r.widthPx > kMaxSidePx || r.heightPx > kMaxSidePx)
-        return Fail(QStringLiteral("The page size of %1 x %2 pixels can't be rendered.")
-                        .arg(r.widthPx)
-                        .arg(r.heightPx));
+        return Fail(QT_TRANSLATE_NOOP("RenderFailure",
+                                      "The page size of %1 x %2 pixels can't be rendered."),
+                    {QString::number(r.widthPx), QString::number(r.heightPx)});
     if (r.w <= 0 || r.h <= 0 || r.x < 0 || r.y < 0 || r.w > r.widthPx - r.x ||
         r.h > r.heightPx - r.y)
-        return Fail(QStringLiteral("The part to render lies outside the page."));
+        return Fail(
+            QT_TRANSLATE_NOOP("RenderFailure", "The part to render lies outside the page."));
     if (int64_t(r.w) * r.h > r.maxPixels)
-        return Fail(QStringLiteral("A rendering of %1 x %2 pixels is larger than a picture may be.")
-                        .arg(r.w)
-                        .arg(r.h));
+        return Fail(
+            QT_TRANSLATE_NOOP("RenderFailure",
+                              "A rendering of %1 x %2 pixels is larger than a picture may be."),
+            {QString::number(r.w), QString::number(r.h)});
     LimitMemory(r.memoryLimit);
 
     std::unique_ptr<Poppler::Document> pdf = Poppler::Document::loadFromData(document);
     if (!pdf)
-        return Fail(QStringLiteral("The PDF file is damaged or is not a PDF file."));
+        return Fail(
+            QT_TRANSLATE_NOOP("RenderFailure", "The PDF file is damaged or is not a PDF file."));
     if (pdf->isLocked())
-        return Fail(QStringLiteral("The PDF file needs a password."));
+        return Fail(QT_TRANSLATE_NOOP("RenderFailure", "The PDF file needs a password."));
     if (r.pageIndex < 0 || r.pageIndex >= pdf->numPages())
-        return Fail(QStringLiteral("The PDF file has no page %1 (it has %2).")
-                        .arg(int64_t(r.pageIndex) + 1)
-                        .arg(pdf->numPages()));
+        return Fail(QT_TRANSLATE_NOOP("RenderFailure", "The PDF file has no page %1 (it has %2)."),
+                    {QString::number(int64_t(r.pageIndex) + 1), QString::number(pdf->numPages())});
     pdf->setRenderHint(Poppler::Document::Antialiasing, true);
     pdf->setRenderHint(Poppler::Document::TextAntialiasing, true);
     pdf->setPaperColor(Qt::white);
@@ -153,7 +156,8 @@ bool RenderPage(const RenderRequest& r, const QByteArray& document)
     // The size as the page shows, its rotation applied.
     const QSizeF points = page ? page->pageSizeF() : QSizeF();
     if (!page || !(points.width() > 0) || !(points.height() > 0))
-        return Fail(QStringLiteral("The PDF file's page %1 is damaged.").arg(r.pageIndex + 1));
+        return Fail(QT_TRANSLATE_NOOP("RenderFailure", "The PDF file's page %1 is damaged."),
+                    {QString::number(r.pageIndex + 1)});
     const double xres = r.widthPx * 72.0 / points.width();
     const double yres = r.heightPx * 72.0 / points.height();
 
@@ -168,8 +172,9 @@ bool RenderPage(const RenderRequest& r, const QByteArray& document)
         if (!image.isNull())
             image = image.convertToFormat(QImage::Format_BGR888);
         if (image.isNull() || image.width() != r.w || image.height() != rows)
-            return Fail(QStringLiteral("The PDF file's page %1 could not be rendered.")
-                            .arg(r.pageIndex + 1));
+            return Fail(
+                QT_TRANSLATE_NOOP("RenderFailure", "The PDF file's page %1 could not be rendered."),
+                {QString::number(r.pageIndex + 1)});
         for (int32_t y = 0; y < rows; ++y)
             if (!sender.Add(reinterpret_cast<const char*>(image.constScanLine(y)), size_t(r.w) * 3))
                 return false;
@@ -203,10 +208,12 @@ bool ConvertSvg(const SvgRequest& request, const QByteArray& document)
         const QString reason = error ? QString::fromUtf8(error->message).trimmed() : QString();
         if (error)
             g_error_free(error);
-        return Fail(reason.isEmpty()
-                        ? QStringLiteral("The drawing is damaged or is not an SVG file.")
-                        : QStringLiteral("The drawing is damaged or is not an SVG file (%1).")
-                              .arg(reason.section(QLatin1Char('\n'), 0, 0)));
+        if (reason.isEmpty())
+            return Fail(QT_TRANSLATE_NOOP("RenderFailure",
+                                          "The drawing is damaged or is not an SVG file."));
+        return Fail(QT_TRANSLATE_NOOP("RenderFailure",
+                                      "The drawing is damaged or is not an SVG file (%1)."),
+                    {reason});
     }
     rsvg_handle_set_dpi(handle, 96);
     double width = 0, height = 0;
@@ -223,7 +230,8 @@ bool ConvertSvg(const SvgRequest& request, const QByteArray& document)
     constexpr double kMaxSide = 1e6; // pixels, about 260 m at 96 dpi
     if (!(width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide)) {
         g_object_unref(handle);
-        return Fail(QStringLiteral("The drawing has no size it can be shown at."));
+        return Fail(
+            QT_TRANSLATE_NOOP("RenderFailure", "The drawing has no size it can be shown at."));
     }
 
     PdfOutput out;
@@ -245,13 +253,15 @@ bool ConvertSvg(const SvgRequest& request, const QByteArray& document)
     const cairo_status_t status = cairo_surface_status(surface);
     cairo_surface_destroy(surface);
     g_object_unref(handle);
+    if (!drawn && reason.isEmpty())
+        return Fail(QT_TRANSLATE_NOOP("RenderFailure", "The drawing could not be drawn."));
     if (!drawn)
-        return Fail(reason.isEmpty()
-                        ? QStringLiteral("The drawing could not be drawn.")
-                        : QStringLiteral("The drawing could not be drawn (%1).").arg(reason));
+        return Fail(QT_TRANSLATE_NOOP("RenderFailure", "The drawing could not be drawn (%1)."),
+                    {reason});
     if (status != CAIRO_STATUS_SUCCESS)
-        return Fail(QStringLiteral("The drawing could not be made into a PDF file (%1).")
-                        .arg(QString::fromUtf8(cairo_status_to_string(status))));
+        return Fail(QT_TRANSLATE_NOOP("RenderFailure",
+                                      "The drawing could not be made into a PDF file (%1)."),
+                    {QString::fromUtf8(cairo_status_to_string(status))});
 
     const uint64_t total = uint64_t(out.bytes.size());
     if (!Send(Encode(Message::PdfBegin, total)))
@@ -290,7 +300,7 @@ int main(int argc, char** argv)
         return 1;
     const QByteArray document = MapDocument();
     if (document.isEmpty()) {
-        Fail(QStringLiteral("The file is empty."));
+        Fail(QT_TRANSLATE_NOOP("RenderFailure", "The file is empty."));
         return 0;
     }
     try {
@@ -310,7 +320,8 @@ int main(int argc, char** argv)
         }
     } catch (const std::bad_alloc&) {
         // The memory limit above, reached inside poppler.
-        Fail(QStringLiteral("There is not enough memory to render the drawing."));
+        Fail(QT_TRANSLATE_NOOP("RenderFailure",
+                               "There is not enough memory to render the drawing."));
         return 0;
     }
     return 1;

@@ -24,25 +24,30 @@ constexpr size_t kReadChunk = 64 * 1024;
 // Lamps take their time; scanimage waits about as long.
 constexpr auto kWarmUpLimit = std::chrono::seconds(60);
 
-QString Cancelled()
+ScanProblem Cancelled()
 {
-    return SaneFailureText(SANE_STATUS_CANCELLED);
+    return SaneProblem(SANE_STATUS_CANCELLED);
 }
 
-QString Unreadable()
+ScanProblem Unreadable()
 {
-    return QStringLiteral("The scanner sent a picture in a form this program can't read.");
+    return {ScanProblemCode::Unreadable, {}};
 }
 
-QString NoSuchSetting(const char* name)
+ScanProblem TooLarge()
 {
-    return QStringLiteral("The scanner has no setting \"%1\".").arg(QString::fromUtf8(name));
+    return {ScanProblemCode::TooLarge, {}};
 }
 
-QString Refused(const char* name, SANE_Status status)
+ScanProblem NoSuchSetting(const char* name)
 {
-    return QStringLiteral("The scanner refused the setting \"%1\" (%2).")
-        .arg(QString::fromUtf8(name), QString::fromUtf8(sane_strstatus(status)));
+    return {ScanProblemCode::NoSuchSetting, {QString::fromUtf8(name)}};
+}
+
+ScanProblem Refused(const char* name, SANE_Status status)
+{
+    return {ScanProblemCode::SettingRefused,
+            {QString::fromUtf8(name), QString::fromUtf8(sane_strstatus(status))}};
 }
 
 double Unfixed(const SANE_Option_Descriptor* d, SANE_Word w)
@@ -124,39 +129,38 @@ struct ReadingGuard
 
 } // namespace
 
-QString SaneFailureText(SANE_Status status)
+ScanProblem SaneProblem(SANE_Status status)
 {
+    const QString word = QString::fromUtf8(sane_strstatus(status));
     switch (int(status)) {
     case SANE_STATUS_CANCELLED:
-        return QStringLiteral("The scan was cancelled.");
+        return {ScanProblemCode::Cancelled, {}};
     case SANE_STATUS_DEVICE_BUSY:
-        return QStringLiteral("The scanner is busy.");
+        return {ScanProblemCode::Busy, {}};
     case SANE_STATUS_EOF:
-        return QStringLiteral("The scanner sent no picture data.");
+        return {ScanProblemCode::NoData, {}};
     case SANE_STATUS_JAMMED:
-        return QStringLiteral("The scanner is jammed.");
+        return {ScanProblemCode::Jammed, {}};
     case SANE_STATUS_NO_DOCS:
-        return QStringLiteral("There is no paper in the scanner.");
+        return {ScanProblemCode::NoPaper, {}};
     case SANE_STATUS_COVER_OPEN:
-        return QStringLiteral("The scanner's cover is open.");
+        return {ScanProblemCode::CoverOpen, {}};
     case SANE_STATUS_IO_ERROR:
-        return QStringLiteral("The scanner stopped with an error: %1.")
-            .arg(QString::fromUtf8(sane_strstatus(status)));
+        return {ScanProblemCode::DeviceError, {word}};
     case SANE_STATUS_NO_MEM:
-        return QStringLiteral("There is not enough memory to scan.");
+        return {ScanProblemCode::NoMemory, {}};
     case SANE_STATUS_ACCESS_DENIED:
-        return QStringLiteral("Access to the scanner was denied.");
+        return {ScanProblemCode::AccessDenied, {}};
     case kWarmingUp:
-        return QStringLiteral("The scanner's lamp did not get ready.");
+        return {ScanProblemCode::LampNotReady, {}};
     case kHardwareLocked:
-        return QStringLiteral("The scanner is locked for transport.");
+        return {ScanProblemCode::TransportLocked, {}};
     default:
-        return QStringLiteral("The scanner reported an error: %1.")
-            .arg(QString::fromUtf8(sane_strstatus(status)));
+        return {ScanProblemCode::OtherError, {word}};
     }
 }
 
-std::unique_ptr<SaneDevice> SaneDevice::Open(const QString& name, QString* error)
+std::unique_ptr<SaneDevice> SaneDevice::Open(const QString& name, ScanProblem* error)
 {
     SANE_Handle handle = nullptr;
     const SANE_Status status = sane_open(name.toUtf8().constData(), &handle);
@@ -164,9 +168,9 @@ std::unique_ptr<SaneDevice> SaneDevice::Open(const QString& name, QString* error
         return std::unique_ptr<SaneDevice>(new SaneDevice(handle));
     // sane_open answers "invalid" for a name no backend knows: unplugged, or mistyped.
     if (status == SANE_STATUS_INVAL || status == SANE_STATUS_GOOD)
-        *error = QStringLiteral("The scanner \"%1\" was not found.").arg(name);
+        *error = {ScanProblemCode::NotFound, {name}};
     else
-        *error = SaneFailureText(status);
+        *error = SaneProblem(status);
     return nullptr;
 }
 
@@ -197,7 +201,7 @@ const SANE_Option_Descriptor* SaneDevice::Find(const char* name, int* index) con
     return nullptr;
 }
 
-bool SaneDevice::SetNumber(const char* name, double value, bool required, QString* error)
+bool SaneDevice::SetNumber(const char* name, double value, bool required, ScanProblem* error)
 {
     int index = 0;
     const SANE_Option_Descriptor* d = Find(name, &index);
@@ -222,7 +226,7 @@ bool SaneDevice::SetNumber(const char* name, double value, bool required, QStrin
     return true;
 }
 
-bool SaneDevice::SetText(const char* name, const QString& value, QString* error)
+bool SaneDevice::SetText(const char* name, const QString& value, ScanProblem* error)
 {
     int index = 0;
     const SANE_Option_Descriptor* d = Find(name, &index);
@@ -255,8 +259,7 @@ bool SaneDevice::SetText(const char* name, const QString& value, QString* error)
     case SANE_TYPE_STRING: {
         const QByteArray utf8 = value.toUtf8();
         if (!InStringList(d, utf8)) {
-            *error = QStringLiteral("The scanner does not offer \"%1\" for \"%2\".")
-                         .arg(value, QString::fromUtf8(name));
+            *error = {ScanProblemCode::ValueNotOffered, {value, QString::fromUtf8(name)}};
             return false;
         }
         if (d->size <= 0 || utf8.size() >= d->size) {
@@ -309,7 +312,7 @@ QString SaneDevice::Text(const char* name) const
     return QString::fromUtf8(buffer.data());
 }
 
-bool SaneDevice::Apply(const ScanRequest& request, QString* error)
+bool SaneDevice::Apply(const ScanRequest& request, ScanProblem* error)
 {
     if (!request.mode.isEmpty() && !SetText(SANE_NAME_SCAN_MODE, request.mode, error))
         return false;
@@ -406,7 +409,8 @@ SANE_Status SaneDevice::Start(ScanControl& control)
     }
 }
 
-bool SaneDevice::ReadFrame(ScanControl& control, int frameIndex, bool* lastFrame, QString* error)
+bool SaneDevice::ReadFrame(ScanControl& control, int frameIndex, bool* lastFrame,
+                           ScanProblem* error)
 {
     if (!control.BeginReading(handle_)) {
         *error = Cancelled();
@@ -417,7 +421,7 @@ bool SaneDevice::ReadFrame(ScanControl& control, int frameIndex, bool* lastFrame
     SANE_Parameters p = {};
     const SANE_Status status = sane_get_parameters(handle_, &p);
     if (status != SANE_STATUS_GOOD) {
-        *error = SaneFailureText(status);
+        *error = SaneProblem(status);
         return false;
     }
     FrameLayout layout;
@@ -454,7 +458,7 @@ bool SaneDevice::ReadFrame(ScanControl& control, int frameIndex, bool* lastFrame
 
     const int64_t expected = p.lines >= 0 ? int64_t(p.lines) * p.bytes_per_line : -1;
     if (expected > kMaxFrameBytes) {
-        *error = QStringLiteral("The scanned picture would be too large.");
+        *error = TooLarge();
         return false;
     }
     control.FrameBegins(layout, frameIndex);
@@ -472,7 +476,7 @@ bool SaneDevice::ReadFrame(ScanControl& control, int frameIndex, bool* lastFrame
         if (read == SANE_STATUS_EOF)
             break;
         if (read != SANE_STATUS_GOOD) {
-            *error = SaneFailureText(read);
+            *error = SaneProblem(read);
             return false;
         }
         if (length <= 0) {
@@ -484,7 +488,7 @@ bool SaneDevice::ReadFrame(ScanControl& control, int frameIndex, bool* lastFrame
         if (expected >= 0)
             take = std::min<int64_t>(take, expected - done);
         if (done + take > kMaxFrameBytes) {
-            *error = QStringLiteral("The scanned picture would be too large.");
+            *error = TooLarge();
             return false;
         }
         if (take > 0)
@@ -495,7 +499,7 @@ bool SaneDevice::ReadFrame(ScanControl& control, int frameIndex, bool* lastFrame
     return true;
 }
 
-bool SaneDevice::ReadFrames(ScanControl& control, QString* error)
+bool SaneDevice::ReadFrames(ScanControl& control, ScanProblem* error)
 {
     for (int index = 0;; ++index) {
         if (control.Cancelled()) {
@@ -504,7 +508,7 @@ bool SaneDevice::ReadFrames(ScanControl& control, QString* error)
         }
         const SANE_Status status = Start(control);
         if (status != SANE_STATUS_GOOD) {
-            *error = control.Cancelled() ? Cancelled() : SaneFailureText(status);
+            *error = control.Cancelled() ? Cancelled() : SaneProblem(status);
             return false;
         }
         bool last = true;
@@ -522,7 +526,7 @@ bool SaneDevice::ReadFrames(ScanControl& control, QString* error)
 
 void SaneDevice::Scan(ScanControl& control)
 {
-    QString error;
+    ScanProblem error;
     const bool complete = ReadFrames(control, &error);
     control.Outcome(complete, error);
     // Complete or not, sane_cancel ends the device's scan cycle, as SANE asks.

@@ -2,6 +2,7 @@
 // Inside the scanner helper: one open SANE device, its settings and the frames of one scan.
 #pragma once
 
+#include "ScanProblem.h"
 #include "ScanTypes.h"
 
 #include <sane/sane.h>
@@ -10,8 +11,8 @@
 #include <memory>
 #include <optional>
 
-// Plain-English text for a status that ended a scan, for the user to read.
-QString SaneFailureText(SANE_Status status);
+// What a status that ended a request means, for the program to word.
+ScanProblem SaneProblem(SANE_Status status);
 
 // How the reading of a scan is watched and where its frames go.
 class ScanControl
@@ -31,20 +32,20 @@ public:
     virtual void FrameData(const uint8_t* data, size_t size) = 0;
     virtual void FrameEnds() = 0;
     // The outcome, told before the device's scan cycle is ended, which may take its time.
-    virtual void Outcome(bool complete, const QString& error) = 0;
+    virtual void Outcome(bool complete, const ScanProblem& error) = 0;
 };
 
 class SaneDevice
 {
 public:
     // Null with *error when the device can't be opened.
-    static std::unique_ptr<SaneDevice> Open(const QString& name, QString* error);
+    static std::unique_ptr<SaneDevice> Open(const QString& name, ScanProblem* error);
     ~SaneDevice();
     SaneDevice(const SaneDevice&) = delete;
     SaneDevice& operator=(const SaneDevice&) = delete;
 
     // Sets the request's mode, depth, resolution, area and further options, in that order.
-    bool Apply(const ScanRequest& request, QString* error);
+    bool Apply(const ScanRequest& request, ScanProblem* error);
     ScannerCapabilities Capabilities() const;
 
     // Runs the scan with the current settings: every frame up to the last, then the outcome.
@@ -54,12 +55,12 @@ private:
     explicit SaneDevice(SANE_Handle handle);
     // The active option of that name, or null; its number in *index.
     const SANE_Option_Descriptor* Find(const char* name, int* index) const;
-    bool SetNumber(const char* name, double value, bool required, QString* error);
-    bool SetText(const char* name, const QString& value, QString* error);
+    bool SetNumber(const char* name, double value, bool required, ScanProblem* error);
+    bool SetText(const char* name, const QString& value, ScanProblem* error);
     std::optional<double> Number(const char* name) const;
     QString Text(const char* name) const;
-    bool ReadFrames(ScanControl& control, QString* error);
-    bool ReadFrame(ScanControl& control, int frameIndex, bool* lastFrame, QString* error);
+    bool ReadFrames(ScanControl& control, ScanProblem* error);
+    bool ReadFrame(ScanControl& control, int frameIndex, bool* lastFrame, ScanProblem* error);
     SANE_Status Start(ScanControl& control);
 
     SANE_Handle handle_;

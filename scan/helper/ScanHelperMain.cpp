@@ -34,8 +34,6 @@ constexpr int kExitAsked = 0;
 constexpr int kExitUsage = 64;
 constexpr int kExitProtocol = 65;
 
-const char* const kNoScanner = "No scanner found";
-
 int g_fd = -1;
 
 // Everything this process says goes through here, from one thread at a time.
@@ -45,9 +43,9 @@ void Send(Message type, const QByteArray& payload = {})
         _exit(kExitAsked); // the library is gone or has given up on us
 }
 
-void SendFailure(const QString& text)
+void SendFailure(const ScanProblem& problem)
 {
-    Send(Message::Failure, scanwire::EncodeText(text));
+    Send(Message::Failure, scanwire::EncodeProblem(problem));
 }
 
 // What the reading thread hands the main thread, one request at a time.
@@ -112,12 +110,12 @@ std::pair<uint32_t, QByteArray> NextRequest()
     return request;
 }
 
-QList<ScannerDevice> Devices(QString* error)
+QList<ScannerDevice> Devices(ScanProblem* error)
 {
     const SANE_Device** list = nullptr;
     const SANE_Status status = sane_get_devices(&list, SANE_FALSE);
     if (status != SANE_STATUS_GOOD) {
-        *error = SaneFailureText(status);
+        *error = SaneProblem(status);
         return {};
     }
     QList<ScannerDevice> devices;
@@ -126,12 +124,12 @@ QList<ScannerDevice> Devices(QString* error)
                         QString::fromUtf8((*d)->model), QString::fromUtf8((*d)->type)});
     }
     if (devices.isEmpty())
-        *error = QString::fromLatin1(kNoScanner);
+        *error = {ScanProblemCode::NoScanner, {}};
     return devices;
 }
 
 // The request's device, or the first one SANE finds, opened with the request's settings.
-std::unique_ptr<SaneDevice> OpenForRequest(const ScanRequest& request, QString* error)
+std::unique_ptr<SaneDevice> OpenForRequest(const ScanRequest& request, ScanProblem* error)
 {
     QString name = request.device;
     if (name.isEmpty()) {
@@ -182,7 +180,7 @@ public:
         }
     }
     void FrameEnds() override { Send(Message::FrameEnd); }
-    void Outcome(bool complete, const QString& error) override
+    void Outcome(bool complete, const ScanProblem& error) override
     {
         if (complete)
             Send(Message::ScanDone);
@@ -193,7 +191,7 @@ public:
 
 void List()
 {
-    QString error;
+    ScanProblem error;
     const QList<ScannerDevice> devices = Devices(&error);
     if (devices.isEmpty())
         SendFailure(error);
@@ -203,7 +201,7 @@ void List()
 
 void Query(const ScanRequest& request)
 {
-    QString error;
+    ScanProblem error;
     if (const std::unique_ptr<SaneDevice> device = OpenForRequest(request, &error))
         Send(Message::Capabilities, scanwire::EncodeCapabilities(device->Capabilities()));
     else
@@ -212,10 +210,10 @@ void Query(const ScanRequest& request)
 
 void Scan(const ScanRequest& request)
 {
-    QString error;
+    ScanProblem error;
     const std::unique_ptr<SaneDevice> device = OpenForRequest(request, &error);
     if (!device) {
-        SendFailure(TheInbox().cancel ? SaneFailureText(SANE_STATUS_CANCELLED) : error);
+        SendFailure(TheInbox().cancel ? SaneProblem(SANE_STATUS_CANCELLED) : error);
         return;
     }
     StreamingControl control;
@@ -240,8 +238,8 @@ int main(int argc, char** argv)
     SANE_Int version = 0;
     const SANE_Status status = sane_init(&version, nullptr);
     if (status != SANE_STATUS_GOOD) {
-        SendFailure(QStringLiteral("The scanner library could not be started (%1).")
-                        .arg(QString::fromUtf8(sane_strstatus(status))));
+        SendFailure(
+            {ScanProblemCode::LibraryNotStarted, {QString::fromUtf8(sane_strstatus(status))}});
         return kExitAsked;
     }
     Send(Message::Hello, scanwire::EncodeVersion(scanwire::kVersion));

@@ -167,9 +167,15 @@ TEST(Layout, FixedFrameWithoutMaximise)
 }
 
 // Text that does not fit its control is cut off on screen; every caption must fit at the font
-// the layout was made for.
-TEST(Layout, EveryCaptionFits)
+// the layout was made for, in every language the program speaks.
+class LayoutInLanguage : public ::testing::TestWithParam<const char*>
 {
+};
+
+TEST_P(LayoutInLanguage, EveryCaptionFits)
+{
+    const ProgramLanguage language(GetParam());
+    ASSERT_TRUE(language.installed() || QLatin1String(GetParam()) == QLatin1String("en"));
     StartedProgram program;
     const QList<QWidget*> roots = {program.window.get(), program.about.get(), program.hk.get()};
     for (QWidget* root : roots) {
@@ -178,8 +184,10 @@ TEST(Layout, EveryCaptionFits)
                 continue;
             const QSize need = label->wordWrap() ? QSize(0, label->heightForWidth(label->width()))
                                                  : label->sizeHint();
-            EXPECT_LE(need.width(), label->width()) << label->objectName().toStdString();
-            EXPECT_LE(need.height(), label->height() + 2) << label->objectName().toStdString();
+            EXPECT_LE(need.width(), label->width())
+                << label->objectName().toStdString() << ": " << label->text().toStdString();
+            EXPECT_LE(need.height(), label->height() + 2)
+                << label->objectName().toStdString() << ": " << label->text().toStdString();
         }
         for (QAbstractButton* button : root->findChildren<QAbstractButton*>()) {
             if (button->text().isEmpty())
@@ -194,6 +202,9 @@ TEST(Layout, EveryCaptionFits)
         }
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Languages, LayoutInLanguage, ::testing::Values("en", "de"),
+                         [](const auto& info) { return std::string(info.param); });
 
 TEST(Layout, ScreenshotsOfEveryPageAndDialog)
 {

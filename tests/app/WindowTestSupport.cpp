@@ -2,6 +2,7 @@
 #include "WindowTestSupport.h"
 
 #include "DrawingRender.h"
+#include "Translation.h"
 #include "VelmoraApplication.h"
 
 #include <QAbstractButton>
@@ -47,6 +48,17 @@ ModalHand::ModalHand(std::function<void(QWidget*)> action) : waiting_(std::make_
 ModalHand::~ModalHand() = default;
 ModalHand::ModalHand(ModalHand&&) noexcept = default;
 ModalHand& ModalHand::operator=(ModalHand&&) noexcept = default;
+
+ProgramLanguage::ProgramLanguage(const char* name)
+{
+    const QLocale locale(QString::fromLatin1(name));
+    installed_ = InstallTranslations(locale, {QStringLiteral(VELMORA_TRANSLATIONS)});
+}
+
+ProgramLanguage::~ProgramLanguage()
+{
+    RemoveTranslations();
+}
 
 StartedProgram::StartedProgram()
 {

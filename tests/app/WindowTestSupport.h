@@ -23,6 +23,23 @@ struct StartedProgram
     std::unique_ptr<THKForm> hk;
 };
 
+// The program's texts in a language for as long as it lives, as main() installs them for the
+// user's locale; English ("en") installs none.
+class [[nodiscard]] ProgramLanguage
+{
+public:
+    explicit ProgramLanguage(const char* name);
+    ~ProgramLanguage();
+    ProgramLanguage(const ProgramLanguage&) = delete;
+    ProgramLanguage& operator=(const ProgramLanguage&) = delete;
+
+    // False when the language's translation was not found.
+    bool installed() const { return installed_; }
+
+private:
+    bool installed_ = false;
+};
+
 // What a message box showed, as the hand found it.
 struct SeenBox
 {

@@ -3,6 +3,36 @@
 
 #include <QProcess>
 
+namespace {
+
+ToolRun Finished(QProcess& process)
+{
+    ToolRun run;
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
+        return run;
+    run.status = process.exitCode();
+    run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    run.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return run;
+}
+
+} // namespace
+
+ToolRun RunToolInLocale(const QString& lang, const QStringList& arguments, const QString& language)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("LC_ALL"));
+    environment.remove(QStringLiteral("LC_MESSAGES"));
+    environment.remove(QStringLiteral("LANGUAGE"));
+    environment.insert(QStringLiteral("LANG"), lang);
+    if (!language.isEmpty())
+        environment.insert(QStringLiteral("LANGUAGE"), language);
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(VELMORA_POSTER), arguments);
+    return Finished(process);
+}
+
 ToolRun RunTool(const QStringList& arguments, const QStringList& prefix)
 {
     QProcess process;
@@ -11,13 +41,7 @@ ToolRun RunTool(const QStringList& arguments, const QStringList& prefix)
     else
         process.start(prefix.front(),
                       prefix.mid(1) + QStringList{QStringLiteral(VELMORA_POSTER)} + arguments);
-    ToolRun run;
-    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.status = process.exitCode();
-    run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    run.err = QString::fromLocal8Bit(process.readAllStandardError());
-    return run;
+    return Finished(process);
 }
 
 QString FirstLines(const QString& text, int count)

@@ -17,6 +17,11 @@ struct ToolRun
 // With a prefix, the tool runs under that command (prlimit, setpriv) as its last word.
 ToolRun RunTool(const QStringList& arguments, const QStringList& prefix = {});
 
+// The tool as a user runs it whose locale is `lang` (LANG, without LC_ALL), with the languages
+// preferred in `language` (LANGUAGE) when given.
+ToolRun RunToolInLocale(const QString& lang, const QStringList& arguments,
+                        const QString& language = {});
+
 // The first `count` lines of a report, each with its line end.
 QString FirstLines(const QString& text, int count);
 

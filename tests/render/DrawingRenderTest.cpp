@@ -3,7 +3,9 @@
 // rotation and page choice, SVG and SVGZ drawings through PDF, and the reasons it gives for
 // damaged files and for helpers that are missing, hang, crash or send garbage.
 #include "DrawingRender.h"
+#include "RenderProtocol.h"
 #include "TestSupport.h"
+#include "Translation.h"
 
 #include <QColor>
 #include <QFile>
@@ -191,6 +193,27 @@ TEST_F(DrawingRenderTest, RotatedPageRendersTurnedAndTheChosenPageOfSeveral)
     ASSERT_FALSE(third.isNull());
     EXPECT_TRUE(Near(third.pixel(30, 40), colours[2]));
     EXPECT_EQ(RenderError(three, 3), QStringLiteral("The PDF file has no page 4 (it has 3)."));
+}
+
+// The helper says why in English with the details apart; the program words it in the user's
+// language with the details in their places.
+TEST_F(DrawingRenderTest, TheRenderersFailuresInTheUsersLanguage)
+{
+    const QByteArray three = MakePdf(3, [](int, QPainter&, QSize) {});
+    ASSERT_TRUE(InstallTranslations(QLocale(QLocale::German, QLocale::Germany),
+                                    {QStringLiteral(VELMORA_TRANSLATIONS)}));
+    EXPECT_EQ(RenderError(three, 3),
+              QStringLiteral("Die PDF-Datei hat keine Seite 4 (sie hat 3)."));
+    RemoveTranslations();
+    EXPECT_EQ(RenderError(three, 3), QStringLiteral("The PDF file has no page 4 (it has 3)."));
+
+    QString text;
+    QStringList details;
+    // A failure without the details its text asks for, or without a text, is not the helper's.
+    EXPECT_FALSE(renderwire::DecodeFailure(
+        renderwire::EncodeFailure("The PDF file has no page %1 (it has %2).", {"4"}), &text,
+        &details));
+    EXPECT_FALSE(renderwire::DecodeFailure(QByteArray(), &text, &details));
 }
 
 const char* const kGradientSvg =

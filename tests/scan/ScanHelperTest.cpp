@@ -363,8 +363,17 @@ TEST(ScanHelper, AHelperThatSpeaksNonsenseIsKilledAndTheScanSaysSo)
          Hello() + scanwire::Encode(Message::Devices, QByteArray("\0\0", 2)) +
              scanwire::Encode(Message::Ready),
          -1, garbled, garbled},
-        {"an empty failure text", Hello() + scanwire::Encode(Message::Failure), -1, garbled,
-         garbled},
+        {"an empty failure", Hello() + scanwire::Encode(Message::Failure), -1, garbled, garbled},
+        // A failure is a code the program words; one it does not know, or without the
+        // details its words need, is not the helper's.
+        {"a failure of no known code",
+         Hello() +
+             scanwire::Encode(Message::Failure, scanwire::EncodeProblem({ScanProblemCode(99), {}})),
+         -1, garbled, garbled},
+        {"a failure without its detail",
+         Hello() + scanwire::Encode(Message::Failure,
+                                    scanwire::EncodeProblem({ScanProblemCode::NotFound, {}})),
+         -1, garbled, garbled},
         {"data before any frame", Hello() + Data(10), -1, garbled, garbled},
         {"more data than the frame announced", Hello() + GreyFrame(2, 4) + Data(9), -1, garbled,
          garbled},

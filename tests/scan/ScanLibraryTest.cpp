@@ -5,6 +5,7 @@
 
 #include "HeldPicture.h"
 #include "ScanSamples.h"
+#include "Translation.h"
 
 #include <QElapsedTimer>
 
@@ -292,6 +293,25 @@ TEST(ScanLibrary, FailuresGiveNoPictureAndSayWhy)
     fine.deviceOptions = {noFailure};
     const HeldPicture picture(ScanToPicture(fine, &error));
     EXPECT_NE(picture->Bits, nullptr) << error.toStdString();
+}
+
+// The helper says what went wrong by a code with its details; the program says it in the user's
+// language, the details in their places.
+TEST(ScanLibrary, TheHelpersFailuresInTheUsersLanguage)
+{
+    const SaneTestConfig config;
+    ASSERT_TRUE(InstallTranslations(QLocale(QLocale::German, QLocale::Germany),
+                                    {QStringLiteral(VELMORA_TRANSLATIONS)}));
+    QString error;
+    EXPECT_EQ(ScanToPicture(SmallScan(QStringLiteral("Lineart"), 0), &error).Bits, nullptr);
+    EXPECT_EQ(error, QStringLiteral("Der Scanner bietet „Lineart“ für „mode“ nicht an."));
+    ScanRequest gone = SmallScan(QStringLiteral("Gray"), 8);
+    gone.device = QStringLiteral("test:7");
+    EXPECT_EQ(ScanToPicture(gone, &error).Bits, nullptr);
+    EXPECT_EQ(error, QStringLiteral("Der Scanner „test:7“ wurde nicht gefunden."));
+    RemoveTranslations();
+    EXPECT_EQ(ScanToPicture(gone, &error).Bits, nullptr);
+    EXPECT_EQ(error, QStringLiteral("The scanner \"test:7\" was not found."));
 }
 
 TEST(ScanLibrary, WhileAScanRunsOthersAreRefusedAndCancelEndsItPromptly)

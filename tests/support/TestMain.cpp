@@ -109,6 +109,10 @@ int main(int argc, char** argv)
     qputenv("SANE_CONFIG_DIR", (g_testDir + "/.no-scanners").toLocal8Bit());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Nor its language: the programs a test starts speak English, the language the tests
+    // expect, unless the test asks for another.
+    qputenv("LC_ALL", "C.UTF-8");
+    qunsetenv("LANGUAGE");
 
     PrepareTestDir();
     ::testing::UnitTest::GetInstance()->listeners().Append(new FreshTestDir);
