@@ -24,10 +24,9 @@
 #include <QFileSystemWatcher>
 #include <QFutureWatcher>
 #include <QPointer>
+#include <QThreadPool>
 #include <QTimer>
 #include <QWidget>
-
-#include <QThreadPool>
 
 #include <cstdint>
 #include <functional>

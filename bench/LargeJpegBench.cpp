@@ -1,8 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Reading very large JPEGs: the time against djpeg decoding the same file in the same run, and
 // the peak memory against the picture's own bytes. Each read runs in a child process, whose
-// peak resident memory the system reports; the figures are medians of a few runs.
+// peak resident memory the system reports; the figures are medians of a few runs. The window's
+// load of the same file is timed in this process, with the longest time its thread went without
+// turning its event loop meanwhile (a 10 ms timer's ticks), which bounds how late a repaint is.
 #include "GrafikRW.h"
+#include "MainForm.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
@@ -145,6 +152,68 @@ void BM_ReadLargeJpeg(benchmark::State& state)
 BENCHMARK(BM_ReadLargeJpeg)
     ->Args({20000, 15000})
     ->Args({40000, 25000})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();
+
+void BM_WindowLoadsLargeJpeg(benchmark::State& state)
+{
+    const int width = int(state.range(0)), height = int(state.range(1));
+    const std::string path = "/tmp/velmora-bench-window-" + std::to_string(width) + "x" +
+                             std::to_string(height) + "-" + std::to_string(getpid()) + ".jpg";
+    if (!MakeJpeg(path, width, height)) {
+        state.SkipWithError("the JPEG could not be written");
+        return;
+    }
+    std::vector<double> ours, djpeg;
+    qint64 longestGapMs = 0;
+    {
+        TMainForm window;
+        window.show();
+        bool loading = false;
+        QElapsedTimer sinceTick;
+        sinceTick.start();
+        QTimer ticks;
+        ticks.setInterval(10);
+        QObject::connect(&ticks, &QTimer::timeout, [&] {
+            const qint64 gap = sinceTick.restart();
+            if (loading)
+                longestGapMs = std::max(longestGapMs, gap);
+        });
+        ticks.start();
+        const QString file = QString::fromStdString(path);
+        for (auto _ : state) {
+            for (int i = 0; i < kRuns; ++i) {
+                QElapsedTimer load;
+                loading = true;
+                sinceTick.restart();
+                load.start();
+                const bool read = window.OpenPictureFile(file);
+                longestGapMs = std::max(longestGapMs, sinceTick.elapsed());
+                loading = false;
+                ours.push_back(load.nsecsElapsed() / 1e9);
+                const ChildRun reference = InChild([&path] {
+                    execlp("djpeg", "djpeg", "-outfile", "/dev/null", path.c_str(), nullptr);
+                    return false;
+                });
+                if (!read || !reference.ok) {
+                    state.SkipWithError(read ? "djpeg failed" : "the window did not load it");
+                    break;
+                }
+                djpeg.push_back(reference.seconds);
+            }
+        }
+    }
+    std::remove(path.c_str());
+    if (ours.empty() || djpeg.empty())
+        return;
+    state.counters["load_s"] = Median(ours);
+    state.counters["djpeg_s"] = Median(djpeg);
+    state.counters["time_vs_djpeg"] = Median(ours) / Median(djpeg);
+    state.counters["longest_gap_ms"] = double(longestGapMs);
+}
+BENCHMARK(BM_WindowLoadsLargeJpeg)
+    ->Args({20000, 15000})
     ->Iterations(1)
     ->Unit(benchmark::kSecond)
     ->UseRealTime();
