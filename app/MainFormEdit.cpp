@@ -331,7 +331,10 @@ void TMainForm::SaveBtnClick()
                                       2);
     SaveDialog1->selectNameFilter(asPdf ? pdfFilter : filters.value(formatCode - 1 - 2));
     bool saved = false;
-    {
+    // A large picture takes seconds to write: as a job, the window drawing meanwhile.
+    if (!asPdf && !drawing) {
+        RunAsJob([&] { saved = SaveDib(CurrentPicture, fileName.constData(), formatCode); });
+    } else {
         WaitCursor wait;
         if (asPdf) {
             QString error;
@@ -343,8 +346,6 @@ void TMainForm::SaveBtnClick()
                 *drawing, DrawingScaleForPage(*drawing, kDrawingPixelsPpi, MemoryForPictures()),
                 &error));
             saved = sharp.get().Bits && SaveDib(sharp.get(), fileName.constData(), formatCode);
-        } else {
-            saved = SaveDib(CurrentPicture, fileName.constData(), formatCode);
         }
     }
     // A picture that did not reach the disk must not pass in silence.
