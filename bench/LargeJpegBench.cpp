@@ -102,6 +102,15 @@ template <typename Work> ChildRun InChild(Work work)
     return run;
 }
 
+// The reference: djpeg decoding the file to nothing.
+ChildRun Djpeg(const std::string& path)
+{
+    return InChild([&path] {
+        execlp("djpeg", "djpeg", "-outfile", "/dev/null", path.c_str(), nullptr);
+        return false;
+    });
+}
+
 double Median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
@@ -126,10 +135,7 @@ void BM_ReadLargeJpeg(benchmark::State& state)
                 const PictureRecord p = OpenDib(path.c_str(), 0);
                 return p.Bits != nullptr;
             });
-            const ChildRun reference = InChild([&path] {
-                execlp("djpeg", "djpeg", "-outfile", "/dev/null", path.c_str(), nullptr);
-                return false;
-            });
+            const ChildRun reference = Djpeg(path);
             if (!read.ok || !reference.ok) {
                 state.SkipWithError(read.ok ? "djpeg failed" : "OpenDib failed");
                 break;
@@ -192,10 +198,7 @@ void BM_WindowLoadsLargeJpeg(benchmark::State& state)
                 longestGapMs = std::max(longestGapMs, sinceTick.elapsed());
                 loading = false;
                 ours.push_back(load.nsecsElapsed() / 1e9);
-                const ChildRun reference = InChild([&path] {
-                    execlp("djpeg", "djpeg", "-outfile", "/dev/null", path.c_str(), nullptr);
-                    return false;
-                });
+                const ChildRun reference = Djpeg(path);
                 if (!read || !reference.ok) {
                     state.SkipWithError(read ? "djpeg failed" : "the window did not load it");
                     break;

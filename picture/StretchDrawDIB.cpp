@@ -34,21 +34,27 @@ QList<QRgb> ColourTableOf(const PictureRecord& picture)
     return colours;
 }
 
-// Columns x0..x1-1 of rows y0..y1-1 (from the bottom) of a 4-bit picture, one byte a pixel, as
-// an 8-bit image with the picture's colours; row 0 is row y0.
-QImage ExpandFourBitPart(const PictureRecord& picture, const SourcePart& part)
+// Pixels of a 4-bit picture, one byte each, as an 8-bit image with the picture's colours:
+// columns x0 + j * step + offset and rows (from the bottom) y0 + i * step + offset, the last
+// ones held at the picture's right and top edges. Row 0 of the image is the lowest row taken.
+QImage FourBitSamples(const PictureRecord& picture, int32_t x0, int32_t y0, int32_t columns,
+                      int32_t rows, int32_t step, int32_t offset)
 {
-    QImage piece(part.x1 - part.x0, part.y1 - part.y0, QImage::Format_Indexed8);
-    if (piece.isNull())
-        return piece;
-    piece.setColorTable(ColourTableOf(picture));
-    for (int32_t y = part.y0; y < part.y1; ++y) {
+    QImage samples(columns, rows, QImage::Format_Indexed8);
+    if (samples.isNull())
+        return samples;
+    samples.setColorTable(ColourTableOf(picture));
+    const int32_t w = DIBWidth(picture), h = DIBHeight(picture);
+    for (int32_t i = 0; i < rows; ++i) {
+        const int32_t y = std::min(y0 + i * step + offset, h - 1);
         const uint8_t* src = picture.Bits + int64_t(y) * picture.BytesPerLine;
-        uint8_t* dst = piece.scanLine(y - part.y0);
-        for (int32_t x = part.x0; x < part.x1; ++x)
-            *dst++ = (x & 1) ? (src[x >> 1] & 0x0F) : (src[x >> 1] >> 4);
+        uint8_t* dst = samples.scanLine(i);
+        for (int32_t j = 0; j < columns; ++j) {
+            const int32_t x = std::min(x0 + j * step + offset, w - 1);
+            dst[j] = (x & 1) ? (src[x >> 1] & 0x0F) : (src[x >> 1] >> 4);
+        }
     }
-    return piece;
+    return samples;
 }
 
 // A 4-bit picture drawn at 1/2^level or smaller is drawn from a copy reduced by 2^level, of one
@@ -77,21 +83,11 @@ const QImage& ReducedFourBitCopy(const PictureRecord& picture, DibStorage& s, in
     if (s.reduced.size() < size_t(level + 1))
         s.reduced.resize(size_t(level + 1));
     QImage& copy = s.reduced[size_t(level)];
-    const int32_t w = DIBWidth(picture), h = DIBHeight(picture);
-    const int32_t step = 1 << level, middle = step / 2 - 1;
     if (copy.isNull()) {
-        copy = QImage((w + step - 1) / step, (h + step - 1) / step, QImage::Format_Indexed8);
-        if (copy.isNull())
-            return copy;
-        for (int32_t i = 0; i < copy.height(); ++i) {
-            const int32_t y = std::min(i * step + middle, h - 1);
-            const uint8_t* src = picture.Bits + int64_t(y) * picture.BytesPerLine;
-            uint8_t* dst = copy.scanLine(i);
-            for (int32_t j = 0; j < copy.width(); ++j) {
-                const int32_t x = std::min(j * step + middle, w - 1);
-                dst[j] = (x & 1) ? (src[x >> 1] & 0x0F) : (src[x >> 1] >> 4);
-            }
-        }
+        const int32_t step = 1 << level;
+        copy = FourBitSamples(picture, 0, 0, (DIBWidth(picture) + step - 1) / step,
+                              (DIBHeight(picture) + step - 1) / step, step, step / 2 - 1);
+        return copy;
     }
     copy.setColorTable(ColourTableOf(picture));
     return copy;
@@ -157,7 +153,8 @@ void DrawRows(QPainter& painter, const PictureRecord& picture, const QImage& vie
     } else if (fourBit) {
         const SourcePart part = VisiblePart(painter, inside);
         if (!part.empty()) {
-            const QImage piece = ExpandFourBitPart(picture, part);
+            const QImage piece = FourBitSamples(picture, part.x0, part.y0, part.x1 - part.x0,
+                                                part.y1 - part.y0, 1, 0);
             const QRectF at(part.x0, part.y0, part.x1 - part.x0, part.y1 - part.y0);
             painter.drawImage(at, piece, QRectF(0, 0, piece.width(), piece.height()));
         }
