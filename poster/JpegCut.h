@@ -111,8 +111,8 @@ enum class JpegCutResult
     NoMemory, // memory ran out, on any of the threads
 };
 
-// All regions cut in one reading of the data; each part a JPEG of its own (its own Huffman
-// tables, no markers beyond the JFIF header). Regions are in the view's padded picture, each
+// All regions cut in one reading of the data; each part a JPEG of its own (the standard Huffman
+// tables, or tables of its own when progressive; no markers beyond the JFIF header). Regions are in the view's padded picture, each
 // inside it with its corner on the view's grid, and the parts carry the view's edits. No parts
 // unless all were cut.
 JpegCutResult CutJpeg(const uint8_t* data, size_t size, const JpegView& view,

@@ -682,3 +682,75 @@ TEST(JpegEdits, ACutReportsItsProgressUpToTheEnd)
 }
 
 } // namespace
+
+namespace {
+
+// A picture in one scan is cut while it is read, from bands of blocks packed as they come in; one
+// in several scans, or progressive, is read whole first. The same blocks stored any of these ways
+// cut into the same parts under every edit, parts that share bands among them; and data that
+// ends early cuts nothing, though parts were being written while it was read.
+TEST(JpegEdits, OneScanSeveralScansAndProgressiveDataCutIntoTheSameParts)
+{
+    if (!testsupport::HaveProgram("cjpeg") || !testsupport::HaveProgram("jpegtran"))
+        GTEST_SKIP() << "libjpeg-turbo-progs missing";
+    // On the grid: a scan of one component leaves the padding's blocks out, so they differ.
+    const QString jpg = NoiseJpeg(96, 64, 4, QStringLiteral("scans"), "2x1");
+    ASSERT_FALSE(jpg.isEmpty());
+    const QString dir = testsupport::TestDir();
+    const QString script = dir + QStringLiteral("/scans.txt");
+    ASSERT_TRUE(WriteBytes(script, {'0', ';', '\n', '1', ';', '\n', '2', ';', '\n'}));
+    ASSERT_TRUE(testsupport::Run(
+        QStringLiteral("jpegtran -progressive '%1' > '%2/progressive.jpg'").arg(jpg, dir)));
+    ASSERT_TRUE(testsupport::Run(
+        QStringLiteral("jpegtran -scans '%1' '%2' > '%3/separate.jpg'").arg(script, jpg, dir)));
+    const std::vector<uint8_t> oneScan = ReadBytes(jpg);
+    const std::vector<std::vector<uint8_t>> others = {
+        ReadBytes(dir + QStringLiteral("/progressive.jpg")),
+        ReadBytes(dir + QStringLiteral("/separate.jpg"))};
+    const std::shared_ptr<const JpegSource> stored = ReadJpegSource(jpg);
+    ASSERT_TRUE(stored);
+    using K = PictureEdit::Kind;
+    for (const std::vector<K>& edits : std::vector<std::vector<K>>{
+             {}, {K::Mirror}, {K::Flip}, {K::TurnLeft}, {K::TurnRight, K::Mirror}}) {
+        std::shared_ptr<const JpegSource> jpeg = stored;
+        for (const K e : edits)
+            jpeg = EditedJpeg(jpeg, {e});
+        const JpegView& v = jpeg->view;
+        SCOPED_TRACE(testing::Message()
+                     << edits.size() << " edits, " << (v.transposed ? "" : "not ") << "transposed");
+        // Three by two parts, each a grid unit into its neighbours.
+        std::vector<JpegRegion> regions;
+        const int32_t stepX = (v.paddedWidth / 3 + v.grid.width - 1) / v.grid.width * v.grid.width;
+        const int32_t stepY =
+            (v.paddedHeight / 2 + v.grid.height - 1) / v.grid.height * v.grid.height;
+        for (int32_t y = 0; y < v.paddedHeight; y += stepY)
+            for (int32_t x = 0; x < v.paddedWidth; x += stepX)
+                regions.push_back({x, y, std::min(stepX + v.grid.width, v.paddedWidth - x),
+                                   std::min(stepY + v.grid.height, v.paddedHeight - y)});
+        ASSERT_EQ(regions.size(), 6u);
+        std::vector<std::vector<uint8_t>> ours;
+        ASSERT_EQ(CutJpeg(oneScan.data(), oneScan.size(), v, regions, ours), JpegCutResult::Cut);
+        for (const std::vector<uint8_t>& data : others) {
+            std::vector<std::vector<uint8_t>> theirs;
+            ASSERT_EQ(CutJpeg(data.data(), data.size(), v, regions, theirs), JpegCutResult::Cut);
+            ASSERT_EQ(theirs.size(), ours.size());
+            for (size_t i = 0; i < ours.size(); ++i) {
+                const Blocks a = ReadBlocks(ours[i]);
+                const Blocks b = ReadBlocks(theirs[i]);
+                ASSERT_TRUE(a.ok && b.ok);
+                EXPECT_EQ(a.width, regions[i].w);
+                EXPECT_EQ(a.width, b.width);
+                EXPECT_EQ(a.height, b.height);
+                EXPECT_EQ(a.tables, b.tables);
+                EXPECT_TRUE(a.rows == b.rows) << "part " << i;
+            }
+        }
+        const std::vector<uint8_t> cutShort(oneScan.begin(),
+                                            oneScan.begin() + oneScan.size() * 3 / 5);
+        EXPECT_EQ(CutJpeg(cutShort.data(), cutShort.size(), v, regions, ours),
+                  JpegCutResult::Damaged);
+        EXPECT_TRUE(ours.empty());
+    }
+}
+
+} // namespace
