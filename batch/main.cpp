@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <new>
 #include <string>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -83,10 +84,16 @@ void WatchForStop()
     std::_Exit(kSignalStatusBase + g_signal);
 }
 
-void CatchStopSignals()
+// False when the watching thread cannot be started, which only too little memory causes.
+bool CatchStopSignals()
 {
-    if (::pipe2(g_stopPipe, O_CLOEXEC) == 0)
-        std::thread(WatchForStop).detach();
+    if (::pipe2(g_stopPipe, O_CLOEXEC) == 0) {
+        try {
+            std::thread(WatchForStop).detach();
+        } catch (const std::system_error&) {
+            return false;
+        }
+    }
     struct sigaction action = {};
     action.sa_handler = &StopOnSignal;
     sigemptyset(&action.sa_mask);
@@ -94,6 +101,7 @@ void CatchStopSignals()
         sigaction(signal, &action, nullptr);
     // A file size limit makes the write fail, which the job reports, instead of killing it.
     std::signal(SIGXFSZ, SIG_IGN);
+    return true;
 }
 
 // The command line as bytes: a file name that is not UTF-8 is kept as it is (FileName.h).
@@ -126,9 +134,13 @@ int main(int argc, char** argv)
     QGuiApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
     InstallTranslations(MessagesLocale());
 
-    CatchStopSignals();
     QTextStream out(stdout);
     QTextStream err(stderr);
+    if (!CatchStopSignals()) {
+        err << "velmora-poster: " << QCoreApplication::translate("PosterMain", "not enough memory")
+            << Qt::endl;
+        return kFailed;
+    }
     const ParsedRequest parsed = ParseRequest(ArgumentsOf(argc, argv));
     if (!parsed.ok()) {
         err << "velmora-poster: " << parsed.error << Qt::endl;
