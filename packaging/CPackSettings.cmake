@@ -18,8 +18,10 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Velmora developers <maintainers@velmora.org
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://github.com/velmora/velmora")
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Qt loads these at run time, so no linked library names them.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6")
+# Qt loads these at run time, and the programs open libvips and SDL_image (with SDL) when first
+# needed, so no linked library names them.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "qt6-qpa-plugins, libqt6svg6, libvips42, libsdl2-image-2.0-0, libsdl2-2.0-0")
 # Qt's own words for its standard dialogs, beside the program's translation.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-image-formats-plugins, sane-utils, qt6-translations-l10n")
 set(CPACK_STRIP_FILES ON)

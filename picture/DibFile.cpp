@@ -9,11 +9,9 @@
 // The format code is not needed for reading: every type is recognised by its contents, which is
 // what code 0 asks for, and other codes are read the same way.
 #include "DibFileFormats.h"
+#include "SdlCalls.h"
 
 #include <QCoreApplication>
-
-#include <SDL.h>
-#include <SDL_image.h>
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -38,7 +36,7 @@ namespace {
 
 struct SurfaceFreer
 {
-    void operator()(SDL_Surface* s) const { SDL_FreeSurface(s); }
+    void operator()(SDL_Surface* s) const { Sdl()->FreeSurface(s); }
 };
 using SurfacePtr = std::unique_ptr<SDL_Surface, SurfaceFreer>;
 
@@ -116,8 +114,8 @@ PictureRecord FromTrueColour(const SDL_Surface& surface, int width)
             continue;
         }
         // BGRA32 is blue, green, red, alpha in memory, whatever the byte order of the machine.
-        if (SDL_ConvertPixels(surface.w, 1, format, in, surface.pitch, SDL_PIXELFORMAT_BGRA32,
-                              converted.get(), surface.w * 4) != 0) {
+        if (Sdl()->ConvertPixels(surface.w, 1, format, in, surface.pitch, SDL_PIXELFORMAT_BGRA32,
+                                 converted.get(), surface.w * 4) != 0) {
             deldib(picture);
             return {};
         }
@@ -187,7 +185,7 @@ Sint64 SDLCALL SpanSeek(SDL_RWops* ops, Sint64 offset, int whence)
         whence == RW_SEEK_CUR ? Sint64(s.position) : (whence == RW_SEEK_END ? Sint64(s.size) : 0);
     const Sint64 target = base + offset;
     if (target < 0 || target > Sint64(s.size))
-        return SDL_SetError("seek outside the file");
+        return Sdl()->SetError("seek outside the file");
     s.position = size_t(target);
     return target;
 }
@@ -210,19 +208,20 @@ size_t SDLCALL SpanWrite(SDL_RWops*, const void*, size_t, size_t)
 
 int SDLCALL SpanClose(SDL_RWops* ops)
 {
-    SDL_FreeRW(ops);
+    Sdl()->FreeRW(ops);
     return 0;
 }
 
 struct RWCloser
 {
-    void operator()(SDL_RWops* ops) const { SDL_RWclose(ops); }
+    void operator()(SDL_RWops* ops) const { Sdl()->RWclose(ops); }
 };
 using RWPtr = std::unique_ptr<SDL_RWops, RWCloser>;
 
 RWPtr OpenSpan(MemorySpan& span)
 {
-    RWPtr ops(SDL_AllocRW());
+    const SdlCalls* sdl = Sdl();
+    RWPtr ops(sdl ? sdl->AllocRW() : nullptr);
     if (!ops)
         return ops;
     ops->size = SpanSize;
@@ -277,19 +276,19 @@ SDL_Surface* DecodeWithSdl(const uint8_t* data, size_t size, PictureType type, b
         return nullptr;
     switch (type) {
     case PictureType::Bmp:
-        return IMG_LoadBMP_RW(source.get());
+        return Sdl()->LoadBMP(source.get());
     case PictureType::Tga:
-        return IMG_LoadTGA_RW(source.get());
+        return Sdl()->LoadTGA(source.get());
     case PictureType::Pcx:
-        return IMG_LoadPCX_RW(source.get());
+        return Sdl()->LoadPCX(source.get());
     case PictureType::Lbm:
-        return IMG_LoadLBM_RW(source.get());
+        return Sdl()->LoadLBM(source.get());
     case PictureType::Pnm:
-        return IMG_LoadPNM_RW(source.get());
+        return Sdl()->LoadPNM(source.get());
     case PictureType::Qoi:
-        return IMG_LoadQOI_RW(source.get());
+        return Sdl()->LoadQOI(source.get());
     case PictureType::Webp:
-        return IMG_LoadWEBP_RW(source.get());
+        return Sdl()->LoadWEBP(source.get());
     default:
         return nullptr;
     }
@@ -333,14 +332,14 @@ DirectResult ReadWithSdl(QByteArray& file, const PictureClaim& claim, PictureRec
         width = int(claim.size.width);
     if (width != claim.size.width || surface->h != claim.size.height)
         return DirectResult::Damaged;
-    if (SDL_LockSurface(surface.get()) != 0)
+    if (Sdl()->LockSurface(surface.get()) != 0)
         return DirectResult::Damaged;
     withoutColourMaps = std::vector<uint8_t>();
     file = QByteArray();
     const SDL_PixelFormat& format = *surface->format;
     out = (format.palette && format.BitsPerPixel <= 8) ? FromIndexed(*surface, width)
                                                        : FromTrueColour(*surface, width);
-    SDL_UnlockSurface(surface.get());
+    Sdl()->UnlockSurface(surface.get());
     return out.Bits ? DirectResult::Read : DirectResult::NoMemory;
 }
 

@@ -2,8 +2,8 @@
 // The memory a picture may take: what the machine and the process's limits leave, and the
 // budget that the decoders allocating through SDL are held to while they decode.
 #include "DibFileFormats.h"
-
-#include <SDL.h>
+#include "LoadedLibrary.h"
+#include "SdlCalls.h"
 
 #include <sys/mman.h>
 #include <sys/resource.h>
@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -114,12 +115,40 @@ void* SDLCALL BudgetRealloc(void* memory, size_t size)
     return Hand(moved, size);
 }
 
-// SDL wants its allocator replaced before it allocates anything, so this happens while the
-// program starts, before any picture is read.
-[[maybe_unused]] const bool budgetInstalled = [] {
-    SDL_GetMemoryFunctions(&systemMalloc, &systemCalloc, &systemRealloc, &systemFree);
-    return SDL_SetMemoryFunctions(BudgetMalloc, BudgetCalloc, BudgetRealloc, BudgetFree) == 0;
-}();
+// SDL and SDL_image opened, and SDL's allocator replaced before SDL allocates anything: nothing
+// but the picture readers calls SDL, and they come here first.
+bool OpenSdl(SdlCalls& calls)
+{
+    void* sdl = OpenLibrary("libSDL2-2.0.so.0", nullptr);
+    decltype(&SDL_GetMemoryFunctions) getMemoryFunctions = nullptr;
+    decltype(&SDL_SetMemoryFunctions) setMemoryFunctions = nullptr;
+    if (!sdl || !FindFunction(sdl, "SDL_GetMemoryFunctions", getMemoryFunctions, nullptr) ||
+        !FindFunction(sdl, "SDL_SetMemoryFunctions", setMemoryFunctions, nullptr))
+        return false;
+    getMemoryFunctions(&systemMalloc, &systemCalloc, &systemRealloc, &systemFree);
+    if (setMemoryFunctions(BudgetMalloc, BudgetCalloc, BudgetRealloc, BudgetFree) != 0)
+        return false;
+    void* image = OpenLibrary("libSDL2_image-2.0.so.0", nullptr);
+    return image && FindFunction(sdl, "SDL_AllocRW", calls.AllocRW, nullptr) &&
+           FindFunction(sdl, "SDL_FreeRW", calls.FreeRW, nullptr) &&
+           FindFunction(sdl, "SDL_RWclose", calls.RWclose, nullptr) &&
+           FindFunction(sdl, "SDL_SetError", calls.SetError, nullptr) &&
+           FindFunction(sdl, "SDL_FreeSurface", calls.FreeSurface, nullptr) &&
+           FindFunction(sdl, "SDL_LockSurface", calls.LockSurface, nullptr) &&
+           FindFunction(sdl, "SDL_UnlockSurface", calls.UnlockSurface, nullptr) &&
+           FindFunction(sdl, "SDL_ConvertPixels", calls.ConvertPixels, nullptr) &&
+           FindFunction(sdl, "SDL_malloc", calls.malloc, nullptr) &&
+           FindFunction(sdl, "SDL_calloc", calls.calloc, nullptr) &&
+           FindFunction(sdl, "SDL_realloc", calls.realloc, nullptr) &&
+           FindFunction(sdl, "SDL_free", calls.free, nullptr) &&
+           FindFunction(image, "IMG_LoadBMP_RW", calls.LoadBMP, nullptr) &&
+           FindFunction(image, "IMG_LoadTGA_RW", calls.LoadTGA, nullptr) &&
+           FindFunction(image, "IMG_LoadPCX_RW", calls.LoadPCX, nullptr) &&
+           FindFunction(image, "IMG_LoadLBM_RW", calls.LoadLBM, nullptr) &&
+           FindFunction(image, "IMG_LoadPNM_RW", calls.LoadPNM, nullptr) &&
+           FindFunction(image, "IMG_LoadQOI_RW", calls.LoadQOI, nullptr) &&
+           FindFunction(image, "IMG_LoadWEBP_RW", calls.LoadWEBP, nullptr);
+}
 
 constexpr uint64_t kUnlimited = std::numeric_limits<uint64_t>::max();
 
@@ -249,4 +278,13 @@ void RowPrefetch::Stop()
 RowPrefetch::~RowPrefetch()
 {
     Stop();
+}
+
+const SdlCalls* Sdl()
+{
+    static std::once_flag once;
+    static SdlCalls calls;
+    static bool opened = false;
+    std::call_once(once, [] { opened = OpenSdl(calls); });
+    return opened ? &calls : nullptr;
 }

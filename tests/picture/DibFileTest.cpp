@@ -4,9 +4,8 @@
 #include "GrafikRW.h"
 #include "HeldPicture.h"
 #include "PictureColour.h"
+#include "SdlCalls.h"
 #include "TestSupport.h"
-
-#include <SDL.h>
 
 #include <QFile>
 #include <QString>
@@ -415,25 +414,27 @@ TEST(OpenDib, DecodersAllocateWithinABudget)
 {
     constexpr size_t kMiB = size_t(1) << 20;
     constexpr size_t kBudget = 512 * kMiB;
-    EXPECT_EQ(SDL_malloc(DecoderBudget::kDefault + 1), nullptr);
+    const SdlCalls* sdl = Sdl();
+    ASSERT_NE(sdl, nullptr);
+    EXPECT_EQ(sdl->malloc(DecoderBudget::kDefault + 1), nullptr);
     const DecoderBudget budget(kBudget);
-    EXPECT_EQ(SDL_malloc(kBudget + 1), nullptr);
-    EXPECT_EQ(SDL_calloc(kBudget / 2 + 1, 2), nullptr);
-    EXPECT_EQ(SDL_calloc(SIZE_MAX / 2, 4), nullptr); // a product that wraps around
+    EXPECT_EQ(sdl->malloc(kBudget + 1), nullptr);
+    EXPECT_EQ(sdl->calloc(kBudget / 2 + 1, 2), nullptr);
+    EXPECT_EQ(sdl->calloc(SIZE_MAX / 2, 4), nullptr); // a product that wraps around
 
-    void* most = SDL_malloc(kBudget - 64 * kMiB);
+    void* most = sdl->malloc(kBudget - 64 * kMiB);
     ASSERT_NE(most, nullptr);
-    EXPECT_EQ(SDL_malloc(128 * kMiB), nullptr);
-    void* small = SDL_malloc(kMiB);
+    EXPECT_EQ(sdl->malloc(128 * kMiB), nullptr);
+    void* small = sdl->malloc(kMiB);
     ASSERT_NE(small, nullptr);
-    EXPECT_EQ(SDL_realloc(small, 128 * kMiB), nullptr); // growing past the budget
-    small = SDL_realloc(small, 16 * kMiB);
+    EXPECT_EQ(sdl->realloc(small, 128 * kMiB), nullptr); // growing past the budget
+    small = sdl->realloc(small, 16 * kMiB);
     ASSERT_NE(small, nullptr);
-    SDL_free(most);
-    void* again = SDL_malloc(kBudget / 2);
+    sdl->free(most);
+    void* again = sdl->malloc(kBudget / 2);
     EXPECT_NE(again, nullptr);
-    SDL_free(again);
-    SDL_free(small);
+    sdl->free(again);
+    sdl->free(small);
 }
 
 // A picture with every pixel distinct enough to catch row order and nibble order faults.
