@@ -526,10 +526,26 @@ void ReportDryRun(QTextStream& out, const CurrentPrinter& printer, const Printer
 
 // --info: the picture's width, height and colours after the edits, a drawing's pages, the
 // orientation tag and the colour profile.
-void ReportInfo(QTextStream& out, const PosterRequest& r, const PictureRecord& picture,
-                const DrawingSource* drawing, int orientation)
+// The facts of a JPEG's picture from its header, as its read would make it: a grey photo of
+// 8 bits, any other of 24.
+PictureFacts FactsOfJpeg(const JpegSource& jpeg)
 {
-    const PictureFacts facts = PictureFactsOf(picture);
+    JpegFacts header;
+    const bool grey = ReadJpegFacts(reinterpret_cast<const uint8_t*>(jpeg.data.constData()),
+                                    size_t(jpeg.data.size()), header) &&
+                      header.colours == JpegColours::Grey && header.components == 1;
+    PictureFacts facts;
+    facts.width = QString::number(jpeg.width);
+    facts.height = QString::number(jpeg.height);
+    facts.colours = QString::number(zweihoch(grey ? 8 : 24));
+    return facts;
+}
+
+// --info: the picture's facts, from its pixels, or from a JPEG's header when it was not decoded.
+void ReportInfo(QTextStream& out, const PosterRequest& r, const PictureRecord& picture,
+                const JpegSource* jpeg, const DrawingSource* drawing, int orientation)
+{
+    const PictureFacts facts = !picture.Bits && jpeg ? FactsOfJpeg(*jpeg) : PictureFactsOf(picture);
     out << QCoreApplication::translate("PosterBatch", "Width: %1").arg(facts.width) << '\n'
         << QCoreApplication::translate("PosterBatch", "Height: %1").arg(facts.height) << '\n'
         << QCoreApplication::translate("PosterBatch", "Colors: %1").arg(facts.colours) << Qt::endl;
@@ -551,7 +567,9 @@ void ReportInfo(QTextStream& out, const PosterRequest& r, const PictureRecord& p
                             ? QCoreApplication::translate("PosterBatch", "not applied: --as-stored")
                             : OrientationText(orientation))
             << Qt::endl;
-    if (const ColourProfile& profile = PictureColourProfile(picture); !profile.empty())
+    if (const ColourProfile& profile =
+            !picture.Bits && jpeg ? jpeg->profile : PictureColourProfile(picture);
+        !profile.empty())
         out << QCoreApplication::translate("PosterBatch", "Colour profile: %1 (%2, %3 bytes)")
                    .arg(QString::fromStdString(ProfileDescription(profile)),
                         QCoreApplication::translate("ColourProfile",
@@ -809,10 +827,19 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
                         .arg(FileNameText(r.picture)),
                     kBadRequest);
     }
+    // --info of a JPEG, unedited or with edits its blocks can make, is told from its header, the
+    // data checked at an eighth of its size. A file that fails either is read as a picture,
+    // which says why.
+    const bool infoFromHeader = !r.scan && !drawing && AllLossless(r.edits) &&
+                                r.action == PosterRequest::Action::Info && r.saveFile.isEmpty();
     PosterSource source = drawing ? PosterSource::Drawing(drawing)
-                          : printsOwnData
+                          : printsOwnData || infoFromHeader
                               ? PosterSource::Jpeg(ReadJpegSource(r.picture)).Upright(applied)
                               : PosterSource();
+    if (infoFromHeader && source.jpeg() &&
+        !JpegDataReads(reinterpret_cast<const uint8_t*>(source.jpeg()->data.constData()),
+                       size_t(source.jpeg()->data.size())))
+        source = PosterSource();
     // The assembly sheet shows the picture faintly, from its pixels.
     const bool decode = source.IsPixels() || !r.saveFile.isEmpty() || r.assemblySheet ||
                         !AllLossless(r.edits) ||
@@ -851,7 +878,7 @@ int RunPosterRequest(const PosterRequest& r, QTextStream& out, QTextStream& err)
     const int32_t shownH = picture.get().Bits ? DIBHeight(picture.get()) : source.height();
 
     if (r.action == PosterRequest::Action::Info)
-        ReportInfo(out, r, picture.get(), drawing.get(), orientation);
+        ReportInfo(out, r, picture.get(), source.jpeg(), drawing.get(), orientation);
     if (!r.saveFile.isEmpty())
         if (const int status = SaveEdited(r, picture.get(), source, drawing, out, err))
             return status;

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 namespace {
 
@@ -203,6 +204,42 @@ DirectResult ReadJpeg(const uint8_t* data, size_t size, const PictureClaim& clai
     }
     out = context.picture;
     return DirectResult::Read;
+}
+
+bool JpegDataReads(const uint8_t* data, size_t size)
+{
+    jpeg_decompress_struct info;
+    JpegContext context;
+    TakeMessages(info, context);
+    std::vector<JSAMPLE> row;
+    if (setjmp(context.failed)) {
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
+    jpeg_read_header(&info, TRUE);
+    // The colours a read asks for, so that their conversion is checked too.
+    const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+    const bool grey = info.jpeg_color_space == JCS_GRAYSCALE && info.num_components == 1;
+    info.out_color_space = cmyk ? JCS_CMYK : grey ? JCS_GRAYSCALE : JCS_EXT_BGR;
+    info.scale_num = 1;
+    info.scale_denom = 8;
+    jpeg_start_decompress(&info);
+    bool complete = false;
+    try {
+        row.resize(size_t(info.output_width) * size_t(info.output_components));
+        JSAMPROW target = row.data();
+        while (info.output_scanline < info.output_height &&
+               jpeg_read_scanlines(&info, &target, 1) == 1) {
+        }
+        complete = info.output_scanline == info.output_height;
+    } catch (const std::bad_alloc&) {
+    }
+    if (complete)
+        jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    return complete;
 }
 
 namespace {

@@ -43,6 +43,11 @@ struct PictureRead
 
 PictureRead ReadPictureFile(const char* fileName);
 
+// Whether JPEG data decodes as a read would take it: no error and no damage warning. It is
+// decoded at an eighth of its size, its rows thrown away, so that the check costs little time
+// and hardly any memory.
+bool JpegDataReads(const uint8_t* data, size_t size);
+
 // A file's bytes, read whole into memory of its own: a regular file only, opened without
 // blocking, and only when it starts with mustStartWith. failure is None, NoSuchFile, Folder,
 // NotReadable, NotRegularFile, NotAPicture (empty, or another start), TooLarge (more than the

@@ -426,6 +426,52 @@ QByteArray PhotoBytes(const char* format, int w, int h)
     return bytes;
 }
 
+// --info of a JPEG that needs no pixels comes from its header, its data only checked: it says
+// what a run that decodes the picture says (--brightness 0 makes it decode), upright by its tag,
+// after edits of its blocks, grey or colour, and a file damaged inside its data is refused by
+// both alike.
+TEST(batch_info, AJpegsHeaderTellsWhatItsDecodedPictureWould)
+{
+    const QByteArray colour = PhotoBytes("JPEG", 45, 29);
+    QImage greyImage(37, 21, QImage::Format_Grayscale8);
+    greyImage.fill(90);
+    QByteArray damaged = colour;
+    damaged.insert(damaged.size() / 2 + 40, "\xFF\xD5", 2); // a restart marker with no interval
+    struct Case
+    {
+        QByteArray bytes;
+        QStringList edits;
+    };
+    const Case cases[] = {
+        {testsupport::WithJpegExif(colour, testsupport::ExifBlock(testsupport::OrientationTiff(6))),
+         {QStringLiteral("--mirror"), QStringLiteral("--crop"), QStringLiteral("3,2,20,40")}},
+        {testsupport::EncodedImage(greyImage, "JPEG"),
+         {QStringLiteral("--rotate"), QStringLiteral("left")}},
+        {damaged, {}},
+    };
+    for (const Case& c : cases) {
+        const QString file = TaggedFile(c.bytes, QStringLiteral("info.jpg"));
+        SCOPED_TRACE(c.edits.join(u' ').toStdString());
+        const QStringList run = QStringList{QStringLiteral("--info"), file, QStringLiteral("-o"),
+                                            QStringLiteral("info.pdf")} +
+                                c.edits;
+        const ToolRun header = RunTool(run);
+        const ToolRun decoded =
+            RunTool(run + QStringList{QStringLiteral("--brightness"), QStringLiteral("0")});
+        EXPECT_EQ(header.status, decoded.status);
+        EXPECT_EQ(header.out, decoded.out);
+        EXPECT_EQ(header.err, decoded.err);
+    }
+    const ToolRun grey =
+        RunTool({QStringLiteral("--info"), TaggedFile(testsupport::EncodedImage(greyImage, "JPEG"),
+                                                      QStringLiteral("grey.jpg"))});
+    EXPECT_EQ(FirstLines(grey.out, 3), QStringLiteral("Width: 37\nHeight: 21\nColors: 256\n"));
+    const ToolRun refused =
+        RunTool({QStringLiteral("--info"), TaggedFile(damaged, QStringLiteral("damaged.jpg"))});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("damaged"))) << refused.err.toStdString();
+}
+
 TEST(batch_orientation, InfoShowsTheUprightSizeAndTheTagAndAsStoredTheStoredOne)
 {
     const QByteArray jpeg = PhotoBytes("JPEG", 45, 29);
