@@ -12,6 +12,7 @@
 #include "PictureFacts.h"
 #include "PictureOps.h"
 #include "PictureOrientation.h"
+#include "PictureRead.h"
 #include "VectorPage.h"
 #include "WaitCursor.h"
 
@@ -238,10 +239,12 @@ bool TMainForm::LoadPicture(const QString& path)
     PosterSource source;
     RunAsJob([&] {
         const int orientation = PictureOrientationOfFile(path);
-        loaded = TakeUpright(OpenDib(FileNameBytes(path).constData(), 0), orientation);
+        // The file is read once: a JPEG's bytes, read for its pixels, are kept as its data.
+        PictureRead read = ReadPictureFile(FileNameBytes(path).constData(), true);
+        loaded = TakeUpright(read.picture, orientation);
         if (!loaded.Bits)
             return;
-        source = PosterSource::Jpeg(ReadJpegSource(path)).Upright(orientation);
+        source = PosterSource::Jpeg(JpegSourceOf(std::move(read.jpegBytes))).Upright(orientation);
         if (!source.Fits(DIBWidth(loaded), DIBHeight(loaded)))
             source = PosterSource();
     });

@@ -487,7 +487,7 @@ WholeFile ReadWholeFile(const char* fileName, std::string_view mustStartWith)
     return file;
 }
 
-PictureRead ReadPictureFile(const char* fileName)
+PictureRead ReadPictureFile(const char* fileName, bool keepJpegBytes)
 {
     PictureRead read;
     WholeFile file = ReadWholeFile(fileName);
@@ -550,6 +550,8 @@ PictureRead ReadPictureFile(const char* fileName)
             read.claimedWidth = claim->size.width;
             read.claimedHeight = claim->size.height;
             read.fileBytes = file.size;
+            if (keepJpegBytes && claim->type == PictureType::Jpeg)
+                read.jpegBytes = std::move(file.bytes);
             return read;
         }
         report(result == DirectResult::NoMemory ? ReadFailure::TooLarge : ReadFailure::Damaged);

@@ -39,9 +39,13 @@ struct PictureRead
     // Read: why the file's colour profile was left out ("damaged", "an RGB profile on a grey
     // picture"); empty when it had none or it was kept.
     std::string profileNote;
+    // Read, when asked for: the file's bytes, for a JPEG, which a document can carry as they are.
+    QByteArray jpegBytes;
 };
 
-PictureRead ReadPictureFile(const char* fileName);
+// keepJpegBytes: a JPEG's bytes come back in jpegBytes, so that whoever keeps them need not read
+// the file a second time.
+PictureRead ReadPictureFile(const char* fileName, bool keepJpegBytes = false);
 
 // Whether JPEG data decodes as a read would take it: no error and no damage warning. It is
 // decoded at an eighth of its size, its rows thrown away, so that the check costs little time

@@ -12,8 +12,15 @@ std::shared_ptr<const JpegSource> ReadJpegSource(const QString& path)
     WholeFile file = ReadWholeFile(FileNameBytes(path).constData(), "\xFF\xD8\xFF");
     if (file.failure != ReadFailure::None)
         return nullptr;
+    return JpegSourceOf(std::move(file.bytes));
+}
+
+std::shared_ptr<const JpegSource> JpegSourceOf(QByteArray bytes)
+{
+    if (!bytes.startsWith("\xFF\xD8\xFF"))
+        return nullptr;
     JpegSource source;
-    source.data = std::move(file.bytes);
+    source.data = std::move(bytes);
     JpegFacts facts;
     if (!ReadJpegFacts(reinterpret_cast<const uint8_t*>(source.data.constData()),
                        size_t(source.data.size()), facts))

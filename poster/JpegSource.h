@@ -27,6 +27,8 @@ struct JpegSource
 // The file's data when it is a JPEG a document can carry as it is (colour or grey, a header
 // that reads), with the size its header gives; null for anything else.
 std::shared_ptr<const JpegSource> ReadJpegSource(const QString& path);
+// The same from a JPEG file's bytes, read already.
+std::shared_ptr<const JpegSource> JpegSourceOf(QByteArray bytes);
 
 // The same data with one more edit, made on its blocks without loss; null for null, and for a
 // cut that is not inside the picture or empty. The data itself is shared, not copied.
