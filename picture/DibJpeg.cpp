@@ -9,10 +9,13 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -29,6 +32,19 @@ struct JpegContext
     // While the profile's chunks are joined: their faults concern the profile, not the pixels.
     bool readingProfile = false;
     EmbeddedProfile found; // the profile read from the header alone
+    // The lower rows, decoded on a thread of their own (DecodeLowerRows), and their result.
+    std::thread lower;
+    std::atomic<bool> stopLower{false};
+    DirectResult lowerResult = DirectResult::Damaged;
+
+    // The lower rows' thread ended, on any way out; after a failure it stops at its next row.
+    void EndLower(bool failed)
+    {
+        if (failed)
+            stopLower = true;
+        if (lower.joinable())
+            lower.join();
+    }
 };
 
 JpegContext& ContextOf(j_common_ptr info)
@@ -134,6 +150,74 @@ void TakeProfile(jpeg_decompress_struct& info, EmbeddedProfile& profile)
             profile.damaged = true;
 }
 
+// The rows from `first` down of a picture in one scan, decoded into the record's rows by a
+// decompressor of its own while the rows above are decoded on the caller's thread. The rows
+// above are skipped here: only their data is decoded, to reach the rest, which costs about a
+// third of decoding them. This part also reads the data to its end, as a whole read does.
+DirectResult DecodeLowerRows(const uint8_t* data, size_t size, uint64_t memory,
+                             const PictureRecord& picture, int32_t first,
+                             const std::atomic<bool>& stop)
+{
+    jpeg_decompress_struct info;
+    JpegContext context;
+    TakeMessages(info, context);
+    if (setjmp(context.failed)) {
+        jpeg_destroy_decompress(&info);
+        return context.why;
+    }
+    jpeg_create_decompress(&info);
+    info.mem->max_memory_to_use = long(memory);
+    jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
+    jpeg_read_header(&info, TRUE);
+    const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+    const bool grey = info.jpeg_color_space == JCS_GRAYSCALE && info.num_components == 1;
+    info.out_color_space = cmyk ? JCS_CMYK : grey ? JCS_GRAYSCALE : JCS_EXT_BGR;
+    jpeg_start_decompress(&info);
+    const int32_t height = DIBHeight(picture);
+    if (int32_t(info.output_height) != height || int32_t(info.output_width) != DIBWidth(picture)) {
+        jpeg_destroy_decompress(&info);
+        return DirectResult::Damaged;
+    }
+    if (cmyk)
+        context.inks.reset(new (std::nothrow) JSAMPLE[size_t(info.output_width) * 4]);
+    if (cmyk && !context.inks) {
+        jpeg_destroy_decompress(&info);
+        return DirectResult::NoMemory;
+    }
+    if (jpeg_skip_scanlines(&info, JDIMENSION(first)) != JDIMENSION(first)) {
+        jpeg_destroy_decompress(&info);
+        return DirectResult::Damaged;
+    }
+    while (info.output_scanline < info.output_height && !stop) {
+        uint8_t* row = picture.Bits +
+                       int64_t(height - 1 - int32_t(info.output_scanline)) * picture.BytesPerLine;
+        JSAMPROW target = cmyk ? context.inks.get() : row;
+        if (jpeg_read_scanlines(&info, &target, 1) != 1)
+            break;
+        if (cmyk)
+            CmykRowToBgr(context.inks.get(), row, info.output_width, info.saw_Adobe_marker);
+    }
+    const bool complete = info.output_scanline == info.output_height;
+    if (complete)
+        jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    return complete ? DirectResult::Read : DirectResult::Damaged;
+}
+
+// Where a large picture in one scan is parted between two threads, on the grid of its rows of
+// blocks: the upper part larger, since the lower one also decodes the upper one's data. 0 for a
+// picture read on one thread.
+int32_t SplitRow(const jpeg_decompress_struct& info)
+{
+    constexpr uint64_t kLargePicture = uint64_t(4) << 20; // pixels
+    const bool oneScan = !info.progressive_mode && info.comps_in_scan == info.num_components;
+    if (!oneScan || std::thread::hardware_concurrency() < 2 ||
+        uint64_t(info.output_width) * info.output_height < kLargePicture)
+        return 0;
+    const int32_t grid = info.max_v_samp_factor * DCTSIZE;
+    return int32_t(info.output_height) * 5 / 8 / grid * grid;
+}
+
 } // namespace
 
 DirectResult ReadJpeg(const uint8_t* data, size_t size, const PictureClaim& claim,
@@ -145,6 +229,7 @@ DirectResult ReadJpeg(const uint8_t* data, size_t size, const PictureClaim& clai
     if (setjmp(context.failed)) {
         jpeg_destroy_decompress(&info);
         context.prefetch.reset();
+        context.EndLower(true);
         deldib(context.picture);
         return context.why;
     }
@@ -173,18 +258,34 @@ DirectResult ReadJpeg(const uint8_t* data, size_t size, const PictureClaim& clai
         jpeg_destroy_decompress(&info);
         return DirectResult::NoMemory;
     }
-    context.prefetch.reset(new (std::nothrow) RowPrefetch(context.picture));
     if (cmyk)
         context.inks.reset(new (std::nothrow) JSAMPLE[size_t(info.output_width) * 4]);
     if (cmyk && !context.inks) {
         jpeg_destroy_decompress(&info);
-        context.prefetch.reset();
         deldib(context.picture);
         return DirectResult::NoMemory;
     }
-    // The rows come top first and go straight into the bottom-up rows of the record.
+    // A large picture is decoded in two parts at once, the lower on a thread of its own; the
+    // rows come the same either way. A smaller one has its rows' memory made ready ahead of
+    // the decoder instead.
     const int32_t height = int32_t(info.output_height);
-    while (info.output_scanline < info.output_height) {
+    int32_t upper = height;
+    if (const int32_t split = SplitRow(info); split > 0) {
+        try {
+            context.lower = std::thread([&context, data, size, &claim, split] {
+                context.lowerResult =
+                    DecodeLowerRows(data, size, claim.decoderBytes + kDecoderWorkingBytes,
+                                    context.picture, split, context.stopLower);
+            });
+            upper = split;
+        } catch (const std::system_error&) {
+            // No thread: this one decodes all the rows.
+        }
+    }
+    if (upper == height)
+        context.prefetch.reset(new (std::nothrow) RowPrefetch(context.picture));
+    // The rows come top first and go straight into the bottom-up rows of the record.
+    while (int32_t(info.output_scanline) < upper) {
         uint8_t* row = context.picture.Bits + int64_t(height - 1 - int32_t(info.output_scanline)) *
                                                   context.picture.BytesPerLine;
         JSAMPROW target = cmyk ? context.inks.get() : row;
@@ -194,13 +295,18 @@ DirectResult ReadJpeg(const uint8_t* data, size_t size, const PictureClaim& clai
             CmykRowToBgr(context.inks.get(), row, info.output_width, info.saw_Adobe_marker);
     }
     context.prefetch.reset();
-    const bool complete = info.output_scanline == info.output_height;
-    if (complete)
+    const bool complete = int32_t(info.output_scanline) == upper;
+    // The upper part leaves the data's end to the lower one.
+    if (complete && upper == height)
         jpeg_finish_decompress(&info);
     jpeg_destroy_decompress(&info);
-    if (!complete) {
+    context.EndLower(!complete);
+    const DirectResult result = !complete        ? DirectResult::Damaged
+                                : upper < height ? context.lowerResult
+                                                 : DirectResult::Read;
+    if (result != DirectResult::Read) {
         deldib(context.picture);
-        return DirectResult::Damaged;
+        return result;
     }
     out = context.picture;
     return DirectResult::Read;

@@ -8,6 +8,7 @@
 #include "TestSupport.h"
 
 #include <QFile>
+#include <QImage>
 #include <QString>
 #include <chrono>
 
@@ -410,6 +411,50 @@ TEST(OpenDib, ReadsTheFirstImageOfAGif)
 
 // What the decoders hold at once stays within the budget of the read in progress, however they
 // ask for it, and what they give back can be asked for again.
+// A JPEG of over four million pixels is decoded in two parts at once, the lower part after
+// skipping the upper's data: every pixel is djpeg's, for each sampling and for grey, and damage
+// in the data of either part refuses the file.
+TEST(OpenDib, ALargeJpegDecodedInTwoPartsIsDjpegsPictureAndDamageInEitherPartIsRefused)
+{
+    if (!testsupport::HaveProgram("cjpeg") || !testsupport::HaveProgram("djpeg"))
+        GTEST_SKIP() << "libjpeg-turbo-progs missing";
+    constexpr int kSide = 2100; // off the grid of blocks
+    QImage image(kSide, kSide, QImage::Format_RGB32);
+    uint32_t state = 7;
+    for (int y = 0; y < kSide; ++y)
+        for (int x = 0; x < kSide; ++x) {
+            state = state * 1664525u + 1013904223u;
+            image.setPixel(x, y,
+                           qRgb((x / 3 + int(state >> 28)) & 0xFF, (y / 5) & 0xFF, (x ^ y) & 0xFF));
+        }
+    ASSERT_TRUE(image.save(QStringLiteral("large.ppm"), "PPM"));
+    for (const char* options : {"-sample 2x2", "-sample 2x1", "-sample 1x1", "-grayscale"}) {
+        SCOPED_TRACE(options);
+        ASSERT_TRUE(Sh((std::string("cjpeg -quality 90 ") + options +
+                        " large.ppm > large.jpg && djpeg -pnm large.jpg > back.pnm")
+                           .c_str()));
+        const QImage expected(QStringLiteral("back.pnm"));
+        ASSERT_EQ(expected.size(), QSize(kSide, kSide));
+        const HeldPicture decoded(OpenDib("large.jpg", 0));
+        ASSERT_NE(decoded->Bits, nullptr);
+        int differing = 0;
+        for (int y = 0; y < kSide; ++y)
+            for (int x = 0; x < kSide; ++x)
+                differing += ColourAt(*decoded, x, y) != int32_t(expected.pixel(x, y) & 0xFFFFFF);
+        EXPECT_EQ(differing, 0);
+    }
+    QFile file(QStringLiteral("large.jpg"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray data = file.readAll();
+    for (const double at : {0.3, 0.9}) {
+        SCOPED_TRACE(at);
+        QByteArray damaged = data;
+        damaged.insert(qsizetype(double(data.size()) * at), "\xFF\xD3", 2);
+        WriteBytes("damaged.jpg", std::vector<uint8_t>(damaged.begin(), damaged.end()));
+        EXPECT_EQ(HeldPicture(OpenDib("damaged.jpg", 0))->Bits, nullptr);
+    }
+}
+
 TEST(OpenDib, DecodersAllocateWithinABudget)
 {
     constexpr size_t kMiB = size_t(1) << 20;
