@@ -9,6 +9,7 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -150,6 +151,13 @@ void TakeProfile(jpeg_decompress_struct& info, EmbeddedProfile& profile)
             profile.damaged = true;
 }
 
+// How many rows of the record a decoder has the system map in at a time: some megabytes.
+int32_t RowsAhead(const PictureRecord& picture)
+{
+    constexpr int64_t kBytesAhead = int64_t(8) << 20;
+    return int32_t(std::max<int64_t>(1, kBytesAhead / std::max<int64_t>(1, picture.BytesPerLine)));
+}
+
 // The rows from `first` down of a picture in one scan, decoded into the record's rows by a
 // decompressor of its own while the rows above are decoded on the caller's thread. The rows
 // above are skipped here: only their data is decoded, to reach the rest, which costs about a
@@ -188,7 +196,11 @@ DirectResult DecodeLowerRows(const uint8_t* data, size_t size, uint64_t memory,
         jpeg_destroy_decompress(&info);
         return DirectResult::Damaged;
     }
+    const int32_t ahead = RowsAhead(picture);
     while (info.output_scanline < info.output_height && !stop) {
+        if ((int32_t(info.output_scanline) - first) % ahead == 0)
+            TakeRowPages(picture, int32_t(info.output_scanline),
+                         int32_t(info.output_scanline) + ahead);
         uint8_t* row = picture.Bits +
                        int64_t(height - 1 - int32_t(info.output_scanline)) * picture.BytesPerLine;
         JSAMPROW target = cmyk ? context.inks.get() : row;
@@ -284,8 +296,13 @@ DirectResult ReadJpeg(const uint8_t* data, size_t size, const PictureClaim& clai
     }
     if (upper == height)
         context.prefetch.reset(new (std::nothrow) RowPrefetch(context.picture));
-    // The rows come top first and go straight into the bottom-up rows of the record.
+    // The rows come top first and go straight into the bottom-up rows of the record. In two
+    // parts, each takes the pages of its next rows itself.
+    const int32_t ahead = RowsAhead(context.picture);
     while (int32_t(info.output_scanline) < upper) {
+        if (upper < height && int32_t(info.output_scanline) % ahead == 0)
+            TakeRowPages(context.picture, int32_t(info.output_scanline),
+                         std::min(int32_t(info.output_scanline) + ahead, upper));
         uint8_t* row = context.picture.Bits + int64_t(height - 1 - int32_t(info.output_scanline)) *
                                                   context.picture.BytesPerLine;
         JSAMPROW target = cmyk ? context.inks.get() : row;

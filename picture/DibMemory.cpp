@@ -232,6 +232,25 @@ constexpr size_t kPrefetchStep = size_t(32) << 20;
 
 } // namespace
 
+void TakeRowPages(const PictureRecord& picture, int32_t first, int32_t last)
+{
+    const int32_t height = DIBHeight(picture);
+    first = std::clamp(first, 0, height);
+    last = std::clamp(last, first, height);
+    if (!picture.Bits || first == last)
+        return;
+    // The rows are bottom-up: the lower rows lie first in memory.
+    const auto page = uintptr_t(sysconf(_SC_PAGESIZE));
+    const auto from =
+        reinterpret_cast<uintptr_t>(picture.Bits + int64_t(height - last) * picture.BytesPerLine);
+    const auto to =
+        reinterpret_cast<uintptr_t>(picture.Bits + int64_t(height - first) * picture.BytesPerLine);
+    const uintptr_t start = (from + page - 1) / page * page;
+    const uintptr_t end = to / page * page;
+    if (end > start)
+        madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_WRITE);
+}
+
 struct RowPrefetch::Worker
 {
     std::atomic<bool> stop{false};
