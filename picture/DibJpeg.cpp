@@ -15,6 +15,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -290,7 +291,7 @@ DirectResult ReadJpeg(const uint8_t* data, size_t size, const PictureClaim& clai
                                     context.picture, split, context.stopLower);
             });
             upper = split;
-        } catch (const std::system_error&) {
+        } catch (const std::exception&) {
             // No thread: this one decodes all the rows.
         }
     }
@@ -331,6 +332,12 @@ DirectResult ReadJpeg(const uint8_t* data, size_t size, const PictureClaim& clai
 
 bool JpegDataReads(const uint8_t* data, size_t size)
 {
+    // First the checks a read makes before decoding: the ceiling, the memory, enough bytes for
+    // the pixels claimed. The file's bytes are in memory already, as a read counts them.
+    const std::optional<PictureClaim> claim = ClaimBySignature(data, size);
+    if (!claim || claim->type != PictureType::Jpeg ||
+        JudgeClaim(*claim, MemoryForPictures() + size, size).failure != ReadFailure::None)
+        return false;
     jpeg_decompress_struct info;
     JpegContext context;
     TakeMessages(info, context);
@@ -340,6 +347,8 @@ bool JpegDataReads(const uint8_t* data, size_t size)
         return false;
     }
     jpeg_create_decompress(&info);
+    // A progressive picture keeps all its blocks at any scale: as much memory as a read allows.
+    info.mem->max_memory_to_use = long(claim->decoderBytes + kDecoderWorkingBytes);
     jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
     jpeg_read_header(&info, TRUE);
     // The colours a read asks for, so that their conversion is checked too.

@@ -47,9 +47,10 @@ struct PictureRead
 // the file a second time.
 PictureRead ReadPictureFile(const char* fileName, bool keepJpegBytes = false);
 
-// Whether JPEG data decodes as a read would take it: no error and no damage warning. It is
+// Whether a JPEG file's bytes would be read as a picture: its header passes the checks a read
+// makes before decoding, and its data decodes with no error and no damage warning. It is
 // decoded at an eighth of its size, its rows thrown away, so that the check costs little time
-// and hardly any memory.
+// and, unless the file is progressive, hardly any memory.
 bool JpegDataReads(const uint8_t* data, size_t size);
 
 // A file's bytes, read whole into memory of its own: a regular file only, opened without

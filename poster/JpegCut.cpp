@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -542,6 +541,8 @@ public:
         for (const JpegRegion& r : regions)
             allArea_ += double(r.w) * r.h;
         parts_.resize(regions.size());
+        // Each part is handed over once: handing over never allocates.
+        ready_.reserve(regions.size());
     }
 
     ~Cutting() { Stop(); }
@@ -657,12 +658,12 @@ public:
                 size_t i = 0;
                 {
                     std::unique_lock<std::mutex> hold(mutex_);
-                    ready_changed_.wait(
-                        hold, [this] { return Failed() || !ready_.empty() || readingEnded_; });
-                    if (Failed() || ready_.empty())
+                    ready_changed_.wait(hold, [this] {
+                        return Failed() || taken_ < ready_.size() || readingEnded_;
+                    });
+                    if (Failed() || taken_ == ready_.size())
                         return;
-                    i = ready_.front();
-                    ready_.pop_front();
+                    i = ready_[taken_++];
                 }
                 const JpegCutResult r =
                     WritePart(*parameters_, stored_, view_, edit_, regions_[i], buffer, parts_[i]);
@@ -730,7 +731,8 @@ private:
     std::vector<std::unique_ptr<PackedBand>> spare_;
     std::mutex mutex_;
     std::condition_variable ready_changed_;
-    std::deque<size_t> ready_;
+    std::vector<size_t> ready_; // the parts handed over, in order
+    size_t taken_ = 0;          // those of them a writer has taken
     bool readingEnded_ = false;
     std::atomic<int> failure_{int(JpegCutResult::Cut)};
     std::vector<std::thread> writers_;

@@ -428,8 +428,8 @@ QByteArray PhotoBytes(const char* format, int w, int h)
 
 // --info of a JPEG that needs no pixels comes from its header, its data only checked: it says
 // what a run that decodes the picture says (--brightness 0 makes it decode), upright by its tag,
-// after edits of its blocks, grey or colour, and a file damaged inside its data is refused by
-// both alike.
+// after edits of its blocks, grey or colour; a file damaged inside its data, or claiming more
+// pixels than a picture may have, is refused by both alike.
 TEST(batch_info, AJpegsHeaderTellsWhatItsDecodedPictureWould)
 {
     const QByteArray colour = PhotoBytes("JPEG", 45, 29);
@@ -470,6 +470,22 @@ TEST(batch_info, AJpegsHeaderTellsWhatItsDecodedPictureWould)
         RunTool({QStringLiteral("--info"), TaggedFile(damaged, QStringLiteral("damaged.jpg"))});
     EXPECT_EQ(refused.status, 1);
     EXPECT_TRUE(refused.err.contains(QStringLiteral("damaged"))) << refused.err.toStdString();
+
+    // A grey JPEG of 40000 x 30000 pixels whose data all decode: every block a zero DC step
+    // and an end of block, one bit each in one-code tables. Above the largest picture there
+    // is, it is refused as a read refuses it, before its data is decoded.
+    QByteArray huge = QByteArray::fromHex("FFD8"
+                                          "FFDB004300") +
+                      QByteArray(64, 1) +
+                      QByteArray::fromHex("FFC0000B0875309C4001011100"
+                                          "FFC40014000100000000000000000000000000000000"
+                                          "FFC40014100100000000000000000000000000000000"
+                                          "FFDA0008010100003F00");
+    huge += QByteArray(40000 / 8 * (30000 / 8) * 2 / 8, '\0') + QByteArray::fromHex("FFD9");
+    const ToolRun tooLarge =
+        RunTool({QStringLiteral("--info"), TaggedFile(huge, QStringLiteral("huge.jpg"))});
+    EXPECT_EQ(tooLarge.status, 1);
+    EXPECT_TRUE(tooLarge.err.contains(QStringLiteral("too large"))) << tooLarge.err.toStdString();
 }
 
 TEST(batch_orientation, InfoShowsTheUprightSizeAndTheTagAndAsStoredTheStoredOne)
