@@ -159,6 +159,52 @@ int32_t RowsAhead(const PictureRecord& picture)
     return int32_t(std::max<int64_t>(1, kBytesAhead / std::max<int64_t>(1, picture.BytesPerLine)));
 }
 
+// The colours a read asks libjpeg for: inks for CMYK, to be turned into colour a row at a
+// time; a grey photo stays grey, one byte a pixel through the grey ramp, a third of the memory;
+// blue, green, red for the rest. True for inks.
+bool ChooseOutputColours(jpeg_decompress_struct& info)
+{
+    const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+    const bool grey = info.jpeg_color_space == JCS_GRAYSCALE && info.num_components == 1;
+    info.out_color_space = cmyk ? JCS_CMYK : grey ? JCS_GRAYSCALE : JCS_EXT_BGR;
+    return cmyk;
+}
+
+// The row the inks are decoded into, when they are; false when there is no memory for it.
+bool MakeInkRow(const jpeg_decompress_struct& info, JpegContext& context)
+{
+    if (info.out_color_space != JCS_CMYK)
+        return true;
+    context.inks.reset(new (std::nothrow) JSAMPLE[size_t(info.output_width) * 4]);
+    return context.inks != nullptr;
+}
+
+// The decoder's rows from its next one up to `until`, top first, straight into the bottom-up
+// rows of the record, inks through the ink row. With `takePages`, the pages of the next rows are
+// mapped in a few megabytes at a time, ahead of the rows. Ends early when `stop` is set; true
+// when all the rows came.
+bool DecodeRows(jpeg_decompress_struct& info, const JpegContext& context,
+                const PictureRecord& picture, int32_t until, bool takePages,
+                const std::atomic<bool>* stop = nullptr)
+{
+    const int32_t height = DIBHeight(picture);
+    const int32_t first = int32_t(info.output_scanline);
+    const int32_t ahead = RowsAhead(picture);
+    const bool inks = info.out_color_space == JCS_CMYK;
+    while (int32_t(info.output_scanline) < until && !(stop && *stop)) {
+        const int32_t y = int32_t(info.output_scanline);
+        if (takePages && (y - first) % ahead == 0)
+            TakeRowPages(picture, y, std::min(y + ahead, until));
+        uint8_t* row = picture.Bits + int64_t(height - 1 - y) * picture.BytesPerLine;
+        JSAMPROW target = inks ? context.inks.get() : row;
+        if (jpeg_read_scanlines(&info, &target, 1) != 1)
+            break;
+        if (inks)
+            CmykRowToBgr(context.inks.get(), row, info.output_width, info.saw_Adobe_marker);
+    }
+    return int32_t(info.output_scanline) == until;
+}
+
 // The rows from `first` down of a picture in one scan, decoded into the record's rows by a
 // decompressor of its own while the rows above are decoded on the caller's thread. The rows
 // above are skipped here: only their data is decoded, to reach the rest, which costs about a
@@ -178,18 +224,14 @@ DirectResult DecodeLowerRows(const uint8_t* data, size_t size, uint64_t memory,
     info.mem->max_memory_to_use = long(memory);
     jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
     jpeg_read_header(&info, TRUE);
-    const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
-    const bool grey = info.jpeg_color_space == JCS_GRAYSCALE && info.num_components == 1;
-    info.out_color_space = cmyk ? JCS_CMYK : grey ? JCS_GRAYSCALE : JCS_EXT_BGR;
+    ChooseOutputColours(info);
     jpeg_start_decompress(&info);
     const int32_t height = DIBHeight(picture);
     if (int32_t(info.output_height) != height || int32_t(info.output_width) != DIBWidth(picture)) {
         jpeg_destroy_decompress(&info);
         return DirectResult::Damaged;
     }
-    if (cmyk)
-        context.inks.reset(new (std::nothrow) JSAMPLE[size_t(info.output_width) * 4]);
-    if (cmyk && !context.inks) {
+    if (!MakeInkRow(info, context)) {
         jpeg_destroy_decompress(&info);
         return DirectResult::NoMemory;
     }
@@ -197,20 +239,7 @@ DirectResult DecodeLowerRows(const uint8_t* data, size_t size, uint64_t memory,
         jpeg_destroy_decompress(&info);
         return DirectResult::Damaged;
     }
-    const int32_t ahead = RowsAhead(picture);
-    while (info.output_scanline < info.output_height && !stop) {
-        if ((int32_t(info.output_scanline) - first) % ahead == 0)
-            TakeRowPages(picture, int32_t(info.output_scanline),
-                         int32_t(info.output_scanline) + ahead);
-        uint8_t* row = picture.Bits +
-                       int64_t(height - 1 - int32_t(info.output_scanline)) * picture.BytesPerLine;
-        JSAMPROW target = cmyk ? context.inks.get() : row;
-        if (jpeg_read_scanlines(&info, &target, 1) != 1)
-            break;
-        if (cmyk)
-            CmykRowToBgr(context.inks.get(), row, info.output_width, info.saw_Adobe_marker);
-    }
-    const bool complete = info.output_scanline == info.output_height;
+    const bool complete = DecodeRows(info, context, picture, height, true, &stop);
     if (complete)
         jpeg_finish_decompress(&info);
     jpeg_destroy_decompress(&info);
@@ -258,22 +287,17 @@ DirectResult ReadJpeg(const uint8_t* data, size_t size, const PictureClaim& clai
         jpeg_destroy_decompress(&info);
         return DirectResult::Damaged;
     }
-    const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
     if (profile)
         TakeProfile(info, *profile);
-    // A grey photo stays grey: one byte a pixel through the grey ramp, a third of the memory.
-    const bool grey = info.jpeg_color_space == JCS_GRAYSCALE && info.num_components == 1;
-    info.out_color_space = cmyk ? JCS_CMYK : grey ? JCS_GRAYSCALE : JCS_EXT_BGR;
+    ChooseOutputColours(info);
     jpeg_start_decompress(&info);
-    context.picture =
-        newdib(int32_t(info.output_width), int32_t(info.output_height), grey ? 8 : 24, nullptr, 0);
+    context.picture = newdib(int32_t(info.output_width), int32_t(info.output_height),
+                             info.out_color_space == JCS_GRAYSCALE ? 8 : 24, nullptr, 0);
     if (!context.picture.Bits) {
         jpeg_destroy_decompress(&info);
         return DirectResult::NoMemory;
     }
-    if (cmyk)
-        context.inks.reset(new (std::nothrow) JSAMPLE[size_t(info.output_width) * 4]);
-    if (cmyk && !context.inks) {
+    if (!MakeInkRow(info, context)) {
         jpeg_destroy_decompress(&info);
         deldib(context.picture);
         return DirectResult::NoMemory;
@@ -297,23 +321,9 @@ DirectResult ReadJpeg(const uint8_t* data, size_t size, const PictureClaim& clai
     }
     if (upper == height)
         context.prefetch.reset(new (std::nothrow) RowPrefetch(context.picture));
-    // The rows come top first and go straight into the bottom-up rows of the record. In two
-    // parts, each takes the pages of its next rows itself.
-    const int32_t ahead = RowsAhead(context.picture);
-    while (int32_t(info.output_scanline) < upper) {
-        if (upper < height && int32_t(info.output_scanline) % ahead == 0)
-            TakeRowPages(context.picture, int32_t(info.output_scanline),
-                         std::min(int32_t(info.output_scanline) + ahead, upper));
-        uint8_t* row = context.picture.Bits + int64_t(height - 1 - int32_t(info.output_scanline)) *
-                                                  context.picture.BytesPerLine;
-        JSAMPROW target = cmyk ? context.inks.get() : row;
-        if (jpeg_read_scanlines(&info, &target, 1) != 1)
-            break;
-        if (cmyk)
-            CmykRowToBgr(context.inks.get(), row, info.output_width, info.saw_Adobe_marker);
-    }
+    // In two parts, each takes the pages of its next rows itself.
+    const bool complete = DecodeRows(info, context, context.picture, upper, upper < height);
     context.prefetch.reset();
-    const bool complete = int32_t(info.output_scanline) == upper;
     // The upper part leaves the data's end to the lower one.
     if (complete && upper == height)
         jpeg_finish_decompress(&info);
@@ -352,9 +362,7 @@ bool JpegDataReads(const uint8_t* data, size_t size)
     jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
     jpeg_read_header(&info, TRUE);
     // The colours a read asks for, so that their conversion is checked too.
-    const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
-    const bool grey = info.jpeg_color_space == JCS_GRAYSCALE && info.num_components == 1;
-    info.out_color_space = cmyk ? JCS_CMYK : grey ? JCS_GRAYSCALE : JCS_EXT_BGR;
+    ChooseOutputColours(info);
     info.scale_num = 1;
     info.scale_denom = 8;
     jpeg_start_decompress(&info);
